@@ -1,0 +1,2 @@
+target_sources(brintale_ui PRIVATE
+    src/abbreviations/abbreviation_window.cpp)

@@ -1,0 +1,2 @@
+target_sources(brintale_ui PRIVATE
+    src/help/help_command.cpp)

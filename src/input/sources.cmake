@@ -1,0 +1,5 @@
+target_sources(brintale_core PRIVATE
+    src/input/sample_text.cpp
+    src/input/text_file.cpp)
+target_sources(brintale_ui PRIVATE
+    src/input/load_commands.cpp)

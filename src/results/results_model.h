@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QAbstractListModel>
+#include <QString>
+#include <vector>
+
+namespace brintale {
+
+inline const QString kInitialResultsCaption = QStringLiteral("Result(s)");
+
+// Header text for a row count: "Total Sentence Count: " and the number.
+QString HeaderTotalText(qsizetype rows);
+
+// The rows of the results list: a text and a check mark each, one column.
+// Row and column numbers of the named operations are 1-based.
+class ResultsModel : public QAbstractListModel {
+    Q_OBJECT
+
+  public:
+    struct Row {
+        QString text;
+        bool checked = false;
+    };
+
+    explicit ResultsModel(QObject* parent = nullptr);
+
+    void ClearRows();
+    void AppendRow(QString text);
+    int RowCount() const;
+    QString RowText(int row) const;
+    bool RowCheckMark(int row) const;
+    // Columns from 2 on hold sub-items; this list has none, so asking fails.
+    QString RowCellText(int row, int column) const;
+    int ColumnCount() const;
+    QString ColumnCaption(int column) const;
+    void SetColumnCaption(const QString& caption);
+    void SetHeaderTotal();
+
+    void RemoveRow(int row);
+    void SetCheckMark(int row, bool checked);
+    void SetAllCheckMarks(bool checked);
+
+    // QAbstractItemModel
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+  private:
+    const Row& at(int row) const;
+
+    std::vector<Row> rows_;
+    QString caption_ = kInitialResultsCaption;
+};
+
+}  // namespace brintale

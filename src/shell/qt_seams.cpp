@@ -1,0 +1,73 @@
+#include "shell/qt_seams.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QRandomGenerator>
+#include <QTime>
+
+#include "results/spreadsheet_application.h"
+
+namespace brintale {
+
+QString QtFileFilter(const QString& filter) {
+    const QStringList parts = filter.split(QChar(u'|'));
+    QStringList names;
+    // Pairs of name and pattern; the name already shows its pattern.
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        if (!parts[i].isEmpty()) names << parts[i];
+    }
+    return names.join(QStringLiteral(";;"));
+}
+
+void QtPrompts::Message(QWidget* parent, const QString& title, const QString& text, Icon icon) {
+    QMessageBox box(icon == Icon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon, title, text,
+                    QMessageBox::Ok, parent);
+    box.exec();
+}
+
+bool QtPrompts::AskYesNo(QWidget* parent, const QString& title, const QString& text) {
+    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Yes | QMessageBox::No, parent);
+    return box.exec() == QMessageBox::Yes;
+}
+
+QString QtPrompts::InputText(QWidget* parent, const QString& title, const QString& prompt) {
+    bool ok = false;
+    const QString answer =
+        QInputDialog::getText(parent, title, prompt, QLineEdit::Normal, QString(), &ok);
+    return ok ? answer : QString();
+}
+
+QString QtPrompts::OpenFileName(QWidget* parent, const QString& title, const QString& filter) {
+    return QFileDialog::getOpenFileName(parent, title, QString(), QtFileFilter(filter));
+}
+
+QString QtPrompts::SaveFileName(QWidget* parent, const QString& title, const QString& filter) {
+    return QFileDialog::getSaveFileName(parent, title, QString(), QtFileFilter(filter), nullptr,
+                                        QFileDialog::DontConfirmOverwrite);
+}
+
+bool QtDesktop::OpenUrl(const QUrl& url) { return QDesktopServices::openUrl(url); }
+
+TimeSeededRandom::TimeSeededRandom()
+    : seed_(static_cast<quint32>(QTime::currentTime().msecsSinceStartOfDay() / 1000)) {}
+
+double TimeSeededRandom::Draw() {
+    static QRandomGenerator generator;
+    if (!seeded_) {
+        generator.seed(seed_);
+        seeded_ = true;
+    }
+    return generator.generateDouble();
+}
+
+ProductionServices::ProductionServices()
+    : spreadsheets_(MakeDefaultSpreadsheetProvider(desktop_)),
+      services_(std::make_unique<Services>(Services{prompts_, desktop_, *spreadsheets_, random_,
+                                                    QCoreApplication::applicationDirPath()})) {}
+
+ProductionServices::~ProductionServices() = default;
+
+}  // namespace brintale

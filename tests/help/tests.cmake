@@ -1,0 +1,1 @@
+# brintale_add_test(NAME ... SOURCES ... LIBS ...)
