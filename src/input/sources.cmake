@@ -1,5 +1,2 @@
-target_sources(brintale_core PRIVATE
-    src/input/sample_text.cpp
-    src/input/text_file.cpp)
 target_sources(brintale_ui PRIVATE
     src/input/load_commands.cpp)

@@ -1,7 +1,4 @@
 target_sources(brintale_core PRIVATE
     src/results/results_model.cpp)
 target_sources(brintale_ui PRIVATE
-    src/results/results_commands.cpp
-    src/results/spreadsheet_backend.cpp
-    src/results/spreadsheet_export.cpp
-    src/results/text_export.cpp)
+    src/results/results_commands.cpp)

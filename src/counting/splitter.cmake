@@ -1,0 +1,2 @@
+target_sources(brintale_core PRIVATE
+    src/counting/splitter.cpp)

@@ -1,1 +1,0 @@
-# brintale_add_test(NAME ... SOURCES ... LIBS ...)
