@@ -19,6 +19,8 @@ inline const QString kContactPage = QStringLiteral("https://www.quorvane.example
 QString ApplicationTitle();
 // Cuts the product name to the application title and makes it the application's.
 void SetApplicationTitle();
+// The cut: the last word goes, then more words while the rest is over 40 characters.
+QString CutApplicationTitle(const QString& productName);
 
 // The icon of both windows.
 QIcon ApplicationIcon();
@@ -30,7 +32,9 @@ void ApplyButtonFaceBackground(QWidget* window);
 // Reads a cursor file (image and hot spot). Throws Failure when it holds no cursor.
 QCursor ReadCursorFile(const QString& path);
 
-// About one start in a hundred opens the home page.
+// About one start in a hundred opens the home page: the draw r in [0, 1) gives
+// n = int(r * 100) + 1, and n == 7 opens it.
 void MaybeOpenHomePage(RandomSource& random, Desktop& desktop);
+int HomePageDraw(double r);
 
 }  // namespace brintale
