@@ -1,5 +1,7 @@
 #include "results/results_model.h"
 
+#include <limits>
+
 #include "shell/failure.h"
 
 namespace brintale {
@@ -10,18 +12,41 @@ QString HeaderTotalText(qsizetype rows) {
 
 ResultsModel::ResultsModel(QObject* parent) : QAbstractListModel(parent) {}
 
+ResultsModel::Appending::~Appending() {
+    try {
+        model_.EndAppending();
+    } catch (...) {
+        // Already failing; the rows stay and show at the next change.
+    }
+}
+
 void ResultsModel::ClearRows() {
     if (rows_.empty()) return;
     beginResetModel();
     rows_.clear();
     rows_.shrink_to_fit();
+    shown_ = 0;
     endResetModel();
 }
 
 void ResultsModel::AppendRow(QString text) {
-    const int row = static_cast<int>(rows_.size());
-    beginInsertRows(QModelIndex(), row, row);
+    if (rows_.size() >= static_cast<std::size_t>(std::numeric_limits<int>::max()))
+        throw Failure(QStringLiteral("The results list is full"));
     rows_.push_back(Row{std::move(text), false});
+    if (!appending_) publish();
+}
+
+void ResultsModel::BeginAppending() { appending_ = true; }
+
+void ResultsModel::EndAppending() {
+    appending_ = false;
+    publish();
+}
+
+void ResultsModel::publish() {
+    if (rows_.size() <= shown_) return;
+    beginInsertRows(QModelIndex(), static_cast<int>(shown_), static_cast<int>(rows_.size() - 1));
+    shown_ = rows_.size();
     endInsertRows();
 }
 
@@ -37,8 +62,8 @@ QString ResultsModel::RowText(int row) const { return at(row).text; }
 bool ResultsModel::RowCheckMark(int row) const { return at(row).checked; }
 
 QString ResultsModel::RowCellText(int row, int column) const {
-    at(row);
-    if (column == 1) return at(row).text;
+    const Row& r = at(row);
+    if (column == 1) return r.text;
     throw Failure(QStringLiteral("Index out of bounds"));
 }
 
@@ -58,13 +83,16 @@ void ResultsModel::SetHeaderTotal() { SetColumnCaption(HeaderTotalText(RowCount(
 
 void ResultsModel::RemoveRow(int row) {
     at(row);
+    publish();
     beginRemoveRows(QModelIndex(), row - 1, row - 1);
     rows_.erase(rows_.begin() + (row - 1));
+    shown_ = rows_.size();
     endRemoveRows();
 }
 
 void ResultsModel::SetCheckMark(int row, bool checked) {
     at(row);
+    publish();
     rows_[static_cast<std::size_t>(row - 1)].checked = checked;
     const QModelIndex i = index(row - 1);
     emit dataChanged(i, i, {Qt::CheckStateRole});
@@ -72,16 +100,17 @@ void ResultsModel::SetCheckMark(int row, bool checked) {
 
 void ResultsModel::SetAllCheckMarks(bool checked) {
     if (rows_.empty()) return;
+    publish();
     for (Row& r : rows_) r.checked = checked;
     emit dataChanged(index(0), index(RowCount() - 1), {Qt::CheckStateRole});
 }
 
 int ResultsModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : RowCount();
+    return parent.isValid() ? 0 : static_cast<int>(shown_);
 }
 
 QVariant ResultsModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= RowCount()) return {};
+    if (!index.isValid() || index.row() >= static_cast<int>(shown_)) return {};
     const Row& r = rows_[static_cast<std::size_t>(index.row())];
     switch (role) {
         case Qt::DisplayRole:
@@ -94,9 +123,9 @@ QVariant ResultsModel::data(const QModelIndex& index, int role) const {
 }
 
 bool ResultsModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-    if (!index.isValid() || role != Qt::CheckStateRole) return false;
-    rows_[static_cast<std::size_t>(index.row())].checked =
-        value.value<Qt::CheckState>() == Qt::Checked;
+    if (!index.isValid() || index.row() >= static_cast<int>(shown_) || role != Qt::CheckStateRole)
+        return false;
+    rows_[static_cast<std::size_t>(index.row())].checked = value.toInt() == Qt::Checked;
     emit dataChanged(index, index, {Qt::CheckStateRole});
     return true;
 }

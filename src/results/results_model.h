@@ -25,7 +25,11 @@ class ResultsModel : public QAbstractListModel {
     explicit ResultsModel(QObject* parent = nullptr);
 
     void ClearRows();
+    // While appending is on (a count), new rows are kept from the views until it ends, so
+    // that a million appends cost one view update instead of a million.
     void AppendRow(QString text);
+    void BeginAppending();
+    void EndAppending();
     int RowCount() const;
     QString RowText(int row) const;
     bool RowCheckMark(int row) const;
@@ -48,10 +52,26 @@ class ResultsModel : public QAbstractListModel {
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
 
+    // Appending for the life of a scope; ends it even when the scope is left by a throw.
+    class Appending {
+      public:
+        explicit Appending(ResultsModel& model) : model_(model) { model_.BeginAppending(); }
+        ~Appending();
+        Appending(const Appending&) = delete;
+        Appending& operator=(const Appending&) = delete;
+
+      private:
+        ResultsModel& model_;
+    };
+
   private:
     const Row& at(int row) const;
+    // Tells the views of the rows appended since they last heard.
+    void publish();
 
     std::vector<Row> rows_;
+    std::size_t shown_ = 0;  // rows the views know of
+    bool appending_ = false;
     QString caption_ = kInitialResultsCaption;
 };
 
