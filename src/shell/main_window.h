@@ -1,14 +1,22 @@
 #pragma once
 
+#include <QCursor>
+#include <QPointer>
 #include <QWidget>
 #include <map>
+#include <optional>
+#include <utility>
+#include <vector>
 
 #include "shell/error_report.h"
 #include "shell/seams.h"
+#include "shell/skin.h"
 
 class QCheckBox;
 class QGroupBox;
+class QAction;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 class QTreeView;
 
@@ -51,12 +59,46 @@ class Form1 : public QWidget, public ErrorReporter {
 
     void ShowErrorReport(const QString& description, const QString& tag, int line) override;
 
+    // The hand over push buttons, loaded at start-up when HAND-M.CUR is there.
+    const std::optional<QCursor>& hoverCursor() const { return hoverCursor_; }
+    SkinFramework& skinFramework1() { return skinFramework1_; }
+    // The list's context menu and its two commands.
+    QMenu* listMenu() const { return listMenu_; }
+    QAction* checkAllAction() const { return checkAllAction_; }
+    QAction* uncheckAllAction() const { return uncheckAllAction_; }
+
+    // The pointer rule: the hand over a push button, the arrow elsewhere, never over the
+    // hourglass.
+    void PointerOverButton();
+    void PointerOverControl();
+
+    // Stores an option the moment it changes. When the store fails the option stays in the
+    // window and the user is told once, until a store succeeds again.
+    void StoreOption(const QString& key, const QString& value);
+
+    void CenterOnScreen();
+
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
 
   private:
     void buildControls();
+    void setFocusOrder();
+    void buildListMenu();
     void connectHandlers();
+    void watchPointer();
+    void showPointer();
+    bool isButton(QObject* object) const;
+
+    SkinFramework skinFramework1_;
+    std::optional<QCursor> hoverCursor_;
+    bool optionStoreFailing_ = false;
+    // Children's own pointers, put back when the hourglass goes.
+    std::vector<std::pair<QPointer<QWidget>, std::optional<QCursor>>> coveredCursors_;
+    QMenu* listMenu_ = nullptr;
+    QAction* checkAllAction_ = nullptr;
+    QAction* uncheckAllAction_ = nullptr;
 
     Services& services_;
     SettingsStore& settings_;

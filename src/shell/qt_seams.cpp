@@ -22,9 +22,17 @@ QString QtFileFilter(const QString& filter) {
     return names.join(QStringLiteral(";;"));
 }
 
+QString DisplayLineBreaks(QString text) {
+    // CR LF is one break; a lone CR is a break of its own, so "\r\r" shows an empty line.
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QChar(u'\r'), QChar(u'\n'));
+    return text;
+}
+
 void QtPrompts::Message(QWidget* parent, const QString& title, const QString& text, Icon icon) {
-    QMessageBox box(icon == Icon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon, title, text,
-                    QMessageBox::Ok, parent);
+    QMessageBox box(icon == Icon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon, title,
+                    DisplayLineBreaks(text), QMessageBox::Ok, parent);
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 

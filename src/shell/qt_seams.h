@@ -6,6 +6,9 @@
 
 namespace brintale {
 
+// The text of a box as it is drawn: every CR LF and every lone CR becomes one line break.
+QString DisplayLineBreaks(QString text);
+
 class QtPrompts : public Prompts {
   public:
     void Message(QWidget* parent, const QString& title, const QString& text, Icon icon) override;
