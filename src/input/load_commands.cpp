@@ -1,12 +1,93 @@
-// Placeholder until this command lands.
 #include "input/load_commands.h"
 
 #include <QStringList>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include "input/sample_text.h"
+#include "input/text_file.h"
+#include "shell/error_report.h"
+#include "shell/failure.h"
+#include "shell/main_window.h"
+#include "shell/text_box.h"
 
 namespace brintale::form1 {
 
-void PushButton1_Click(Form1&) {}
-void PushButton7_Click(Form1&) {}
-void PushButton8_Click(Form1&) {}
-void Text1_FilesDropped(Form1&, const QStringList&) {}
+namespace {
+
+const QString kOpenTitle = QStringLiteral("Select single file");
+const QString kOpenFilter = QStringLiteral("Text Files (*.txt)|*.txt|All Files (*.*)|*.*|");
+
+// A whole new text is no edit the user would want to undo step by step: recording it
+// would hold an undo entry per line of a large file.
+void ReplaceText(TextBox* box, const QString& text) {
+    QTextDocument* document = box->document();
+    const bool undo = document->isUndoRedoEnabled();
+    document->setUndoRedoEnabled(false);
+    box->setPlainText(text);
+    document->setUndoRedoEnabled(undo);
+}
+
+// Statements 110 to 114 of the load, shared by the dialog and a drop.
+void LoadFile(Form1& form, ErrorTrap& trap, const QString& fileName) {
+    trap(110, [&] { form.SetPointer(Form1::Pointer::Hourglass); });
+    // Read first: a file that cannot be read leaves the text as it was.
+    trap(112, [&] { ReplaceText(form.text1(), ReadTextFile(fileName)); });
+    trap(114, [&] { form.SetPointer(Form1::Pointer::Default); });
+}
+
+QString SamplePiece(const QStringList& pieces, int index) {
+    if (index >= pieces.size()) throw Failure(QStringLiteral("The sample text is missing"));
+    return pieces.at(index);
+}
+
+}  // namespace
+
+void PushButton1_Click(Form1& form) {
+    ErrorTrap trap(form, QStringLiteral("Form1.PushButton1_Click"));
+    QString fileName;
+    QString title;
+    QString filter;
+    trap(100, [&] { fileName.clear(); });
+    trap(102, [&] { title = kOpenTitle; });
+    trap(104, [&] { filter = kOpenFilter; });
+    trap(106, [&] { fileName = form.services().prompts.OpenFileName(&form, title, filter); });
+    if (trap.test(108, [&] { return fileName.isEmpty(); })) return;
+    LoadFile(form, trap, fileName);
+}
+
+void Text1_FilesDropped(Form1& form, const QStringList& paths) {
+    if (paths.isEmpty() || paths.first().isEmpty()) return;
+    // The same command as the button, so the same report names it.
+    ErrorTrap trap(form, QStringLiteral("Form1.PushButton1_Click"));
+    LoadFile(form, trap, paths.first());
+}
+
+void PushButton7_Click(Form1& form) {
+    ErrorTrap trap(form, QStringLiteral("Form1.PushButton7_Click"));
+    trap(100, [&] {
+        // Through a cursor, so that an accidental clear can be undone.
+        QTextCursor cursor(form.text1()->document());
+        cursor.select(QTextCursor::Document);
+        cursor.removeSelectedText();
+    });
+}
+
+void PushButton8_Click(Form1& form) {
+    ErrorTrap trap(form, QStringLiteral("Form1.PushButton8_Click"));
+    QStringList pieces;
+    QString first;
+    QString second;
+    QString third;
+    // The pieces come from one list; taking it once keeps the three statements cheap.
+    const auto piece = [&](int index) {
+        if (pieces.isEmpty()) pieces = SampleTextPieces();
+        return SamplePiece(pieces, index);
+    };
+    trap(100, [&] { first = piece(0); });
+    trap(102, [&] { second = piece(1); });
+    trap(104, [&] { third = piece(2); });
+    trap(106, [&] { ReplaceText(form.text1(), first + second + third); });
+}
+
 }  // namespace brintale::form1
