@@ -75,43 +75,35 @@ QString ClipboardText(const QAbstractItemModel& list) {
     const int rows = ListRowCount(list);
     if (rows <= 0) return QString();
     const int columns = std::max(ListColumnCount(list), 0);
-    const auto columnCount = static_cast<std::size_t>(columns);
-
-    // Each cell is fetched once and kept for both passes.
-    std::vector<QString> cells;
-    cells.reserve(static_cast<std::size_t>(rows) * columnCount);
-    std::vector<bool> ticked(static_cast<std::size_t>(rows));
-    std::vector<qsizetype> widths(columnCount, 0);
-    qsizetype tickedRows = 0;
-    for (int r = 1; r <= rows; ++r) {
-        const bool mark = ListCheckMark(list, r);
-        ticked[static_cast<std::size_t>(r - 1)] = mark;
-        if (mark) ++tickedRows;
-        for (std::size_t c = 0; c < columnCount; ++c) {
-            cells.push_back(ListCellText(list, r, static_cast<int>(c) + 1));
-            widths[c] = std::max(widths[c], cells.back().size());
+    // The last column's padding would only be stripped again, so only the columns before
+    // it need widths, and only their cells are kept between the two passes. Every cell is
+    // fetched once.
+    const std::size_t padded = columns > 1 ? static_cast<std::size_t>(columns - 1) : 0;
+    std::vector<QString> kept;
+    kept.reserve(static_cast<std::size_t>(rows) * padded);
+    std::vector<qsizetype> widths(padded, 0);
+    for (int r = 1; padded > 0 && r <= rows; ++r) {
+        for (std::size_t c = 0; c < padded; ++c) {
+            kept.push_back(ListCellText(list, r, static_cast<int>(c) + 1));
+            widths[c] = std::max(widths[c], kept.back().size());
         }
     }
 
     const QString caption = ListColumnCaption(list, 1);
-    qsizetype longestLine = 2;  // CR LF
-    for (std::size_t c = 0; c < columnCount; ++c) longestLine += widths[c] + 1;
-    QString text;
-    text.reserve(caption.size() + 2 + tickedRows * longestLine);
+    QString text;  // grows geometrically: linear overall
     text += caption;
     text += QStringLiteral("\r\n");
-
-    for (std::size_t r = 0; r < ticked.size(); ++r) {
-        if (!ticked[r]) continue;
+    for (int r = 1; r <= rows; ++r) {
+        if (!ListCheckMark(list, r)) continue;
+        const QString* row = kept.data() + static_cast<std::size_t>(r - 1) * padded;
+        const QString last = columns > 0 ? ListCellText(list, r, columns) : QString();
         const qsizetype lineStart = text.size();
-        const QString* row = cells.data() + r * columnCount;
-        for (std::size_t c = 0; c < columnCount; ++c) {
+        for (std::size_t c = 0; c < padded; ++c) {
             text += row[c];
-            // The last cell's padding and tab would only be stripped again.
-            if (c + 1 == columnCount) break;
             text.resize(text.size() + widths[c] - row[c].size(), QChar(u' '));
             text += QChar(u'\t');
         }
+        text += last;
         qsizetype end = text.size();
         while (end > lineStart && text.at(end - 1) == QChar(u' ')) --end;
         text.truncate(end);
