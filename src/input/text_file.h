@@ -1,6 +1,10 @@
 #pragma once
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
+
+class QIODevice;
 
 namespace brintale {
 
@@ -8,5 +12,19 @@ namespace brintale {
 // byte-order mark (kept), otherwise UTF-8 when valid, else Windows-1252.
 // Throws Failure when the file exists but cannot be read or held in memory.
 QString ReadTextFile(const QString& path);
+
+// The decoding of ReadTextFile on bytes already read: FF FE gives UTF-16 little-endian and
+// FE FF big-endian, the mark kept as U+FEFF and an odd last byte as one U+FFFD; otherwise
+// valid UTF-8 (a leading EF BB BF shows as U+FEFF), else one Windows-1252 character per
+// byte. Every control character is kept. Throws std::bad_alloc when memory runs out.
+QString DecodeText(QByteArrayView bytes);
+
+// The character that Windows-1252 gives for byte b; the five bytes it leaves undefined give
+// the C1 control of the same value.
+char16_t Windows1252ToUnicode(unsigned char b);
+
+// Everything that device yields up to its end (a pipe, a terminal, standard input);
+// name is used in failure descriptions. Throws Failure when it cannot be read or held.
+QByteArray ReadAllBytes(QIODevice& device, const QString& name);
 
 }  // namespace brintale
