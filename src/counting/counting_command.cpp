@@ -14,8 +14,16 @@ namespace brintale::form1 {
 
 namespace {
 
+// The stored value of a box: "0" cleared, "1" ticked, "2" grey.
 QString CheckValueText(const QCheckBox* box) {
-    return QString::number(static_cast<int>(box->checkState()));
+    switch (box->checkState()) {
+        case Qt::Checked:
+            return QStringLiteral("1");
+        case Qt::PartiallyChecked:
+            return QStringLiteral("2");
+        default:
+            return QStringLiteral("0");
+    }
 }
 
 }  // namespace

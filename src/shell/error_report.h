@@ -32,6 +32,12 @@ class ErrorReporter {
 //   trap(100, [&] { text = ...; });
 //   if (trap.test(106, [&] { return ...; }))  // a failing test runs the body
 //       trap(108, [&] { ... });
+//
+// Loops: a failing head runs the body (test() answers true); a failing step leaves the
+// loop (operator() answers false):
+//   for (bool go = trap.test(124, [&] { return i < n; }); go;
+//        go = trap(128, [&] { ++i; }) && i < n)
+//       trap(126, [&] { ... });
 class ErrorTrap {
   public:
     ErrorTrap(ErrorReporter& reporter, const QString& moduleAndProcedure)

@@ -84,6 +84,8 @@ void PaintWhite(QWidget* widget) {
     QPalette palette = widget->palette();
     palette.setColor(QPalette::Window, Qt::white);
     widget->setPalette(palette);
+    // Check boxes fill with the button colour unless told to use the window's.
+    widget->setBackgroundRole(QPalette::Window);
     widget->setAutoFillBackground(true);
 }
 
@@ -361,9 +363,9 @@ void Form1::StoreOption(const QString& key, const QString& value) {
         optionStoreFailing_ = true;
         services_.prompts.Message(
             this, ApplicationTitle(),
-            QStringLiteral("The option \"%1\" could not be saved: %2\r\n\r\nIt applies until the "
-                           "program closes and will be saved again when it next changes.")
-                .arg(key, DescribeFailure(std::current_exception())),
+            DescribeFailure(std::current_exception()) +
+                QStringLiteral("\r\n\r\nThe option stays in effect until the program closes "
+                               "and is saved again when it next changes."),
             Prompts::Icon::Warning);
     }
 }

@@ -30,6 +30,8 @@ void PaintButtonFace(QWidget* widget, const QColor& color) {
     QPalette palette = widget->palette();
     palette.setColor(QPalette::Window, color);
     widget->setPalette(palette);
+    // Check boxes fill with the button colour unless told to use the window's.
+    widget->setBackgroundRole(QPalette::Window);
     widget->setAutoFillBackground(true);
 }
 

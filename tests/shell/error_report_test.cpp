@@ -57,5 +57,27 @@ TEST(ErrorTrap, ResumesAfterEachFailingStatement) {
     EXPECT_EQ(trap.failures(), 3);
 }
 
+// Rules 3 and 4: a failing loop head runs the body; a failing step leaves the loop.
+TEST(ErrorTrap, LoopHeadAndStepFailures) {
+    RecordingReporter reporter;
+    ErrorTrap trap(reporter, QStringLiteral("Form1.Test_Click"));
+    std::vector<int> body;
+    int i = 0;
+    const int n = 5;
+    for (bool go = trap.test(100, [&]() -> bool { throw Failure(QStringLiteral("bounds")); }); go;
+         go = trap(104,
+                   [&] {
+                       if (++i == 2) throw Failure(QStringLiteral("step"));
+                   }) &&
+              i < n)
+        trap(102, [&] { body.push_back(i); });
+    trap(106, [&] { body.push_back(-1); });
+
+    EXPECT_EQ(body, (std::vector<int>{0, 1, -1}));
+    ASSERT_EQ(reporter.reports.size(), 2u);
+    EXPECT_EQ(reporter.reports[0].line, 100);
+    EXPECT_EQ(reporter.reports[1].line, 104);
+}
+
 }  // namespace
 }  // namespace brintale
