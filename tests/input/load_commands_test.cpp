@@ -83,7 +83,19 @@ TEST_F(LoadCommands, ChosenFileReplacesTheText) {
         QByteArray bytes;  // empty name: no file at all
         QString expected;
     };
+    // Long enough for the text box's paragraph grouping; every kind of line break.
+    QByteArray manyLines;
+    QString manyLinesShown;
+    const char* const breaks[] = {"\n", "\r\n", "\r", "\n\n"};
+    for (int i = 0; i < 600; ++i) {
+        const QByteArray line = "Line " + QByteArray::number(i) + '.' + breaks[i % 4];
+        manyLines += line;
+        manyLinesShown += QString::fromLatin1(line)
+                              .replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
+                              .replace(u'\r', u'\n');
+    }
     const Case cases[] = {
+        {"lines.txt", manyLines, manyLinesShown},
         {"ascii.txt", "One. Two!\tThree?", QStringLiteral("One. Two!\tThree?")},
         {"utf8.txt", "Caf\xC3\xA9 \xE2\x82\xAC.", QStringLiteral(u"Caf\u00E9 \u20AC.")},
         {"utf8-mark.txt", "\xEF\xBB\xBFHi.", QStringLiteral(u"\uFEFFHi.")},
