@@ -1,0 +1,210 @@
+// From choosing a text file to the text shown, on files of 10 and 100 MB; then whether the
+// text box stays usable (a key typed, a jump of the scroll bar, each painted).
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QKeyEvent>
+#include <QPlainTextEdit>
+#include <QRandomGenerator>
+#include <QScrollBar>
+#include <QStringDecoder>
+#include <QTemporaryDir>
+#include <map>
+#include <memory>
+
+#include "input/load_commands.h"
+#include "results/spreadsheet_application.h"
+#include "shell/failure.h"
+#include "shell/main_window.h"
+#include "shell/seams.h"
+#include "shell/settings_store.h"
+#include "shell/text_box.h"
+
+namespace {
+
+using namespace brintale;
+
+// Answers the open dialog with one file name; nothing else is asked on the way.
+class AnsweringPrompts : public Prompts {
+  public:
+    void Message(QWidget*, const QString&, const QString& text, Icon) override {
+        qFatal("unexpected box: %s", qPrintable(text));
+    }
+    bool AskYesNo(QWidget*, const QString&, const QString&) override { return false; }
+    QString InputText(QWidget*, const QString&, const QString&) override { return {}; }
+    QString OpenFileName(QWidget*, const QString&, const QString&) override { return fileName; }
+    QString SaveFileName(QWidget*, const QString&, const QString&) override { return {}; }
+    QString fileName;
+};
+
+class NoDesktop : public Desktop {
+  public:
+    bool OpenUrl(const QUrl&) override { return false; }
+};
+
+class NoSpreadsheets : public SpreadsheetProvider {
+  public:
+    std::unique_ptr<SpreadsheetApplication> Create() override {
+        throw Failure(QStringLiteral("none"));
+    }
+};
+
+class FixedRandom : public RandomSource {
+  public:
+    double Draw() override { return 0.5; }
+};
+
+// Prose in lines of about 70 characters, paragraphs between, as text files usually come;
+// or the same words without a single line break.
+QByteArray Prose(qsizetype bytes, bool oneLine = false) {
+    static const char* const kLines[] = {
+        "The committee met on Tuesday, and after a long debate it agreed on the\n",
+        "budget for the coming year. Nobody expected that, least of all Dr. Hale!\n",
+        "Was it the weather, or the coffee? Either way, the minutes were short:\n",
+        "three decisions, two postponements and one caf\xC3\xA9 order for everyone.\n\n",
+    };
+    QByteArray out;
+    out.reserve(bytes + 128);
+    for (int i = 0; out.size() < bytes; i = (i + 1) % 4) out += kLines[i];
+    out.truncate(bytes);
+    if (oneLine) out.replace('\n', ' ');
+    return out;
+}
+
+struct Fixture {
+    Fixture() { form.show(); }
+    QString File(int megabytes, bool oneLine = false) {
+        const int key = oneLine ? -megabytes : megabytes;
+        auto it = files.find(key);
+        if (it != files.end()) return it->second;
+        const QString path = dir.filePath(QStringLiteral("%1mb.txt").arg(key));
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly)) qFatal("cannot write %s", qPrintable(path));
+        file.write(Prose(qsizetype(megabytes) << 20, oneLine));
+        return files[key] = path;
+    }
+
+    QTemporaryDir dir;
+    std::map<int, QString> files;
+    AnsweringPrompts prompts;
+    NoDesktop desktop;
+    NoSpreadsheets spreadsheets;
+    FixedRandom random;
+    Services services{prompts, desktop, spreadsheets, random, QString()};
+    SettingsStore settings;
+    Form1 form{services, settings};
+};
+
+Fixture& Shared() {
+    static Fixture fixture;
+    return fixture;
+}
+
+void Paint(QPlainTextEdit* box) { box->viewport()->repaint(); }
+
+// The command as the user runs it: the dialog answers, the text is read, put in and painted.
+void BM_LoadTextFile(benchmark::State& state) {
+    Fixture& f = Shared();
+    f.prompts.fileName = f.File(int(state.range(0)));
+    for (auto _ : state) {
+        form1::PushButton1_Click(f.form);
+        Paint(f.form.text1());
+    }
+    state.SetBytesProcessed(state.iterations() * (state.range(0) << 20));
+    f.form.text1()->clear();
+}
+
+// The worst case of the text box: a file without line breaks is one block that is laid out
+// whole, at the load and at every key typed in it.
+void BM_LoadOneLongLine(benchmark::State& state) {
+    Fixture& f = Shared();
+    f.prompts.fileName = f.File(int(state.range(0)), true);
+    for (auto _ : state) {
+        form1::PushButton1_Click(f.form);
+        Paint(f.form.text1());
+    }
+    state.SetBytesProcessed(state.iterations() * (state.range(0) << 20));
+    f.form.text1()->clear();
+}
+
+// The peer: the same bytes read and decoded by plain Qt into a plain text editor.
+void BM_PlainQtPeer(benchmark::State& state) {
+    Fixture& f = Shared();
+    const QString path = f.File(int(state.range(0)));
+    QPlainTextEdit box;
+    box.resize(f.form.text1()->size());
+    box.show();
+    for (auto _ : state) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) qFatal("cannot read");
+        box.setPlainText(QString::fromUtf8(file.readAll()));
+        Paint(&box);
+    }
+    state.SetBytesProcessed(state.iterations() * (state.range(0) << 20));
+}
+
+// After a load of the given size: one key typed in the middle of the text, painted.
+void BM_TypeAfterLoad(benchmark::State& state) {
+    Fixture& f = Shared();
+    f.prompts.fileName = f.File(int(state.range(0)));
+    form1::PushButton1_Click(f.form);
+    TextBox* box = f.form.text1();
+    QTextCursor cursor = box->textCursor();
+    cursor.setPosition(box->document()->characterCount() / 2);
+    box->setTextCursor(cursor);
+    for (auto _ : state) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+        QApplication::sendEvent(box, &press);
+        Paint(box);
+    }
+    box->clear();
+}
+
+// After a load of the given size: the scroll bar dragged to a random place, painted.
+void BM_ScrollAfterLoad(benchmark::State& state) {
+    Fixture& f = Shared();
+    f.prompts.fileName = f.File(int(state.range(0)));
+    form1::PushButton1_Click(f.form);
+    TextBox* box = f.form.text1();
+    QScrollBar* bar = box->verticalScrollBar();
+    QRandomGenerator draw(7);
+    for (auto _ : state) {
+        bar->setValue(draw.bounded(bar->maximum() + 1));
+        Paint(box);
+    }
+    box->clear();
+}
+
+// "Clear List" after a load: it keeps the text for undo, so it must stay quick too.
+void BM_ClearAfterLoad(benchmark::State& state) {
+    Fixture& f = Shared();
+    f.prompts.fileName = f.File(int(state.range(0)));
+    for (auto _ : state) {
+        state.PauseTiming();
+        form1::PushButton1_Click(f.form);
+        state.ResumeTiming();
+        form1::PushButton7_Click(f.form);
+        Paint(f.form.text1());
+    }
+    f.form.text1()->clear();
+}
+
+BENCHMARK(BM_LoadTextFile)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_LoadOneLongLine)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_PlainQtPeer)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_TypeAfterLoad)->Arg(100)->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(BM_ScrollAfterLoad)->Arg(100)->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(BM_ClearAfterLoad)->Arg(100)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
