@@ -66,11 +66,6 @@ TEST(DesktopDefaultApplication, FollowsTheDesktopsLookupOrder) {
          {kXlsx},
          {},
          "calc.desktop"},
-        {"cache for another type only",
-         {{"sys-data/applications/mimeinfo.cache", "[MIME Cache]\ntext/csv=calc.desktop;\n"}},
-         {kXlsx},
-         {},
-         QString()},
         {"user default before the cache, skipping what is not installed",
          {{"config/mimeapps.list",
            "[Default Applications]\n" + t + "=missing.desktop;sheets.desktop\n"},
@@ -84,12 +79,6 @@ TEST(DesktopDefaultApplication, FollowsTheDesktopsLookupOrder) {
          {kXlsx},
          {"deskx"},
          "calc.desktop"},
-        {"system default",
-         {{"etc/mimeapps.list", "# system\n[Default Applications]\n" + t + "=sheets.desktop;\n"},
-          {"sys-data/applications/mimeinfo.cache", "[MIME Cache]\n" + t + "=calc.desktop;\n"}},
-         {kXlsx},
-         {},
-         "sheets.desktop"},
         {"removed association hides the cache entry",
          {{"config/mimeapps.list", "[Removed Associations]\n" + t + "=calc.desktop;\n"},
           {"sys-data/applications/mimeinfo.cache",
@@ -126,31 +115,6 @@ TEST(DesktopDefaultApplication, FollowsTheDesktopsLookupOrder) {
         EXPECT_EQ(DesktopDefaultApplication(c.types, tree.dirs), c.expected);
     }
 }
-
-TEST(DesktopDefaultApplication, ReadsItsFoldersFromTheEnvironment) {
-    const std::vector<std::pair<const char*, QByteArray>> values = {
-        {"XDG_CONFIG_HOME", "/c"},
-        {"XDG_CONFIG_DIRS", "/d1:/d2"},
-        {"XDG_DATA_HOME", "/h"},
-        {"XDG_DATA_DIRS", "/s1::/s2"},
-        {"XDG_CURRENT_DESKTOP", "X-Cinnamon:GNOME"}};
-    std::vector<std::pair<const char*, std::optional<QByteArray>>> saved;
-    for (const auto& [name, value] : values) {
-        saved.emplace_back(name, qEnvironmentVariableIsSet(name)
-                                     ? std::optional<QByteArray>(qgetenv(name))
-                                     : std::nullopt);
-        qputenv(name, value);
-    }
-    const XdgDirs dirs = XdgDirs::FromEnvironment();
-    for (const auto& [name, value] : saved)
-        value ? (void)qputenv(name, *value) : (void)qunsetenv(name);
-
-    EXPECT_EQ(dirs.configDirs, (QStringList{"/c", "/d1", "/d2"}));
-    EXPECT_EQ(dirs.dataDirs, (QStringList{"/h", "/s1", "/s2"}));
-    EXPECT_EQ(dirs.desktops, (QStringList{"x-cinnamon", "gnome"}));
-}
-
-TEST(XlsxBackend, KnowsTheTypeOfXlsxFiles) { EXPECT_TRUE(XlsxMimeTypes().contains(kXlsx)); }
 
 TEST(XlsxBackend, GivesEachWorkbookItsOwnName) {
     QTemporaryDir folder;

@@ -242,17 +242,6 @@ TEST(ClipboardText, AlignsTheTickedRowsUnderTheCaption) {
     }
 }
 
-TEST(ClipboardText, ReadsTheResultsList) {
-    ResultsModel list;
-    for (const char* text : {"One.", "Two.", "Three has trailing spaces.   "})
-        list.AppendRow(QString::fromUtf8(text));
-    list.SetHeaderTotal();
-    list.SetCheckMark(1, true);
-    list.SetCheckMark(3, true);
-    EXPECT_EQ(ClipboardText(list),
-              QStringLiteral("Total Sentence Count: 3\r\nOne.\r\nThree has trailing spaces.\r\n"));
-}
-
 // Fails a given number of attempts, by answer or by exception, then succeeds.
 class FlakyClipboard : public Clipboard {
   public:
@@ -296,19 +285,6 @@ TEST(ClipboardProcedures, RetryUpToAThousandTimesAndSwallowFailures) {
         ClearClipboard(clear);
         EXPECT_EQ(clear.attempts.size(), c.attempts);
     }
-}
-
-TEST(ClipboardProcedures, CopyClearsThenSetsAndLeavesAnEmptyListAlone) {
-    ResultsModel list;
-    FlakyClipboard clipboard;
-    CopyListToClipboard(list, clipboard);
-    EXPECT_TRUE(clipboard.attempts.isEmpty());
-
-    list.AppendRow(QStringLiteral("One."));
-    list.SetCheckMark(1, true);
-    CopyListToClipboard(list, clipboard);
-    EXPECT_EQ(clipboard.attempts, (QStringList{QStringLiteral("clear"),
-                                               QStringLiteral("set 0 Result(s)\r\nOne.\r\n")}));
 }
 
 class CopyResults : public SaveResults {};
