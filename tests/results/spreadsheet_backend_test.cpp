@@ -62,55 +62,54 @@ TEST(DesktopDefaultApplication, FollowsTheDesktopsLookupOrder) {
         {"nothing registered", {}, {kXlsx}, {}, QString()},
         {"cache",
          {{"sys-data/applications/mimeinfo.cache",
-           "[MIME Cache]\n" + t + "=gone.desktop;calc.desktop;\n"}},
+           "[MIME Cache]\n" + t + "=gone.desktop;tables.desktop;\n"}},
          {kXlsx},
          {},
-         "calc.desktop"},
+         "tables.desktop"},
         {"user default before the cache, skipping what is not installed",
          {{"config/mimeapps.list",
            "[Default Applications]\n" + t + "=missing.desktop;sheets.desktop\n"},
-          {"sys-data/applications/mimeinfo.cache", "[MIME Cache]\n" + t + "=calc.desktop;\n"}},
+          {"sys-data/applications/mimeinfo.cache", "[MIME Cache]\n" + t + "=tables.desktop;\n"}},
          {kXlsx},
          {},
          "sheets.desktop"},
         {"desktop's own list first",
          {{"config/mimeapps.list", "[Default Applications]\n" + t + "=sheets.desktop\n"},
-          {"config/deskx-mimeapps.list", "[Default Applications]\n" + t + "=calc.desktop\n"}},
+          {"config/deskx-mimeapps.list", "[Default Applications]\n" + t + "=tables.desktop\n"}},
          {kXlsx},
          {"deskx"},
-         "calc.desktop"},
+         "tables.desktop"},
         {"removed association hides the cache entry",
-         {{"config/mimeapps.list", "[Removed Associations]\n" + t + "=calc.desktop;\n"},
+         {{"config/mimeapps.list", "[Removed Associations]\n" + t + "=tables.desktop;\n"},
           {"sys-data/applications/mimeinfo.cache",
-           "[MIME Cache]\n" + t + "=calc.desktop;sheets.desktop;\n"}},
+           "[MIME Cache]\n" + t + "=tables.desktop;sheets.desktop;\n"}},
          {kXlsx},
          {},
          "sheets.desktop"},
         {"added association before the cache",
          {{"config/mimeapps.list", "[Added Associations]\n" + t + "=sheets.desktop;\n"},
-          {"sys-data/applications/mimeinfo.cache", "[MIME Cache]\n" + t + "=calc.desktop;\n"}},
+          {"sys-data/applications/mimeinfo.cache", "[MIME Cache]\n" + t + "=tables.desktop;\n"}},
          {kXlsx},
          {},
          "sheets.desktop"},
         {"registered under an alias",
          {{"sys-data/applications/mimeinfo.cache",
-           "[MIME Cache]\napplication/x-alias=calc.desktop;\n"}},
+           "[MIME Cache]\napplication/x-alias=tables.desktop;\n"}},
          {kXlsx, "application/x-alias"},
          {},
-         "calc.desktop"},
+         "tables.desktop"},
         {"id of a desktop file in a subfolder",
-         {{"sys-data/applications/mimeinfo.cache",
-           "[MIME Cache]\n" + t + "=office-writer.desktop;\n"}},
+         {{"sys-data/applications/mimeinfo.cache", "[MIME Cache]\n" + t + "=suite-pad.desktop;\n"}},
          {kXlsx},
          {},
-         "office-writer.desktop"},
+         "suite-pad.desktop"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         XdgTree tree(c.desktops);
-        tree.Install(QStringLiteral("sys-data/applications/calc.desktop"));
+        tree.Install(QStringLiteral("sys-data/applications/tables.desktop"));
         tree.Install(QStringLiteral("home-data/applications/sheets.desktop"));
-        tree.Install(QStringLiteral("sys-data/applications/office/writer.desktop"));
+        tree.Install(QStringLiteral("sys-data/applications/suite/pad.desktop"));
         for (const auto& [path, contents] : c.files) tree.Put(path, contents);
         EXPECT_EQ(DesktopDefaultApplication(c.types, tree.dirs), c.expected);
     }
@@ -132,9 +131,9 @@ class XlsxWorkbook : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(folder.isValid());
-        tree.Install(QStringLiteral("sys-data/applications/calc.desktop"));
+        tree.Install(QStringLiteral("sys-data/applications/tables.desktop"));
         tree.Put(QStringLiteral("sys-data/applications/mimeinfo.cache"),
-                 "[MIME Cache]\n" + kXlsx.toUtf8() + "=calc.desktop;\n");
+                 "[MIME Cache]\n" + kXlsx.toUtf8() + "=tables.desktop;\n");
     }
     QStringList Files() const { return QDir(folder.path()).entryList(QDir::Files); }
 
