@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 
 #include "shell/failure.h"
+#include "shell/file_exists.h"
 
 namespace brintale {
 namespace {
@@ -86,6 +87,21 @@ TEST(ReadTextFile, DecodesEveryKindOfFile) {
             EXPECT_EQ(DecodeText(c.bytes), c.text);
         }
     }
+}
+
+TEST(FileExists, AnswersWithoutFailing) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("file.txt"));
+    QFile(file).open(QIODevice::WriteOnly);
+    const QString dangling = dir.filePath(QStringLiteral("dangling"));
+    ASSERT_TRUE(QFile::link(dir.filePath(QStringLiteral("gone")), dangling));
+    const std::pair<QString, bool> cases[] = {
+        {file, true},       {dir.path(), true},
+        {dangling, false},  {dir.filePath(QStringLiteral("missing")), false},
+        {QString(), false}, {file + QStringLiteral("/below"), false},
+    };
+    for (const auto& [path, exists] : cases)
+        EXPECT_EQ(FileExists(path), exists) << path.toStdString();
 }
 
 TEST(ReadTextFile, NoFileGivesEmptyText) {
