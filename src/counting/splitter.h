@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <QStringView>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <vector>
 
@@ -17,15 +18,23 @@ QString RemoveCarriageReturns(QString text);
 
 // Step 2: the text with every listed abbreviation replaced by its marker, and the
 // knowledge of which stretches are markers the masking inserted.
+//
+// The masked text is not spelled out: it is `text` with each element of `markers` standing
+// in place of the stretch [position, position + length) of `text`. Carriage returns left in
+// `text` count as absent everywhere, exactly as if step 1 had removed them, so callers need
+// not copy a large text to strip them first.
 struct MaskedText {
     QString text;
-    // Inserted markers: where each starts in text, its length and its entry's index.
+    // A marker the masking inserted, or the part [from, to) of one that a later entry cut
+    // into (such a part is plain text from then on). In text order, never overlapping.
     struct Marker {
-        qsizetype position;
-        qsizetype length;
-        qsizetype entry;
+        qsizetype position = 0;
+        qsizetype length = 0;
+        qsizetype entry = 0;
+        std::int32_t from = 0;
+        std::int32_t to = 0;
     };
-    std::vector<Marker> markers;  // by position
+    std::vector<Marker> markers;
     QStringList entries;
 };
 
@@ -34,8 +43,12 @@ using SentenceSink = std::function<void(QString&& sentence)>;
 
 MaskedText MaskAbbreviations(QString text, const QStringList& abbreviations);
 
-// Steps 3 and 4 over a masked text.
+// Steps 3 and 4 over a masked text. A sink that throws stops the scan; the masked text is
+// untouched and can be scanned again.
 void ScanSentences(const MaskedText& masked, QStringView separators, const SentenceSink& sink);
+
+// How many sentences ScanSentences would hand out, without making any of them.
+std::size_t CountSentences(const MaskedText& masked, QStringView separators);
 
 // All four steps; text may still hold carriage returns.
 void SplitSentences(QString text, QStringView separators, const QStringList& abbreviations,
