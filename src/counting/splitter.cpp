@@ -276,9 +276,12 @@ std::u16string FoldedMarker(qsizetype entry) {
 
 // How many code units fold to a value.
 int Preimages(char16_t value) {
-    int n = Fold(value) == value;
-    for (auto [unit, folded] : FoldPairs()) n += folded == value;
-    return n;
+    static const std::vector<std::uint8_t> counts = [] {
+        std::vector<std::uint8_t> c(0x10000, 0);
+        for (char32_t u = 0; u <= 0xFFFF; ++u) ++c[Fold(char16_t(u))];
+        return c;
+    }();
+    return counts[value];
 }
 
 std::vector<Entry> PrepareEntries(const QStringList& abbreviations) {
