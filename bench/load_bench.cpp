@@ -96,9 +96,10 @@ struct Fixture {
     Form1 form{services, settings};
 };
 
+// Lives until the application is gone; a widget must not outlive it, so it is never freed.
 Fixture& Shared() {
-    static Fixture fixture;
-    return fixture;
+    static Fixture* fixture = new Fixture;
+    return *fixture;
 }
 
 void Paint(QPlainTextEdit* box) { box->viewport()->repaint(); }
