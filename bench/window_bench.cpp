@@ -104,9 +104,10 @@ struct Fixture {
     }
 };
 
-// One large text at a time.
+// One large text at a time; freed before the application ends, as every widget must be.
+std::unique_ptr<Fixture> current;
+
 Fixture& FixtureFor(qsizetype megabytes) {
-    static std::unique_ptr<Fixture> current;
     static qsizetype currentSize = 0;
     if (currentSize != megabytes) {
         current.reset();
@@ -197,6 +198,7 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    brintale::current.reset();
     brintale::MeasureMemory();
     return 0;
 }
