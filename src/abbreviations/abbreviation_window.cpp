@@ -19,11 +19,6 @@ namespace brintale {
 
 namespace {
 
-// 15 twips to a pixel at 96 dpi.
-QRect Twips(int left, int top, int width, int height) {
-    return QRect(left / 15, top / 15, width / 15, height / 15);
-}
-
 struct ButtonPlace {
     int number;
     const char* caption;
@@ -37,13 +32,6 @@ const ButtonPlace kButtons[] = {
     {2, "Close", Twips(2400, 4440, 2160, 405)},
     {3, "Clear List", Twips(120, 4440, 2160, 405)},
 };
-
-QFont BoldArial(qreal points) {
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSizeF(points);
-    font.setBold(true);
-    return font;
-}
 
 QString Count(qsizetype n) { return QLocale(QLocale::English).toString(n); }
 
@@ -64,7 +52,7 @@ void Form2::buildControls() {
 
     listView1_ = new QTreeWidget(this);
     listView1_->setGeometry(Twips(120, 120, 4440, 3735));
-    listView1_->setFont(BoldArial(9));
+    listView1_->setFont(ArialBold(9));
     listView1_->setRootIsDecorated(false);
     listView1_->setUniformRowHeights(true);
     listView1_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -78,7 +66,7 @@ void Form2::buildControls() {
     for (const ButtonPlace& place : kButtons) {
         auto* button = new QPushButton(QString::fromLatin1(place.caption), this);
         button->setGeometry(place.geometry);
-        button->setFont(BoldArial(11.25));
+        button->setFont(ArialBold(11.25));
         buttons_[place.number] = button;
         setTabOrder(previous, button);
         previous = button;

@@ -31,13 +31,6 @@ namespace brintale {
 
 namespace {
 
-// 15 twips to a pixel at 96 dpi; Qt scales the pixels for other screens.
-int Px(int twips) { return (twips + 7) / 15; }
-
-QRect Twips(int left, int top, int width, int height) {
-    return QRect(Px(left), Px(top), Px(width), Px(height));
-}
-
 const QSize kClientSize(Px(8040), Px(9105));
 const int kResultsColumnWidth = Px(7000);
 
@@ -72,13 +65,6 @@ const QRect kText2 = Twips(360, 300, 1860, 345);
 const QRect kCheck3 = Twips(360, 750, 915, 285);
 const QRect kCheck4 = Twips(360, 1100, 735, 285);
 const QRect kListView1 = Twips(120, 6090, 7800, 1905);
-
-QFont ArialBold(qreal points) {
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSizeF(points);
-    font.setBold(true);
-    return font;
-}
 
 void PaintWhite(QWidget* widget) {
     QPalette palette = widget->palette();

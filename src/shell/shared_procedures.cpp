@@ -57,6 +57,13 @@ void SetApplicationTitle() {
     QGuiApplication::setApplicationDisplayName(StoredTitle());
 }
 
+QFont ArialBold(qreal points) {
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(points);
+    font.setBold(true);
+    return font;
+}
+
 QIcon ApplicationIcon() {
     static const bool registered = (InitIconResource(), true);
     (void)registered;

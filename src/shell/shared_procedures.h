@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QCursor>
+#include <QFont>
 #include <QIcon>
+#include <QRect>
 #include <QString>
 
 class QWidget;
@@ -21,6 +23,14 @@ QString ApplicationTitle();
 void SetApplicationTitle();
 // The cut: the last word goes, then more words while the rest is over 40 characters.
 QString CutApplicationTitle(const QString& productName);
+
+// Window layouts are given in twips: 15 to a pixel at 96 dpi; Qt scales for other screens.
+constexpr int Px(int twips) { return (twips + 7) / 15; }
+constexpr QRect Twips(int left, int top, int width, int height) {
+    return QRect(Px(left), Px(top), Px(width), Px(height));
+}
+// Substituted by a metric-compatible face where Arial itself is missing.
+QFont ArialBold(qreal points);
 
 // The icon of both windows.
 QIcon ApplicationIcon();
