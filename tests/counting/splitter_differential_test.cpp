@@ -9,68 +9,19 @@
 namespace brintale {
 namespace {
 
-// Bits of text chosen to provoke the rules: abbreviations in several cases, marker
-// look-alikes, the letters, underscore and digits of markers, line breaks and spaces.
-const QStringList kTextBits = {
-    "etc.",
-    "ETC.",
-    "Etc.",
-    "e.g.",
-    "E.G.",
-    "No.",
-    "no.",
-    "NO.5",
-    "vs.",
-    "et al.",
-    "i.e.",
-    "Abbreviation_",
-    "Abbreviation_0",
-    "abbreviation_1",
-    "Abbreviation_12",
-    "ABBREVIATION_3",
-    "tion",
-    "bb",
-    "n_",
-    "_",
-    "0",
-    "1",
-    "2",
-    "5",
-    "12",
-    "A",
-    "a",
-    "b",
-    "e",
-    "i",
-    "t",
-    "x",
-    "y",
-    ".",
-    ".",
-    "!",
-    "?",
-    " ",
-    " ",
-    "  ",
-    "\n",
-    "\r",
-    "\r\n",
-    "\t",
-    " \n ",
-    "\n\t",
-    "word",
-    "Word ",
-    "3.5",
-    "xxx",
-    "x.x.x",
-    "É",
-    "é",
-    "ß",
-    "ſ",
-    "K",
-    "\u212a",
-    QString::fromUtf16(u"\U00010400"),
-};
+// Bits of text chosen to provoke the rules: marker look-alikes, abbreviations in several
+// cases, the letters, underscore and digits of markers, line breaks, spaces and code units
+// whose folding is not plain (a surrogate pair included).
+const QStringList kMarkerBits = {"Abbreviation_", "Abbreviation_0", "abbreviation_1",
+                                 "Abbreviation_12", "ABBREVIATION_3"};
+const QStringList kTextBits =
+    kMarkerBits +
+    QStringList{"etc.",   "ETC.", "Etc.", "e.g.", "E.G.", "No.",  "no.",    "NO.5",      "vs.",
+                "et al.", "i.e.", "tion", "bb",   "n_",   "_",    "0",      "1",         "2",
+                "5",      "12",   "A",    "a",    "b",    "e",    "i",      "t",         "x",
+                "y",      ".",    ".",    "!",    "?",    " ",    " ",      "  ",        "\n",
+                "\r",     "\r\n", "\t",   " \n ", "\n\t", "word", "Word ",  "3.5",       "xxx",
+                "x.x.x",  "É",    "é",    "ß",    "ſ",    "K",    "\u212a", "\U00010400"};
 
 const QStringList kEntryPool = {
     "etc.", "e.g.", "No.",  "no.", "vs.", "i.e.", "et al.",         "",   "",    "a", "tion",
@@ -145,9 +96,7 @@ void Compare(const QString& text, const QString& separators, const QStringList& 
     EXPECT_EQ(Scanned(byPasses, separators), expected);
 
     const auto byOccurrences = detail::MaskByOccurrences(text, entries);
-    if (quiet) {
-        EXPECT_TRUE(byOccurrences.has_value());
-    }
+    EXPECT_TRUE(byOccurrences || !quiet) << "a quiet list fell back to a pass per entry";
     if (byOccurrences) {
         ExpectSameMasking(*byOccurrences, expectedMask);
         EXPECT_EQ(Scanned(*byOccurrences, separators), expected);
