@@ -3,80 +3,62 @@
 #include <gtest/gtest.h>
 
 #include <new>
+#include <tuple>
 #include <vector>
 
 #include "shell/failure.h"
+#include "shell/qt_seams.h"
 
 namespace brintale {
 namespace {
 
 TEST(ErrorReportText, IsBuiltExactly) {
-    EXPECT_EQ(ErrorReportText(QStringLiteral("Disk full"),
-                              ProcedureTag(QStringLiteral("Form1.PushButton17_Click")), 118),
-              QStringLiteral("Disk full\r\nin Brintale2021/08/31.Form1.PushButton17_Click at line "
-                             "118\r\rPlease email screenshot of this message to "
-                             "support@quorvane.example"));
+    const QString text = ErrorReportText(
+        QStringLiteral("Disk full"), ProcedureTag(QStringLiteral("Form1.PushButton17_Click")), 118);
+    EXPECT_EQ(text, QStringLiteral("Disk full\r\nin Brintale2021/08/31.Form1.PushButton17_Click at "
+                                   "line 118\r\rPlease email screenshot of this message to "
+                                   "support@quorvane.example"));
+    // On screen a lone carriage return breaks the line too.
+    EXPECT_EQ(DisplayLineBreaks(QStringLiteral("a\r\nb\r\rc")), QStringLiteral("a\nb\n\nc"));
 }
 
-struct Report {
-    QString description;
-    QString tag;
-    int line;
-};
+using Report = std::tuple<QString, int>;  // description, statement number
 
-class RecordingReporter : public ErrorReporter {
-  public:
-    void ShowErrorReport(const QString& d, const QString& t, int l) override {
-        reports.push_back({d, t, l});
+// Records the reports of a trap written for the test.
+class ErrorTrapTest : public ::testing::Test, public ErrorReporter {
+  protected:
+    void ShowErrorReport(const QString& description, const QString& tag, int line) override {
+        EXPECT_EQ(tag, QStringLiteral("Brintale2021/08/31.Form1.Test_Click"));
+        reports.emplace_back(description, line);
     }
     std::vector<Report> reports;
+    std::vector<int> ran;
+    ErrorTrap trap{*this, QStringLiteral("Form1.Test_Click")};
 };
 
-// A handler written for the test: every resume rule once.
-TEST(ErrorTrap, ResumesAfterEachFailingStatement) {
-    RecordingReporter reporter;
-    ErrorTrap trap(reporter, QStringLiteral("Form1.Test_Click"));
-    std::vector<int> ran;
+TEST_F(ErrorTrapTest, ResumesAfterEachFailingStatementAndAFailingTestRunsTheBody) {
     trap(100, [&] { throw Failure(QStringLiteral("first")); });
     trap(102, [&] { ran.push_back(102); });
-    if (trap.test(104, [&]() -> bool { throw std::bad_alloc(); }))  // failing test: body runs
+    if (trap.test(104, []() -> bool { throw std::bad_alloc(); }))
         trap(106, [&] { ran.push_back(106); });
     if (trap.test(108, [] { return false; })) trap(110, [&] { ran.push_back(110); });
     trap(112, [&] { throw std::runtime_error("plain"); });
     trap(114, [&] { ran.push_back(114); });
-
     EXPECT_EQ(ran, (std::vector<int>{102, 106, 114}));
-    ASSERT_EQ(reporter.reports.size(), 3u);
-    EXPECT_EQ(reporter.reports[0].line, 100);
-    EXPECT_EQ(reporter.reports[0].description, QStringLiteral("first"));
-    EXPECT_EQ(reporter.reports[0].tag, QStringLiteral("Brintale2021/08/31.Form1.Test_Click"));
-    EXPECT_EQ(reporter.reports[1].line, 104);
-    EXPECT_EQ(reporter.reports[1].description, QStringLiteral("Out of memory"));
-    EXPECT_EQ(reporter.reports[2].line, 112);
-    EXPECT_EQ(reporter.reports[2].description, QStringLiteral("plain"));
+    EXPECT_EQ(reports,
+              (std::vector<Report>{{"first", 100}, {"Out of memory", 104}, {"plain", 112}}));
     EXPECT_EQ(trap.failures(), 3);
 }
 
-// Rules 3 and 4: a failing loop head runs the body; a failing step leaves the loop.
-TEST(ErrorTrap, LoopHeadAndStepFailures) {
-    RecordingReporter reporter;
-    ErrorTrap trap(reporter, QStringLiteral("Form1.Test_Click"));
-    std::vector<int> body;
+TEST_F(ErrorTrapTest, AFailingLoopHeadRunsTheBodyAndAFailingStepLeavesTheLoop) {
     int i = 0;
-    const int n = 5;
-    for (bool go = trap.test(100, [&]() -> bool { throw Failure(QStringLiteral("bounds")); }); go;
-         go = trap(104,
-                   [&] {
-                       if (++i == 2) throw Failure(QStringLiteral("step"));
-                   }) &&
-              i < n)
-        trap(102, [&] { body.push_back(i); });
-    trap(106, [&] { body.push_back(-1); });
-
-    EXPECT_EQ(body, (std::vector<int>{0, 1, -1}));
-    ASSERT_EQ(reporter.reports.size(), 2u);
-    EXPECT_EQ(reporter.reports[0].line, 100);
-    EXPECT_EQ(reporter.reports[1].line, 104);
+    const auto step = [&] { ++i == 2 ? throw Failure(QStringLiteral("step")) : void(); };
+    for (bool go = trap.test(100, []() -> bool { throw Failure(QStringLiteral("bounds")); }); go;
+         go = trap(104, step) && i < 5)
+        trap(102, [&] { ran.push_back(i); });
+    trap(106, [&] { ran.push_back(-1); });
+    EXPECT_EQ(ran, (std::vector<int>{0, 1, -1}));
+    EXPECT_EQ(reports, (std::vector<Report>{{"bounds", 100}, {"step", 104}}));
 }
 
 }  // namespace
