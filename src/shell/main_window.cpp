@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QTreeView>
@@ -261,7 +262,8 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void Form1::mouseMoveEvent(QMouseEvent* event) {
-    PointerOverControl();
+    // Moves that a button ignores come up here too; only the background itself is the arrow's.
+    if (childAt(event->position().toPoint()) == nullptr) PointerOverControl();
     QWidget::mouseMoveEvent(event);
 }
 

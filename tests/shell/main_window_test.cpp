@@ -7,6 +7,7 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -28,9 +29,14 @@ std::vector<QColor> Backgrounds(Form1& f) {
     return colours;
 }
 
+// The pointer comes in, then moves on the widget; a move the widget ignores reaches its parents.
 void Enter(QWidget* w) {
     QEvent enter(QEvent::Enter);
     QApplication::sendEvent(w, &enter);
+    const QPointF at(w->width() / 2.0, w->height() / 2.0);
+    QMouseEvent move(QEvent::MouseMove, at, w->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(w, &move);
 }
 
 // The statement numbers that start-up's error reports name, in order (0: another tag).
