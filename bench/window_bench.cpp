@@ -119,7 +119,7 @@ Fixture& FixtureFor(qsizetype megabytes) {
 
 void BM_TextOut(benchmark::State& state) {
     Fixture& f = FixtureFor(state.range(0));
-    for (auto _ : state) benchmark::DoNotOptimize(f.form->text1()->toPlainText());
+    for (auto _ : state) benchmark::DoNotOptimize(f.form->text1()->text());
 }
 
 void BM_BareSplitter(benchmark::State& state) {

@@ -36,7 +36,7 @@ void PushButton17_Click(Form1& form) {
     QString stored;
     QStringList abbreviations;
 
-    trap(100, [&] { text = form.text1()->toPlainText(); });
+    trap(100, [&] { text = form.text1()->text(); });
     trap(102, [&] { text = RemoveCarriageReturns(std::move(text)); });
     trap(104, [&] { separators = form.text2()->text(); });
     // Only a ticked box adds its character; the grey state counts as cleared.

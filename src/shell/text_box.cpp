@@ -3,6 +3,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
+#include <QTextDocument>
 #include <QUrl>
 
 namespace brintale {
@@ -21,6 +22,23 @@ QStringList LocalFiles(const QMimeData* mime) {
 }  // namespace
 
 TextBox::TextBox(QWidget* parent) : QPlainTextEdit(parent) {}
+
+QString TextBox::text() const {
+    QString text = document()->toRawText();
+    for (QChar& c : text) {
+        switch (c.unicode()) {
+            case QChar::ParagraphSeparator:
+            case QChar::LineSeparator:
+            case 0xfdd0:  // frame marks of the document
+            case 0xfdd1:
+                c = u'\n';
+                break;
+            default:
+                break;
+        }
+    }
+    return text;
+}
 
 void TextBox::dragEnterEvent(QDragEnterEvent* event) {
     if (!LocalFiles(event->mimeData()).isEmpty()) {

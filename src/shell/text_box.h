@@ -12,6 +12,10 @@ class TextBox : public QPlainTextEdit {
   public:
     explicit TextBox(QWidget* parent = nullptr);
 
+    // The text as typed, line breaks as line feeds. Unlike toPlainText(), it keeps no-break
+    // spaces, which the splitter must not trim.
+    QString text() const;
+
   signals:
     void filesDropped(const QStringList& paths);
 

@@ -44,6 +44,14 @@ TEST_F(FormTest, StartCountingFillsTheListAndTheTotal) {
         {"stored list", "Eggs ETC. now.\r\nThen", stops, on, off, "etc." + sep, {"Eggs etc. now."}},
         {"empty pieces", "etc. vs. ok. Done.", stops, on, on, gap, {"etc. vs. ok.", "Done."}},
         {"stored empty", "Pears etc. Apples.", stops, on, on, "", {"Pears etc.", "Apples."}},
+        // Only the space is trimmed: a no-break space reaches the splitter as it was typed.
+        {"no-break space",
+         QStringLiteral("Hi.\u00a0Bye. "),
+         stops,
+         on,
+         on,
+         {},
+         {"Hi.", QStringLiteral("\u00a0Bye.")}},
     };
     Form1& f = Load();
     QStringList shown;
