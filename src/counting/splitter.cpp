@@ -305,7 +305,9 @@ std::vector<Entry> PrepareEntries(const QStringList& abbreviations) {
                 const bool known = std::find(anchors.begin(), anchors.end(), f) != anchors.end();
                 const int units = known ? 0 : Preimages(f);
                 if (pass == 0 && anchorUnits + units > 8) continue;
-                const int cost = Frequency(f) * (known ? 1 : 4);
+                // A unit searched for already costs only its visits; a new one also slows
+                // the search for every other anchor.
+                const int cost = Frequency(f) * (known ? 1 : 16);
                 if (best < 0 || cost < bestCost) best = x, bestCost = cost, bestUnits = units;
             }
         }
@@ -324,10 +326,16 @@ std::vector<Entry> PrepareEntries(const QStringList& abbreviations) {
 // Every occurrence of every entry in the text (carriage returns skipped), overlapping ones
 // included, found from each entry's anchor unit.
 std::vector<Occurrence> FindOccurrences(const QString& text, const std::vector<Entry>& entries) {
-    // Anchor values get slots; each slot has buckets keyed by the unit before the anchor
-    // (entries anchored past their start), after it (anchored at the start), or none.
+    // Anchor values get slots; each slot has buckets keyed by the two units before the
+    // anchor (entries anchored two or more units past their start), the one unit before it
+    // (anchored one unit past), the unit after it (anchored at the start), or none.
     constexpr int kKeys = 64;
-    constexpr int kBuckets = 2 * kKeys + 1;
+    constexpr int kPairKeys = 256;
+    constexpr int kBefore = kPairKeys, kAfter = kPairKeys + kKeys, kNone = kPairKeys + 2 * kKeys;
+    constexpr int kBuckets = kNone + 1;
+    const auto pairKey = [](char16_t before, char16_t twoBefore) {
+        return int((before ^ (unsigned(twoBefore) * 37u)) % kPairKeys);
+    };
     std::vector<char16_t> slotValue;
     std::array<int, 128> lowSlot;
     lowSlot.fill(-1);
@@ -346,11 +354,13 @@ std::vector<Occurrence> FindOccurrences(const QString& text, const std::vector<E
             slotValue.push_back(value);
             if (value < 0x80) lowSlot[value] = slot;
         }
-        int bucket = 2 * kKeys;
-        if (e.anchor > 0)
-            bucket = e.folded[e.anchor - 1] % kKeys;
+        int bucket = kNone;
+        if (e.anchor > 1)
+            bucket = pairKey(e.folded[e.anchor - 1], e.folded[e.anchor - 2]);
+        else if (e.anchor == 1)
+            bucket = kBefore + e.folded[0] % kKeys;
         else if (e.folded.size() > 1)
-            bucket = kKeys + e.folded[1] % kKeys;
+            bucket = kAfter + e.folded[1] % kKeys;
         bucketOf[i] = slot * kBuckets + bucket;
     }
     std::vector<std::uint32_t> offsets(slotValue.size() * kBuckets + 1, 0);
@@ -398,11 +408,17 @@ std::vector<Occurrence> FindOccurrences(const QString& text, const std::vector<E
         const int base = slot * kBuckets;
         qsizetype before = q - 1;
         while (before >= 0 && d[before] == kCarriageReturn) --before;
-        if (before >= 0) visit(base + Fold(d[before]) % kKeys, q);
+        if (before >= 0) {
+            const char16_t b = Fold(d[before]);
+            visit(base + kBefore + b % kKeys, q);
+            qsizetype twoBefore = before - 1;
+            while (twoBefore >= 0 && d[twoBefore] == kCarriageReturn) --twoBefore;
+            if (twoBefore >= 0) visit(base + pairKey(b, Fold(d[twoBefore])), q);
+        }
         qsizetype after = q + 1;
         while (after < n && d[after] == kCarriageReturn) ++after;
-        if (after < n) visit(base + kKeys + Fold(d[after]) % kKeys, q);
-        visit(base + 2 * kKeys, q);
+        if (after < n) visit(base + kAfter + Fold(d[after]) % kKeys, q);
+        visit(base + kNone, q);
     });
     return found;
 }
@@ -444,6 +460,31 @@ struct Piece {
 };
 
 inline bool IsSpaceOrCarriageReturn(char16_t u) { return u == kSpace || u == kCarriageReturn; }
+
+inline bool IsBreak(char16_t u) { return u == kCarriageReturn || u == kLineFeed || u == kTab; }
+
+// Copies n units to w without carriage returns, line feeds and tabs; returns the end written.
+// Stores whole blocks, so it may write anywhere in [w, w + n) even when fewer units are kept.
+inline char16_t* CopyWithoutBreaks(const char16_t* s, qsizetype n, char16_t* w) {
+    qsizetype i = 0;
+#if defined(__SSE2__)
+    const __m128i cr = _mm_set1_epi16(kCarriageReturn), lf = _mm_set1_epi16(kLineFeed),
+                  tab = _mm_set1_epi16(kTab);
+    for (; i + 8 <= n; i += 8) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+        const __m128i breaks = _mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi16(v, cr), _mm_cmpeq_epi16(v, lf)), _mm_cmpeq_epi16(v, tab));
+        if (_mm_movemask_epi8(breaks) == 0) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(w), v);
+            w += 8;
+            continue;
+        }
+        for (qsizetype k = i; k < i + 8; ++k) *w = s[k], w += !IsBreak(s[k]);
+    }
+#endif
+    for (; i < n; ++i) *w = s[i], w += !IsBreak(s[i]);
+    return w;
+}
 
 class Scanner {
   public:
@@ -557,7 +598,7 @@ class Scanner {
         for (qsizetype i = first; i <= last; ++i) {
             const char16_t u = b[i];
             *w = u;
-            w += !(u == kCarriageReturn || u == kLineFeed || u == kTab);
+            w += !IsBreak(u);
         }
         sentence.resize(w - reinterpret_cast<char16_t*>(sentence.data()));
         hand(std::move(sentence));
@@ -618,11 +659,7 @@ void EmitPieces(const std::vector<Piece>& pieces, Emit&& hand) {
     for (qsizetype p = firstPiece; p <= lastPiece; ++p) {
         const qsizetype from = p == firstPiece ? firstPos : 0;
         const qsizetype to = p == lastPiece ? lastPos + 1 : pieces[p].size;
-        for (qsizetype i = from; i < to; ++i) {
-            const char16_t u = pieces[p].data[i];
-            *w = u;
-            w += !(u == kCarriageReturn || u == kLineFeed || u == kTab);
-        }
+        w = CopyWithoutBreaks(pieces[p].data + from, to - from, w);
     }
     sentence.resize(w - begin);
     hand(std::move(sentence));
