@@ -38,6 +38,7 @@ void QtPrompts::Message(QWidget* parent, const QString& title, const QString& te
 
 bool QtPrompts::AskYesNo(QWidget* parent, const QString& title, const QString& text) {
     QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Yes | QMessageBox::No, parent);
+    box.setTextFormat(Qt::PlainText);  // a file name is shown as typed, never as markup
     return box.exec() == QMessageBox::Yes;
 }
 
