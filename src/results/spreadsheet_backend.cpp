@@ -72,6 +72,20 @@ bool Installed(const QString& id, const XdgDirs& dirs) {
     return false;
 }
 
+// A folder without a cache (no desktop-file-utils) is read the way xdg-mime reads it: from
+// the MIME types that its applications declare.
+QHash<QString, QStringList> ScanDesktopFiles(const QString& applications) {
+    QHash<QString, QStringList> byType;
+    const QStringList names =
+        QDir(applications).entryList({QStringLiteral("*.desktop")}, QDir::Files, QDir::Name);
+    for (const QString& name : names) {
+        const auto entry = ReadDesktopList(applications + QChar(u'/') + name)
+                               .value(QStringLiteral("Desktop Entry"));
+        for (const QString& type : entry.value(QStringLiteral("MimeType"))) byType[type] << name;
+    }
+    return byType;
+}
+
 QStringList MimeAppsLists(const XdgDirs& dirs) {
     QStringList files;
     const auto add = [&](const QString& folder) {
@@ -251,8 +265,11 @@ QString DesktopDefaultApplication(const QStringList& mimeTypes, const XdgDirs& d
         }
     }
     for (const QString& data : dirs.dataDirs) {
-        const auto cache = ReadDesktopList(data + QStringLiteral("/applications/mimeinfo.cache"))
-                               .value(QStringLiteral("MIME Cache"));
+        const QString applications = data + QStringLiteral("/applications");
+        const QString cachePath = applications + QStringLiteral("/mimeinfo.cache");
+        const auto cache = QFileInfo::exists(cachePath)
+                               ? ReadDesktopList(cachePath).value(QStringLiteral("MIME Cache"))
+                               : ScanDesktopFiles(applications);
         for (const QString& type : mimeTypes) {
             for (const QString& id : cache.value(type))
                 if (!removed.contains(id) && Installed(id, dirs)) return id;

@@ -64,6 +64,11 @@ TEST(DesktopDefaultApplication, FollowsTheDesktopsLookupOrder) {
         tree.Put("sys-data/applications/mimeinfo.cache", "[MIME Cache]\n" + cache);
         EXPECT_EQ(DesktopDefaultApplication({kXlsx, "application/x-alias"}, tree.dirs), expected);
     }
+    // Without a cache, the applications' own MIME types count.
+    XdgTree bare;
+    bare.Put("sys-data/applications/tables.desktop",
+             "[Desktop Entry]\nMimeType=text/csv;" + kXlsx.toUtf8() + ";\n");
+    EXPECT_EQ(DesktopDefaultApplication({kXlsx}, bare.dirs), "tables.desktop");
 }
 
 class XlsxWorkbook : public ::testing::Test {
