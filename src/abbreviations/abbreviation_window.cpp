@@ -19,12 +19,6 @@ namespace brintale {
 
 namespace {
 
-struct ButtonPlace {
-    int number;
-    const char* caption;
-    QRect geometry;
-};
-
 // In tab order, after the list.
 const ButtonPlace kButtons[] = {
     {4, "Add", Twips(120, 3960, 2160, 405)},

@@ -39,12 +39,6 @@ const QString kListToolTip = QStringLiteral(
     "Double-click item to remove it. Move | line to right and out of window to reveal full "
     "names.");
 
-struct ButtonPlace {
-    int number;
-    const char* caption;
-    QRect geometry;
-};
-
 // Push buttons in twips: left, top, width, height.
 const ButtonPlace kButtons[] = {
     {1, "Load Text From Text File", Twips(120, 2440, 3840, 400)},

@@ -29,6 +29,13 @@ constexpr int Px(int twips) { return (twips + 7) / 15; }
 constexpr QRect Twips(int left, int top, int width, int height) {
     return QRect(Px(left), Px(top), Px(width), Px(height));
 }
+// A push button of a window's layout table: its design number, caption and place.
+struct ButtonPlace {
+    int number;
+    const char* caption;
+    QRect geometry;
+};
+
 // Substituted by a metric-compatible face where Arial itself is missing.
 QFont ArialBold(qreal points);
 
