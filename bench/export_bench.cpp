@@ -9,16 +9,17 @@
 #include <QTemporaryDir>
 #include <memory>
 
-#include "results/clipboard.h"
-#include "results/results_model.h"
-#include "results/spreadsheet_application.h"
-#include "results/spreadsheet_export.h"
-#include "results/text_export.h"
-#include "results/xlsx_backend.h"
-#include "shell/failure.h"
-#include "shell/main_window.h"
-#include "shell/seams.h"
-#include "shell/settings_store.h"
+#include "commands/spreadsheet_export.h"
+#include "commands/text_export.h"
+#include "core/failure.h"
+#include "core/results_model.h"
+#include "core/settings_store.h"
+#include "platform/clipboard.h"
+#include "platform/qt_services.h"
+#include "platform/services.h"
+#include "platform/spreadsheet_application.h"
+#include "platform/xlsx_spreadsheet.h"
+#include "windows/main_window.h"
 
 namespace {
 
@@ -50,13 +51,13 @@ class FixedRandom : public RandomSource {
 
 // Sentences of 20 to 120 characters; every third row unticked.
 void Fill(ResultsModel& list, int rows) {
-    list.ClearRows();
+    list.Clear();
     const QString words = QStringLiteral(
         "The quick results of a long count are taken out of the program in three ways, "
         "each of them fast enough for a million rows.");
     for (int r = 0; r < rows; ++r) {
-        list.AppendRow(words.left(20 + (r * 37) % 100) + QChar(u'.'));
-        if (r % 3 != 2) list.SetCheckMark(r + 1, true);
+        list.Append(words.left(20 + (r * 37) % 100) + QChar(u'.'));
+        if (r % 3 != 2) list.SetTickedAt(r + 1, true);
     }
     list.SetHeaderTotal();
 }
@@ -81,9 +82,10 @@ struct Window {
     }();
     XlsxSpreadsheetProvider spreadsheets{desktop, folder.path(), dirs};
     FixedRandom random;
-    Services services{prompts, desktop, spreadsheets, random, QString()};
+    QtClipboard clipboard;
+    Services services{prompts, desktop, spreadsheets, random, clipboard, QString()};
     SettingsStore settings;
-    Form1 form;
+    MainWindow form;
 };
 
 // Made on first use, gone before the application.
@@ -103,8 +105,8 @@ BENCHMARK(BM_ClipboardText)->Unit(benchmark::kMillisecond);
 
 // The whole command: the text built, the clipboard cleared and filled, the message.
 void BM_CopyResultsToClipboard(benchmark::State& state) {
-    Form1& form = TheWindow().form;
-    for (auto _ : state) form1::PushButton3_Click(form);
+    MainWindow& form = TheWindow().form;
+    for (auto _ : state) CopyResultsToClipboard(form);
     if (QGuiApplication::clipboard()->text().size() < kRows) state.SkipWithError("not copied");
     state.SetItemsProcessed(state.iterations() * kRows);
 }
@@ -113,7 +115,7 @@ BENCHMARK(BM_CopyResultsToClipboard)->Unit(benchmark::kMillisecond);
 void BM_SaveResultsAsTextFile(benchmark::State& state) {
     Window& window = TheWindow();
     window.prompts.fileName = window.folder.filePath(QStringLiteral("results.txt"));
-    for (auto _ : state) form1::PushButton5_Click(window.form);
+    for (auto _ : state) SaveResultsAsTextFile(window.form);
     state.counters["bytes"] = static_cast<double>(QFile(window.prompts.fileName).size());
     state.SetItemsProcessed(state.iterations() * kRows);
 }
@@ -127,9 +129,9 @@ void BM_SaveWithEventsEveryRow(benchmark::State& state) {
     for (auto _ : state) {
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly)) state.SkipWithError("cannot write");
-        for (int r = 1; r <= list.RowCount(); ++r) {
+        for (int r = 1; r <= list.Count(); ++r) {
             QCoreApplication::processEvents();
-            file.write(list.RowText(r).toUtf8());
+            file.write(list.TextAt(r).toUtf8());
             file.write("\r\n", 2);
         }
     }
@@ -141,7 +143,7 @@ BENCHMARK(BM_SaveWithEventsEveryRow)->Unit(benchmark::kMillisecond)->Iterations(
 void BM_SaveResultsAsWorkbook(benchmark::State& state) {
     Window& window = TheWindow();
     for (auto _ : state) {
-        form1::PushButton2_Click(window.form);
+        SaveResultsAsSpreadsheet(window.form);
         state.PauseTiming();
         for (const QString& name :
              QDir(window.folder.path()).entryList({QStringLiteral("*.xlsx")}, QDir::Files)) {

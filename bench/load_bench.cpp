@@ -13,13 +13,14 @@
 #include <map>
 #include <memory>
 
-#include "input/load_commands.h"
-#include "results/spreadsheet_application.h"
-#include "shell/failure.h"
-#include "shell/main_window.h"
-#include "shell/seams.h"
-#include "shell/settings_store.h"
-#include "shell/text_box.h"
+#include "commands/text_loading.h"
+#include "core/failure.h"
+#include "core/settings_store.h"
+#include "platform/qt_services.h"
+#include "platform/services.h"
+#include "platform/spreadsheet_application.h"
+#include "widgets/text_box.h"
+#include "windows/main_window.h"
 
 namespace {
 
@@ -91,9 +92,10 @@ struct Fixture {
     NoDesktop desktop;
     NoSpreadsheets spreadsheets;
     FixedRandom random;
-    Services services{prompts, desktop, spreadsheets, random, QString()};
+    QtClipboard clipboard;
+    Services services{prompts, desktop, spreadsheets, random, clipboard, QString()};
     SettingsStore settings;
-    Form1 form{services, settings};
+    MainWindow form{services, settings};
 };
 
 // Lives until the application is gone; a widget must not outlive it, so it is never freed.
@@ -109,11 +111,11 @@ void BM_LoadTextFile(benchmark::State& state) {
     Fixture& f = Shared();
     f.prompts.fileName = f.File(int(state.range(0)));
     for (auto _ : state) {
-        form1::PushButton1_Click(f.form);
-        Paint(f.form.text1());
+        LoadTextFromFile(f.form);
+        Paint(f.form.textBox());
     }
     state.SetBytesProcessed(state.iterations() * (state.range(0) << 20));
-    f.form.text1()->clear();
+    f.form.textBox()->clear();
 }
 
 // The worst case of the text box: a file without line breaks is one block that is laid out
@@ -122,11 +124,11 @@ void BM_LoadOneLongLine(benchmark::State& state) {
     Fixture& f = Shared();
     f.prompts.fileName = f.File(int(state.range(0)), true);
     for (auto _ : state) {
-        form1::PushButton1_Click(f.form);
-        Paint(f.form.text1());
+        LoadTextFromFile(f.form);
+        Paint(f.form.textBox());
     }
     state.SetBytesProcessed(state.iterations() * (state.range(0) << 20));
-    f.form.text1()->clear();
+    f.form.textBox()->clear();
 }
 
 // The peer: the same bytes read and decoded by plain Qt into a plain text editor.
@@ -134,7 +136,7 @@ void BM_PlainQtPeer(benchmark::State& state) {
     Fixture& f = Shared();
     const QString path = f.File(int(state.range(0)));
     QPlainTextEdit box;
-    box.resize(f.form.text1()->size());
+    box.resize(f.form.textBox()->size());
     box.show();
     for (auto _ : state) {
         QFile file(path);
@@ -149,8 +151,8 @@ void BM_PlainQtPeer(benchmark::State& state) {
 void BM_TypeAfterLoad(benchmark::State& state) {
     Fixture& f = Shared();
     f.prompts.fileName = f.File(int(state.range(0)));
-    form1::PushButton1_Click(f.form);
-    TextBox* box = f.form.text1();
+    LoadTextFromFile(f.form);
+    TextBox* box = f.form.textBox();
     QTextCursor cursor = box->textCursor();
     cursor.setPosition(box->document()->characterCount() / 2);
     box->setTextCursor(cursor);
@@ -166,8 +168,8 @@ void BM_TypeAfterLoad(benchmark::State& state) {
 void BM_ScrollAfterLoad(benchmark::State& state) {
     Fixture& f = Shared();
     f.prompts.fileName = f.File(int(state.range(0)));
-    form1::PushButton1_Click(f.form);
-    TextBox* box = f.form.text1();
+    LoadTextFromFile(f.form);
+    TextBox* box = f.form.textBox();
     QScrollBar* bar = box->verticalScrollBar();
     QRandomGenerator draw(7);
     for (auto _ : state) {
@@ -183,12 +185,12 @@ void BM_ClearAfterLoad(benchmark::State& state) {
     f.prompts.fileName = f.File(int(state.range(0)));
     for (auto _ : state) {
         state.PauseTiming();
-        form1::PushButton1_Click(f.form);
+        LoadTextFromFile(f.form);
         state.ResumeTiming();
-        form1::PushButton7_Click(f.form);
-        Paint(f.form.text1());
+        ClearText(f.form);
+        Paint(f.form.textBox());
     }
-    f.form.text1()->clear();
+    f.form.textBox()->clear();
 }
 
 BENCHMARK(BM_LoadTextFile)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond)->Iterations(3);

@@ -18,7 +18,7 @@
 #include <immintrin.h>
 #endif
 
-#include "counting/splitter.h"
+#include "core/splitter/splitter.h"
 #include "splitter_text.h"
 
 // ---------------------------------------------------------------------------------------

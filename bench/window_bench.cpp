@@ -15,12 +15,13 @@
 #include <cstdio>
 #include <memory>
 
-#include "counting/splitter.h"
-#include "results/results_model.h"
-#include "results/spreadsheet_application.h"
-#include "shell/main_window.h"
-#include "shell/settings_store.h"
-#include "shell/text_box.h"
+#include "core/results_model.h"
+#include "core/settings_store.h"
+#include "core/splitter/splitter.h"
+#include "platform/qt_services.h"
+#include "platform/spreadsheet_application.h"
+#include "widgets/text_box.h"
+#include "windows/main_window.h"
 
 namespace brintale {
 namespace {
@@ -78,25 +79,26 @@ struct Fixture {
     std::unique_ptr<SpreadsheetProvider> spreadsheets;
     QString folder = QStringLiteral("/nonexistent");
     SettingsStore store;
+    QtClipboard clipboard;
     std::unique_ptr<Services> services;
-    std::unique_ptr<Form1> form;
+    std::unique_ptr<MainWindow> form;
     QString text;
 
     explicit Fixture(qsizetype bytes)
         : spreadsheets(MakeDefaultSpreadsheetProvider(desktop)), text(Text(bytes)) {
-        services.reset(new Services{prompts, desktop, *spreadsheets, random, folder});
-        form = std::make_unique<Form1>(*services, store);
-        form->Form_Load();
+        services.reset(new Services{prompts, desktop, *spreadsheets, random, clipboard, folder});
+        form = std::make_unique<MainWindow>(*services, store);
+        form->RunStartup();
         form->show();
-        form->text1()->setPlainText(text);
+        form->textBox()->setPlainText(text);
         QApplication::processEvents();
     }
 
     // Press and wait until the list has laid out its rows.
     void Press() {
-        form->pushButton(17)->click();
+        form->button(MainButton::StartCounting)->click();
         QApplication::processEvents();
-        QTreeView* list = form->listView1();
+        QTreeView* list = form->resultsView();
         const int rows = form->results().rowCount();
         if (rows > 0) list->scrollTo(form->results().index(rows - 1));
         list->viewport()->repaint();
@@ -119,7 +121,7 @@ Fixture& FixtureFor(qsizetype megabytes) {
 
 void BM_TextOut(benchmark::State& state) {
     Fixture& f = FixtureFor(state.range(0));
-    for (auto _ : state) benchmark::DoNotOptimize(f.form->text1()->text());
+    for (auto _ : state) benchmark::DoNotOptimize(f.form->textBox()->text());
 }
 
 void BM_BareSplitter(benchmark::State& state) {
@@ -135,7 +137,7 @@ void BM_BareSplitter(benchmark::State& state) {
 void BM_PressToList(benchmark::State& state) {
     Fixture& f = FixtureFor(state.range(0));
     for (auto _ : state) f.Press();
-    state.counters["rows"] = f.form->results().RowCount();
+    state.counters["rows"] = f.form->results().Count();
 }
 
 // Text out and bare splitter first, so that every size's three figures stand together.
@@ -175,13 +177,13 @@ void MeasureMemory() {
     const long peak = StatusKilobytes("VmHWM:");
     const ResultsModel& rows = f.form->results();
     double characters = 0;
-    for (int r = 1; r <= rows.RowCount(); ++r) characters += rows.RowText(r).size();
-    const double perRow = (heapAfter - heapBefore - characters * 2.0) / rows.RowCount();
+    for (int r = 1; r <= rows.Count(); ++r) characters += rows.TextAt(r).size();
+    const double perRow = (heapAfter - heapBefore - characters * 2.0) / rows.Count();
     std::printf(
         "memory: %d rows, %.1f MB of sentence characters; the rows and the view hold "
         "%.1f MB => %.0f bytes per row beyond the text; peak during the count %+.1f MB "
         "over the idle window with its text (%.1f MB)%s\n",
-        rows.RowCount(), characters * 2.0 / 1e6, (heapAfter - heapBefore) / 1e6, perRow,
+        rows.Count(), characters * 2.0 / 1e6, (heapAfter - heapBefore) / 1e6, perRow,
         peakReset ? (peak - rssBefore) / 1024.0 : 0.0, rssBefore / 1024.0,
         peakReset ? "" : " (peak not measurable here)");
 }

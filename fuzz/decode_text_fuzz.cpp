@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "input/text_file.h"
+#include "core/text_file.h"
 
 namespace {
 

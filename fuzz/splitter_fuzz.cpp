@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "counting/splitter.h"
-#include "counting/splitter_detail.h"
-#include "counting/splitter_reference.h"
+#include "core/splitter/splitter.h"
+#include "core/splitter/splitter_detail.h"
+#include "core/splitter/splitter_reference.h"
 
 namespace {
 

@@ -14,12 +14,12 @@
 #include <optional>
 #include <utility>
 
-#include "counting/splitter.h"
-#include "input/sample_text.h"
-#include "input/text_file.h"
-#include "shell/failure.h"
-#include "shell/file_exists.h"
-#include "shell/settings_store.h"
+#include "core/failure.h"
+#include "core/file_exists.h"
+#include "core/sample_text.h"
+#include "core/settings_store.h"
+#include "core/splitter/splitter.h"
+#include "core/text_file.h"
 
 namespace {
 

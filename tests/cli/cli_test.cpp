@@ -9,7 +9,7 @@
 #include <map>
 #include <tuple>
 
-#include "shell/settings_store.h"
+#include "core/settings_store.h"
 
 namespace brintale {
 namespace {

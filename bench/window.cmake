@@ -1,3 +1,0 @@
-brintale_add_bench(NAME bench_window
-    SOURCES bench/window_bench.cpp
-    LIBS brintale_ui)

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QStringList>
+
+#include "core/error_report.h"
+
+class QTreeWidget;
+class QWidget;
+
+namespace brintale {
+
+class MainForm;
+class SettingsStore;
+struct Services;
+
+// Rows are counted in 16-bit signed integers where the list is kept.
+inline constexpr int kMaxAbbreviations = 32767;
+
+// What the commands of the window "Ignore These Abbreviations" reach; the dialog implements it.
+class AbbreviationsForm : public ErrorReporter {
+  public:
+    virtual QWidget* widget() = 0;
+    // One column, one abbreviation per row.
+    virtual QTreeWidget* list() const = 0;
+    virtual Services& services() const = 0;
+    virtual SettingsStore& settings() const = 0;
+    virtual void CloseWindow() = 0;
+
+    // Stored entries beyond what the list can hold; written back unless the list is cleared.
+    QStringList overflow;
+};
+
+// "List Of Abbreviations To Ignore (Such as etc.)": shows the window, modal.
+void OpenAbbreviations(MainForm& form);
+
+// Statements 112 on of the window's start-up: the stored list, or the built-in entries.
+void LoadAbbreviations(AbbreviationsForm& form, ErrorTrap& trap);
+void AddAbbreviation(AbbreviationsForm& form);             // "Add"
+void DeleteSelectedAbbreviation(AbbreviationsForm& form);  // "Delete Selected"
+void ClearAbbreviations(AbbreviationsForm& form);          // "Clear List"
+void CloseAbbreviations(AbbreviationsForm& form);          // "Close"
+// Stores the whole list; runs at every close.
+void StoreAbbreviations(AbbreviationsForm& form);
+
+// True when no row of the list has exactly this text.
+bool IsNewAbbreviation(const QTreeWidget& list, const QString& text);
+// The rows, in order.
+QStringList AbbreviationEntries(const QTreeWidget& list);
+
+}  // namespace brintale

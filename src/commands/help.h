@@ -1,0 +1,10 @@
+#pragma once
+
+namespace brintale {
+
+class MainForm;
+
+// "Help".
+void ShowHelp(MainForm& form);
+
+}  // namespace brintale

@@ -1,0 +1,97 @@
+#include "commands/text_export.h"
+
+#include <QSaveFile>
+#include <QStringEncoder>
+
+#include "commands/main_form.h"
+#include "core/error_report.h"
+#include "core/failure.h"
+#include "core/file_exists.h"
+#include "core/procedure_tags.h"
+#include "core/product.h"
+#include "core/results_model.h"
+#include "platform/list_reading.h"
+#include "platform/services.h"
+
+namespace brintale {
+
+namespace {
+
+const QString kOverwriteQuestion = QStringLiteral("Are you sure you wish to overwrite ");
+
+constexpr qsizetype kWriteChunk = 1 << 20;
+
+void Flush(QSaveFile& file, QByteArray& buffer) {
+    if (buffer.isEmpty()) return;
+    if (file.write(buffer) != buffer.size()) throw Failure(file.errorString());
+    buffer.resize(0);
+}
+
+// Every row, ticked or not, as one UTF-8 line ended by CR LF.
+void WriteRows(MainForm& form, QSaveFile& file) {
+    const ResultsModel& list = form.results();
+    const int rows = list.Count();
+    ListChangeWatch watch(list);
+    EventPump pump;
+    QStringEncoder encoder(QStringEncoder::Utf8, QStringConverter::Flag::Stateless);
+    QByteArray buffer;
+    buffer.reserve(kWriteChunk + 4096);
+    for (int r = 1; r <= rows; ++r) {
+        pump();
+        watch.Check();
+        const QString text = list.TextAt(r);
+        const qsizetype used = buffer.size();
+        buffer.resize(used + encoder.requiredSpace(text.size()) + 2);
+        char* end = encoder.appendToBuffer(buffer.data() + used, text);
+        *end++ = '\r';
+        *end++ = '\n';
+        buffer.resize(end - buffer.constData());
+        if (buffer.size() >= kWriteChunk) Flush(file, buffer);
+    }
+    Flush(file, buffer);
+}
+
+}  // namespace
+
+void SaveResultsAsTextFile(MainForm& form) {
+    ErrorTrap trap(form, tags::kSaveResultsAsTextFile);
+    Prompts& prompts = form.services().prompts;
+
+    // 100 to 108: an empty name, the title and the filter; the dialog asks nothing about
+    // overwriting and adds no extension, so the name is used as typed.
+    QString fileName;
+    trap(108, [&] {
+        fileName = prompts.SaveFileName(form.widget(), QStringLiteral("Save"), kTextFileFilter);
+    });
+    if (trap.test(112, [&] { return fileName.isEmpty(); })) return;
+
+    bool yes = false;
+    if (trap.test(114, [&] { return FileExists(fileName); })) {
+        trap(116, [&] {
+            yes = prompts.AskYesNo(form.widget(), ApplicationTitle(),
+                                   kOverwriteQuestion + fileName + QStringLiteral(" ?"));
+        });
+    } else {
+        trap(118, [&] { yes = true; });
+    }
+    if (trap.test(120, [&] { return !yes; })) return;
+
+    trap(122, [&] { form.SetPointer(MainForm::Pointer::Hourglass); });
+    // The rows go to a temporary file beside the target, which replaces the target only
+    // once every row is written: a failure leaves any earlier file as it was, and the
+    // temporary file goes when `file` does.
+    QSaveFile file(fileName);
+    bool written = trap(124, [&] {
+        if (!file.open(QIODevice::WriteOnly)) throw Failure(file.errorString());
+    });
+    // 126 to 132; the first failing row is reported and ends the save.
+    if (written) written = trap(130, [&] { WriteRows(form, file); });
+    if (written) {
+        trap(134, [&] {
+            if (!file.commit()) throw Failure(file.errorString());
+        });
+    }
+    trap(136, [&] { form.SetPointer(MainForm::Pointer::Default); });
+}
+
+}  // namespace brintale

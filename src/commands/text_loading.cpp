@@ -1,0 +1,125 @@
+#include "commands/text_loading.h"
+
+#include <QStringList>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include "commands/main_form.h"
+#include "core/error_report.h"
+#include "core/failure.h"
+#include "core/procedure_tags.h"
+#include "core/sample_text.h"
+#include "core/text_file.h"
+#include "platform/services.h"
+#include "widgets/text_box.h"
+
+namespace brintale {
+
+namespace {
+
+const QString kOpenTitle = QStringLiteral("Select single file");
+const QString kOpenFilter = QStringLiteral("Text Files (*.txt)|*.txt|All Files (*.*)|*.*|");
+
+// The text box spends a few microseconds on every paragraph it holds, which makes a large
+// file of short lines slow to show (100 MB of 70-character lines: 1.5 million paragraphs).
+// Line breaks inside a paragraph of at least this many characters become soft breaks
+// (U+2028): they show and edit the same, and the box gives them back as line feeds.
+constexpr qsizetype kMinParagraph = 2048;
+
+// In place: CR LF, CR and LF are one break each, as the text box reads them anyway.
+void JoinShortLines(QString& text) {
+    if (text.size() < kMinParagraph) return;
+    QChar* out = text.data();
+    const QChar* in = out;
+    const QChar* const end = in + text.size();
+    qsizetype paragraph = 0;
+    for (; in != end; ++in) {
+        const char16_t c = in->unicode();
+        if (c == u'\r' || c == u'\n') {
+            if (c == u'\r' && in + 1 != end && in[1] == u'\n') ++in;
+            const bool hard = paragraph >= kMinParagraph;
+            *out++ = hard ? QChar(u'\n') : QChar(QChar::LineSeparator);
+            if (hard) paragraph = 0;
+        } else {
+            *out++ = *in;
+            paragraph = c == QChar::ParagraphSeparator ? 0 : paragraph + 1;
+        }
+    }
+    text.truncate(out - text.constData());
+}
+
+// A whole new text is no edit the user would want to undo step by step: recording it
+// would hold an undo entry per paragraph of a large file.
+void ReplaceText(TextBox* box, QString text) {
+    JoinShortLines(text);
+    QTextDocument* document = box->document();
+    const bool undo = document->isUndoRedoEnabled();
+    document->setUndoRedoEnabled(false);
+    box->setPlainText(text);
+    document->setUndoRedoEnabled(undo);
+}
+
+// Statements 110 to 114 of the load, shared by the dialog and a drop.
+void LoadFile(MainForm& form, ErrorTrap& trap, const QString& fileName) {
+    trap(110, [&] { form.SetPointer(MainForm::Pointer::Hourglass); });
+    // Read first: a file that cannot be read leaves the text as it was.
+    trap(112, [&] { ReplaceText(form.textBox(), ReadTextFile(fileName)); });
+    trap(114, [&] { form.SetPointer(MainForm::Pointer::Default); });
+}
+
+QString SamplePiece(const QStringList& pieces, int index) {
+    if (index >= pieces.size()) throw Failure(QStringLiteral("The sample text is missing"));
+    return pieces.at(index);
+}
+
+}  // namespace
+
+void LoadTextFromFile(MainForm& form) {
+    ErrorTrap trap(form, tags::kLoadTextFromFile);
+    QString fileName;
+    QString title;
+    QString filter;
+    trap(100, [&] { fileName.clear(); });
+    trap(102, [&] { title = kOpenTitle; });
+    trap(104, [&] { filter = kOpenFilter; });
+    trap(106,
+         [&] { fileName = form.services().prompts.OpenFileName(form.widget(), title, filter); });
+    if (trap.test(108, [&] { return fileName.isEmpty(); })) return;
+    LoadFile(form, trap, fileName);
+}
+
+void LoadDroppedFiles(MainForm& form, const QStringList& paths) {
+    if (paths.isEmpty() || paths.first().isEmpty()) return;
+    // The same command as the button, so the same report names it.
+    ErrorTrap trap(form, tags::kLoadTextFromFile);
+    LoadFile(form, trap, paths.first());
+}
+
+void ClearText(MainForm& form) {
+    ErrorTrap trap(form, tags::kClearText);
+    trap(100, [&] {
+        // Through a cursor, so that an accidental clear can be undone.
+        QTextCursor cursor(form.textBox()->document());
+        cursor.select(QTextCursor::Document);
+        cursor.removeSelectedText();
+    });
+}
+
+void LoadSampleText(MainForm& form) {
+    ErrorTrap trap(form, tags::kLoadSampleText);
+    QStringList pieces;
+    QString first;
+    QString second;
+    QString third;
+    // The pieces come from one list; taking it once keeps the three statements cheap.
+    const auto piece = [&](int index) {
+        if (pieces.isEmpty()) pieces = SampleTextPieces();
+        return SamplePiece(pieces, index);
+    };
+    trap(100, [&] { first = piece(0); });
+    trap(102, [&] { second = piece(1); });
+    trap(104, [&] { third = piece(2); });
+    trap(106, [&] { ReplaceText(form.textBox(), first + second + third); });
+}
+
+}  // namespace brintale

@@ -1,0 +1,144 @@
+#include "core/results_model.h"
+
+#include <limits>
+
+#include "core/failure.h"
+
+namespace brintale {
+
+QString HeaderTotalText(qsizetype rows) {
+    return QStringLiteral("Total Sentence Count: ") + QString::number(rows);
+}
+
+ResultsModel::ResultsModel(QObject* parent) : QAbstractListModel(parent) {}
+
+ResultsModel::Appending::~Appending() {
+    try {
+        model_.EndAppending();
+    } catch (...) {
+        // Already failing; the rows stay and show at the next change.
+    }
+}
+
+void ResultsModel::Clear() {
+    if (rows_.empty()) return;
+    beginResetModel();
+    rows_.clear();
+    rows_.shrink_to_fit();
+    shown_ = 0;
+    endResetModel();
+}
+
+void ResultsModel::Append(QString text) {
+    if (rows_.size() >= static_cast<std::size_t>(std::numeric_limits<int>::max()))
+        throw Failure(QStringLiteral("The results list is full"));
+    rows_.push_back(Row{std::move(text), false});
+    if (!appending_) publish();
+}
+
+void ResultsModel::BeginAppending() { appending_ = true; }
+
+void ResultsModel::EndAppending() {
+    appending_ = false;
+    publish();
+}
+
+void ResultsModel::publish() {
+    if (rows_.size() <= shown_) return;
+    beginInsertRows(QModelIndex(), static_cast<int>(shown_), static_cast<int>(rows_.size() - 1));
+    shown_ = rows_.size();
+    endInsertRows();
+}
+
+int ResultsModel::Count() const { return static_cast<int>(rows_.size()); }
+
+const ResultsModel::Row& ResultsModel::at(int row) const {
+    if (row < 1 || row > Count()) throw Failure(QStringLiteral("Index out of bounds"));
+    return rows_[static_cast<std::size_t>(row - 1)];
+}
+
+QString ResultsModel::TextAt(int row) const { return at(row).text; }
+
+bool ResultsModel::IsTickedAt(int row) const { return at(row).checked; }
+
+QString ResultsModel::CellTextAt(int row, int column) const {
+    const Row& r = at(row);
+    if (column == 1) return r.text;
+    throw Failure(QStringLiteral("Index out of bounds"));
+}
+
+int ResultsModel::ColumnCount() const { return 1; }
+
+QString ResultsModel::CaptionOf(int column) const {
+    if (column != 1) throw Failure(QStringLiteral("Index out of bounds"));
+    return caption_;
+}
+
+void ResultsModel::SetColumnCaption(const QString& caption) {
+    caption_ = caption;
+    emit headerDataChanged(Qt::Horizontal, 0, 0);
+}
+
+void ResultsModel::SetHeaderTotal() { SetColumnCaption(HeaderTotalText(Count())); }
+
+void ResultsModel::RemoveAt(int row) {
+    at(row);
+    publish();
+    beginRemoveRows(QModelIndex(), row - 1, row - 1);
+    rows_.erase(rows_.begin() + (row - 1));
+    shown_ = rows_.size();
+    endRemoveRows();
+}
+
+void ResultsModel::SetTickedAt(int row, bool checked) {
+    at(row);
+    publish();
+    rows_[static_cast<std::size_t>(row - 1)].checked = checked;
+    const QModelIndex i = index(row - 1);
+    emit dataChanged(i, i, {Qt::CheckStateRole});
+}
+
+void ResultsModel::SetAllTicked(bool checked) {
+    if (rows_.empty()) return;
+    publish();
+    for (Row& r : rows_) r.checked = checked;
+    emit dataChanged(index(0), index(Count() - 1), {Qt::CheckStateRole});
+}
+
+int ResultsModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(shown_);
+}
+
+QVariant ResultsModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= static_cast<int>(shown_)) return {};
+    const Row& r = rows_[static_cast<std::size_t>(index.row())];
+    switch (role) {
+        case Qt::DisplayRole:
+            return r.text;
+        case Qt::CheckStateRole:
+            return r.checked ? Qt::Checked : Qt::Unchecked;
+        default:
+            return {};
+    }
+}
+
+bool ResultsModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (!index.isValid() || index.row() >= static_cast<int>(shown_) || role != Qt::CheckStateRole)
+        return false;
+    rows_[static_cast<std::size_t>(index.row())].checked = value.toInt() == Qt::Checked;
+    emit dataChanged(index, index, {Qt::CheckStateRole});
+    return true;
+}
+
+Qt::ItemFlags ResultsModel::flags(const QModelIndex& index) const {
+    if (!index.isValid()) return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable |
+           Qt::ItemNeverHasChildren;
+}
+
+QVariant ResultsModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (section == 0 && orientation == Qt::Horizontal && role == Qt::DisplayRole) return caption_;
+    return {};
+}
+
+}  // namespace brintale

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QAbstractListModel>
+#include <QString>
+#include <vector>
+
+namespace brintale {
+
+inline const QString kInitialResultsCaption = QStringLiteral("Result(s)");
+
+// Header text for a row count: "Total Sentence Count: " and the number.
+QString HeaderTotalText(qsizetype rows);
+
+// The rows of the results list: a text and a check mark each, one column.
+// Row and column numbers of the named operations are 1-based.
+class ResultsModel : public QAbstractListModel {
+    Q_OBJECT
+
+  public:
+    struct Row {
+        QString text;
+        bool checked = false;
+    };
+
+    explicit ResultsModel(QObject* parent = nullptr);
+
+    void Clear();
+    // While appending is on (a count), new rows are kept from the views until it ends, so
+    // that a million appends cost one view update instead of a million.
+    void Append(QString text);
+    void BeginAppending();
+    void EndAppending();
+    int Count() const;
+    QString TextAt(int row) const;
+    bool IsTickedAt(int row) const;
+    // Columns from 2 on hold sub-items; this list has none, so asking fails.
+    QString CellTextAt(int row, int column) const;
+    int ColumnCount() const;
+    QString CaptionOf(int column) const;
+    void SetColumnCaption(const QString& caption);
+    void SetHeaderTotal();
+
+    void RemoveAt(int row);
+    void SetTickedAt(int row, bool checked);
+    void SetAllTicked(bool checked);
+
+    // QAbstractItemModel
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+    // Appending for the life of a scope; ends it even when the scope is left by a throw.
+    class Appending {
+      public:
+        explicit Appending(ResultsModel& model) : model_(model) { model_.BeginAppending(); }
+        ~Appending();
+        Appending(const Appending&) = delete;
+        Appending& operator=(const Appending&) = delete;
+
+      private:
+        ResultsModel& model_;
+    };
+
+  private:
+    const Row& at(int row) const;
+    // Tells the views of the rows appended since they last heard.
+    void publish();
+
+    std::vector<Row> rows_;
+    std::size_t shown_ = 0;  // rows the views know of
+    bool appending_ = false;
+    QString caption_ = kInitialResultsCaption;
+};
+
+}  // namespace brintale

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace brintale {
+
+inline const QString kKeyEnding = QStringLiteral("Ending");
+inline const QString kKeyEnter = QStringLiteral("Enter");
+inline const QString kKeyTab = QStringLiteral("Tab");
+inline const QString kKeyAbbreviations = QStringLiteral("Abbreviations");
+
+inline const QString kDefaultEnding = QStringLiteral(".!?");
+inline const QString kDefaultEnter = QStringLiteral("1");
+inline const QString kDefaultTab = QStringLiteral("1");
+
+// The list a new user starts with.
+inline const QStringList kBuiltInAbbreviations = {QStringLiteral("etc."), QStringLiteral("vs."),
+                                                  QStringLiteral("i.e."), QStringLiteral("et al."),
+                                                  QStringLiteral("e.g.")};
+
+inline const QString kAbbreviationDelimiter = QStringLiteral("My_Separatora12");
+
+// Per-user text values under application "Quorvane", section "Brintale Software".
+// Nothing is cached: every read sees the last write of any running copy.
+class SettingsStore {
+  public:
+    // The stored text, or defaultValue when the key is absent. Never creates the key.
+    QString Read(const QString& key, const QString& defaultValue = QString()) const;
+    // On disk when it returns; throws Failure when the store cannot be written.
+    void Write(const QString& key, const QString& text);
+};
+
+// Every entry followed by the delimiter; an empty list gives the empty text.
+QString JoinAbbreviations(const QStringList& entries);
+// The counting command's reading: every piece, empty ones included; empty value, empty list.
+QStringList SplitAbbreviationsForCount(const QString& stored);
+// The abbreviation window's reading: empty pieces dropped.
+QStringList SplitAbbreviationsForWindow(const QString& stored);
+
+}  // namespace brintale

@@ -1,0 +1,176 @@
+#include "core/text_file.h"
+
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringDecoder>
+#include <QtEndian>
+#include <algorithm>
+#include <array>
+#include <limits>
+#include <new>
+
+#include "core/failure.h"
+#include "core/file_exists.h"
+
+namespace brintale {
+
+namespace {
+
+// Windows-1252 is Latin-1 except for the block 0x80..0x9F.
+constexpr std::array<char16_t, 32> kBlock80 = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 80..87
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,  // 88..8F
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90..97
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,  // 98..9F
+};
+
+constexpr std::array<char16_t, 256> MakeWindows1252Table() {
+    std::array<char16_t, 256> table{};
+    for (unsigned i = 0; i < 256; ++i) table[i] = static_cast<char16_t>(i);
+    for (unsigned i = 0; i < 32; ++i) table[0x80 + i] = kBlock80[i];
+    return table;
+}
+
+constexpr std::array<char16_t, 256> kWindows1252 = MakeWindows1252Table();
+
+constexpr char16_t kReplacement = 0xFFFD;
+
+QString DecodeUtf16(QByteArrayView bytes, bool bigEndian) {
+    const qsizetype units = bytes.size() / 2;
+    const bool odd = bytes.size() % 2 != 0;
+    QString out(units + (odd ? 1 : 0), Qt::Uninitialized);
+    // Every two bytes are one code unit, copied as they stand, unpaired surrogates included.
+    if (bigEndian)
+        qFromBigEndian<char16_t>(bytes.data(), units, out.data());
+    else
+        qFromLittleEndian<char16_t>(bytes.data(), units, out.data());
+    if (odd) out[units] = QChar(kReplacement);
+    return out;
+}
+
+QString DecodeWindows1252(QByteArrayView bytes) {
+    QString out(bytes.size(), Qt::Uninitialized);
+    auto* dst = reinterpret_cast<char16_t*>(out.data());
+    const auto* src = reinterpret_cast<const unsigned char*>(bytes.data());
+    for (qsizetype i = 0, n = bytes.size(); i < n; ++i) dst[i] = kWindows1252[src[i]];
+    return out;
+}
+
+// Bytes of physical memory, or 0 when the system does not say.
+quint64 PhysicalMemory() {
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long pageSize = ::sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || pageSize <= 0) return 0;
+    return static_cast<quint64>(pages) * static_cast<quint64>(pageSize);
+}
+
+// Reading holds the bytes and, at worst, two bytes of text per byte at the same time.
+// Refuse what cannot fit rather than let the system kill the program halfway.
+bool TooLargeToRead(quint64 bytes) {
+    constexpr quint64 kQStringLimit =
+        static_cast<quint64>(std::numeric_limits<qsizetype>::max()) / 4;
+    if (bytes > kQStringLimit) return true;
+    const quint64 memory = PhysicalMemory();
+    return memory != 0 && bytes > memory / 3;
+}
+
+QString Shown(const QString& name) { return QDir::toNativeSeparators(name); }
+
+[[noreturn]] void ThrowTooLarge(const QString& name, quint64 bytes) {
+    throw Failure(QStringLiteral("The file \"%1\" is too large to read: its %2 bytes do not fit "
+                                 "in this computer's memory.")
+                      .arg(Shown(name))
+                      .arg(bytes));
+}
+
+[[noreturn]] void ThrowOutOfMemory(const QString& name) {
+    throw Failure(
+        QStringLiteral("There is not enough memory to read the file \"%1\".").arg(Shown(name)));
+}
+
+}  // namespace
+
+char16_t Windows1252ToUnicode(unsigned char b) { return kWindows1252[b]; }
+
+QString DecodeText(QByteArrayView bytes) {
+    const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
+    // Only a whole two-byte mark selects UTF-16; a lone leading FF or FE is a character.
+    if (bytes.size() >= 2 && b[0] == 0xFF && b[1] == 0xFE) return DecodeUtf16(bytes, false);
+    if (bytes.size() >= 2 && b[0] == 0xFE && b[1] == 0xFF) return DecodeUtf16(bytes, true);
+
+    {
+        // Stateless, so that a sequence cut off at the end counts as invalid; the mark is
+        // kept as U+FEFF like the UTF-16 one.
+        QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless |
+                                                        QStringConverter::Flag::ConvertInitialBom);
+        QString text = utf8.decode(bytes);
+        if (!utf8.hasError()) return text;
+    }
+    return DecodeWindows1252(bytes);
+}
+
+QString ReadTextFile(const QString& path) {
+    if (!FileExists(path)) return QString();
+    const QFileInfo info(path);
+    if (info.isDir())
+        throw Failure(
+            QStringLiteral("\"%1\" is a folder, not a file, and cannot be read.").arg(Shown(path)));
+    if (info.size() <= 0) return QStringLiteral("empty file");
+    const auto expected = static_cast<quint64>(info.size());
+    if (TooLargeToRead(expected)) ThrowTooLarge(path, expected);
+
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Failure(QStringLiteral("The file \"%1\" cannot be opened: %2.")
+                          .arg(Shown(path), file.errorString()));
+    try {
+        QByteArray bytes(static_cast<qsizetype>(expected), Qt::Uninitialized);
+        qsizetype done = 0;
+        // As many bytes as the file had when it was measured; a file that shrank meanwhile
+        // gives what is left.
+        while (done < bytes.size()) {
+            const qint64 got = file.read(bytes.data() + done, bytes.size() - done);
+            if (got < 0)
+                throw Failure(QStringLiteral("The file \"%1\" cannot be read: %2.")
+                                  .arg(Shown(path), file.errorString()));
+            if (got == 0) break;
+            done += got;
+        }
+        file.close();
+        bytes.truncate(done);
+        return DecodeText(bytes);
+    } catch (const std::bad_alloc&) {
+        ThrowOutOfMemory(path);
+    }
+}
+
+QByteArray ReadAllBytes(QIODevice& device, const QString& name) {
+    constexpr qsizetype kChunk = qsizetype(1) << 20;
+    try {
+        QByteArray bytes;
+        qsizetype used = 0;
+        for (;;) {
+            if (bytes.size() - used < kChunk) {
+                if (TooLargeToRead(static_cast<quint64>(used) + kChunk))
+                    ThrowTooLarge(name, static_cast<quint64>(used) + kChunk);
+                bytes.resize(std::max(bytes.size() * 2, used + kChunk));
+            }
+            const qint64 got = device.read(bytes.data() + used, bytes.size() - used);
+            if (got < 0)
+                throw Failure(QStringLiteral("\"%1\" cannot be read: %2.")
+                                  .arg(Shown(name), device.errorString()));
+            if (got == 0) break;
+            used += got;
+        }
+        bytes.truncate(used);
+        bytes.squeeze();
+        return bytes;
+    } catch (const std::bad_alloc&) {
+        ThrowOutOfMemory(name);
+    }
+}
+
+}  // namespace brintale

@@ -1,2 +1,0 @@
-target_sources(brintale_ui PRIVATE
-    src/counting/counting_command.cpp)

@@ -1,2 +1,0 @@
-target_sources(brintale_core PRIVATE
-    src/counting/splitter.cpp)

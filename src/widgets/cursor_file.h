@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QByteArray>
+#include <QCursor>
+#include <QImage>
+#include <QPoint>
+
+namespace brintale {
+
+// One image of a cursor file and the point of it that is the pointer's tip.
+struct CursorImage {
+    QImage image;
+    QPoint hotSpot;
+};
+
+// Parses the bytes of a cursor file (a directory of type 2 whose images are BMP data with
+// an AND mask, or PNG). Takes the largest image. Throws Failure when the bytes hold none.
+CursorImage ParseCursorFile(const QByteArray& bytes);
+
+// Reads a cursor file (image and hot spot). Throws Failure when it holds no cursor.
+QCursor ReadCursorFile(const QString& path);
+
+}  // namespace brintale

@@ -1,0 +1,80 @@
+#include "commands/counting.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+
+#include "commands/command_fixture.h"
+#include "core/results_model.h"
+#include "widgets/text_box.h"
+
+namespace brintale {
+namespace {
+
+QStringList Rows(const ResultsModel& results) {
+    QStringList out;
+    for (int r = 1; r <= results.Count(); ++r) out << results.TextAt(r);
+    return out;
+}
+
+// The command's own part: the options that make the separators, the stored list, carriage
+// returns, the header and the pointer. The splitting itself is checked on the splitter.
+TEST_F(CommandTest, StartCountingFillsTheListAndTheTotal) {
+    const Qt::CheckState on = Qt::Checked, off = Qt::Unchecked, grey = Qt::PartiallyChecked;
+    const QString sep = kAbbreviationDelimiter, stops = QStringLiteral(".!?");
+    const QString gap = "etc." + sep + sep + "vs." + sep;  // an empty piece between two
+    struct Case {
+        const char* name;
+        QString text, ending;
+        Qt::CheckState enter, tab;
+        QString abbreviations;  // stored form; null: left as it is
+        QStringList rows;
+    };
+    // One window for all: the list is never stored before the first case that stores one,
+    // and each case shows that the list is read afresh and that changing the options leaves
+    // the rows of the last count on show.
+    const Case cases[] = {
+        {"greeting", "Hi. Are you?  Fine! Bye", stops, on, on, {}, {"Hi.", "Are you?", "Fine!"}},
+        {"empty text", "", stops, on, on, {}, {}},
+        {"lines only", "one\r\ntwo\r\n\r\nthree", "", on, off, {}, {"one", "two"}},
+        {"tabs only", "a\tb\tc", "", off, on, {}, {"a", "b"}},
+        {"grey enter is cleared", "red\nblue.", stops, grey, on, {}, {"redblue."}},
+        {"grey tab is cleared", "a\tb.", stops, off, grey, {}, {"ab."}},
+        {"never stored", "Pears etc. Apples.", stops, on, on, {}, {"Pears etc.", "Apples."}},
+        {"stored list", "Eggs ETC. now.\r\nThen", stops, on, off, "etc." + sep, {"Eggs etc. now."}},
+        {"empty pieces", "etc. vs. ok. Done.", stops, on, on, gap, {"etc. vs. ok.", "Done."}},
+        {"stored empty", "Pears etc. Apples.", stops, on, on, "", {"Pears etc.", "Apples."}},
+        // Only the space is trimmed: a no-break space reaches the splitter as it was typed.
+        {"no-break space",
+         QStringLiteral("Hi.\u00a0Bye. "),
+         stops,
+         on,
+         on,
+         {},
+         {"Hi.", QStringLiteral("\u00a0Bye.")}},
+    };
+    testing::FakeMainForm& f = form;
+    QStringList shown;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!c.abbreviations.isNull()) store.Write(kKeyAbbreviations, c.abbreviations);
+        f.textBox()->setPlainText(c.text);
+        f.separatorsEdit()->setText(c.ending);
+        f.lineBreakEnds()->setCheckState(c.enter);
+        f.tabEnds()->setCheckState(c.tab);
+        EXPECT_EQ(Rows(f.results()), shown);
+        shown = c.rows;
+        f.SetPointer(MainForm::Pointer::Custom);   // the hand over the button being pressed
+        for (int press = 0; press < 2; ++press) {  // a second press gives the same again
+            StartCounting(f);
+            EXPECT_EQ(Rows(f.results()), c.rows);
+            EXPECT_EQ(f.results().CaptionOf(1), HeaderTotalText(c.rows.size()));
+            EXPECT_EQ(f.results().rowCount(), c.rows.size());  // the view heard of every row
+            EXPECT_EQ(f.pointer(), MainForm::Pointer::Default);
+        }
+        for (int r = 1; r <= f.results().Count(); ++r) EXPECT_FALSE(f.results().IsTickedAt(r));
+    }
+    EXPECT_TRUE(Reports().isEmpty());
+}
+
+}  // namespace
+}  // namespace brintale

@@ -1,0 +1,47 @@
+#include "core/results_model.h"
+
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+
+#include "core/failure.h"
+
+namespace brintale {
+namespace {
+
+TEST(ResultsModel, RowsAreNumberedFromOneAndTickedOnlyThroughTheCheckBox) {
+    ResultsModel model;
+    model.Append(QStringLiteral("First."));
+    model.Append(QStringLiteral("Second."));
+    EXPECT_TRUE(model.setData(model.index(1), Qt::Checked, Qt::CheckStateRole));
+    EXPECT_FALSE(model.setData(model.index(1), QStringLiteral("x"), Qt::EditRole));
+    EXPECT_EQ(std::pair(model.IsTickedAt(1), model.IsTickedAt(2)), std::pair(false, true));
+    EXPECT_THROW(model.TextAt(0), Failure);
+    EXPECT_THROW(model.CellTextAt(1, 2), Failure);  // the list has no sub-items
+    EXPECT_THROW(model.RemoveAt(3), Failure);
+}
+
+TEST(ResultsModel, AppendsDuringACountReachTheViewsOnceAtTheEnd) {
+    ResultsModel model;
+    model.Append(QStringLiteral("before"));
+    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+    model.BeginAppending();
+    for (int i = 0; i < 1000; ++i) model.Append(QString::number(i));
+    EXPECT_EQ(model.TextAt(1001), QStringLiteral("999"));  // the named operations see all
+    EXPECT_EQ(model.rowCount(), 1);
+    model.EndAppending();
+    ASSERT_EQ(inserted.size(), 1);
+    EXPECT_EQ(std::pair(inserted[0][1].toInt(), inserted[0][2].toInt()), std::pair(1, 1000));
+    // Any other change while appending first tells the views of the rows held back.
+    model.BeginAppending();
+    model.Append(QStringLiteral("x"));
+    model.RemoveAt(1);
+    EXPECT_EQ(model.rowCount(), 1001);
+    model.Clear();
+    model.Append(QStringLiteral("z"));
+    model.EndAppending();
+    EXPECT_EQ(model.rowCount(), 1);
+}
+
+}  // namespace
+}  // namespace brintale

@@ -1,0 +1,94 @@
+#include "core/settings_store.h"
+
+#include <gmock/gmock.h>
+#include <sys/resource.h>
+
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <csignal>
+
+#include "core/failure.h"
+
+namespace brintale {
+namespace {
+
+// The file the store keeps, under the per-test folder the test support points QSettings at.
+QString StoreFileName() { return QSettings("Quorvane", "Brintale Software").fileName(); }
+
+// What is on disk, read through a copy of the file that no QSettings of this process has seen.
+QString OnDisk(const QString& key) {
+    QTemporaryDir dir;
+    const QString copy = dir.filePath(QStringLiteral("copy.conf"));
+    QFile::copy(StoreFileName(), copy);
+    return QSettings(copy, QSettings::IniFormat).value(key, "<absent>").toString();
+}
+
+TEST(SettingsStore, ValuesRoundTripExactlyReachTheDiskAndAreReadAfresh) {
+    SettingsStore store;
+    EXPECT_EQ(store.Read(kKeyEnding, kDefaultEnding), kDefaultEnding);
+    EXPECT_FALSE(QFile::exists(StoreFileName()));  // reading creates nothing
+    // The empty text and texts that mean something in the file format, one after each "|".
+    const QString values = QString::fromUtf8(
+        "|a=b; \"quoted\" 'single'|line one\nline two\r\n\tend|Grüße, 日本語 😀|  padded  |"
+        "a, b, c|@Invalid()|@@|[General]\nEnding=x|back\\slash\\|#not a comment| |"
+        "etc.My_Separatora12");
+    for (const QString& value : values.split(u'|')) {
+        SCOPED_TRACE(value.toStdString());
+        store.Write(kKeyEnding, value);
+        EXPECT_EQ(SettingsStore().Read(kKeyEnding, "default"), value);
+        EXPECT_FALSE(SettingsStore().Read(kKeyEnding, "default").isNull());  // present, not absent
+        EXPECT_EQ(OnDisk(kKeyEnding), value);
+    }
+    // Another process rewrites the file behind this one's back, with a list value by hand.
+    QFile file(StoreFileName());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("[General]\nEnding=., !\nTab=0\n"));
+    file.close();
+    EXPECT_EQ(store.Read(kKeyEnding), QStringLiteral("., !"));
+    EXPECT_EQ(store.Read(kKeyTab), QStringLiteral("0"));
+}
+
+TEST(SettingsStore, AFailedWriteThrowsTheReasonAndLeavesTheStoreAsItWas) {
+    SettingsStore store;
+    store.Write(kKeyEnding, QStringLiteral("old"));
+    // Files over 200 bytes cannot be written meanwhile: a full disk, as root too.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    const rlimit full{200, saved.rlim_max};
+    setrlimit(RLIMIT_FSIZE, &full);
+    const QString reason = QStringLiteral(
+        "The setting \"Ending\" could not be saved in \"%1\": the "
+        "file could not be written in full (the disk may be full).");
+    EXPECT_THAT([&] { store.Write(kKeyEnding, QString(400, u'x')); },
+                ::testing::ThrowsMessage<Failure>(reason.arg(StoreFileName()).toStdString()));
+    EXPECT_THROW(store.Write(kKeyTab, QString(400, u'x')), Failure);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    // Neither failed value is served from memory nor carried to disk by a later write.
+    EXPECT_EQ(store.Read(kKeyEnding), QStringLiteral("old"));
+    EXPECT_EQ(store.Read(kKeyTab, QStringLiteral("absent")), QStringLiteral("absent"));
+    store.Write(kKeyEnter, QStringLiteral("0"));
+    EXPECT_EQ(OnDisk(kKeyEnding), QStringLiteral("old"));
+    EXPECT_EQ(OnDisk(kKeyTab), QStringLiteral("<absent>"));
+}
+
+TEST(AbbreviationStoredForm, JoinAndTheTwoReadings) {
+    const QString D = kAbbreviationDelimiter;
+    EXPECT_EQ(JoinAbbreviations({"etc.", "", "vs."}), "etc." + D + D + "vs." + D);
+    // The stored text, the count's pieces and the window's entries; the match is exact.
+    const std::tuple<QString, QStringList, QStringList> cases[] = {
+        {QString(), {}, {}},
+        {D, {"", ""}, {}},
+        {"etc." + D + D + "vs." + D, {"etc.", "", "vs.", ""}, {"etc.", "vs."}},
+        {"etc.", {"etc."}, {"etc."}},  // no closing delimiter: the last piece is an entry
+        {"My_separatora12y" + D, {"My_separatora12y", ""}, {"My_separatora12y"}},
+    };
+    for (const auto& [stored, forCount, forWindow] : cases) {
+        SCOPED_TRACE(stored.toStdString());
+        EXPECT_EQ(SplitAbbreviationsForCount(stored), forCount);
+        EXPECT_EQ(SplitAbbreviationsForWindow(stored), forWindow);
+    }
+}
+
+}  // namespace
+}  // namespace brintale

@@ -1,0 +1,120 @@
+#include "core/splitter/splitter.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "core/splitter/splitter_detail.h"
+#include "core/splitter/splitter_reference.h"
+
+namespace brintale {
+namespace {
+
+const QString kStops = QStringLiteral(".!?");
+const QString kStopsLine = QStringLiteral(".!?\n");
+const QString kStopsLineTab = QStringLiteral(".!?\n\t");
+
+QStringList Scanned(const MaskedText& masked, QStringView separators) {
+    QStringList out;
+    ScanSentences(masked, separators, [&](QString&& s) { out.push_back(s); });
+    return out;
+}
+
+TEST(Splitter, GivesTheSentencesOfTheRules) {
+    // More than ten entries, so that the last ones get two-digit markers.
+    const QStringList ten = {"a1", "a2", "a3", "a4", "a5", "a6", "a7", "a8", "a9", "a10"};
+    const QStringList no10 = ten + QStringList{"No."}, etc11 = ten + QStringList{"", "etc."};
+    struct Case {
+        const char* name;
+        QString text, separators;
+        QStringList entries, expected;
+    };
+    const Case cases[] = {
+        {"greeting", "Hi. How are you?  Fine!", kStops, {}, {"Hi.", "How are you?", "Fine!"}},
+        {"ellipsis", "Wait... what?", kStops, {}, {"Wait.", ".", ".", "what?"}},
+        {"decimal", "It costs 3.5 dollars.", kStops, {}, {"It costs 3.", "5 dollars."}},
+        {"unterminated tail", "Hello. World", kStops, {}, {"Hello."}},
+        {"listed, CR LF", "Eggs, ETC. now.\r\nThen", kStopsLine, {"etc.", ""}, {"Eggs, etc. now."}},
+        {"line feed joins words", "Roses red\nviolets.", kStops, {}, {"Roses redviolets."}},
+        {"lone line feed and tab", "One.\n\tTwo.", kStopsLineTab, {}, {"One.", "Two."}},
+        {"empty text", "", kStops, {}, {}},
+        {"empty separator set", "A. B! C?", "", {"etc."}, {}},
+        {"only separators", "?!.", kStops, {}, {"?", "!", "."}},
+        {"abbreviation at the very end", "We sold apples, pears etc.", kStops, {"etc."}, {}},
+        {"spelled as listed", "E.G. yes.", kStops, {"e.g."}, {"e.g. yes."}},
+        {"digit after the marker", "Room No.5 is free.", kStops, {"No."}, {"Room No.5 is free."}},
+        {"digit after a two-digit marker", "x No.12 y.", kStops, no10, {"x No.12 y."}},
+        {"only breaks and spaces", " \n \t\n\t  \n", kStopsLineTab, {}, {}},
+        {"carriage return never ends", "a\rb.c\r", kStopsLine, {}, {"ab."}},
+        {"spaces after a line feed stay", "One.\n  Two.", kStops, {}, {"One.", "  Two."}},
+        {"trim before removing breaks", "One.\t \nTwo.", kStops, {}, {"One.", " Two."}},
+        {"space as separator, empty sentences", "a   b", " ", {}, {"a", "", ""}},
+        {"lone line feed by a space separator", "\n x y", " ", {}, {"x"}},
+        {"typed look-alike", "Abbreviation_0. Ok.", kStops, {"etc."}, {"Abbreviation_0.", "Ok."}},
+        {"look-alike, marker",
+         "Abbreviation_0etc. x.",
+         kStops,
+         {"etc."},
+         {"Abbreviation_0etc. x."}},
+        // Separators that occur in markers cut them; the pieces stay literal.
+        {"capital A cuts", "See etc. now.", ".A", {"etc."}, {"See A", "bbreviation_0 now."}},
+        {"underscore cuts", "See etc. now.", "._", {"etc."}, {"See Abbreviation_", "0 now."}},
+        {"digit cuts at the end", "See etc. now.", ".0", {"etc."}, {"See etc.", "now."}},
+        {"letter cuts", "etc. x.", ".v", {"etc."}, {"Abbrev", "iation_0 x."}},
+        {"digit cuts 2-digit marker", "x etc. y.", ".1", etc11, {"x Abbreviation_1", "1", "y."}},
+        // Entries interacting with markers and with each other.
+        {"later entry cuts", "x etc. y.", kStops, {"etc.", "tion"}, {"x Abbreviation_0 y."}},
+        {"contained entry acts first", "ETC. x.", kStops, {"c.", "etc."}, {"ETc. x."}},
+        {"later longer entry wins nothing", "x etc. y.", kStops, {"tc.", "etc."}, {"x etc. y."}},
+        {"later entry finds nothing left", "x 5. y.", kStops, {"5", "5."}, {"x 5.", "y."}},
+        {"later entry across a marker", "x 5. y.", kStops, {"5", "0."}, {"x Abbreviation_0. y."}},
+        {"entry across a marker end", "x e.y.", kStops, {"e.", "0y"}, {"x Abbreviation_0y."}},
+        {"case folding beyond ASCII", "ÉTÉ. x. y.", kStops, {"été. x"}, {"été. x.", "y."}},
+        {"restored entry trimmed", " b. c.", kStops, {" b."}, {"b. c."}},
+        {"restored entry loses its breaks", "a\tb. c.", kStops, {"\tb."}, {"ab. c."}},
+        {"entry with a CR never matches", "a\rb. c.", kStops, {"a\rb"}, {"ab.", "c."}},
+        {"entry across a removed CR", "et\rc. x.", kStops, {"etc."}, {"etc. x."}},
+        {"entry holding a line feed", "a\nb. c.", kStopsLine, {"a\nb."}, {"ab. c."}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(SplitSentences(c.text, c.separators, c.entries), c.expected);
+        EXPECT_EQ(CountSentences(c.text, c.separators, c.entries), std::size_t(c.expected.size()));
+        // The plain reference must agree too, or it would prove nothing elsewhere.
+        EXPECT_EQ(testing::ReferenceSplit(c.text, c.separators, c.entries), c.expected);
+        EXPECT_EQ(Scanned(detail::MaskByPasses(c.text, c.entries), c.separators), c.expected);
+    }
+}
+
+TEST(ComposeSeparatorSet, AppendsLineFeedThenTab) {
+    EXPECT_EQ(ComposeSeparatorSet(".!?", false, false), ".!?");
+    EXPECT_EQ(ComposeSeparatorSet(".!?", false, true), ".!?\t");
+    EXPECT_EQ(ComposeSeparatorSet("..\n", true, true), "..\n\n\t");
+}
+
+TEST(Splitter, ScansAgainAfterASinkThatThrows) {
+    const MaskedText masked = MaskAbbreviations("One etc. two. Three. Four.", {"etc."});
+    int calls = 0;
+    const auto failing = [&](QString&&) {
+        if (++calls == 2) throw std::runtime_error("full");
+    };
+    EXPECT_THROW(ScanSentences(masked, kStops, failing), std::runtime_error);
+    EXPECT_EQ(Scanned(masked, kStops), (QStringList{"One etc. two.", "Three.", "Four."}));
+}
+
+TEST(Splitter, LeavesTheCallersTextAlone) {
+    const QString text = "a\r\nb. etc. c.";
+    SplitSentences(text, kStopsLine, {"etc."});
+    EXPECT_EQ(text, QStringLiteral("a\r\nb. etc. c."));
+}
+
+TEST(Splitter, CommonListsNeedNoPassPerEntry) {
+    // Lists whose entries cannot match across a marker take the one-pass masking.
+    const QStringList list = {"etc.", "i.e.", "et al.", "5.", "No.", "Mr.", "c.", "Fig.", ""};
+    EXPECT_TRUE(detail::MaskByOccurrences("Mr. No. 5. etc. e.g. al. x", list).has_value());
+    EXPECT_FALSE(detail::MaskByOccurrences("etc. x", {"etc.", "tion"}).has_value());
+    EXPECT_FALSE(detail::MaskByOccurrences("etc. x", {"etc.", "0."}).has_value());
+}
+
+}  // namespace
+}  // namespace brintale

@@ -1,0 +1,104 @@
+#include "core/text_file.h"
+
+#include <gmock/gmock.h>
+
+#include <QBuffer>
+#include <QFile>
+#include <QStringDecoder>
+#include <QTemporaryDir>
+#include <string_view>
+
+#include "core/failure.h"
+#include "core/file_exists.h"
+
+namespace brintale {
+namespace {
+
+using namespace std::literals;
+
+QByteArray B(std::string_view bytes) { return QByteArray(bytes.data(), bytes.size()); }
+
+QString S(std::u16string_view text) { return QStringView(text).toString(); }
+
+TEST(ReadTextFile, DecodesEveryKindOfFile) {
+    const std::tuple<const char*, QByteArray, std::u16string_view> cases[] = {
+        {"empty", {}, u"empty file"},
+        {"utf16le, mark kept", B("\xFF\xFEH\0i\0"sv), u"\xFEFFHi"},
+        {"utf16 odd length", B("\xFF\xFEH\0i"sv), u"\xFEFFH\xFFFD"},
+        {"utf16 lone surrogate", B("\xFF\xFE\x00\xD8Z\0"sv), u"\xFEFF\xD800Z"},
+        {"utf16 controls", B("\xFE\xFF\0\r\0\n\0\0\0\t"sv), u"\xFEFF\r\n\0\t"sv},
+        {"lone FF", B("\xFF"), u"\xFF"},  // a single-byte character, not half a mark
+        {"FE then text", B("\xFEx"), u"\xFEx"},
+        {"controls and CR LF", B("a\0b\x01\x1f\x7f\tc\r\n"sv), u"a\0b\x01\x1f\x7f\tc\r\n"sv},
+        {"utf8", B("\xC3\xBC\xC3\x9F \xE2\x82\xAC \xF0\x9F\x98\x80"), u"üß € 😀"},
+        {"utf8 mark shows", B("\xEF\xBB\xBFHi."), u"\xFEFFHi."},
+        // Not valid UTF-8, so one Windows-1252 character per byte.
+        {"utf8 cut at the end", B("abc\xE2\x82"), u"abc\xE2\x201A"},
+        {"encoded surrogate", B("\xED\xA0\x80"), u"\xED\xA0\x20AC"},
+        {"mark then latin-1", B("\xEF\xBB\xBFgr\xE9"), u"\xEF\xBB\xBFgr\xE9"},
+        {"1252 block", B("\x80\x81\x85\x9F"), u"\x20AC\x81\x2026\x178"},
+    };
+    QTemporaryDir dir;
+    for (const auto& [name, bytes, text] : cases) {
+        SCOPED_TRACE(name);
+        QFile file(dir.filePath(QString::fromLatin1(name)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() &&
+                    file.flush());
+        EXPECT_EQ(ReadTextFile(file.fileName()), S(text));
+    }
+}
+
+TEST(DecodeText, Windows1252AgreesWithTheSystemTableWhereItIsDefined) {
+    QStringDecoder system("windows-1252");
+    if (!system.isValid()) GTEST_SKIP() << "no windows-1252 decoder in this Qt";
+    for (int b = 0; b < 0x100; ++b) {
+        const bool undefined = b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D;
+        const char byte = static_cast<char>(b);
+        EXPECT_EQ(QString(QChar(Windows1252ToUnicode(byte))),
+                  undefined ? QString(QChar(b)) : system.decode(QByteArrayView(&byte, 1)))
+            << "byte " << b;
+    }
+}
+
+TEST(DecodeText, OneInvalidByteAnywhereTurnsTheWholeTextSingleByte) {
+    const QByteArray bytes = QByteArray(1 << 20, 'a') + "\xC3\xA9 \xE9";
+    EXPECT_EQ(DecodeText(bytes), QString(1 << 20, u'a') + S(u"\xC3\xA9 \xE9"));
+}
+
+TEST(ReadTextFile, NoFileIsEmptyTextAndAnUnreadableOneFailsNamingIt) {
+    QTemporaryDir dir;
+    EXPECT_TRUE(ReadTextFile(dir.filePath("missing.txt")).isNull());
+    EXPECT_TRUE(ReadTextFile(QString()).isNull());
+    QFile huge(dir.filePath("huge.txt"));
+    ASSERT_TRUE(huge.open(QIODevice::WriteOnly) && huge.resize(qint64(1) << 40));  // sparse
+    const std::pair<QString, std::string> cases[] = {
+        {dir.path(), "is a folder"},
+        {huge.fileName(), "is too large to read: its 1099511627776 bytes"}};
+    for (const auto& [path, why] : cases)
+        EXPECT_THAT([&] { ReadTextFile(path); },
+                    ::testing::ThrowsMessage<Failure>(::testing::AllOf(
+                        ::testing::HasSubstr(path.toStdString()), ::testing::HasSubstr(why))));
+}
+
+TEST(FileExists, AnswersWithoutFailing) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath("file.txt"), dangling = dir.filePath("dangling");
+    ASSERT_TRUE(QFile(file).open(QIODevice::WriteOnly) &&
+                QFile::link(dir.filePath("gone"), dangling));
+    const std::pair<QString, bool> cases[] = {
+        {file, true},       {dir.path(), true},       {dangling, false},
+        {QString(), false}, {file + "/below", false}, {dir.filePath("missing"), false}};
+    for (const auto& [path, exists] : cases)
+        EXPECT_EQ(FileExists(path), exists) << path.toStdString();
+}
+
+TEST(ReadAllBytes, ReadsADeviceToItsEnd) {
+    QByteArray source(3 << 20, '\0');
+    for (qsizetype i = 0; i < source.size(); ++i) source[i] = static_cast<char>(i * 7);
+    QBuffer buffer(&source);
+    ASSERT_TRUE(buffer.open(QIODevice::ReadOnly));
+    EXPECT_EQ(ReadAllBytes(buffer, QStringLiteral("buffer")), source);
+}
+
+}  // namespace
+}  // namespace brintale

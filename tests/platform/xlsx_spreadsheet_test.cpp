@@ -1,0 +1,160 @@
+#include "platform/xlsx_spreadsheet.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "testing/fakes.h"
+
+namespace brintale {
+namespace {
+
+const QString kXlsx =
+    QStringLiteral("application/vnd.openxmlformats-officedocument.spreadsheetml.sheet");
+
+// A desktop's XDG folders under one temporary root, with three applications installed.
+struct XdgTree {
+    QTemporaryDir root;
+    XdgDirs dirs{{root.filePath("config"), root.filePath("etc")},
+                 {root.filePath("home-data"), root.filePath("sys-data")},
+                 {QStringLiteral("deskx")}};
+    XdgTree() {
+        for (const char* app :
+             {"sys-data/applications/tables.desktop", "home-data/applications/sheets.desktop",
+              "sys-data/applications/suite/pad.desktop"})
+            Put(app, "[Desktop Entry]\nType=Application\nName=Sheets\nExec=sheets %f\n");
+    }
+    // "T=" in the contents stands for the .xlsx type, [D], [A] and [R] for the groups of
+    // default applications, added associations and removed associations.
+    void Put(const QString& relative, QByteArray contents) const {
+        QDir().mkpath(QFileInfo(root.filePath(relative)).path());
+        QFile file(root.filePath(relative));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(contents.replace("T=", kXlsx.toUtf8() + "=")
+                       .replace("[D]", "[Default Applications]")
+                       .replace("[A]", "[Added Associations]")
+                       .replace("[R]", "[Removed Associations]"));
+    }
+};
+
+TEST(DesktopDefaultApplication, FollowsTheDesktopsLookupOrder) {
+    // The user's list, the desktop's own list, the system cache, and what is found.
+    const std::vector<std::tuple<QByteArray, QByteArray, QByteArray, QString>> cases = {
+        {"", "", "", ""},
+        {"", "", "T=gone.desktop;tables.desktop;", "tables.desktop"},
+        {"[D]\nT=missing.desktop;sheets.desktop", "", "T=tables.desktop;", "sheets.desktop"},
+        {"[D]\nT=sheets.desktop", "[D]\nT=tables.desktop", "", "tables.desktop"},
+        {"[R]\nT=tables.desktop;", "", "T=tables.desktop;sheets.desktop;", "sheets.desktop"},
+        {"[A]\nT=sheets.desktop;", "", "T=tables.desktop;", "sheets.desktop"},
+        {"", "", "application/x-alias=tables.desktop;", "tables.desktop"},  // an alias
+        {"", "", "T=suite-pad.desktop;", "suite-pad.desktop"},  // applications/suite/pad.desktop
+    };
+    for (const auto& [user, own, cache, expected] : cases) {
+        SCOPED_TRACE(expected.toStdString() + " from " + (user + own + cache).toStdString());
+        XdgTree tree;
+        tree.Put("config/mimeapps.list", user);
+        tree.Put("config/deskx-mimeapps.list", own);
+        tree.Put("sys-data/applications/mimeinfo.cache", "[MIME Cache]\n" + cache);
+        EXPECT_EQ(DesktopDefaultApplication({kXlsx, "application/x-alias"}, tree.dirs), expected);
+    }
+    // Without a cache, the applications' own MIME types count.
+    XdgTree bare;
+    bare.Put("sys-data/applications/tables.desktop",
+             "[Desktop Entry]\nMimeType=text/csv;" + kXlsx.toUtf8() + ";\n");
+    EXPECT_EQ(DesktopDefaultApplication({kXlsx}, bare.dirs), "tables.desktop");
+}
+
+class XlsxWorkbook : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        tree.Put("sys-data/applications/mimeinfo.cache", "[MIME Cache]\nT=tables.desktop;");
+    }
+    QStringList Files() const { return QDir(folder.path()).entryList(QDir::Files); }
+    QTemporaryDir folder;
+    XdgTree tree;
+    testing::FakeDesktop desktop;
+    XlsxSpreadsheetProvider provider{desktop, folder.path(), tree.dirs};
+};
+
+TEST_F(XlsxWorkbook, StartsOnlyWithAnApplicationAndAFolderAndRefusesWhatASheetCannotHold) {
+    EXPECT_THROW(XlsxSpreadsheetProvider(desktop, folder.path(), XdgTree().dirs).Create(), Failure);
+    EXPECT_THROW(XlsxSpreadsheetProvider(desktop, folder.filePath("gone"), tree.dirs).Create(),
+                 Failure);
+    const auto app = provider.Create();
+    EXPECT_THROW(app->SetCell(1, 1, QStringLiteral("before the workbook")), SpreadsheetStopped);
+    app->AddWorkbook();
+    EXPECT_THROW(app->SetCell(1048577, 1, QStringLiteral("x")), SpreadsheetStopped);
+    EXPECT_THROW(app->SetCell(1, 16385, QStringLiteral("x")), SpreadsheetStopped);
+    try {  // one text too long for a cell is reported, but does not stop the export
+        app->SetCell(2, 1, QString(32768, QChar(u'a')));
+        ADD_FAILURE() << "a text longer than a cell was taken";
+    } catch (const SpreadsheetStopped&) {
+        ADD_FAILURE() << "a long text stopped the export";
+    } catch (const Failure&) {
+    }
+    EXPECT_NO_THROW(app->SetCell(1048576, 16384, QString(32767, QChar(u'a'))));
+}
+
+// Each workbook has its own name, reserved at once; one never shown leaves nothing behind.
+TEST_F(XlsxWorkbook, NamesEachWorkbookAndLeavesNothingUnseen) {
+    const QDateTime when(QDate(2026, 12, 8), QTime(14, 3, 22));
+    EXPECT_EQ(QFileInfo(ReserveWorkbookFile(folder.path(), when)).fileName(),
+              "Brintale Results 2026-12-08 14-03-22.xlsx");
+    EXPECT_EQ(QFileInfo(ReserveWorkbookFile(folder.path(), when)).fileName(),
+              "Brintale Results 2026-12-08 14-03-22 (2).xlsx");
+    EXPECT_THROW(ReserveWorkbookFile(folder.filePath("gone"), when), Failure);
+    for (const QString& name : Files()) QFile::remove(folder.filePath(name));
+    for (const bool release : {false, true}) {
+        auto app = provider.Create();
+        app->AddWorkbook();
+        app->SetCell(1, 1, QStringLiteral("caption"));
+        EXPECT_EQ(Files().size(), 1);
+        if (release) app->Release();
+        app.reset();
+        EXPECT_TRUE(Files().isEmpty());
+    }
+    EXPECT_TRUE(desktop.opened.empty());
+}
+
+// A workbook as an export fills it, read back by openpyxl: every cell a string (a formula
+// text included), empty rows left empty, column A fitted.
+TEST_F(XlsxWorkbook, TheWrittenWorkbookReadsBackAsStrings) {
+    const QString longest =
+        QStringLiteral("A much longer sentence, so that column A is fitted to it.");
+    const std::pair<int, QString> cells[] = {{1, QStringLiteral("Total Sentence Count: 5")},
+                                             {2, QStringLiteral("=SUM(A1:A2)")},
+                                             {4, QStringLiteral("Grüße – 日本 😀")},
+                                             {5, QStringLiteral("12")},
+                                             {6, longest}};
+    auto app = provider.Create();
+    app->AddWorkbook();
+    app->SetVisible(true);
+    for (const auto& [row, value] : cells) app->SetCell(row, 1, value);
+    app->AutofitAllColumns();
+    app->Release();
+    ASSERT_EQ(desktop.opened.size(), 1u);
+    const QFileInfo file(desktop.opened[0].toLocalFile());
+    EXPECT_EQ(file.absolutePath(), QFileInfo(folder.path()).absoluteFilePath());
+    QProcess python;
+    python.start(QFileInfo::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3",
+                 {"-c",
+                  "import sys, openpyxl\n"
+                  "ws = openpyxl.load_workbook(sys.argv[1]).active\n"
+                  "for c in (c for row in ws.iter_rows() for c in row if c.value is not None):\n"
+                  "    print(c.row, c.column, c.data_type, c.value)\n"
+                  "print(ws.column_dimensions['A'].width >= int(sys.argv[2]))\n",
+                  file.filePath(), QString::number(longest.size())});
+    ASSERT_TRUE(python.waitForFinished(60000) && python.exitCode() == 0)
+        << python.readAllStandardError().toStdString();
+    EXPECT_EQ(
+        QString::fromUtf8(python.readAllStandardOutput()),
+        "1 1 s Total Sentence Count: 5\n2 1 s =SUM(A1:A2)\n4 1 s Grüße – 日本 😀\n5 1 s 12\n6 1 s " +
+            longest + "\nTrue\n");
+}
+
+}  // namespace
+}  // namespace brintale
