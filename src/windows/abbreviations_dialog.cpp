@@ -8,6 +8,7 @@
 
 #include "core/file_exists.h"
 #include "core/procedure_tags.h"
+#include "platform/data_files.h"
 #include "platform/services.h"
 #include "widgets/cursor_file.h"
 #include "widgets/look.h"
@@ -100,7 +101,7 @@ void AbbreviationsDialog::RunStartup() {
     ErrorTrap trap(*this, tags::kAbbreviationsStartup);
     trap(100, [&] { ApplyButtonFaceBackground(this); });
     trap(102, [&] { setWindowIcon(ApplicationIcon()); });
-    const QString cursorFile = services_.programFolder + QStringLiteral("/HAND-M.CUR");
+    const QString cursorFile = FindDataFile(QStringLiteral("HAND-M.CUR"), services_.programFolder);
     if (trap.test(104, [&] { return FileExists(cursorFile); })) {
         trap(106, [&] {
             hoverCursor_ = ReadCursorFile(cursorFile);

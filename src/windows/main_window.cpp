@@ -27,6 +27,7 @@
 #include "core/product.h"
 #include "core/results_model.h"
 #include "core/settings_store.h"
+#include "platform/data_files.h"
 #include "platform/services.h"
 #include "widgets/cursor_file.h"
 #include "widgets/look.h"
@@ -303,7 +304,7 @@ void MainWindow::RunStartup() {
         SetApplicationTitle();
         QGuiApplication::setApplicationDisplayName(ApplicationTitle());
     });
-    const QString cursorPath = folder + QStringLiteral("/HAND-M.CUR");
+    const QString cursorPath = FindDataFile(QStringLiteral("HAND-M.CUR"), folder);
     if (trap.test(106, [&] { return FileExists(cursorPath); }))
         trap(108, [&] { hoverCursor_ = ReadCursorFile(cursorPath); });
     trap(110, [&] { MaybeOpenHomePage(services_.random, services_.desktop); });
