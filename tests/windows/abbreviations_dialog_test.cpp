@@ -126,7 +126,7 @@ TEST_F(AbbreviationWindow, ListHoldsAtMost32767EntriesAndLosesNoneStored) {
 
 // The hand is over the buttons only; a file that is no cursor is reported and loading goes on.
 TEST_F(AbbreviationWindow, HandPointerFromTheCursorFile) {
-    for (const QString& source : {u"HAND-M.CUR"_s, u"brintale.desktop"_s}) {
+    for (const QString& source : {u"HAND-M.CUR"_s, u"example.quorvane.Brintale.desktop"_s}) {
         SCOPED_TRACE(source.toStdString());
         QTemporaryDir folder;
         fakes.services.programFolder = folder.path();
