@@ -2,6 +2,8 @@
 #include <unistd.h>
 
 #include <QByteArray>
+#include <QCommandLineOption>
+#include <QCommandLineParser>
 #include <QFile>
 #include <QFileInfo>
 #include <QString>
@@ -76,69 +78,63 @@ void PrintError(const QString& message) {
 }
 
 Options ParseArguments(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
+    const QCommandLineOption separators(QStringLiteral("separators"), {}, QStringLiteral("TEXT"));
+    const QCommandLineOption abbreviation(QStringLiteral("abbreviation"), {},
+                                          QStringLiteral("ENTRY"));
+    const QStringList flags = {QStringLiteral("no-abbreviations"), QStringLiteral("enter"),
+                               QStringLiteral("no-enter"),         QStringLiteral("tab"),
+                               QStringLiteral("no-tab"),           QStringLiteral("example"),
+                               QStringLiteral("version")};
+    parser.addOption(separators);
+    parser.addOption(abbreviation);
+    for (const QString& flag : flags) parser.addOption(QCommandLineOption(flag));
+    parser.addOption(QCommandLineOption(QStringList{QStringLiteral("c"), QStringLiteral("count")}));
+    parser.addOption(QCommandLineOption(QStringList{QStringLiteral("h"), QStringLiteral("help")}));
+    if (!parser.parse(arguments)) {
+        const QStringList unknown = parser.unknownOptionNames();
+        if (!unknown.isEmpty()) {
+            const QString name = unknown.first();
+            throw UsageError{
+                QStringLiteral("unknown option '%1%2' (see --help)")
+                    .arg(name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--"), name)};
+        }
+        throw UsageError{parser.errorText()};
+    }
+
+    // Later options override earlier ones, so they are taken in the order given.
     Options options;
-    bool operandsOnly = false;
-    auto addOperand = [&](const QString& operand) {
-        if (options.input) throw UsageError{QStringLiteral("only one FILE may be given")};
-        options.input = operand;
-    };
-    for (int i = 1; i < argc; ++i) {
-        const QString arg = QString::fromLocal8Bit(argv[i]);
-        if (operandsOnly || arg == u"-" || !arg.startsWith(u'-')) {
-            addOperand(arg);
-            continue;
-        }
-        if (arg == u"--") {
-            operandsOnly = true;
-            continue;
-        }
-        QString name = arg;
-        std::optional<QString> attached;
-        if (arg.startsWith(u"--")) {
-            const qsizetype eq = arg.indexOf(u'=');
-            if (eq > 0) {
-                name = arg.left(eq);
-                attached = arg.mid(eq + 1);
-            }
-        }
-        auto value = [&]() -> QString {
-            if (attached) return *attached;
-            if (i + 1 >= argc)
-                throw UsageError{QStringLiteral("option '%1' needs a value").arg(name)};
-            return QString::fromLocal8Bit(argv[++i]);
-        };
-        auto flag = [&](bool& target) {
-            if (attached) throw UsageError{QStringLiteral("option '%1' takes no value").arg(name)};
-            target = true;
-        };
-        bool on = false;
-        if (name == u"--separators") {
-            options.separators = value();
-        } else if (name == u"--abbreviation") {
-            const QString entry = value();
+    const QStringList values = parser.values(abbreviation);
+    qsizetype nextValue = 0;
+    for (const QString& name : parser.optionNames()) {
+        if (name == u"separators") {
+            options.separators = parser.value(separators);
+        } else if (name == u"abbreviation") {
             if (!options.abbreviations) options.abbreviations = QStringList();
-            options.abbreviations->push_back(entry);
-        } else if (name == u"--no-abbreviations") {
-            flag(on);
+            options.abbreviations->push_back(values.at(nextValue++));
+        } else if (name == u"no-abbreviations") {
             options.abbreviations = QStringList();
-        } else if (name == u"--enter" || name == u"--no-enter") {
-            flag(on);
-            options.enter = name == u"--enter";
-        } else if (name == u"--tab" || name == u"--no-tab") {
-            flag(on);
-            options.tab = name == u"--tab";
-        } else if (name == u"--example") {
-            flag(options.example);
-        } else if (name == u"-c" || name == u"--count") {
-            flag(options.countOnly);
-        } else if (name == u"-h" || name == u"--help") {
-            flag(options.help);
-        } else if (name == u"--version") {
-            flag(options.version);
-        } else {
-            throw UsageError{QStringLiteral("unknown option '%1' (see --help)").arg(name)};
+        } else if (name == u"enter" || name == u"no-enter") {
+            options.enter = name == u"enter";
+        } else if (name == u"tab" || name == u"no-tab") {
+            options.tab = name == u"tab";
+        } else if (name == u"example") {
+            options.example = true;
+        } else if (name == u"c" || name == u"count") {
+            options.countOnly = true;
+        } else if (name == u"h" || name == u"help") {
+            options.help = true;
+        } else if (name == u"version") {
+            options.version = true;
         }
     }
+    const QStringList operands = parser.positionalArguments();
+    if (operands.size() > 1) throw UsageError{QStringLiteral("only one FILE may be given")};
+    if (!operands.isEmpty()) options.input = operands.first();
     if (options.example && options.input)
         throw UsageError{QStringLiteral("--example reads no FILE")};
     return options;
