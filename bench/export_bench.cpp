@@ -15,39 +15,16 @@
 #include "core/results_model.h"
 #include "core/settings_store.h"
 #include "platform/clipboard.h"
-#include "platform/qt_services.h"
 #include "platform/services.h"
 #include "platform/spreadsheet_application.h"
 #include "platform/xlsx_spreadsheet.h"
-#include "windows/main_window.h"
+#include "testing/fake_main_form.h"
 
 namespace {
 
 using namespace brintale;
 
 constexpr int kRows = 1000000;
-
-class AnsweringPrompts : public Prompts {
-  public:
-    void Message(QWidget*, const QString& title, const QString& text, Icon) override {
-        if (title == QStringLiteral("Application Error")) qFatal("%s", qPrintable(text));
-    }
-    bool AskYesNo(QWidget*, const QString&, const QString&) override { return true; }
-    QString InputText(QWidget*, const QString&, const QString&) override { return {}; }
-    QString OpenFileName(QWidget*, const QString&, const QString&) override { return {}; }
-    QString SaveFileName(QWidget*, const QString&, const QString&) override { return fileName; }
-    QString fileName;
-};
-
-class QuietDesktop : public Desktop {
-  public:
-    bool OpenUrl(const QUrl&) override { return true; }
-};
-
-class FixedRandom : public RandomSource {
-  public:
-    double Draw() override { return 0.5; }
-};
 
 // Sentences of 20 to 120 characters; every third row unticked.
 void Fill(ResultsModel& list, int rows) {
@@ -63,10 +40,13 @@ void Fill(ResultsModel& list, int rows) {
 }
 
 struct Window {
-    Window() : form(services, settings) { Fill(form.results(), kRows); }
+    Window() {
+        form.fakes().prompts.keepLastAnswer = true;
+        form.fakes().prompts.yesNoAnswers = {true};
+        Fill(form.results(), kRows);
+    }
 
-    AnsweringPrompts prompts;
-    QuietDesktop desktop;
+    testing::FakeDesktop desktop;
     QTemporaryDir folder;
     XdgDirs dirs = [this] {
         XdgDirs d;
@@ -81,12 +61,14 @@ struct Window {
         return d;
     }();
     XlsxSpreadsheetProvider spreadsheets{desktop, folder.path(), dirs};
-    FixedRandom random;
-    QtClipboard clipboard;
-    Services services{prompts, desktop, spreadsheets, random, clipboard, QString()};
-    SettingsStore settings;
-    MainWindow form;
+    testing::FakeMainForm form{&spreadsheets};
 };
+
+// A command that reported a failure measured nothing worth keeping.
+void FailOnReports(benchmark::State& state, const testing::FakeMainForm& form) {
+    const QStringList reports = form.Reports();
+    if (!reports.isEmpty()) state.SkipWithError(qPrintable(reports.first()));
+}
 
 // Made on first use, gone before the application.
 std::unique_ptr<Window> theWindow;
@@ -105,7 +87,7 @@ BENCHMARK(BM_ClipboardText)->Unit(benchmark::kMillisecond);
 
 // The whole command: the text built, the clipboard cleared and filled, the message.
 void BM_CopyResultsToClipboard(benchmark::State& state) {
-    MainWindow& form = TheWindow().form;
+    testing::FakeMainForm& form = TheWindow().form;
     for (auto _ : state) CopyResultsToClipboard(form);
     if (QGuiApplication::clipboard()->text().size() < kRows) state.SkipWithError("not copied");
     state.SetItemsProcessed(state.iterations() * kRows);
@@ -114,9 +96,11 @@ BENCHMARK(BM_CopyResultsToClipboard)->Unit(benchmark::kMillisecond);
 
 void BM_SaveResultsAsTextFile(benchmark::State& state) {
     Window& window = TheWindow();
-    window.prompts.fileName = window.folder.filePath(QStringLiteral("results.txt"));
+    const QString fileName = window.folder.filePath(QStringLiteral("results.txt"));
+    window.form.fakes().prompts.fileNames = {fileName};
     for (auto _ : state) SaveResultsAsTextFile(window.form);
-    state.counters["bytes"] = static_cast<double>(QFile(window.prompts.fileName).size());
+    FailOnReports(state, window.form);
+    state.counters["bytes"] = static_cast<double>(QFile(fileName).size());
     state.SetItemsProcessed(state.iterations() * kRows);
 }
 BENCHMARK(BM_SaveResultsAsTextFile)->Unit(benchmark::kMillisecond);
@@ -153,6 +137,7 @@ void BM_SaveResultsAsWorkbook(benchmark::State& state) {
         }
         state.ResumeTiming();
     }
+    FailOnReports(state, window.form);
     state.SetItemsProcessed(state.iterations() * kRows);
 }
 BENCHMARK(BM_SaveResultsAsWorkbook)->Unit(benchmark::kMillisecond)->Iterations(1);

@@ -16,45 +16,13 @@
 #include "commands/text_loading.h"
 #include "core/failure.h"
 #include "core/settings_store.h"
-#include "platform/qt_services.h"
-#include "platform/services.h"
-#include "platform/spreadsheet_application.h"
+#include "testing/fakes.h"
 #include "widgets/text_box.h"
 #include "windows/main_window.h"
 
 namespace {
 
 using namespace brintale;
-
-// Answers the open dialog with one file name; nothing else is asked on the way.
-class AnsweringPrompts : public Prompts {
-  public:
-    void Message(QWidget*, const QString&, const QString& text, Icon) override {
-        qFatal("unexpected box: %s", qPrintable(text));
-    }
-    bool AskYesNo(QWidget*, const QString&, const QString&) override { return false; }
-    QString InputText(QWidget*, const QString&, const QString&) override { return {}; }
-    QString OpenFileName(QWidget*, const QString&, const QString&) override { return fileName; }
-    QString SaveFileName(QWidget*, const QString&, const QString&) override { return {}; }
-    QString fileName;
-};
-
-class NoDesktop : public Desktop {
-  public:
-    bool OpenUrl(const QUrl&) override { return false; }
-};
-
-class NoSpreadsheets : public SpreadsheetProvider {
-  public:
-    std::unique_ptr<SpreadsheetApplication> Create() override {
-        throw Failure(QStringLiteral("none"));
-    }
-};
-
-class FixedRandom : public RandomSource {
-  public:
-    double Draw() override { return 0.5; }
-};
 
 // Prose in lines of about 70 characters, paragraphs between, as text files usually come;
 // or the same words without a single line break.
@@ -74,7 +42,14 @@ QByteArray Prose(qsizetype bytes, bool oneLine = false) {
 }
 
 struct Fixture {
-    Fixture() { form.show(); }
+    Fixture() {
+        fakes.prompts.keepLastAnswer = true;
+        // Every box would be a failure here.
+        fakes.prompts.onCall = [](const testing::FakePrompts::Call& call) {
+            qFatal("unexpected box: %s", qPrintable(call.text));
+        };
+        form.show();
+    }
     QString File(int megabytes, bool oneLine = false) {
         const int key = oneLine ? -megabytes : megabytes;
         auto it = files.find(key);
@@ -88,14 +63,9 @@ struct Fixture {
 
     QTemporaryDir dir;
     std::map<int, QString> files;
-    AnsweringPrompts prompts;
-    NoDesktop desktop;
-    NoSpreadsheets spreadsheets;
-    FixedRandom random;
-    QtClipboard clipboard;
-    Services services{prompts, desktop, spreadsheets, random, clipboard, QString()};
+    testing::FakeServices fakes;
     SettingsStore settings;
-    MainWindow form{services, settings};
+    MainWindow form{fakes.services, settings};
 };
 
 // Lives until the application is gone; a widget must not outlive it, so it is never freed.
@@ -109,7 +79,7 @@ void Paint(QPlainTextEdit* box) { box->viewport()->repaint(); }
 // The command as the user runs it: the dialog answers, the text is read, put in and painted.
 void BM_LoadTextFile(benchmark::State& state) {
     Fixture& f = Shared();
-    f.prompts.fileName = f.File(int(state.range(0)));
+    f.fakes.prompts.fileNames = {f.File(int(state.range(0)))};
     for (auto _ : state) {
         LoadTextFromFile(f.form);
         Paint(f.form.textBox());
@@ -122,7 +92,7 @@ void BM_LoadTextFile(benchmark::State& state) {
 // whole, at the load and at every key typed in it.
 void BM_LoadOneLongLine(benchmark::State& state) {
     Fixture& f = Shared();
-    f.prompts.fileName = f.File(int(state.range(0)), true);
+    f.fakes.prompts.fileNames = {f.File(int(state.range(0)), true)};
     for (auto _ : state) {
         LoadTextFromFile(f.form);
         Paint(f.form.textBox());
@@ -150,7 +120,7 @@ void BM_PlainQtPeer(benchmark::State& state) {
 // After a load of the given size: one key typed in the middle of the text, painted.
 void BM_TypeAfterLoad(benchmark::State& state) {
     Fixture& f = Shared();
-    f.prompts.fileName = f.File(int(state.range(0)));
+    f.fakes.prompts.fileNames = {f.File(int(state.range(0)))};
     LoadTextFromFile(f.form);
     TextBox* box = f.form.textBox();
     QTextCursor cursor = box->textCursor();
@@ -167,7 +137,7 @@ void BM_TypeAfterLoad(benchmark::State& state) {
 // After a load of the given size: the scroll bar dragged to a random place, painted.
 void BM_ScrollAfterLoad(benchmark::State& state) {
     Fixture& f = Shared();
-    f.prompts.fileName = f.File(int(state.range(0)));
+    f.fakes.prompts.fileNames = {f.File(int(state.range(0)))};
     LoadTextFromFile(f.form);
     TextBox* box = f.form.textBox();
     QScrollBar* bar = box->verticalScrollBar();
@@ -182,7 +152,7 @@ void BM_ScrollAfterLoad(benchmark::State& state) {
 // "Clear List" after a load: it keeps the text for undo, so it must stay quick too.
 void BM_ClearAfterLoad(benchmark::State& state) {
     Fixture& f = Shared();
-    f.prompts.fileName = f.File(int(state.range(0)));
+    f.fakes.prompts.fileNames = {f.File(int(state.range(0)))};
     for (auto _ : state) {
         state.PauseTiming();
         LoadTextFromFile(f.form);

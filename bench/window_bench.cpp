@@ -18,30 +18,13 @@
 #include "core/results_model.h"
 #include "core/settings_store.h"
 #include "core/splitter/splitter.h"
-#include "platform/qt_services.h"
 #include "platform/spreadsheet_application.h"
+#include "testing/fakes.h"
 #include "widgets/text_box.h"
 #include "windows/main_window.h"
 
 namespace brintale {
 namespace {
-
-class NoPrompts : public Prompts {
-  public:
-    void Message(QWidget*, const QString&, const QString&, Icon) override {}
-    bool AskYesNo(QWidget*, const QString&, const QString&) override { return false; }
-    QString InputText(QWidget*, const QString&, const QString&) override { return {}; }
-    QString OpenFileName(QWidget*, const QString&, const QString&) override { return {}; }
-    QString SaveFileName(QWidget*, const QString&, const QString&) override { return {}; }
-};
-class NoDesktop : public Desktop {
-  public:
-    bool OpenUrl(const QUrl&) override { return false; }
-};
-class NeverSeven : public RandomSource {
-  public:
-    double Draw() override { return 0.5; }
-};
 
 // Sentences of about a hundred characters, a line break after every fifth.
 QString Text(qsizetype bytes) {
@@ -73,20 +56,18 @@ QString Text(qsizetype bytes) {
 }
 
 struct Fixture {
-    NoPrompts prompts;
-    NoDesktop desktop;
-    NeverSeven random;
+    testing::FakeServices fakes;
     std::unique_ptr<SpreadsheetProvider> spreadsheets;
     QString folder = QStringLiteral("/nonexistent");
     SettingsStore store;
-    QtClipboard clipboard;
     std::unique_ptr<Services> services;
     std::unique_ptr<MainWindow> form;
     QString text;
 
     explicit Fixture(qsizetype bytes)
-        : spreadsheets(MakeDefaultSpreadsheetProvider(desktop)), text(Text(bytes)) {
-        services.reset(new Services{prompts, desktop, *spreadsheets, random, clipboard, folder});
+        : spreadsheets(MakeDefaultSpreadsheetProvider(fakes.desktop)), text(Text(bytes)) {
+        services.reset(new Services{fakes.prompts, fakes.desktop, *spreadsheets, fakes.random,
+                                    fakes.clipboard, folder});
         form = std::make_unique<MainWindow>(*services, store);
         form->RunStartup();
         form->show();

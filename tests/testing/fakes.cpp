@@ -9,8 +9,9 @@ namespace brintale::testing {
 
 namespace {
 template <class T>
-T Take(std::deque<T>& queue, T fallback) {
+T Take(std::deque<T>& queue, T fallback, bool keepLast) {
     if (queue.empty()) return fallback;
+    if (keepLast && queue.size() == 1) return queue.front();
     T value = queue.front();
     queue.pop_front();
     return value;
@@ -25,25 +26,25 @@ void FakePrompts::Message(QWidget*, const QString& title, const QString& text, I
 bool FakePrompts::AskYesNo(QWidget*, const QString& title, const QString& text) {
     calls.push_back({Kind::YesNo, title, text, Icon::None});
     if (onCall) onCall(calls.back());
-    return Take(yesNoAnswers, false);
+    return Take(yesNoAnswers, false, keepLastAnswer);
 }
 
 QString FakePrompts::InputText(QWidget*, const QString& title, const QString& prompt) {
     calls.push_back({Kind::Input, title, prompt, Icon::None});
     if (onCall) onCall(calls.back());
-    return Take(inputAnswers, QString());
+    return Take(inputAnswers, QString(), keepLastAnswer);
 }
 
 QString FakePrompts::OpenFileName(QWidget*, const QString& title, const QString& filter) {
     calls.push_back({Kind::Open, title, filter, Icon::None});
     if (onCall) onCall(calls.back());
-    return Take(fileNames, QString());
+    return Take(fileNames, QString(), keepLastAnswer);
 }
 
 QString FakePrompts::SaveFileName(QWidget*, const QString& title, const QString& filter) {
     calls.push_back({Kind::Save, title, filter, Icon::None});
     if (onCall) onCall(calls.back());
-    return Take(fileNames, QString());
+    return Take(fileNames, QString(), keepLastAnswer);
 }
 
 std::vector<FakePrompts::Call> FakePrompts::of(Kind kind) const {

@@ -42,6 +42,8 @@ class FakePrompts : public Prompts {
     std::deque<QString> fileNames;     // empty: Cancel
     // Runs while a box is "shown", e.g. to look at the pointer at that moment.
     std::function<void(const Call&)> onCall;
+    // The last scripted answer of each kind is given again and again (benchmarks ask often).
+    bool keepLastAnswer = false;
 };
 
 class FakeDesktop : public Desktop {
