@@ -9,7 +9,7 @@ namespace brintale {
 inline const QString kSupportAddress = QStringLiteral("support@quorvane.example");
 inline const QString kErrorReportTitle = QStringLiteral("Application Error");
 
-// "Brintale2021/08/31." + "Form1.PushButton17_Click".
+// "Brintale2021/08/31." and the module and procedure, e.g. tags::kStartCounting.
 QString ProcedureTag(const QString& moduleAndProcedure);
 
 // The exact text of the error report; its CR characters are kept as they are.
@@ -28,7 +28,7 @@ class ErrorReporter {
 // Numbered statements of one handler run: a failing statement is reported and the
 // handler goes on with the next one.
 //
-//   ErrorTrap trap(reporter, "Form1.PushButton17_Click");
+//   ErrorTrap trap(reporter, tags::kStartCounting);
 //   trap(100, [&] { text = ...; });
 //   if (trap.test(106, [&] { return ...; }))  // a failing test runs the body
 //       trap(108, [&] { ... });

@@ -21,7 +21,8 @@
 namespace brintale {
 namespace {
 
-// The colours the window really shows at the top right of itself, Frame1, Check3 and Check4.
+// The colours the window really shows at the top right of itself, of the separators group and
+// of the two check boxes.
 std::vector<QColor> Backgrounds(MainWindow& f) {
     const QImage image = f.grab().toImage();
     std::vector<QColor> colours;
@@ -58,7 +59,7 @@ TEST_F(WindowTest, FirstStartOnEmptyStoreShowsTheDefaults) {
     EXPECT_EQ(f.lineBreakEnds()->checkState(), Qt::Checked);
     EXPECT_EQ(f.tabEnds()->checkState(), Qt::Checked);
     EXPECT_EQ(f.resultsView()->header()->sectionSize(0), 467);  // 7000 twips
-    // "Ending" is written back by the change of Text2; the boxes did not change.
+    // "Ending" is written back by the change of the separators box; the boxes did not change.
     for (const auto& [key, value] :
          {std::pair{kKeyEnding, ".!?"}, {kKeyEnter, "-"}, {kKeyTab, "-"}})
         EXPECT_EQ(store.Read(key, QStringLiteral("-")), QString::fromLatin1(value));
@@ -77,14 +78,14 @@ TEST_F(WindowTest, StoredCheckBoxValuesComeBackOrFailTheirStatement) {
         {"65537", "0", Qt::Checked, Qt::Unchecked, {134}},  // beyond 16 bits
     };
     // A restored value is written back unchanged; a refused one is left alone.
-    for (const auto& [enter, tab, check3, check4, failedLines] : cases) {
+    for (const auto& [enter, tab, lineBreakState, tabState, failedLines] : cases) {
         SCOPED_TRACE((enter + u'/' + tab).toStdString());
         store.Write(kKeyEnter, enter);
         store.Write(kKeyTab, tab);
         fakes.prompts.calls.clear();
         MainWindow& f = Load();
-        EXPECT_EQ(f.lineBreakEnds()->checkState(), check3);
-        EXPECT_EQ(f.tabEnds()->checkState(), check4);
+        EXPECT_EQ(f.lineBreakEnds()->checkState(), lineBreakState);
+        EXPECT_EQ(f.tabEnds()->checkState(), tabState);
         EXPECT_EQ(FailedLines(Reports()), failedLines);
         EXPECT_EQ(store.Read(kKeyEnter), enter);
         EXPECT_EQ(store.Read(kKeyTab), tab);
