@@ -1,0 +1,103 @@
+#include "core/statistics.h"
+
+#include <gtest/gtest.h>
+
+#include <QStringList>
+#include <tuple>
+
+namespace brintale {
+namespace {
+
+TEST(Words, FollowUnicodesWordRulesAndCountOnlyLettersAndDigits) {
+    const std::pair<QString, qsizetype> cases[] = {
+        {"", 0},
+        {"  ...  !? ", 0},
+        {"Hello, world!", 2},
+        {"don't stop", 2},            // an apostrophe inside a word keeps it whole
+        {"It costs 3.5 dollars", 4},  // so does a decimal point
+        {"well-known", 2},            // a hyphen separates
+        {"Grüße aus Köln", 3},
+        {QStringLiteral("\U0001D400bc def"), 2},  // a letter outside the basic plane
+        {"tab\tand\nline", 3},
+        {"2026 12 08", 3},
+        {"_ _", 0},
+    };
+    for (const auto& [text, words] : cases)
+        EXPECT_EQ(CountWords(text), words) << text.toStdString();
+}
+
+TEST(Characters, AreCodePointsWithoutLineBreaks) {
+    const std::pair<QString, qsizetype> cases[] = {
+        {"", 0},
+        {"abc", 3},
+        {"a\r\nb\n", 2},
+        {QStringLiteral("\U0001F600!"), 2},  // a surrogate pair is one
+        {QString(QChar(0xD800)) + "x", 2},   // a lone surrogate counts as itself
+        {"\t ", 2},
+    };
+    for (const auto& [text, count] : cases)
+        EXPECT_EQ(CountCharacters(text), count) << text.toStdString();
+}
+
+TEST(Statistics, OfKnownSentences) {
+    // Words: 1, 3, 2, 5, 3, 8, 2, 4, 6, 3 (sorted 1 2 2 3 3 3 4 5 6 8).
+    const QStringList sentences = {"One.",
+                                   "Two more words.",
+                                   "Three four.",
+                                   "A b c d e.",
+                                   "x y z",
+                                   "The longest of them all has eight words.",
+                                   "Two words.",
+                                   "Four words are here.",
+                                   "Six words make this one longer.",
+                                   "Three words here."};
+    StatisticsCollector collector;
+    for (const QString& s : sentences) collector.Add(s);
+    const SentenceStatistics stats = collector.Result(4);
+    EXPECT_EQ(stats.sentences, 10);
+    EXPECT_EQ(stats.words, 37);
+    EXPECT_EQ(stats.characters, sentences.join(QString()).size());
+    EXPECT_DOUBLE_EQ(stats.meanWords, 3.7);
+    EXPECT_DOUBLE_EQ(stats.medianWords, 3.0);
+    EXPECT_EQ(stats.percentile90Words, 6);  // the 9th of 10
+    EXPECT_EQ(stats.maxWords, 8);
+    EXPECT_EQ(stats.longestIndex, 5);
+    EXPECT_EQ(stats.longestPreview, sentences[5]);
+    EXPECT_EQ(stats.longerThanThreshold, 3);  // 5, 8 and 6 words
+    EXPECT_EQ(collector.Result().longerThanThreshold, 0);
+
+    // Split in two and merged, the same figures.
+    StatisticsCollector first, second;
+    for (qsizetype i = 0; i < sentences.size(); ++i) (i < 4 ? first : second).Add(sentences[i]);
+    first.Merge(second);
+    const SentenceStatistics merged = first.Result(4);
+    EXPECT_EQ(std::tuple(merged.words, merged.characters, merged.longestIndex, merged.maxWords,
+                         merged.longestPreview),
+              std::tuple(stats.words, stats.characters, stats.longestIndex, stats.maxWords,
+                         stats.longestPreview));
+}
+
+TEST(Statistics, EdgesOfTheFigures) {
+    EXPECT_EQ(StatisticsCollector().Result().longestIndex, -1);
+    StatisticsCollector odd;  // an odd count: the middle one; the first of equals is longest
+    for (const char* s : {"a b", "c d", "e"}) odd.Add(QString::fromLatin1(s));
+    EXPECT_DOUBLE_EQ(odd.Result().medianWords, 2.0);
+    EXPECT_EQ(odd.Result().longestIndex, 0);
+    EXPECT_EQ(odd.Result().percentile90Words, 2);
+    // The preview stops after 80 code points and never splits a pair.
+    StatisticsCollector wide;
+    const QString smile = QStringLiteral("\U0001F600");
+    wide.Add(smile.repeated(100));
+    EXPECT_EQ(wide.Result().longestPreview, smile.repeated(80));
+}
+
+TEST(Statistics, HistogramBins) {
+    const std::vector<std::int32_t> words = {0, 1, 4, 5, 9, 10, 24};
+    EXPECT_EQ(WordHistogram(words, 5), (std::vector<qsizetype>{3, 2, 1, 0, 1}));
+    EXPECT_EQ(WordHistogram(words, 1).size(), 25u);
+    EXPECT_TRUE(WordHistogram({}, 5).empty());
+    EXPECT_TRUE(WordHistogram(words, 0).empty());
+}
+
+}  // namespace
+}  // namespace brintale
