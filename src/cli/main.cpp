@@ -215,7 +215,8 @@ int Run(int argc, char** argv) {
     const bool tab = options.tab ? *options.tab : store.Read(kKeyTab, kDefaultTab) == u"1";
     const QStringList abbreviations =
         options.abbreviations ? *options.abbreviations
-                              : SplitAbbreviationsForCount(store.Read(kKeyAbbreviations));
+                              : SplitAbbreviationsForCount(store.Read(
+                                    kKeyAbbreviations, JoinAbbreviations(kBuiltInAbbreviations)));
     const QString separators = ComposeSeparatorSet(separatorText, enter, tab);
 
     QString text;

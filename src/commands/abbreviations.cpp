@@ -68,7 +68,8 @@ void LoadAbbreviations(AbbreviationsForm& form, ErrorTrap& trap) {
                     .arg(Count(total), Count(kMaxAbbreviations)),
                 Prompts::Icon::Warning);
         }
-    } else {
+    } else if (stored.isNull()) {
+        // Never stored: the built-in entries. A list the user emptied stays empty.
         for (int i = 0; i < kBuiltInAbbreviations.size(); ++i)
             trap(126 + 2 * i, [&] { AddRow(list, kBuiltInAbbreviations.at(i)); });
     }

@@ -17,6 +17,15 @@ const QString kCopiedMessage =
     QStringLiteral(
         "Click a text area where you normally type and press Ctrl+V to paste the "
         "clipboard.");
+const QString kNothingTickedHint = QStringLiteral(
+    "\r\rNo row was ticked, so only the total was copied. Tick rows, or right-click the list "
+    "and choose Check All.");
+
+bool AnyTicked(const ResultsModel& results) {
+    for (int row = 1; row <= results.Count(); ++row)
+        if (results.IsTickedAt(row)) return true;
+    return false;
+}
 
 }  // namespace
 
@@ -24,7 +33,11 @@ void CopyResultsToClipboard(MainForm& form) {
     ErrorTrap trap(form, tags::kCopyResultsToClipboard);
     trap(106, [&] { CopyListToClipboard(form.results(), form.services().clipboard); });
     trap(108, [&] {
-        form.services().prompts.Message(form.widget(), ApplicationTitle(), kCopiedMessage,
+        // After a count nothing is ticked, which makes a copy of the total alone easy to miss.
+        const ResultsModel& results = form.results();
+        const QString hint =
+            results.Count() > 0 && !AnyTicked(results) ? kNothingTickedHint : QString();
+        form.services().prompts.Message(form.widget(), ApplicationTitle(), kCopiedMessage + hint,
                                         Prompts::Icon::None);
     });
 }

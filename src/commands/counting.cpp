@@ -66,7 +66,10 @@ void StartCounting(MainForm& form) {
     if (trap.test(110, [&] { return form.tabEnds()->checkState() == Qt::Checked; }))
         trap(112, [&] { separators += QChar(u'\t'); });
     trap(116, [&] { results.Clear(); });
-    trap(118, [&] { stored = form.settings().Read(kKeyAbbreviations); });
+    // Until the list is first stored, the count uses the entries the list window shows.
+    trap(118, [&] {
+        stored = form.settings().Read(kKeyAbbreviations, JoinAbbreviations(kBuiltInAbbreviations));
+    });
     if (trap.test(120, [&] { return !stored.isEmpty(); })) {
         trap(122, [&] { abbreviations = SplitAbbreviationsForCount(stored); });
     }

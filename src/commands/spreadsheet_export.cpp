@@ -117,6 +117,13 @@ void ExportListToSpreadsheet(MainForm& form, const QAbstractItemModel& list) {
     // here, so a failure to do so is reported with the last statement on the workbook.
     trap(168, [&] { app->Release(); });
     restorePointer();
+    bool anyTicked = false;
+    for (int r = 1; r <= rows && !anyTicked; ++r) anyTicked = ListCheckMark(list, r);
+    if (!anyTicked && rows > 0) {
+        // After a count nothing is ticked: a sheet with the total alone is easy to mistake.
+        Tell(form, QStringLiteral("No row was ticked, so only the total was exported. Tick rows, "
+                                  "or right-click the list and choose Check All."));
+    }
 }
 
 bool IsSpreadsheetApplicationInstalled(MainForm& form) {

@@ -63,6 +63,8 @@ TEST_F(CountCommand, CountsInputAndFilesWithStoredSettingsAndOptions) {
         {{{kKeyEnter, "0"}}, {"--enter"}, "red\nblue.", "red\nblue.\n"},
         {{}, {"--tab", "--no-tab"}, "a\tb.", "ab.\n"},  // the last option wins
         {{{ab, etc}}, {}, "See etc. now. Done.", "See etc. now.\nDone.\n"},
+        {{}, {}, "See e.g. this. Done.", "See e.g. this.\nDone.\n"},  // never stored: built-ins
+        {{{ab, ""}}, {}, "See e.g. this.", "See e.\ng.\nthis.\n"},    // emptied by the user
         {{{ab, etc}}, {"--no-abbreviations"}, "See etc. now.", "See etc.\nnow.\n"},
         {{{ab, etc}}, {"--abbreviation", "No."}, "no. etc. x.", "No. etc.\nx.\n"},
         {{}, {"--no-abbreviations", "--abbreviation", "etc."}, "X etc. y.", "X etc. y.\n"},

@@ -91,5 +91,22 @@ TEST_F(SpreadsheetExport, FillsTheSheetOrStopsAtTheFirstFailure) {
     }
 }
 
+// After a count nothing is ticked: the sheet holds the total alone, and the user is told why.
+TEST_F(SpreadsheetExport, NoTickedRowIsTold) {
+    createsBeforeFailing = cellsBeforeStop = 9;
+    QStandardItemModel list(0, 1);
+    list.setHorizontalHeaderLabels({QStringLiteral("Total Sentence Count: 2")});
+    for (const char* text : {"One.", "Two."}) list.appendRow(new QStandardItem(text));
+    ExportListToSpreadsheet(form, list);
+    ASSERT_EQ(fakes.prompts.calls.size(), 1u);
+    EXPECT_EQ(fakes.prompts.calls[0].text,
+              "No row was ticked, so only the total was exported. Tick rows, or right-click the "
+              "list and choose Check All.");
+    list.item(1)->setCheckState(Qt::Checked);
+    fakes.prompts.calls.clear();
+    ExportListToSpreadsheet(form, list);
+    EXPECT_TRUE(fakes.prompts.calls.empty());
+}
+
 }  // namespace
 }  // namespace brintale

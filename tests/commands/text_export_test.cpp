@@ -92,13 +92,24 @@ TEST_F(TextExport, CopyPutsTheTickedRowsOnTheClipboardAndTellsHowToPaste) {
     Fill({{"One.", true}, {"Two  ", true}, {"Three.", false}});
     CopyResultsToClipboard(form);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "Total Sentence Count: 3\r\nOne.\r\nTwo\r\n");
-    ASSERT_EQ(fakes.prompts.calls.size(), 2u);
-    for (const auto& told : fakes.prompts.calls)  // the same message both times
+    // Rows, none ticked: the total alone, and a hint on how to pick rows.
+    Fill({{"One.", false}});
+    CopyResultsToClipboard(form);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "Total Sentence Count: 1\r\n");
+    const QString copied =
+        "Results have been copied to the clipboard.\r\rClick a text area where you normally "
+        "type and press Ctrl+V to paste the clipboard.";
+    const QString hint =
+        "\r\rNo row was ticked, so only the total was copied. Tick rows, or right-click the "
+        "list and choose Check All.";
+    const QStringList expected = {copied, copied, copied + hint};
+    ASSERT_EQ(fakes.prompts.calls.size(), 3u);
+    for (int i = 0; i < 3; ++i) {
+        const auto& told = fakes.prompts.calls[static_cast<std::size_t>(i)];
         EXPECT_EQ(std::tuple(told.kind, told.title, told.icon, told.text),
                   std::tuple(testing::FakePrompts::Kind::Message, QStringLiteral("Brintale"),
-                             Prompts::Icon::None,
-                             "Results have been copied to the clipboard.\r\rClick a text area "
-                             "where you normally type and press Ctrl+V to paste the clipboard."));
+                             Prompts::Icon::None, expected[i]));
+    }
 }
 
 }  // namespace

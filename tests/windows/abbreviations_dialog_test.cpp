@@ -38,8 +38,10 @@ class AbbreviationWindow : public WindowTest {
 
 // Opening writes nothing; closing by the button or the close box stores the whole list.
 TEST_F(AbbreviationWindow, OpeningReadsTheStoreAndEveryCloseWritesIt) {
+    // A null text: the key is absent.
     const std::pair<QString, QStringList> cases[] = {
         {QString(), kBuiltInAbbreviations},
+        {u""_s, {}},  // a list the user emptied stays empty
         // Kept as stored, repeats and spaces included; empty pieces give no row.
         {u" etc."_s + D + D + u"etc."_s + D + u"etc."_s, {u" etc."_s, u"etc."_s, u"etc."_s}},
         {D + D, {}},
@@ -47,24 +49,27 @@ TEST_F(AbbreviationWindow, OpeningReadsTheStoreAndEveryCloseWritesIt) {
     for (const auto& [stored, expected] : cases) {
         for (const bool closeBox : {false, true}) {
             SCOPED_TRACE(expected.join(u',').toStdString() + (closeBox ? " close box" : " button"));
-            store.Write(kKeyAbbreviations, stored);
+            if (stored.isNull())
+                QSettings(u"Quorvane"_s, u"Brintale Software"_s).remove(kKeyAbbreviations);
+            else
+                store.Write(kKeyAbbreviations, stored);
             AbbreviationsDialog& form = Open();
             EXPECT_EQ(form.Entries(), expected);
-            EXPECT_EQ(Stored(), stored);
+            EXPECT_EQ(Stored(), stored.isNull() ? u"<absent>"_s : stored);
             closeBox ? void(form.close())
                      : QTest::mouseClick(form.button(AbbreviationsButton::Close), Qt::LeftButton);
             EXPECT_FALSE(form.isVisible());
             EXPECT_EQ(Stored(), JoinAbbreviations(expected));
         }
     }
-    // The main window's button opens it modally; the empty list just stored means the built-ins.
+    // The main window's button opens it modally, with the empty list just stored.
     QStringList seen;
     QTimer::singleShot(0, [&] {
         auto* modal = qobject_cast<AbbreviationsDialog*>(QApplication::activeModalWidget());
         if (modal && modal->close()) seen << modal->windowTitle() << modal->Entries();
     });
     QTest::mouseClick(Load().button(MainButton::Abbreviations), Qt::LeftButton);
-    EXPECT_EQ(seen, QStringList{u"Ignore These Abbreviations"_s} + kBuiltInAbbreviations);
+    EXPECT_EQ(seen, QStringList{u"Ignore These Abbreviations"_s});
     // A failed write is reported and does not stop the close.
     BrokenStore broken;
     CloseAbbreviations(Open());
