@@ -34,8 +34,12 @@ class AnsweringPrompts : public Prompts {
     }
     bool AskYesNo(QWidget*, const QString&, const QString&) override { return true; }
     QString InputText(QWidget*, const QString&, const QString&) override { return {}; }
-    QString OpenFileName(QWidget*, const QString&, const QString&) override { return {}; }
-    QString SaveFileName(QWidget*, const QString&, const QString&) override { return fileName; }
+    QString OpenFileName(QWidget*, const QString&, const QString&, const QString&) override {
+        return {};
+    }
+    QString SaveFileName(QWidget*, const QString&, const QString&, const QString&) override {
+        return fileName;
+    }
     QString fileName;
 };
 
@@ -83,7 +87,8 @@ struct Window {
     XlsxSpreadsheetProvider spreadsheets{desktop, folder.path(), dirs};
     FixedRandom random;
     QtClipboard clipboard;
-    Services services{prompts, desktop, spreadsheets, random, clipboard, QString()};
+    QtProgress progress;
+    Services services{prompts, desktop, spreadsheets, random, clipboard, progress, QString()};
     SettingsStore settings;
     MainWindow form;
 };

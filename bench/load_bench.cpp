@@ -34,8 +34,12 @@ class AnsweringPrompts : public Prompts {
     }
     bool AskYesNo(QWidget*, const QString&, const QString&) override { return false; }
     QString InputText(QWidget*, const QString&, const QString&) override { return {}; }
-    QString OpenFileName(QWidget*, const QString&, const QString&) override { return fileName; }
-    QString SaveFileName(QWidget*, const QString&, const QString&) override { return {}; }
+    QString OpenFileName(QWidget*, const QString&, const QString&, const QString&) override {
+        return fileName;
+    }
+    QString SaveFileName(QWidget*, const QString&, const QString&, const QString&) override {
+        return {};
+    }
     QString fileName;
 };
 
@@ -93,7 +97,8 @@ struct Fixture {
     NoSpreadsheets spreadsheets;
     FixedRandom random;
     QtClipboard clipboard;
-    Services services{prompts, desktop, spreadsheets, random, clipboard, QString()};
+    QtProgress progress;
+    Services services{prompts, desktop, spreadsheets, random, clipboard, progress, QString()};
     SettingsStore settings;
     MainWindow form{services, settings};
 };

@@ -31,8 +31,12 @@ class NoPrompts : public Prompts {
     void Message(QWidget*, const QString&, const QString&, Icon) override {}
     bool AskYesNo(QWidget*, const QString&, const QString&) override { return false; }
     QString InputText(QWidget*, const QString&, const QString&) override { return {}; }
-    QString OpenFileName(QWidget*, const QString&, const QString&) override { return {}; }
-    QString SaveFileName(QWidget*, const QString&, const QString&) override { return {}; }
+    QString OpenFileName(QWidget*, const QString&, const QString&, const QString&) override {
+        return {};
+    }
+    QString SaveFileName(QWidget*, const QString&, const QString&, const QString&) override {
+        return {};
+    }
 };
 class NoDesktop : public Desktop {
   public:
@@ -80,13 +84,15 @@ struct Fixture {
     QString folder = QStringLiteral("/nonexistent");
     SettingsStore store;
     QtClipboard clipboard;
+    QtProgress progress;
     std::unique_ptr<Services> services;
     std::unique_ptr<MainWindow> form;
     QString text;
 
     explicit Fixture(qsizetype bytes)
         : spreadsheets(MakeDefaultSpreadsheetProvider(desktop)), text(Text(bytes)) {
-        services.reset(new Services{prompts, desktop, *spreadsheets, random, clipboard, folder});
+        services.reset(
+            new Services{prompts, desktop, *spreadsheets, random, clipboard, progress, folder});
         form = std::make_unique<MainWindow>(*services, store);
         form->RunStartup();
         form->show();

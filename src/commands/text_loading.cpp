@@ -4,6 +4,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include "commands/file_dialogs.h"
 #include "commands/main_form.h"
 #include "core/error_report.h"
 #include "core/failure.h"
@@ -82,8 +83,7 @@ void LoadTextFromFile(MainForm& form) {
     trap(100, [&] { fileName.clear(); });
     trap(102, [&] { title = kOpenTitle; });
     trap(104, [&] { filter = kOpenFilter; });
-    trap(106,
-         [&] { fileName = form.services().prompts.OpenFileName(form.widget(), title, filter); });
+    trap(106, [&] { fileName = AskFileToOpen(form, title, filter); });
     if (trap.test(108, [&] { return fileName.isEmpty(); })) return;
     LoadFile(form, trap, fileName);
 }
