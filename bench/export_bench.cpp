@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <memory>
 
+#include "commands/clipboard_copy.h"
 #include "commands/spreadsheet_export.h"
 #include "commands/text_export.h"
 #include "core/failure.h"
