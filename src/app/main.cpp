@@ -65,6 +65,7 @@ int main(int argc, char* argv[]) {
     brintale::SettingsStore settings;
     brintale::MainWindow window(services.services(), settings);
     window.RunStartup();
+    brintale::FitOnScreen(&window);
     brintale::CenterOnScreen(&window);
     window.show();
     // Once the window is up, so that a report about the file shows over it.

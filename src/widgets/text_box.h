@@ -20,6 +20,8 @@ class TextBox : public QPlainTextEdit {
     void filesDropped(const QStringList& paths);
 
   protected:
+    // Ctrl+Tab and Ctrl+Shift+Tab leave the box, where Tab types a tab.
+    void keyPressEvent(QKeyEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
