@@ -56,7 +56,7 @@ void ReplaceText(TextBox* box, QString text) {
     QTextDocument* document = box->document();
     const bool undo = document->isUndoRedoEnabled();
     document->setUndoRedoEnabled(false);
-    box->setPlainText(text);
+    box->SetTextInPieces(text);
     document->setUndoRedoEnabled(undo);
 }
 
