@@ -1,6 +1,7 @@
 #include "widgets/look.h"
 
 #include <QAbstractButton>
+#include <QAbstractScrollArea>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -81,6 +82,10 @@ class FocusFrameStyle : public QProxyStyle {
   public:
     void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
                        const QWidget* widget) const override {
+        if (element == PE_Frame && qobject_cast<const QAbstractScrollArea*>(widget)) {
+            DrawBox(option, painter);
+            return;
+        }
         if (element != PE_FrameFocusRect) {
             QProxyStyle::drawPrimitive(element, option, painter, widget);
             return;
@@ -99,6 +104,21 @@ class FocusFrameStyle : public QProxyStyle {
     }
 
   private:
+    // The plain frame of the text box and the lists, as filled edges: at a fractional scale
+    // (QT_FONT_DPI=144 is 1.5) a one-pixel line on the right and bottom edges rounds to just
+    // outside the widget and is not drawn at all.
+    static void DrawBox(const QStyleOption* option, QPainter* painter) {
+        const QColor edge = option->palette.color(QPalette::Window).darker(140).lighter(108);
+        const QRectF r(option->rect);
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing, false);
+        painter->fillRect(QRectF(r.left(), r.top(), r.width(), 1), edge);
+        painter->fillRect(QRectF(r.left(), r.top(), 1, r.height()), edge);
+        painter->fillRect(QRectF(r.right() - 1, r.top(), 1, r.height()), edge);
+        painter->fillRect(QRectF(r.left(), r.bottom() - 1, r.width(), 1), edge);
+        painter->restore();
+    }
+
     static void DrawFrame(const QStyleOption* option, QPainter* painter, int inset) {
         painter->save();
         painter->setRenderHint(QPainter::Antialiasing, false);

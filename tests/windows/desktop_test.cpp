@@ -197,6 +197,32 @@ TEST_F(DesktopWindow, FocusFrameIsClearlyVisible) {
     EXPECT_GE(Contrast(frame, plain.pixelColor(x, 3)), 3.0);
 }
 
+// At a fractional scale (QT_FONT_DPI=144 makes 1.5) the text box and the list still show
+// their right and bottom frame edges.
+TEST_F(DesktopWindow, FramesKeepAllFourEdgesAtAFractionalScale) {
+    MainWindow& f = Shown();
+    for (QWidget* w :
+         {static_cast<QWidget*>(f.textBox()), static_cast<QWidget*>(f.resultsView())}) {
+        SCOPED_TRACE(w->objectName().toStdString());
+        QImage image((QSizeF(w->size()) * 1.5).toSize(), QImage::Format_ARGB32);
+        image.setDevicePixelRatio(1.5);
+        image.fill(Qt::white);
+        w->render(&image);
+        const auto edge = [&](bool column, int at) {
+            int framed = 0, length = column ? image.height() : image.width();
+            for (int i = length / 4; i < 3 * length / 4; ++i) {
+                const QColor c = column ? image.pixelColor(at, i) : image.pixelColor(i, at);
+                framed += c.lightness() < 235;
+            }
+            return framed >= length / 2 - 2;
+        };
+        EXPECT_TRUE(edge(true, 0));
+        EXPECT_TRUE(edge(true, image.width() - 1) || edge(true, image.width() - 2));
+        EXPECT_TRUE(edge(false, 0));
+        EXPECT_TRUE(edge(false, image.height() - 1) || edge(false, image.height() - 2));
+    }
+}
+
 // A larger window gives its room to the text box and the list; the buttons keep their
 // sizes and their places relative to each other, and the results column widens.
 TEST_F(DesktopWindow, ALargerWindowGrowsTheTextBoxAndTheList) {
