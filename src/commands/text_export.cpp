@@ -3,6 +3,7 @@
 #include <QSaveFile>
 #include <QStringEncoder>
 
+#include "commands/file_dialogs.h"
 #include "commands/main_form.h"
 #include "core/error_report.h"
 #include "core/failure.h"
@@ -33,11 +34,14 @@ void WriteRows(MainForm& form, QSaveFile& file) {
     const int rows = list.Count();
     ListChangeWatch watch(list);
     EventPump pump;
+    ProgressScope progress(form.services().progress, form.widget(),
+                           QStringLiteral("Saving %L1 rows as a text file\u2026").arg(rows), rows);
     QStringEncoder encoder(QStringEncoder::Utf8, QStringConverter::Flag::Stateless);
     QByteArray buffer;
     buffer.reserve(kWriteChunk + 4096);
     for (int r = 1; r <= rows; ++r) {
         pump();
+        progress(r - 1);
         watch.Check();
         const QString text = list.TextAt(r);
         const qsizetype used = buffer.size();
@@ -60,9 +64,7 @@ void SaveResultsAsTextFile(MainForm& form) {
     // 100 to 108: an empty name, the title and the filter; the dialog asks nothing about
     // overwriting and adds no extension, so the name is used as typed.
     QString fileName;
-    trap(108, [&] {
-        fileName = prompts.SaveFileName(form.widget(), QStringLiteral("Save"), kTextFileFilter);
-    });
+    trap(108, [&] { fileName = AskFileToSave(form, QStringLiteral("Save"), kTextFileFilter); });
     if (trap.test(112, [&] { return fileName.isEmpty(); })) return;
 
     bool yes = false;

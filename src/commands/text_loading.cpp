@@ -4,6 +4,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include "commands/file_dialogs.h"
 #include "commands/main_form.h"
 #include "core/error_report.h"
 #include "core/failure.h"
@@ -55,7 +56,7 @@ void ReplaceText(TextBox* box, QString text) {
     QTextDocument* document = box->document();
     const bool undo = document->isUndoRedoEnabled();
     document->setUndoRedoEnabled(false);
-    box->setPlainText(text);
+    box->SetTextInPieces(text);
     document->setUndoRedoEnabled(undo);
 }
 
@@ -82,8 +83,7 @@ void LoadTextFromFile(MainForm& form) {
     trap(100, [&] { fileName.clear(); });
     trap(102, [&] { title = kOpenTitle; });
     trap(104, [&] { filter = kOpenFilter; });
-    trap(106,
-         [&] { fileName = form.services().prompts.OpenFileName(form.widget(), title, filter); });
+    trap(106, [&] { fileName = AskFileToOpen(form, title, filter); });
     if (trap.test(108, [&] { return fileName.isEmpty(); })) return;
     LoadFile(form, trap, fileName);
 }

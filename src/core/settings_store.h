@@ -9,6 +9,8 @@ inline const QString kKeyEnding = QStringLiteral("Ending");
 inline const QString kKeyEnter = QStringLiteral("Enter");
 inline const QString kKeyTab = QStringLiteral("Tab");
 inline const QString kKeyAbbreviations = QStringLiteral("Abbreviations");
+// The folder of the file last opened or saved, where the next file dialog starts.
+inline const QString kKeyLastFolder = QStringLiteral("LastFolder");
 
 inline const QString kDefaultEnding = QStringLiteral(".!?");
 inline const QString kDefaultEnter = QStringLiteral("1");

@@ -16,10 +16,24 @@ class TextBox : public QPlainTextEdit {
     // spaces, which the splitter must not trim.
     QString text() const;
 
+    // The box lays out a paragraph whole, at the load and at every key typed in it, so a
+    // megabyte without a line break freezes it. Like setPlainText(), but a paragraph longer
+    // than kLongLine characters shows as blocks cut after a space near that length; the
+    // cuts are no characters: text() gives the line back whole.
+    static constexpr qsizetype kLongLine = 4096;
+    void SetTextInPieces(const QString& text);
+
+  private:
+    // Takes out the block breaks that SetTextInPieces made from the document's raw text.
+    void RemoveCuts(QString& raw) const;
+    bool mayHaveCuts_ = false;
+
   signals:
     void filesDropped(const QStringList& paths);
 
   protected:
+    // Ctrl+Tab and Ctrl+Shift+Tab leave the box, where Tab types a tab.
+    void keyPressEvent(QKeyEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;

@@ -46,7 +46,8 @@ TEST_F(LoadCommands, FileReplacesTheTextOrIsReported) {
         // Long enough for the paragraph grouping, with every kind of line break.
         {write(u"l.txt"_s, QByteArray("<b>1.</b>\n2.\r\n3.\r4.\n\n").repeated(400)),
          u"<b>1.</b>\n2.\n3.\n4.\n\n"_s.repeated(400), open},
-        {write(u"u16.txt"_s, QByteArray("\xFF\xFEH\0i\0.\0", 8)), u"\uFEFFHi."_s, open},
+        {write(u"u16.txt"_s, QByteArray("\xFF\xFEH\0i\0.\0", 8)), u"Hi."_s, open},
+        {write(u"u8.txt"_s, "\xEF\xBB\xBFHi."), u"Hi."_s, open},
         {folder, u"before"_s, open + u' ' + report},
         {QUrl(), u"First."_s, QString(), {write(u"1.txt"_s, "First."), folder}},
         {QUrl(), u"before"_s, report, {folder, QUrl::fromLocalFile(dir.filePath(u"1.txt"_s))}},
