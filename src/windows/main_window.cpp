@@ -4,7 +4,6 @@
 #include <QCheckBox>
 #include <QEvent>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -86,20 +85,14 @@ const QRect kResultsView = Twips(120, 6090, 7800, 1905);
 
 void PaintWhite(QWidget* widget) { PaintBackground(widget, Qt::white); }
 
-// A stored check-box value: a 16-bit integer that must be 0, 1 or 2.
 Qt::CheckState CheckValue(const QString& stored) {
-    bool ok = false;
-    const short value = stored.trimmed().toShort(&ok);
-    if (!ok) throw Failure(QStringLiteral("Type mismatch"));
-    switch (value) {
+    switch (StoredCheckValue(stored)) {
         case 0:
             return Qt::Unchecked;
         case 1:
             return Qt::Checked;
-        case 2:
-            return Qt::PartiallyChecked;
         default:
-            throw Failure(QStringLiteral("Invalid property value"));
+            return Qt::PartiallyChecked;
     }
 }
 
@@ -300,8 +293,9 @@ void MainWindow::RunStartup() {
     trap(104, [&] {
         setWindowTitle(kProductName);
         setWindowIcon(ApplicationIcon());
+        // The title of the message boxes only: as the display name, the desktop would add it
+        // to every window title.
         SetApplicationTitle();
-        QGuiApplication::setApplicationDisplayName(ApplicationTitle());
     });
     const QString cursorPath = folder + QStringLiteral("/HAND-M.CUR");
     if (trap.test(106, [&] { return FileExists(cursorPath); }))
