@@ -6,6 +6,8 @@
 #include <QTextDocument>
 #include <QUrl>
 
+#include "widgets/box_content.h"
+
 namespace brintale {
 
 namespace {
@@ -23,21 +25,12 @@ QStringList LocalFiles(const QMimeData* mime) {
 
 TextBox::TextBox(QWidget* parent) : QPlainTextEdit(parent) {}
 
-QString TextBox::text() const {
-    QString text = document()->toRawText();
-    for (QChar& c : text) {
-        switch (c.unicode()) {
-            case QChar::ParagraphSeparator:
-            case QChar::LineSeparator:
-            case 0xfdd0:  // frame marks of the document
-            case 0xfdd1:
-                c = u'\n';
-                break;
-            default:
-                break;
-        }
-    }
-    return text;
+QString TextBox::text() const { return TextFromBox(document()->toRawText()); }
+
+QMimeData* TextBox::createMimeDataFromSelection() const {
+    auto* mime = new QMimeData;
+    mime->setText(TextFromBox(textCursor().selectedText()));
+    return mime;
 }
 
 void TextBox::dragEnterEvent(QDragEnterEvent* event) {

@@ -1,0 +1,158 @@
+#include "widgets/box_content.h"
+
+#include <QAbstractUndoItem>
+#include <QPlainTextEdit>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <utility>
+
+namespace brintale {
+
+namespace {
+
+// Unassigned and ignorable by default: fonts draw nothing for them.
+constexpr char16_t kMarkedCarriageReturn = 0xFFF0;  // each of these three before a break
+constexpr char16_t kMarkedLineSeparator = 0xFFF1;
+constexpr char16_t kMarkedParagraphSeparator = 0xFFF2;
+constexpr char16_t kMarkedAsItIs = 0xFFF3;  // before a marker that the text itself holds
+constexpr char16_t kMarkedFrameStart = 0xFFF4;
+constexpr char16_t kMarkedFrameEnd = 0xFFF5;
+constexpr char16_t kFrameStart = 0xFDD0;  // the box takes these two for breaks
+constexpr char16_t kFrameEnd = 0xFDD1;
+
+bool IsMarker(char16_t c) { return c >= kMarkedCarriageReturn && c <= kMarkedFrameEnd; }
+
+bool IsBoxBreak(char16_t c) { return c == QChar::LineSeparator || c == QChar::ParagraphSeparator; }
+
+// The text before a load, and the text it brought, for Ctrl+Z and back.
+class LoadStep : public QAbstractUndoItem {
+  public:
+    LoadStep(QTextDocument* document, QString before, QString after)
+        : document_(document), before_(std::move(before)), after_(std::move(after)) {}
+    void undo() override { Put(before_); }
+    void redo() override { Put(after_); }
+
+  private:
+    // The document records nothing while it undoes or redoes.
+    void Put(const QString& text) {
+        QTextCursor cursor(document_);
+        cursor.select(QTextCursor::Document);
+        cursor.insertText(text);
+    }
+
+    QTextDocument* document_;
+    QString before_;
+    QString after_;
+};
+
+}  // namespace
+
+QString TextForBox(QString text) {
+    const qsizetype size = text.size();
+    const char16_t* in = reinterpret_cast<const char16_t*>(text.constData());
+    qsizetype added = 0;
+    bool changed = false;
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t c = in[i];
+        if (c != u'\r' && c < QChar::LineSeparator) continue;
+        if (c == u'\r') {
+            if (i + 1 < size && in[i + 1] == u'\n')
+                ++i;
+            else
+                ++added;
+        } else if (IsBoxBreak(c) || IsMarker(c)) {
+            ++added;
+        } else if (c == kFrameStart || c == kFrameEnd) {
+            changed = true;
+        }
+    }
+    if (added == 0 && !changed) return text;
+
+    QString out(size + added, Qt::Uninitialized);
+    char16_t* o = reinterpret_cast<char16_t*>(out.data());
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t c = in[i];
+        switch (c) {
+            case u'\r':
+                if (i + 1 < size && in[i + 1] == u'\n') {
+                    *o++ = c;
+                } else {
+                    *o++ = kMarkedCarriageReturn;
+                    *o++ = u'\n';
+                }
+                break;
+            case QChar::LineSeparator:
+                *o++ = kMarkedLineSeparator;
+                *o++ = u'\n';
+                break;
+            case QChar::ParagraphSeparator:
+                *o++ = kMarkedParagraphSeparator;
+                *o++ = u'\n';
+                break;
+            case kFrameStart:
+                *o++ = kMarkedFrameStart;
+                break;
+            case kFrameEnd:
+                *o++ = kMarkedFrameEnd;
+                break;
+            default:
+                if (IsMarker(c)) *o++ = kMarkedAsItIs;
+                *o++ = c;
+                break;
+        }
+    }
+    return out;
+}
+
+QString TextFromBox(QString raw) {
+    char16_t* const start = reinterpret_cast<char16_t*>(raw.data());
+    const char16_t* in = start;
+    const char16_t* const end = start + raw.size();
+    char16_t* out = start;
+    for (; in != end; ++in) {
+        char16_t c = *in;
+        switch (c) {
+            case QChar::LineSeparator:
+            case QChar::ParagraphSeparator:
+            case kFrameStart:  // frame marks of the document
+            case kFrameEnd:
+                c = u'\n';
+                break;
+            case kMarkedCarriageReturn:
+            case kMarkedLineSeparator:
+            case kMarkedParagraphSeparator:
+                c = c == kMarkedCarriageReturn  ? u'\r'
+                    : c == kMarkedLineSeparator ? char16_t(QChar::LineSeparator)
+                                                : char16_t(QChar::ParagraphSeparator);
+                // The break that shows it; one the user has deleted leaves the character.
+                if (in + 1 != end && IsBoxBreak(in[1])) ++in;
+                break;
+            case kMarkedFrameStart:
+                c = kFrameStart;
+                break;
+            case kMarkedFrameEnd:
+                c = kFrameEnd;
+                break;
+            case kMarkedAsItIs:
+                if (in + 1 == end || !IsMarker(in[1])) continue;  // its marker was deleted
+                c = *++in;
+                break;
+            default:
+                break;
+        }
+        *out++ = c;
+    }
+    raw.truncate(out - start);
+    return raw;
+}
+
+void ReplaceAllText(QPlainTextEdit* box, const QString& text) {
+    QTextDocument* document = box->document();
+    QString before = document->isEmpty() ? QString() : document->toRawText();
+    // Records nothing and drops the steps before: a step per paragraph of a large file would
+    // make the load slow and hold memory for nothing.
+    box->setPlainText(text);
+    document->appendUndoItem(new LoadStep(document, std::move(before), text));
+}
+
+}  // namespace brintale
