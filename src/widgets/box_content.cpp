@@ -24,32 +24,55 @@ bool IsMarker(char16_t c) { return c >= kMarkedCarriageReturn && c <= kMarkedFra
 
 bool IsBoxBreak(char16_t c) { return c == QChar::LineSeparator || c == QChar::ParagraphSeparator; }
 
-// The text before a load, and the text it brought, for Ctrl+Z and back.
+// Ctrl+Z after a load and back again. It holds one text at a time, the one that is not on
+// show: the text before the load until it is undone, then the loaded one.
 class LoadStep : public QAbstractUndoItem {
   public:
-    LoadStep(QTextDocument* document, QString before, QString after)
-        : document_(document), before_(std::move(before)), after_(std::move(after)) {}
-    void undo() override { Put(before_); }
-    void redo() override { Put(after_); }
+    LoadStep(QTextDocument* document, QString before)
+        : document_(document), other_(std::move(before)) {}
+    void undo() override { Swap(); }
+    void redo() override { Swap(); }
 
   private:
     // The document records nothing while it undoes or redoes.
-    void Put(const QString& text) {
+    void Swap() {
+        QString shown = document_->toRawText();
         QTextCursor cursor(document_);
         cursor.select(QTextCursor::Document);
-        cursor.insertText(text);
+        cursor.insertText(std::exchange(other_, std::move(shown)));
     }
 
     QTextDocument* document_;
-    QString before_;
-    QString after_;
+    QString other_;
 };
+
+// Whether the text holds anything that TextForBox changes; branch-free, so that the compiler
+// can test many characters at once, which keeps a load of a large file quick.
+bool NeedsMarkers(const char16_t* text, qsizetype size) {
+    const auto in = [](char16_t c, unsigned first, unsigned count) {
+        return static_cast<unsigned>(static_cast<char16_t>(c - first) < count);
+    };
+    unsigned found = 0;
+    for (qsizetype i = 0; i + 1 < size; ++i) {
+        const char16_t c = text[i];
+        found |= (static_cast<unsigned>(c == u'\r') & static_cast<unsigned>(text[i + 1] != u'\n')) |
+                 in(c, QChar::LineSeparator, 2) | in(c, kFrameStart, 2) |
+                 in(c, kMarkedCarriageReturn, kMarkedFrameEnd - kMarkedCarriageReturn + 1);
+    }
+    if (size > 0) {
+        const char16_t last = text[size - 1];
+        found |= static_cast<unsigned>(last == u'\r' || IsBoxBreak(last) || last == kFrameStart ||
+                                       last == kFrameEnd || IsMarker(last));
+    }
+    return found != 0;
+}
 
 }  // namespace
 
 QString TextForBox(QString text) {
     const qsizetype size = text.size();
     const char16_t* in = reinterpret_cast<const char16_t*>(text.constData());
+    if (!NeedsMarkers(in, size)) return text;
     qsizetype added = 0;
     bool changed = false;
     for (qsizetype i = 0; i < size; ++i) {
@@ -106,10 +129,13 @@ QString TextForBox(QString text) {
 
 QString TextFromBox(QString raw) {
     char16_t* const start = reinterpret_cast<char16_t*>(raw.data());
-    const char16_t* in = start;
     const char16_t* const end = start + raw.size();
+    // Up to the first marker nothing moves: the box's own breaks become line feeds in place.
     char16_t* out = start;
-    for (; in != end; ++in) {
+    for (; out != end && !IsMarker(*out); ++out) {
+        if (IsBoxBreak(*out) || *out == kFrameStart || *out == kFrameEnd) *out = u'\n';
+    }
+    for (const char16_t* in = out; in != end; ++in) {
         char16_t c = *in;
         switch (c) {
             case QChar::LineSeparator:
@@ -152,7 +178,7 @@ void ReplaceAllText(QPlainTextEdit* box, const QString& text) {
     // Records nothing and drops the steps before: a step per paragraph of a large file would
     // make the load slow and hold memory for nothing.
     box->setPlainText(text);
-    document->appendUndoItem(new LoadStep(document, std::move(before), text));
+    document->appendUndoItem(new LoadStep(document, std::move(before)));
 }
 
 }  // namespace brintale
