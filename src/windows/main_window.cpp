@@ -20,7 +20,6 @@
 #include "commands/spreadsheet_export.h"
 #include "commands/text_export.h"
 #include "commands/text_loading.h"
-#include "core/failure.h"
 #include "core/file_exists.h"
 #include "core/procedure_tags.h"
 #include "core/product.h"
