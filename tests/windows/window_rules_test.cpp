@@ -15,7 +15,6 @@
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QWindow>
-#include <functional>
 
 #include "core/failure.h"
 #include "core/procedure_tags.h"
