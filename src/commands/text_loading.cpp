@@ -12,6 +12,7 @@
 #include "core/sample_text.h"
 #include "core/text_file.h"
 #include "platform/services.h"
+#include "widgets/box_content.h"
 #include "widgets/text_box.h"
 
 namespace brintale {
@@ -49,15 +50,11 @@ void JoinShortLines(QString& text) {
     text.truncate(out - text.constData());
 }
 
-// A whole new text is no edit the user would want to undo step by step: recording it
-// would hold an undo entry per paragraph of a large file.
+// One undo step brings the text before back, as after "Clear List".
 void ReplaceText(TextBox* box, QString text) {
+    text = TextForBox(std::move(text));
     JoinShortLines(text);
-    QTextDocument* document = box->document();
-    const bool undo = document->isUndoRedoEnabled();
-    document->setUndoRedoEnabled(false);
-    box->SetTextInPieces(text);
-    document->setUndoRedoEnabled(undo);
+    box->ReplaceAll(text);
 }
 
 // Statements 110 to 114 of the load, shared by the dialog and a drop.

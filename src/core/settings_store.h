@@ -33,6 +33,12 @@ class SettingsStore {
     void Write(const QString& key, const QString& text);
 };
 
+// The check-box value (0, 1 or 2) that a stored "Enter" or "Tab" stands for, converted as the
+// original's integer conversion did: any decimal number, with sign, decimals, exponent and
+// surrounding spaces, rounded half to even. Throws Failure "Type mismatch" for a text that is
+// no number, "Invalid property value" for a number that does not land on 0, 1 or 2.
+int StoredCheckValue(const QString& stored);
+
 // Every entry followed by the delimiter; an empty list gives the empty text.
 QString JoinAbbreviations(const QStringList& entries);
 // The counting command's reading: every piece, empty ones included; empty value, empty list.

@@ -1,14 +1,19 @@
 #include "widgets/text_box.h"
 
+#include <QAbstractUndoItem>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QUrl>
 #include <algorithm>
+#include <utility>
 #include <vector>
+
+#include "widgets/box_content.h"
 
 namespace brintale {
 
@@ -82,6 +87,56 @@ void TextBox::SetTextInPieces(const QString& text) {
     for (const int number : continued) doc->findBlockByNumber(number).setUserState(kContinuesLine);
 }
 
+std::vector<int> TextBox::CutBlocks() const {
+    std::vector<int> blocks;
+    if (!mayHaveCuts_) return blocks;
+    for (QTextBlock b = document()->begin(); b.isValid(); b = b.next())
+        if (b.userState() == kContinuesLine) blocks.push_back(b.blockNumber());
+    return blocks;
+}
+
+void TextBox::MarkCutBlocks(const std::vector<int>& blocks) {
+    QTextDocument* doc = document();
+    for (const int number : blocks) doc->findBlockByNumber(number).setUserState(kContinuesLine);
+    mayHaveCuts_ = !blocks.empty();
+}
+
+// Ctrl+Z after a load and back again. It holds one text at a time, the one that is not on
+// show: the text before the load until it is undone, then the loaded one, with the blocks
+// that are cuts of a long line.
+class LoadStep : public QAbstractUndoItem {
+  public:
+    LoadStep(TextBox* box, QString before, std::vector<int> cuts)
+        : box_(box), other_(std::move(before)), otherCuts_(std::move(cuts)) {}
+    void undo() override { Swap(); }
+    void redo() override { Swap(); }
+
+  private:
+    // The document records nothing while it undoes or redoes.
+    void Swap() {
+        QString shown = box_->document()->toRawText();
+        std::vector<int> shownCuts = box_->CutBlocks();
+        QTextCursor cursor(box_->document());
+        cursor.select(QTextCursor::Document);
+        cursor.insertText(std::exchange(other_, std::move(shown)));
+        box_->MarkCutBlocks(std::exchange(otherCuts_, std::move(shownCuts)));
+    }
+
+    TextBox* box_;
+    QString other_;
+    std::vector<int> otherCuts_;
+};
+
+void TextBox::ReplaceAll(const QString& text) {
+    QTextDocument* doc = document();
+    QString before = doc->isEmpty() ? QString() : doc->toRawText();
+    std::vector<int> cuts = CutBlocks();
+    // Records nothing and drops the steps before: a step per paragraph of a large file would
+    // make the load slow and hold memory for nothing.
+    SetTextInPieces(text);
+    doc->appendUndoItem(new LoadStep(this, std::move(before), std::move(cuts)));
+}
+
 void TextBox::RemoveCuts(QString& raw) const {
     if (!mayHaveCuts_) return;
     // Each block but the first follows one separator, at its position less one.
@@ -99,21 +154,15 @@ void TextBox::RemoveCuts(QString& raw) const {
 }
 
 QString TextBox::text() const {
-    QString text = document()->toRawText();
-    RemoveCuts(text);
-    for (QChar& c : text) {
-        switch (c.unicode()) {
-            case QChar::ParagraphSeparator:
-            case QChar::LineSeparator:
-            case 0xfdd0:  // frame marks of the document
-            case 0xfdd1:
-                c = u'\n';
-                break;
-            default:
-                break;
-        }
-    }
-    return text;
+    QString raw = document()->toRawText();
+    RemoveCuts(raw);
+    return TextFromBox(std::move(raw));
+}
+
+QMimeData* TextBox::createMimeDataFromSelection() const {
+    auto* mime = new QMimeData;
+    mime->setText(TextFromBox(textCursor().selectedText()));
+    return mime;
 }
 
 void TextBox::keyPressEvent(QKeyEvent* event) {

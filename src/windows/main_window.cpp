@@ -6,7 +6,6 @@
 #include <QCheckBox>
 #include <QEvent>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -27,7 +26,6 @@
 #include "commands/spreadsheet_export.h"
 #include "commands/text_export.h"
 #include "commands/text_loading.h"
-#include "core/failure.h"
 #include "core/file_exists.h"
 #include "core/procedure_tags.h"
 #include "core/product.h"
@@ -103,20 +101,14 @@ const QRect kResultsView = Twips(120, 6090, 7800, 1905);
 
 void PaintWhite(QWidget* widget) { PaintBackground(widget, Qt::white); }
 
-// A stored check-box value: a 16-bit integer that must be 0, 1 or 2.
 Qt::CheckState CheckValue(const QString& stored) {
-    bool ok = false;
-    const short value = stored.trimmed().toShort(&ok);
-    if (!ok) throw Failure(QStringLiteral("Type mismatch"));
-    switch (value) {
+    switch (StoredCheckValue(stored)) {
         case 0:
             return Qt::Unchecked;
         case 1:
             return Qt::Checked;
-        case 2:
-            return Qt::PartiallyChecked;
         default:
-            throw Failure(QStringLiteral("Invalid property value"));
+            return Qt::PartiallyChecked;
     }
 }
 
@@ -456,8 +448,9 @@ void MainWindow::RunStartup() {
     trap(104, [&] {
         setWindowTitle(kProductName);
         setWindowIcon(ApplicationIcon());
+        // The title of the message boxes only: as the display name, the desktop would add it
+        // to every window title.
         SetApplicationTitle();
-        QGuiApplication::setApplicationDisplayName(ApplicationTitle());
     });
     const QString cursorPath = FindDataFile(QStringLiteral("HAND-M.CUR"), folder);
     if (trap.test(106, [&] { return FileExists(cursorPath); }))
