@@ -19,22 +19,42 @@ namespace brintale {
 namespace detail {
 namespace {
 
+// A place in the masked text: in the text before markers[marker] (after the last marker
+// when marker is their count), or in the spelling of markers[marker] itself.
 struct Cursor {
-    qsizetype slot;  // even: the text before marker slot / 2; odd: marker slot / 2
-    qsizetype pos;   // position in the text, or in the marker's text
+    qsizetype marker;
+    bool inMarker;
+    qsizetype pos;  // in the text, or in the marker's spelling
 };
+
+// Whether a buffer from start to end lies in one stretch of text.
+inline bool InOneText(Cursor start, Cursor end) {
+    return start.marker == end.marker && !start.inMarker && !end.inMarker;
+}
 
 // A stretch of a closed buffer, spelled as the sentence will have it.
 struct Piece {
     const char16_t* data;
     qsizetype size;
     qsizetype scratch;  // where in the scratch units data lies, or -1
-    bool raw;
 };
 
 inline bool IsSpaceOrCarriageReturn(char16_t u) { return u == kSpace || u == kCarriageReturn; }
 
 inline bool IsBreak(char16_t u) { return u == kCarriageReturn || u == kLineFeed || u == kTab; }
+
+// A buffer of text that is, spaces trimmed, one line feed or one tab yields no sentence.
+inline bool IsLoneBreak(std::span<const Piece> pieces) {
+    bool lineBreak = false;
+    for (const Piece& p : pieces)
+        for (qsizetype i = 0; i < p.size; ++i) {
+            const char16_t u = p.data[i];
+            if (IsSpaceOrCarriageReturn(u)) continue;
+            if (lineBreak || (u != kLineFeed && u != kTab)) return false;
+            lineBreak = true;
+        }
+    return lineBreak;
+}
 
 // Copies n units to w without carriage returns, line feeds and tabs; returns the end written.
 // Stores whole blocks, so it may write anywhere in [w, w + n) even when fewer units are kept.
@@ -43,16 +63,16 @@ inline char16_t* CopyWithoutBreaks(const char16_t* s, qsizetype n, char16_t* w) 
 #if defined(__SSE2__)
     const __m128i cr = _mm_set1_epi16(kCarriageReturn), lf = _mm_set1_epi16(kLineFeed),
                   tab = _mm_set1_epi16(kTab);
-    for (; i + 8 <= n; i += 8) {
+    for (; i + kUnitsPerVector <= n; i += kUnitsPerVector) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
         const __m128i breaks = _mm_or_si128(
             _mm_or_si128(_mm_cmpeq_epi16(v, cr), _mm_cmpeq_epi16(v, lf)), _mm_cmpeq_epi16(v, tab));
         if (_mm_movemask_epi8(breaks) == 0) {
             _mm_storeu_si128(reinterpret_cast<__m128i*>(w), v);
-            w += 8;
+            w += kUnitsPerVector;
             continue;
         }
-        for (qsizetype k = i; k < i + 8; ++k) *w = s[k], w += !IsBreak(s[k]);
+        for (qsizetype k = i; k < i + kUnitsPerVector; ++k) *w = s[k], w += !IsBreak(s[k]);
     }
 #endif
     for (; i < n; ++i) *w = s[i], w += !IsBreak(s[i]);
@@ -88,13 +108,13 @@ class Scanner {
         if (separators_.Empty()) return;
         const auto& markers = m_.markers;
         const auto count = qsizetype(markers.size());
-        Cursor start{0, 0};
+        Cursor start{0, false, 0};
         qsizetype gapBegin = 0;
         for (qsizetype g = 0;; ++g) {
             const qsizetype gapEnd = g < count ? markers[g].position : n_;
             separators_.ForEachNotingBreaks(d_, gapBegin, gapEnd, [&](qsizetype q, bool broke) {
-                close(start, Cursor{2 * g, q}, broke);
-                start = Cursor{2 * g, q + 1};
+                close(start, Cursor{g, false, q}, broke);
+                start = Cursor{g, false, q + 1};
             });
             if (g == count) break;
             const MaskedText::Marker& marker = markers[g];
@@ -103,8 +123,8 @@ class Scanner {
                 WriteMarker(marker.entry, text);
                 for (qsizetype o = marker.from; o < marker.to; ++o) {
                     if (!separators_.Contains(text[o])) continue;
-                    close(start, Cursor{2 * g + 1, o}, true);
-                    start = Cursor{2 * g + 1, o + 1};
+                    close(start, Cursor{g, true, o}, true);
+                    start = Cursor{g, true, o + 1};
                 }
             }
             gapBegin = marker.position + marker.length;
@@ -112,53 +132,51 @@ class Scanner {
     }
 
     // Fills the pieces of a buffer's sentence (markers restored, untrimmed) and tells whether
-    // the buffer yields one: not when, spaces trimmed, it is one line feed or one tab.
+    // the buffer yields one.
     bool Collect(Cursor start, Cursor end, std::vector<Piece>* pieces,
                  std::u16string* scratch) const {
         pieces->clear();
         scratch->clear();
         bool onlyText = true;
-        for (qsizetype s = start.slot; s <= end.slot; ++s) {
-            const qsizetype g = s / 2;
-            if (s % 2 == 0) {
-                const qsizetype lo = s == start.slot ? start.pos : GapBegin(g);
-                const qsizetype hi = s == end.slot ? end.pos + 1 : GapEnd(g);
-                if (lo < hi) pieces->push_back({d_ + lo, hi - lo, -1, true});
-                continue;
+        for (qsizetype g = start.marker; g <= end.marker; ++g) {
+            const bool first = g == start.marker, last = g == end.marker;
+            if (!(first && start.inMarker)) {
+                const qsizetype lo = first ? start.pos : GapBegin(g);
+                const qsizetype hi = last && !end.inMarker ? end.pos + 1 : GapEnd(g);
+                if (lo < hi) pieces->push_back({d_ + lo, hi - lo, -1});
             }
+            if (last && !end.inMarker) break;
             const MaskedText::Marker& marker = m_.markers[g];
-            const qsizetype lo = s == start.slot ? start.pos : marker.from;
-            const qsizetype hi = s == end.slot ? end.pos + 1 : marker.to;
+            const qsizetype lo = first && start.inMarker ? start.pos : marker.from;
+            const qsizetype hi = last ? end.pos + 1 : marker.to;
             if (lo >= hi) continue;
             onlyText = false;
             if (lo == 0 && hi == MarkerLength(marker.entry)) {
                 const QString& entry = m_.entries[marker.entry];
-                pieces->push_back({Units(entry), entry.size(), -1, false});
+                pieces->push_back({Units(entry), entry.size(), -1});
             } else {
                 char16_t text[kMarkerCapacity];
                 WriteMarker(marker.entry, text);
-                pieces->push_back({nullptr, hi - lo, qsizetype(scratch->size()), false});
+                pieces->push_back({nullptr, hi - lo, qsizetype(scratch->size())});
                 scratch->append(text + lo, text + hi);
             }
         }
         for (Piece& p : *pieces)
             if (p.scratch >= 0) p.data = scratch->data() + p.scratch;
-        if (!onlyText) return true;
-        // Only text: one unit other than spaces, and that a line feed or a tab, yields nothing.
-        int others = 0;
-        bool lineBreak = false;
-        for (const Piece& p : *pieces)
-            for (qsizetype i = 0; i < p.size && others < 2; ++i) {
-                if (IsSpaceOrCarriageReturn(p.data[i])) continue;
-                ++others;
-                lineBreak = p.data[i] == kLineFeed || p.data[i] == kTab;
-            }
-        return !(others == 1 && lineBreak);
+        // The rule looks at the masked text, where a marker is never a line break.
+        return !onlyText || !IsLoneBreak(*pieces);
+    }
+
+    // Whether a buffer in one stretch of text yields a sentence.
+    bool YieldsText(qsizetype from, qsizetype to) const {
+        const Piece whole{d_ + from, to - from, -1};
+        return !IsLoneBreak({&whole, 1});
     }
 
     // The sentence of a buffer that lies in one stretch of text, or nothing.
     template <typename Emit>
     void EmitText(qsizetype from, qsizetype to, bool broke, Emit&& hand) const {
+        if (!YieldsText(from, to)) return;
         const char16_t* b = d_ + from;
         qsizetype last = to - from - 1;
         while (last >= 0 && IsSpaceOrCarriageReturn(b[last])) --last;
@@ -168,7 +186,6 @@ class Scanner {
         }
         qsizetype first = 0;
         while (IsSpaceOrCarriageReturn(b[first])) ++first;
-        if (first == last && (b[first] == kLineFeed || b[first] == kTab)) return;
         const qsizetype size = last - first + 1;
         if (!broke) {
             hand(QString(reinterpret_cast<const QChar*>(b + first), size));
@@ -185,25 +202,14 @@ class Scanner {
         hand(std::move(sentence));
     }
 
-    // Whether a buffer in one stretch of text yields a sentence.
-    bool YieldsText(qsizetype from, qsizetype to) const {
-        qsizetype last = to - 1;
-        while (last >= from && IsSpaceOrCarriageReturn(d_[last])) --last;
-        if (last < from || (d_[last] != kLineFeed && d_[last] != kTab)) return true;
-        qsizetype first = from;
-        while (IsSpaceOrCarriageReturn(d_[first])) ++first;
-        return first != last;
-    }
-
+  private:
     qsizetype GapBegin(qsizetype g) const {
         return g == 0 ? 0 : m_.markers[g - 1].position + m_.markers[g - 1].length;
     }
     qsizetype GapEnd(qsizetype g) const {
         return g < qsizetype(m_.markers.size()) ? m_.markers[g].position : n_;
     }
-    const char16_t* data() const { return d_; }
 
-  private:
     const MaskedText& m_;
     const char16_t* d_;
     qsizetype n_;
@@ -252,7 +258,7 @@ void Scan(const MaskedText& masked, QStringView separators, Emit&& hand) {
     std::vector<Piece> pieces;
     std::u16string scratch;
     scanner.Run([&](Cursor start, Cursor end, bool broke) {
-        if (start.slot == end.slot && start.slot % 2 == 0)
+        if (InOneText(start, end))
             scanner.EmitText(start.pos, end.pos + 1, broke, hand);
         else if (scanner.Collect(start, end, &pieces, &scratch))
             EmitPieces(pieces, hand);
@@ -265,7 +271,7 @@ std::size_t Count(const MaskedText& masked, QStringView separators) {
     std::u16string scratch;
     std::size_t count = 0;
     scanner.Run([&](Cursor start, Cursor end, bool) {
-        if (start.slot == end.slot && start.slot % 2 == 0)
+        if (InOneText(start, end))
             count += scanner.YieldsText(start.pos, end.pos + 1);
         else
             count += scanner.Collect(start, end, &pieces, &scratch);
