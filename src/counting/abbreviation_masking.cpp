@@ -10,10 +10,17 @@
 #include "counting/splitter_detail.h"
 #include "counting/splitter_units.h"
 #include "counting/unit_set.h"
+#include "shell/failure.h"
 
 namespace brintale {
 namespace detail {
 namespace {
+
+[[noreturn]] void RefuseTooLarge() {
+    throw Failure(
+        QStringLiteral("The abbreviation list makes the text too large to count: its entries "
+                       "match inside each other's markers, or too often."));
+}
 
 // Every code unit whose folding differs from itself, with its folding.
 const std::vector<std::pair<char16_t, char16_t>>& FoldPairs() {
@@ -305,6 +312,21 @@ std::optional<MaskedText> MaskByOccurrences(const QString& text, const QStringLi
         anyUsed = anyUsed || used[i];
     }
 
+    // No entry matches inside a marker here, so after each entry the masked text is the
+    // text with the picks of that entry and the earlier ones masked.
+    std::vector<qsizetype> growth(entries.size(), 0);
+    for (const Occurrence& o : accepted) {
+        const Entry& e = entries[o.entry];
+        growth[o.entry] += MarkerLength(e.index) - qsizetype(e.folded.size());
+    }
+    qsizetype most = 0;
+    for (qsizetype sum = 0; qsizetype g : growth) most = std::max(most, sum += g);
+    // Carriage returns are not part of the masked text; counting them is rarely needed.
+    const qsizetype limit = MaskedTextLimit(text.size());
+    if (text.size() + most > limit &&
+        text.size() - text.count(QChar(kCarriageReturn)) + most > limit)
+        RefuseTooLarge();
+
     masked.markers.reserve(accepted.size());
     for (const Occurrence& o : accepted) {
         const qsizetype index = entries[o.entry].index;
@@ -314,6 +336,7 @@ std::optional<MaskedText> MaskByOccurrences(const QString& text, const QStringLi
 }
 
 MaskedText MaskByPasses(QString text, const QStringList& abbreviations) {
+    const qsizetype limit = MaskedTextLimit(text.size());
     text = RemoveCarriageReturns(std::move(text));
     // The masked text as stretches: [a, b) of the text (entry < 0) or of an entry's marker.
     struct Segment {
@@ -347,12 +370,18 @@ MaskedText MaskByPasses(QString text, const QStringList& abbreviations) {
             if (e[k] == e[j]) ++j;
             fail[k] = j;
         }
+        // Refused at the first match that takes the text past the limit, so that neither
+        // the matches nor the next text are ever held beyond it.
+        const qsizetype growth = MarkerLength(i) - m;
         std::vector<qsizetype> starts;
         for (qsizetype k = 0, j = 0; k < qsizetype(current.size()); ++k) {
             const char16_t c = Fold(current[k]);
             while (j > 0 && c != e[j]) j = fail[j - 1];
             if (c == e[j]) ++j;
-            if (j == m) starts.push_back(k - m + 1), j = 0;
+            if (j < m) continue;
+            starts.push_back(k - m + 1), j = 0;
+            if (growth > 0 && qsizetype(current.size()) + qsizetype(starts.size()) * growth > limit)
+                RefuseTooLarge();
         }
         if (starts.empty()) continue;
 

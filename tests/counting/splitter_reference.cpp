@@ -2,6 +2,8 @@
 
 #include <set>
 
+#include "counting/splitter.h"
+
 namespace brintale::testing {
 namespace {
 
@@ -25,13 +27,31 @@ bool MatchesAt(const QString& text, qsizetype pos, const QString& entry) {
 
 QString Marker(qsizetype entry) { return QStringLiteral("Abbreviation_") + QString::number(entry); }
 
+// How many times the entry matches in a pass over the text.
+qsizetype Matches(const QString& text, const QString& entry) {
+    qsizetype matches = 0;
+    for (qsizetype pos = 0; pos < text.size();) {
+        if (MatchesAt(text, pos, entry)) {
+            ++matches;
+            pos += entry.size();
+        } else {
+            ++pos;
+        }
+    }
+    return matches;
+}
+
 Masked Mask(QString text, const QStringList& entries) {
+    const qsizetype limit = brintale::MaskedTextLimit(text.size());
     text.remove(QChar(u'\r'));
     Masked m{text, std::vector<int>(text.size(), -1), {}};
     for (qsizetype i = 0; i < entries.size(); ++i) {
         const QString& entry = entries[i];
         if (entry.isEmpty()) continue;
         const QString marker = Marker(i);
+        const qsizetype matches = Matches(m.text, entry);
+        if (m.text.size() + matches * (marker.size() - entry.size()) > limit)
+            throw ReferenceRefused{};
         QString text;
         std::vector<int> owner;
         std::set<int> cut;
