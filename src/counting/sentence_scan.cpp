@@ -1,7 +1,6 @@
 // Steps 3 and 4: the masked text cut into buffers at the separators, each buffer trimmed
 // and restored into its sentence.
 
-#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -42,19 +41,6 @@ struct Piece {
 inline bool IsSpaceOrCarriageReturn(char16_t u) { return u == kSpace || u == kCarriageReturn; }
 
 inline bool IsBreak(char16_t u) { return u == kCarriageReturn || u == kLineFeed || u == kTab; }
-
-// A buffer of text that is, spaces trimmed, one line feed or one tab yields no sentence.
-inline bool IsLoneBreak(std::span<const Piece> pieces) {
-    bool lineBreak = false;
-    for (const Piece& p : pieces)
-        for (qsizetype i = 0; i < p.size; ++i) {
-            const char16_t u = p.data[i];
-            if (IsSpaceOrCarriageReturn(u)) continue;
-            if (lineBreak || (u != kLineFeed && u != kTab)) return false;
-            lineBreak = true;
-        }
-    return lineBreak;
-}
 
 // Copies n units to w without carriage returns, line feeds and tabs; returns the end written.
 // Stores whole blocks, so it may write anywhere in [w, w + n) even when fewer units are kept.
@@ -124,20 +110,23 @@ class Scanner {
                 for (qsizetype o = marker.from; o < marker.to; ++o) {
                     if (!separators_.Contains(text[o])) continue;
                     close(start, Cursor{g, true, o}, true);
-                    start = Cursor{g, true, o + 1};
+                    // A buffer that starts where the marker ends starts in the text after it,
+                    // so that every buffer holding no marker lies in one stretch of text.
+                    start = o + 1 < marker.to
+                                ? Cursor{g, true, o + 1}
+                                : Cursor{g + 1, false, marker.position + marker.length};
                 }
             }
             gapBegin = marker.position + marker.length;
         }
     }
 
-    // Fills the pieces of a buffer's sentence (markers restored, untrimmed) and tells whether
-    // the buffer yields one.
-    bool Collect(Cursor start, Cursor end, std::vector<Piece>* pieces,
+    // Fills the pieces of the sentence of a buffer that holds some of a marker (markers
+    // restored, untrimmed).
+    void Collect(Cursor start, Cursor end, std::vector<Piece>* pieces,
                  std::u16string* scratch) const {
         pieces->clear();
         scratch->clear();
-        bool onlyText = true;
         for (qsizetype g = start.marker; g <= end.marker; ++g) {
             const bool first = g == start.marker, last = g == end.marker;
             if (!(first && start.inMarker)) {
@@ -150,7 +139,6 @@ class Scanner {
             const qsizetype lo = first && start.inMarker ? start.pos : marker.from;
             const qsizetype hi = last ? end.pos + 1 : marker.to;
             if (lo >= hi) continue;
-            onlyText = false;
             if (lo == 0 && hi == MarkerLength(marker.entry)) {
                 const QString& entry = m_.entries[marker.entry];
                 pieces->push_back({Units(entry), entry.size(), -1});
@@ -163,14 +151,17 @@ class Scanner {
         }
         for (Piece& p : *pieces)
             if (p.scratch >= 0) p.data = scratch->data() + p.scratch;
-        // The rule looks at the masked text, where a marker is never a line break.
-        return !onlyText || !IsLoneBreak(*pieces);
     }
 
-    // Whether a buffer in one stretch of text yields a sentence.
+    // Whether a buffer in one stretch of text yields a sentence: not when it is, spaces
+    // trimmed, one line feed or one tab. A buffer holding some of a marker always yields one.
     bool YieldsText(qsizetype from, qsizetype to) const {
-        const Piece whole{d_ + from, to - from, -1};
-        return !IsLoneBreak({&whole, 1});
+        qsizetype last = to - 1;
+        while (last >= from && IsSpaceOrCarriageReturn(d_[last])) --last;
+        if (last < from || (d_[last] != kLineFeed && d_[last] != kTab)) return true;
+        qsizetype first = from;
+        while (IsSpaceOrCarriageReturn(d_[first])) ++first;
+        return first != last;
     }
 
     // The sentence of a buffer that lies in one stretch of text, or nothing.
@@ -258,23 +249,20 @@ void Scan(const MaskedText& masked, QStringView separators, Emit&& hand) {
     std::vector<Piece> pieces;
     std::u16string scratch;
     scanner.Run([&](Cursor start, Cursor end, bool broke) {
-        if (InOneText(start, end))
+        if (InOneText(start, end)) {
             scanner.EmitText(start.pos, end.pos + 1, broke, hand);
-        else if (scanner.Collect(start, end, &pieces, &scratch))
+        } else {
+            scanner.Collect(start, end, &pieces, &scratch);
             EmitPieces(pieces, hand);
+        }
     });
 }
 
 std::size_t Count(const MaskedText& masked, QStringView separators) {
     const Scanner scanner(masked, separators);
-    std::vector<Piece> pieces;
-    std::u16string scratch;
     std::size_t count = 0;
     scanner.Run([&](Cursor start, Cursor end, bool) {
-        if (InOneText(start, end))
-            count += scanner.YieldsText(start.pos, end.pos + 1);
-        else
-            count += scanner.Collect(start, end, &pieces, &scratch);
+        count += !InOneText(start, end) || scanner.YieldsText(start.pos, end.pos + 1);
     });
     return count;
 }

@@ -27,7 +27,8 @@ QString RemoveCarriageReturns(QString text);
 struct MaskedText {
     QString text;
     // A marker the masking inserted, or the part [from, to) of one that a later entry cut
-    // into (such a part is plain text from then on). In text order, never overlapping.
+    // into (such a part is plain text from then on). In text order, never overlapping, and
+    // from < to always.
     struct Marker {
         qsizetype position = 0;
         qsizetype length = 0;
