@@ -346,6 +346,9 @@ MaskedText MaskByPasses(QString text, const QStringList& abbreviations) {
     if (!text.isEmpty()) segments.push_back({0, text.size(), -1});
     const char16_t* d = Units(text);
 
+    // The masked text spelled out, made again only after an entry has changed it.
+    std::u16string current;
+    bool changed = true;
     for (qsizetype i = 0; i < abbreviations.size(); ++i) {
         const QString& entry = abbreviations[i];
         if (entry.isEmpty() || segments.empty()) continue;
@@ -353,15 +356,18 @@ MaskedText MaskByPasses(QString text, const QStringList& abbreviations) {
         for (QChar c : entry) e.push_back(Fold(c.unicode()));
         const auto m = qsizetype(e.size());
 
-        std::u16string current;
-        for (const Segment& s : segments) {
-            if (s.entry < 0) {
-                current.append(d + s.a, d + s.b);
-            } else {
-                char16_t marker[kMarkerCapacity];
-                WriteMarker(s.entry, marker);
-                current.append(marker + s.a, marker + s.b);
+        if (changed) {
+            current.clear();
+            for (const Segment& s : segments) {
+                if (s.entry < 0) {
+                    current.append(d + s.a, d + s.b);
+                } else {
+                    char16_t marker[kMarkerCapacity];
+                    WriteMarker(s.entry, marker);
+                    current.append(marker + s.a, marker + s.b);
+                }
             }
+            changed = false;
         }
         // Leftmost, non-overlapping occurrences (Knuth-Morris-Pratt over folded units).
         std::vector<qsizetype> fail(m, 0);
@@ -409,6 +415,7 @@ MaskedText MaskByPasses(QString text, const QStringList& abbreviations) {
         }
         keepUpTo(qsizetype(current.size()));
         segments = std::move(next);
+        changed = true;
     }
 
     MaskedText masked{std::move(text), {}, abbreviations};

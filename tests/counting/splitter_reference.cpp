@@ -1,6 +1,6 @@
 #include "counting/splitter_reference.h"
 
-#include <set>
+#include <vector>
 
 #include "counting/splitter.h"
 
@@ -52,13 +52,14 @@ Masked Mask(QString text, const QStringList& entries) {
         const qsizetype matches = Matches(m.text, entry);
         if (m.text.size() + matches * (marker.size() - entry.size()) > limit)
             throw ReferenceRefused{};
+        if (matches == 0) continue;
         QString text;
         std::vector<int> owner;
-        std::set<int> cut;
+        std::vector<bool> cut(m.entryOf.size(), false);
         for (qsizetype pos = 0; pos < m.text.size();) {
             if (MatchesAt(m.text, pos, entry)) {
                 for (qsizetype k = pos; k < pos + entry.size(); ++k)
-                    if (m.owner[k] >= 0) cut.insert(m.owner[k]);
+                    if (m.owner[k] >= 0) cut[m.owner[k]] = true;
                 const int number = int(m.entryOf.size());
                 m.entryOf.push_back(i);
                 text += marker;
@@ -70,9 +71,9 @@ Masked Mask(QString text, const QStringList& entries) {
                 ++pos;
             }
         }
-        // What is left of a marker that was cut into is plain text.
+        // What is left of a marker that was cut into is plain text; this pass's are whole.
         for (int& o : owner)
-            if (cut.count(o)) o = -1;
+            if (o >= 0 && std::size_t(o) < cut.size() && cut[o]) o = -1;
         m.text = text;
         m.owner = owner;
     }
