@@ -16,6 +16,10 @@
 #include "commands/text_loading.h"
 #include "core/failure.h"
 #include "core/settings_store.h"
+#include "core/text_file.h"
+#include "platform/qt_services.h"
+#include "platform/services.h"
+#include "platform/spreadsheet_application.h"
 #include "testing/fakes.h"
 #include "widgets/text_box.h"
 #include "windows/main_window.h"
@@ -101,6 +105,45 @@ void BM_LoadOneLongLine(benchmark::State& state) {
     f.form.textBox()->clear();
 }
 
+// Peer: the same line put into the box whole, as it was before lines were cut into pieces.
+void BM_LoadOneLongLineWhole(benchmark::State& state) {
+    Fixture& f = Shared();
+    const QString path = f.File(int(state.range(0)), true);
+    for (auto _ : state) {
+        f.form.textBox()->setPlainText(ReadTextFile(path));
+        Paint(f.form.textBox());
+    }
+    state.SetBytesProcessed(state.iterations() * (state.range(0) << 20));
+    f.form.textBox()->clear();
+}
+
+// One key typed in the middle of a line of the given size, painted; the peer has the line
+// whole in one block.
+void TypeInOneLongLine(benchmark::State& state, bool whole) {
+    Fixture& f = Shared();
+    TextBox* box = f.form.textBox();
+    const QString path = f.File(int(state.range(0)), true);
+    if (whole) {
+        box->setPlainText(ReadTextFile(path));
+    } else {
+        f.fakes.prompts.fileNames = {path};
+        LoadTextFromFile(f.form);
+    }
+    QTextCursor cursor = box->textCursor();
+    cursor.setPosition(box->document()->characterCount() / 2);
+    box->setTextCursor(cursor);
+    box->ensureCursorVisible();
+    Paint(box);
+    for (auto _ : state) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+        QApplication::sendEvent(box, &press);
+        Paint(box);
+    }
+    box->clear();
+}
+void BM_TypeInOneLongLine(benchmark::State& state) { TypeInOneLongLine(state, false); }
+void BM_TypeInOneLongLineWhole(benchmark::State& state) { TypeInOneLongLine(state, true); }
+
 // The peer: the same bytes read and decoded by plain Qt into a plain text editor.
 void BM_PlainQtPeer(benchmark::State& state) {
     Fixture& f = Shared();
@@ -164,7 +207,10 @@ void BM_ClearAfterLoad(benchmark::State& state) {
 }
 
 BENCHMARK(BM_LoadTextFile)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(BM_LoadOneLongLine)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_LoadOneLongLine)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_LoadOneLongLineWhole)->Arg(10)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_TypeInOneLongLine)->Arg(10)->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(BM_TypeInOneLongLineWhole)->Arg(10)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_PlainQtPeer)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_TypeAfterLoad)->Arg(100)->Unit(benchmark::kMillisecond)->Iterations(20);
 BENCHMARK(BM_ScrollAfterLoad)->Arg(100)->Unit(benchmark::kMillisecond)->Iterations(20);

@@ -67,7 +67,7 @@ struct Fixture {
     explicit Fixture(qsizetype bytes)
         : spreadsheets(MakeDefaultSpreadsheetProvider(fakes.desktop)), text(Text(bytes)) {
         services.reset(new Services{fakes.prompts, fakes.desktop, *spreadsheets, fakes.random,
-                                    fakes.clipboard, folder});
+                                    fakes.clipboard, fakes.progress, folder});
         form = std::make_unique<MainWindow>(*services, store);
         form->RunStartup();
         form->show();

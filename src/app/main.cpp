@@ -1,12 +1,15 @@
 #include <QApplication>
 #include <QByteArray>
+#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 
+#include "commands/text_loading.h"
 #include "core/settings_store.h"
 #include "platform/qt_services.h"
 #include "widgets/look.h"
 #include "windows/main_window.h"
+#include "windows/startup_options.h"
 
 namespace {
 
@@ -30,6 +33,16 @@ void StartupMessages(QtMsgType type, const QMessageLogContext& context, const QS
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // Before any application object: --help and --version need no display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    const brintale::StartupOptions early = brintale::ParseStartupOptions(arguments);
+    if (early.help || early.version) {
+        const QString text =
+            early.help ? brintale::StartupUsage() : brintale::StartupVersion() + u'\n';
+        std::fputs(qPrintable(text), stdout);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
     if (!HasDisplay()) {
         std::fputs(
             "brintale: no display to show the window on (set DISPLAY, or run under xvfb-run).\n",
@@ -39,12 +52,25 @@ int main(int argc, char* argv[]) {
     const QtMessageHandler previous = qInstallMessageHandler(StartupMessages);
     QApplication app(argc, argv);
     qInstallMessageHandler(previous);
+    // Qt has taken its own options out by now.
+    const brintale::StartupOptions options =
+        brintale::ParseStartupOptions(QCoreApplication::arguments());
+    if (!options.error.isEmpty()) {
+        std::fprintf(stderr, "brintale: %s\n%s", qPrintable(options.error),
+                     qPrintable(brintale::StartupUsage()));
+        return 2;
+    }
     app.setWindowIcon(brintale::ApplicationIcon());
     brintale::ProductionServices services;
     brintale::SettingsStore settings;
     brintale::MainWindow window(services.services(), settings);
     window.RunStartup();
+    brintale::FitOnScreen(&window);
     brintale::CenterOnScreen(&window);
     window.show();
+    // Once the window is up, so that a report about the file shows over it.
+    if (!options.files.isEmpty())
+        QTimer::singleShot(0, &window,
+                           [&window, &options] { LoadDroppedFiles(window, options.files); });
     return app.exec();
 }

@@ -95,12 +95,13 @@ void AddAbbreviation(AbbreviationsForm& form) {
     });
     if (trap.test(102, [&] { return !answer.isEmpty(); })) {
         if (trap.test(104, [&] { return IsNewAbbreviation(list, answer); })) {
-            trap(106, [&] {
+            const bool added = trap(106, [&] {
                 AddRow(list, answer);
-                QTreeWidgetItem* added = list.topLevelItem(list.topLevelItemCount() - 1);
-                list.setCurrentItem(added);
-                list.scrollToItem(added);
+                QTreeWidgetItem* row = list.topLevelItem(list.topLevelItemCount() - 1);
+                list.setCurrentItem(row);
+                list.scrollToItem(row);
             });
+            if (added) StoreAbbreviations(form);
         }
     }
 }
@@ -109,7 +110,7 @@ void DeleteSelectedAbbreviation(AbbreviationsForm& form) {
     ErrorTrap trap(form, tags::kDeleteSelectedAbbreviation);
     QTreeWidget& list = *form.list();
     if (trap.test(100, [&] { return list.topLevelItemCount() > 0; })) {
-        trap(102, [&] {
+        const bool deleted = trap(102, [&] {
             const QList<QTreeWidgetItem*> selected = list.selectedItems();
             if (selected.isEmpty())
                 throw Failure(
@@ -121,15 +122,17 @@ void DeleteSelectedAbbreviation(AbbreviationsForm& form) {
             const int count = list.topLevelItemCount();
             if (count > 0) list.setCurrentItem(list.topLevelItem(qMin(row, count - 1)));
         });
+        if (deleted) StoreAbbreviations(form);
     }
 }
 
 void ClearAbbreviations(AbbreviationsForm& form) {
     ErrorTrap trap(form, tags::kClearAbbreviations);
-    trap(100, [&] {
+    const bool cleared = trap(100, [&] {
         form.list()->clear();
         form.overflow.clear();
     });
+    if (cleared) StoreAbbreviations(form);
 }
 
 void CloseAbbreviations(AbbreviationsForm& form) {

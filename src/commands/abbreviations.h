@@ -39,7 +39,8 @@ void AddAbbreviation(AbbreviationsForm& form);             // "Add"
 void DeleteSelectedAbbreviation(AbbreviationsForm& form);  // "Delete Selected"
 void ClearAbbreviations(AbbreviationsForm& form);          // "Clear List"
 void CloseAbbreviations(AbbreviationsForm& form);          // "Close"
-// Stores the whole list; runs at every close.
+// Stores the whole list; runs after every change and at every close, so that an end of the
+// program while the window is open loses no edit.
 void StoreAbbreviations(AbbreviationsForm& form);
 
 // True when no row of the list has exactly this text.

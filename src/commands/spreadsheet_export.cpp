@@ -88,9 +88,13 @@ void ExportListToSpreadsheet(MainForm& form, const QAbstractItemModel& list) {
 
     int j = 2;  // 138
     const int rows = ListRowCount(list);
+    ProgressScope progress(form.services().progress, form.widget(),
+                           QStringLiteral("Exporting %L1 rows to a workbook\u2026").arg(rows),
+                           rows);
     for (int r = 1; r <= rows && !stopped; ++r) {
         if (!trap(142, [&] {
                 pump();
+                progress(r - 1);
                 watch.Check();
             })) {
             stopped = true;

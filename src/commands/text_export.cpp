@@ -3,6 +3,7 @@
 #include <QSaveFile>
 #include <QStringEncoder>
 
+#include "commands/file_dialogs.h"
 #include "commands/main_form.h"
 #include "core/error_report.h"
 #include "core/failure.h"
@@ -21,9 +22,14 @@ const QString kOverwriteQuestion = QStringLiteral("Are you sure you wish to over
 
 constexpr qsizetype kWriteChunk = 1 << 20;
 
+// A short write is retried, so that the system's reason (a full disk, a size limit) is the
+// one reported.
 void Flush(QSaveFile& file, QByteArray& buffer) {
-    if (buffer.isEmpty()) return;
-    if (file.write(buffer) != buffer.size()) throw Failure(file.errorString());
+    for (qsizetype done = 0; done < buffer.size();) {
+        const qint64 wrote = file.write(buffer.constData() + done, buffer.size() - done);
+        if (wrote <= 0) throw Failure(file.errorString());
+        done += wrote;
+    }
     buffer.resize(0);
 }
 
@@ -33,11 +39,14 @@ void WriteRows(MainForm& form, QSaveFile& file) {
     const int rows = list.Count();
     ListChangeWatch watch(list);
     EventPump pump;
+    ProgressScope progress(form.services().progress, form.widget(),
+                           QStringLiteral("Saving %L1 rows as a text file\u2026").arg(rows), rows);
     QStringEncoder encoder(QStringEncoder::Utf8, QStringConverter::Flag::Stateless);
     QByteArray buffer;
     buffer.reserve(kWriteChunk + 4096);
     for (int r = 1; r <= rows; ++r) {
         pump();
+        progress(r - 1);
         watch.Check();
         const QString text = list.TextAt(r);
         const qsizetype used = buffer.size();
@@ -60,9 +69,7 @@ void SaveResultsAsTextFile(MainForm& form) {
     // 100 to 108: an empty name, the title and the filter; the dialog asks nothing about
     // overwriting and adds no extension, so the name is used as typed.
     QString fileName;
-    trap(108, [&] {
-        fileName = prompts.SaveFileName(form.widget(), QStringLiteral("Save"), kTextFileFilter);
-    });
+    trap(108, [&] { fileName = AskFileToSave(form, QStringLiteral("Save"), kTextFileFilter); });
     if (trap.test(112, [&] { return fileName.isEmpty(); })) return;
 
     bool yes = false;
@@ -79,16 +86,22 @@ void SaveResultsAsTextFile(MainForm& form) {
     trap(122, [&] { form.SetPointer(MainForm::Pointer::Hourglass); });
     // The rows go to a temporary file beside the target, which replaces the target only
     // once every row is written: a failure leaves any earlier file as it was, and the
-    // temporary file goes when `file` does.
+    // temporary file goes when `file` does. Unbuffered, so that every write meets the disk
+    // here: commit() would rename a file whose last bytes it failed to flush. A folder that
+    // takes no new file leaves only writing the target in place.
     QSaveFile file(fileName);
+    file.setDirectWriteFallback(true);
     bool written = trap(124, [&] {
-        if (!file.open(QIODevice::WriteOnly)) throw Failure(file.errorString());
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+            throw Failure(file.errorString());
     });
     // 126 to 132; the first failing row is reported and ends the save.
     if (written) written = trap(130, [&] { WriteRows(form, file); });
     if (written) {
         trap(134, [&] {
-            if (!file.commit()) throw Failure(file.errorString());
+            if (!file.flush() || file.error() != QFileDevice::NoError || !file.commit() ||
+                file.error() != QFileDevice::NoError)
+                throw Failure(file.errorString());
         });
     }
     trap(136, [&] { form.SetPointer(MainForm::Pointer::Default); });

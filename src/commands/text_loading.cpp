@@ -4,6 +4,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include "commands/file_dialogs.h"
 #include "commands/main_form.h"
 #include "core/error_report.h"
 #include "core/failure.h"
@@ -11,6 +12,7 @@
 #include "core/sample_text.h"
 #include "core/text_file.h"
 #include "platform/services.h"
+#include "widgets/box_content.h"
 #include "widgets/text_box.h"
 
 namespace brintale {
@@ -48,15 +50,11 @@ void JoinShortLines(QString& text) {
     text.truncate(out - text.constData());
 }
 
-// A whole new text is no edit the user would want to undo step by step: recording it
-// would hold an undo entry per paragraph of a large file.
+// One undo step brings the text before back, as after "Clear List".
 void ReplaceText(TextBox* box, QString text) {
+    text = TextForBox(std::move(text));
     JoinShortLines(text);
-    QTextDocument* document = box->document();
-    const bool undo = document->isUndoRedoEnabled();
-    document->setUndoRedoEnabled(false);
-    box->setPlainText(text);
-    document->setUndoRedoEnabled(undo);
+    box->ReplaceAll(text);
 }
 
 // Statements 110 to 114 of the load, shared by the dialog and a drop.
@@ -82,8 +80,7 @@ void LoadTextFromFile(MainForm& form) {
     trap(100, [&] { fileName.clear(); });
     trap(102, [&] { title = kOpenTitle; });
     trap(104, [&] { filter = kOpenFilter; });
-    trap(106,
-         [&] { fileName = form.services().prompts.OpenFileName(form.widget(), title, filter); });
+    trap(106, [&] { fileName = AskFileToOpen(form, title, filter); });
     if (trap.test(108, [&] { return fileName.isEmpty(); })) return;
     LoadFile(form, trap, fileName);
 }

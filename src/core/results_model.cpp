@@ -10,6 +10,14 @@ QString HeaderTotalText(qsizetype rows) {
     return QStringLiteral("Total Sentence Count: ") + QString::number(rows);
 }
 
+QString ToolTipText(const QString& sentence) {
+    // A tip of megabytes would take seconds to lay out; the row itself keeps the whole text.
+    constexpr qsizetype kMaxTip = 4000;
+    QString text = sentence.size() > kMaxTip ? sentence.left(kMaxTip) + QChar(0x2026) : sentence;
+    return QStringLiteral("<p style='white-space:pre-wrap'>") + text.toHtmlEscaped() +
+           QStringLiteral("</p>");
+}
+
 ResultsModel::ResultsModel(QObject* parent) : QAbstractListModel(parent) {}
 
 ResultsModel::Appending::~Appending() {
@@ -117,6 +125,8 @@ QVariant ResultsModel::data(const QModelIndex& index, int role) const {
             return r.text;
         case Qt::CheckStateRole:
             return r.checked ? Qt::Checked : Qt::Unchecked;
+        case Qt::ToolTipRole:
+            return ToolTipText(r.text);
         default:
             return {};
     }

@@ -11,6 +11,10 @@ inline const QString kInitialResultsCaption = QStringLiteral("Result(s)");
 // Header text for a row count: "Total Sentence Count: " and the number.
 QString HeaderTotalText(qsizetype rows);
 
+// A row's tip: its sentence as rich text that wraps, markup in it shown as typed; cut with
+// "…" after 4000 characters.
+QString ToolTipText(const QString& sentence);
+
 // The rows of the results list: a text and a check mark each, one column.
 // Row and column numbers of the named operations are 1-based.
 class ResultsModel : public QAbstractListModel {

@@ -5,9 +5,12 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryFile>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -112,6 +115,22 @@ void SettingsStore::Write(const QString& key, const QString& text) {
     const QString fileName = settings->fileName();
     throw Failure(QStringLiteral("The setting \"%1\" could not be saved in \"%2\": %3.")
                       .arg(key, QDir::toNativeSeparators(fileName), WhyNotWritable(fileName)));
+}
+
+int StoredCheckValue(const QString& stored) {
+    static const QRegularExpression number(
+        QStringLiteral("^[+-]?([0-9]+\\.?[0-9]*|\\.[0-9]+)([eE][+-]?[0-9]+)?$"));
+    const QString text = stored.trimmed();
+    if (!number.match(text).hasMatch()) throw Failure(QStringLiteral("Type mismatch"));
+    bool ok = false;
+    const double value = QLocale::c().toDouble(text, &ok);
+    // A number too small to tell from 0 comes back 0 and not ok; one too large, infinite.
+    if (!ok && value != 0.0) throw Failure(QStringLiteral("Invalid property value"));
+    double rounded = std::floor(value);
+    const double rest = value - rounded;
+    if (rest > 0.5 || (rest == 0.5 && std::fmod(rounded, 2.0) != 0.0)) rounded += 1.0;
+    if (rounded == 0.0 || rounded == 1.0 || rounded == 2.0) return static_cast<int>(rounded);
+    throw Failure(QStringLiteral("Invalid property value"));
 }
 
 QString JoinAbbreviations(const QStringList& entries) {

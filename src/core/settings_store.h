@@ -9,6 +9,8 @@ inline const QString kKeyEnding = QStringLiteral("Ending");
 inline const QString kKeyEnter = QStringLiteral("Enter");
 inline const QString kKeyTab = QStringLiteral("Tab");
 inline const QString kKeyAbbreviations = QStringLiteral("Abbreviations");
+// The folder of the file last opened or saved, where the next file dialog starts.
+inline const QString kKeyLastFolder = QStringLiteral("LastFolder");
 
 inline const QString kDefaultEnding = QStringLiteral(".!?");
 inline const QString kDefaultEnter = QStringLiteral("1");
@@ -30,6 +32,12 @@ class SettingsStore {
     // On disk when it returns; throws Failure when the store cannot be written.
     void Write(const QString& key, const QString& text);
 };
+
+// The check-box value (0, 1 or 2) that a stored "Enter" or "Tab" stands for, converted as the
+// original's integer conversion did: any decimal number, with sign, decimals, exponent and
+// surrounding spaces, rounded half to even. Throws Failure "Type mismatch" for a text that is
+// no number, "Invalid property value" for a number that does not land on 0, 1 or 2.
+int StoredCheckValue(const QString& stored);
 
 // Every entry followed by the delimiter; an empty list gives the empty text.
 QString JoinAbbreviations(const QStringList& entries);

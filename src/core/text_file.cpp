@@ -86,12 +86,16 @@ char16_t Windows1252ToUnicode(unsigned char b) { return kWindows1252[b]; }
 QString DecodeText(QByteArrayView bytes) {
     const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
     // Only a whole two-byte mark selects UTF-16; a lone leading FF or FE is a character.
-    if (bytes.size() >= 2 && b[0] == 0xFF && b[1] == 0xFE) return DecodeUtf16(bytes, false);
-    if (bytes.size() >= 2 && b[0] == 0xFE && b[1] == 0xFF) return DecodeUtf16(bytes, true);
+    if (bytes.size() >= 2 && b[0] == 0xFF && b[1] == 0xFE)
+        return DecodeUtf16(bytes.sliced(2), false);
+    if (bytes.size() >= 2 && b[0] == 0xFE && b[1] == 0xFF)
+        return DecodeUtf16(bytes.sliced(2), true);
+    // The UTF-8 mark is no text either; what follows it is decided like a file without one,
+    // so that a wrongly marked Windows-1252 file loses no character.
+    if (bytes.size() >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF) bytes = bytes.sliced(3);
 
     {
-        // Stateless, so that a sequence cut off at the end counts as invalid; the mark is
-        // kept as U+FEFF like the UTF-16 one.
+        // Stateless, so that a sequence cut off at the end counts as invalid.
         QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless |
                                                         QStringConverter::Flag::ConvertInitialBom);
         QString text = utf8.decode(bytes);

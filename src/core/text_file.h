@@ -8,16 +8,17 @@ class QIODevice;
 
 namespace brintale {
 
-// The whole file as text, read to its end: "" for no file, "empty file" for 0 bytes, UTF-16 behind
-// a byte-order mark (kept), otherwise UTF-8 when valid, else Windows-1252. Throws Failure when the
-// file exists but cannot be read (a folder the user may not enter included) or loaded in the memory
-// left (see LargestLoadableFile).
+// The whole file as text, read to its end: "" for no file, "empty file" for 0 bytes, UTF-16
+// behind a byte-order mark, otherwise UTF-8 when valid, else Windows-1252; the mark itself is
+// dropped. Throws Failure when the file exists but cannot be read (a folder the user may not
+// enter included) or loaded in the memory left (see LargestLoadableFile).
 QString ReadTextFile(const QString& path);
 
 // The decoding of ReadTextFile on bytes already read: FF FE gives UTF-16 little-endian and
-// FE FF big-endian, the mark kept as U+FEFF and an odd last byte as one U+FFFD; otherwise
-// valid UTF-8 (a leading EF BB BF shows as U+FEFF), else one Windows-1252 character per
-// byte. Every control character is kept. Throws std::bad_alloc when memory runs out.
+// FE FF big-endian, an odd last byte as one U+FFFD; otherwise valid UTF-8, else one
+// Windows-1252 character per byte. A byte-order mark (FF FE, FE FF, EF BB BF) is dropped; a
+// U+FEFF further on is kept. Every control character is kept. Throws std::bad_alloc when
+// memory runs out.
 QString DecodeText(QByteArrayView bytes);
 
 // The character that Windows-1252 gives for byte b; the five bytes it leaves undefined give

@@ -1,16 +1,22 @@
 #include "platform/qt_services.h"
 
 #include <QClipboard>
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QInputDialog>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QProgressDialog>
 #include <QRandomGenerator>
 #include <QTime>
+#include <algorithm>
 
+#include "core/product.h"
 #include "platform/clipboard.h"
 #include "platform/xlsx_spreadsheet.h"
 
@@ -43,14 +49,66 @@ QString QtPrompts::InputText(QWidget* parent, const QString& title, const QStrin
     return ok ? answer : QString();
 }
 
-QString QtPrompts::OpenFileName(QWidget* parent, const QString& title, const QString& filter) {
-    return QFileDialog::getOpenFileName(parent, title, QString(), QtFileFilter(filter));
+QString QtPrompts::OpenFileName(QWidget* parent, const QString& title, const QString& filter,
+                                const QString& folder) {
+    return QFileDialog::getOpenFileName(parent, title, folder, QtFileFilter(filter));
 }
 
-QString QtPrompts::SaveFileName(QWidget* parent, const QString& title, const QString& filter) {
-    return QFileDialog::getSaveFileName(parent, title, QString(), QtFileFilter(filter), nullptr,
+QString QtPrompts::SaveFileName(QWidget* parent, const QString& title, const QString& filter,
+                                const QString& folder) {
+    return QFileDialog::getSaveFileName(parent, title, folder, QtFileFilter(filter), nullptr,
                                         QFileDialog::DontConfirmOverwrite);
 }
+
+namespace {
+
+// Nobody can close it halfway: the task it shows cannot be cancelled.
+class UnclosableProgressDialog : public QProgressDialog {
+  public:
+    using QProgressDialog::QProgressDialog;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override { event->ignore(); }
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->key() == Qt::Key_Escape) return;
+        QProgressDialog::keyPressEvent(event);
+    }
+};
+
+constexpr int kProgressUpdateMs = 100;
+
+}  // namespace
+
+struct QtProgress::Shown {
+    UnclosableProgressDialog dialog;
+    QElapsedTimer sinceUpdate;
+    Shown(QWidget* parent, const QString& label, int steps)
+        : dialog(label, QString(), 0, std::max(steps, 1), parent) {}
+};
+
+QtProgress::QtProgress() = default;
+QtProgress::~QtProgress() = default;
+
+void QtProgress::Start(QWidget* parent, const QString& label, int steps) {
+    shown_ = std::make_unique<Shown>(parent, label, steps);
+    QProgressDialog& dialog = shown_->dialog;
+    dialog.setWindowTitle(ApplicationTitle());
+    dialog.setCancelButton(nullptr);
+    dialog.setWindowModality(Qt::WindowModal);
+    dialog.setMinimumDuration(500);
+    dialog.setAutoClose(false);
+    dialog.setAutoReset(false);
+    dialog.setValue(0);  // starts the half second
+    shown_->sinceUpdate.start();
+}
+
+void QtProgress::Advance(int done) {
+    if (!shown_ || shown_->sinceUpdate.elapsed() < kProgressUpdateMs) return;
+    shown_->dialog.setValue(std::min(done, shown_->dialog.maximum()));
+    shown_->sinceUpdate.start();
+}
+
+void QtProgress::Finish() { shown_.reset(); }
 
 namespace {
 
@@ -101,7 +159,7 @@ double TimeSeededRandom::Draw() {
 ProductionServices::ProductionServices()
     : spreadsheets_(MakeDefaultSpreadsheetProvider(desktop_)),
       services_(std::make_unique<Services>(Services{prompts_, desktop_, *spreadsheets_, random_,
-                                                    clipboard_,
+                                                    clipboard_, progress_,
                                                     QCoreApplication::applicationDirPath()})) {}
 
 ProductionServices::~ProductionServices() = default;

@@ -14,8 +14,26 @@ class QtPrompts : public Prompts {
     void Message(QWidget* parent, const QString& title, const QString& text, Icon icon) override;
     bool AskYesNo(QWidget* parent, const QString& title, const QString& text) override;
     QString InputText(QWidget* parent, const QString& title, const QString& prompt) override;
-    QString OpenFileName(QWidget* parent, const QString& title, const QString& filter) override;
-    QString SaveFileName(QWidget* parent, const QString& title, const QString& filter) override;
+    QString OpenFileName(QWidget* parent, const QString& title, const QString& filter,
+                         const QString& folder) override;
+    QString SaveFileName(QWidget* parent, const QString& title, const QString& filter,
+                         const QString& folder) override;
+};
+
+// A progress dialog modal to the window, without a cancel button, shown once the task has
+// run for half a second; updated a few times a second at most, since every update of a
+// modal one lets all pending events through.
+class QtProgress : public Progress {
+  public:
+    QtProgress();
+    ~QtProgress() override;
+    void Start(QWidget* parent, const QString& label, int steps) override;
+    void Advance(int done) override;
+    void Finish() override;
+
+  private:
+    struct Shown;
+    std::unique_ptr<Shown> shown_;
 };
 
 class QtDesktop : public Desktop {
@@ -54,6 +72,7 @@ class ProductionServices {
     std::unique_ptr<SpreadsheetProvider> spreadsheets_;
     TimeSeededRandom random_;
     QtClipboard clipboard_;
+    QtProgress progress_;
     std::unique_ptr<Services> services_;
 };
 

@@ -21,11 +21,42 @@ class Prompts {
     virtual bool AskYesNo(QWidget* parent, const QString& title, const QString& text) = 0;
     // A one-line input box with an empty default answer; Cancel gives the empty text.
     virtual QString InputText(QWidget* parent, const QString& title, const QString& prompt) = 0;
-    // File dialogs. The filter has the form "Text Files (*.txt)|*.txt|All Files (*.*)|*.*|",
-    // its first entry preselected. Cancel gives the empty text.
-    virtual QString OpenFileName(QWidget* parent, const QString& title, const QString& filter) = 0;
+    // File dialogs, opening in folder (empty: the dialog's own choice). The filter has the
+    // form "Text Files (*.txt)|*.txt|All Files (*.*)|*.*|", its first entry preselected.
+    // Cancel gives the empty text.
+    virtual QString OpenFileName(QWidget* parent, const QString& title, const QString& filter,
+                                 const QString& folder) = 0;
     // No overwrite question of the dialog's own and no default extension.
-    virtual QString SaveFileName(QWidget* parent, const QString& title, const QString& filter) = 0;
+    virtual QString SaveFileName(QWidget* parent, const QString& title, const QString& filter,
+                                 const QString& folder) = 0;
+};
+
+// How far a long task has come, for the user to see; shown only once the task has run for
+// a while. Tests record it instead.
+class Progress {
+  public:
+    virtual ~Progress() = default;
+    // A task of `steps` steps begins; the label says what it does.
+    virtual void Start(QWidget* parent, const QString& label, int steps) = 0;
+    // `done` of the steps are done. Called once a step, so it must be cheap.
+    virtual void Advance(int done) = 0;
+    virtual void Finish() = 0;
+};
+
+// Progress from construction to destruction, so that a failure ending the task ends it too.
+class ProgressScope {
+  public:
+    ProgressScope(Progress& progress, QWidget* parent, const QString& label, int steps)
+        : progress_(progress) {
+        progress_.Start(parent, label, steps);
+    }
+    ~ProgressScope() { progress_.Finish(); }
+    ProgressScope(const ProgressScope&) = delete;
+    ProgressScope& operator=(const ProgressScope&) = delete;
+    void operator()(int done) { progress_.Advance(done); }
+
+  private:
+    Progress& progress_;
 };
 
 // The browser and the desktop's own applications.
@@ -60,6 +91,7 @@ struct Services {
     SpreadsheetProvider& spreadsheets;
     RandomSource& random;
     Clipboard& clipboard;
+    Progress& progress;
     QString programFolder;  // where HAND-M.CUR and x/o.cjs are looked for
 };
 

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QPixmap>
 #include <QtEndian>
+#include <algorithm>
 #include <cstdint>
 
 #include "core/failure.h"
@@ -161,13 +162,33 @@ CursorImage ParseCursorFile(const QByteArray& bytes) {
     return {image, best.hotSpot};
 }
 
+int PointerSizeSetting() {
+    bool ok = false;
+    const int size = qEnvironmentVariableIntValue("XCURSOR_SIZE", &ok);
+    return ok && size > 0 && size <= 256 ? size : 0;
+}
+
+CursorImage ScaleCursor(const CursorImage& cursor, int size) {
+    constexpr int kDesignSize = 32;
+    if (size <= 0 || size == kDesignSize) return cursor;
+    const double scale = double(size) / kDesignSize;
+    const QSize scaled(std::max(1, qRound(cursor.image.width() * scale)),
+                       std::max(1, qRound(cursor.image.height() * scale)));
+    CursorImage out;
+    out.image = cursor.image.scaled(scaled, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    // The tip stays on the same spot of the drawing, and inside the image.
+    out.hotSpot = QPoint(std::min(scaled.width() - 1, int(cursor.hotSpot.x() * scale)),
+                         std::min(scaled.height() - 1, int(cursor.hotSpot.y() * scale)));
+    return out;
+}
+
 QCursor ReadCursorFile(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) throw Failure(file.errorString());
     // A cursor file is a few kilobytes; anything far larger is not one.
     if (file.size() > 4 * 1024 * 1024)
         throw Failure(QStringLiteral("Invalid cursor file: too large"));
-    const CursorImage cursor = ParseCursorFile(file.readAll());
+    const CursorImage cursor = ScaleCursor(ParseCursorFile(file.readAll()), PointerSizeSetting());
     return QCursor(QPixmap::fromImage(cursor.image), cursor.hotSpot.x(), cursor.hotSpot.y());
 }
 

@@ -40,4 +40,18 @@ void ApplyButtonFaceBackground(QWidget* window);
 // Centres the window on the screen it is on, or on the primary screen.
 void CenterOnScreen(QWidget* window);
 
+// The window's size on its screen: its own size where that fits the screen's free area less
+// the frame, else that area, a side that scrolls giving the other its scroll bar's width;
+// its minimum shrinks with it, so the window can be made no larger than the screen. The
+// frame is a guess until the window has been shown.
+QSize FittedSize(QSize wanted, QSize available, QMargins frame, int scrollBar);
+void FitOnScreen(QWidget* window);
+
+// A focus frame that cannot be missed: 2 pixels in the text colour inside the focused
+// button, box or row, whose size and place stay as they are.
+void ShowFocusClearly(QWidget* window);
+
+// Return and keypad Enter on a focused push button of the window press it, as Space does.
+void PressButtonsOnReturn(QWidget* window);
+
 }  // namespace brintale

@@ -87,6 +87,23 @@ void AbbreviationsDialog::buildControls() {
     on(AbbreviationsButton::DeleteSelected, DeleteSelectedAbbreviation);
     on(AbbreviationsButton::Close, CloseAbbreviations);
     on(AbbreviationsButton::ClearList, ClearAbbreviations);
+
+    list_->setAccessibleName(QStringLiteral("Abbreviations to ignore"));
+    list_->setAccessibleDescription(
+        QStringLiteral("A full stop inside one of these ends no sentence. Delete removes the "
+                       "selected one."));
+    const std::pair<AbbreviationsButton, const char*> descriptions[] = {
+        {AbbreviationsButton::Add, "Asks for an abbreviation and adds it to the list."},
+        {AbbreviationsButton::DeleteSelected, "Removes the selected abbreviation."},
+        {AbbreviationsButton::Close, "Stores the list and closes the window."},
+        {AbbreviationsButton::ClearList, "Removes every abbreviation."},
+    };
+    for (const auto& [which, description] : descriptions) {
+        buttons_.at(which)->setAccessibleName(buttons_.at(which)->text());
+        buttons_.at(which)->setAccessibleDescription(QString::fromLatin1(description));
+    }
+    ShowFocusClearly(this);
+    PressButtonsOnReturn(this);
     list_->setFocus();
 }
 

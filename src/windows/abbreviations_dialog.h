@@ -17,8 +17,8 @@ struct Services;
 
 enum class AbbreviationsButton { Add, DeleteSelected, ClearList, Close };
 
-// "Ignore These Abbreviations": edits the stored abbreviation list. Every close stores the
-// whole list, however the window was closed.
+// "Ignore These Abbreviations": edits the stored abbreviation list. Every change and every
+// close, however the window was closed, store the whole list.
 class AbbreviationsDialog : public QDialog, public AbbreviationsForm {
     Q_OBJECT
 

@@ -1,17 +1,22 @@
 #include "windows/main_window.h"
 
+#include <QAccessible>
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QEvent>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QShortcut>
 #include <QTreeView>
+#include <QVBoxLayout>
 
 #include "commands/abbreviations.h"
 #include "commands/clipboard_copy.h"
@@ -21,7 +26,6 @@
 #include "commands/spreadsheet_export.h"
 #include "commands/text_export.h"
 #include "commands/text_loading.h"
-#include "core/failure.h"
 #include "core/file_exists.h"
 #include "core/procedure_tags.h"
 #include "core/product.h"
@@ -45,6 +49,9 @@ const int kResultsColumnWidth = Px(7000);
 const QString kListToolTip = QStringLiteral(
     "Double-click item to remove it. Move | line to right and out of window to reveal full "
     "names.");
+const QString kTextBoxToolTip = QStringLiteral(
+    "The text to count. Tab types a tab; Ctrl+Tab moves to the next control and "
+    "Ctrl+Shift+Tab to the previous one.");
 
 struct MainButtonPlace {
     MainButton id;
@@ -52,29 +59,36 @@ struct MainButtonPlace {
     const char* caption;
     QRect geometry;  // in twips: left, top, width, height
     void (*command)(MainForm&);
+    const char* description;  // for screen readers
 };
 
 const MainButtonPlace kButtons[] = {
     {MainButton::LoadTextFromFile, "loadTextFromFileButton", "Load Text From Text File",
-     Twips(120, 2440, 3840, 400), LoadTextFromFile},
+     Twips(120, 2440, 3840, 400), LoadTextFromFile,
+     "Replaces the text with the contents of a text file (Ctrl+O)."},
     {MainButton::ClearText, "clearTextButton", "Clear List", Twips(4080, 2445, 3840, 405),
-     ClearText},
-    {MainButton::Help, "helpButton", "Help", Twips(120, 2940, 3840, 405), ShowHelp},
+     ClearText, "Empties the text box."},
+    {MainButton::Help, "helpButton", "Help", Twips(120, 2940, 3840, 405), ShowHelp,
+     "Shows how to use the program (F1)."},
     {MainButton::LoadSampleText, "loadSampleTextButton", "Load Sample/Example Text",
-     Twips(4080, 2940, 3840, 405), LoadSampleText},
+     Twips(4080, 2940, 3840, 405), LoadSampleText, "Replaces the text with an example text."},
     {MainButton::Abbreviations, "abbreviationsButton",
      "List Of Abbreviations To Ignore (Such as etc.)", Twips(120, 5085, 7800, 405),
-     OpenAbbreviations},
+     OpenAbbreviations, "Opens the list of abbreviations whose full stop ends no sentence."},
     {MainButton::StartCounting, "startCountingButton", "Start Counting",
-     Twips(120, 5590, 7800, 405), StartCounting},
+     Twips(120, 5590, 7800, 405), StartCounting,
+     "Splits the text into sentences and lists them (Ctrl+Return or F5)."},
     {MainButton::SaveResultsAsTextFile, "saveResultsAsTextFileButton", "Save Results As Text File",
-     Twips(120, 8080, 3840, 405), SaveResultsAsTextFile},
+     Twips(120, 8080, 3840, 405), SaveResultsAsTextFile,
+     "Saves every sentence of the list to a text file (Ctrl+S)."},
     {MainButton::SaveResultsAsSpreadsheet, "saveResultsAsSpreadsheetButton",
-     "Save Results As Excel File", Twips(4080, 8080, 3840, 405), SaveResultsAsSpreadsheet},
+     "Save Results As Excel File", Twips(4080, 8080, 3840, 405), SaveResultsAsSpreadsheet,
+     "Exports the ticked sentences to a workbook."},
     {MainButton::CopyResultsToClipboard, "copyResultsToClipboardButton",
-     "Copy Results To Clipboard", Twips(120, 8590, 3840, 405), CopyResultsToClipboard},
+     "Copy Results To Clipboard", Twips(120, 8590, 3840, 405), CopyResultsToClipboard,
+     "Copies the ticked sentences to the clipboard (Ctrl+Shift+C in the list)."},
     {MainButton::ClearResults, "clearResultsButton", "Clear Results", Twips(4080, 8590, 3840, 405),
-     ClearResults},
+     ClearResults, "Empties the results list."},
 };
 
 // The other controls; the three inside the separators group are placed relative to it.
@@ -87,20 +101,14 @@ const QRect kResultsView = Twips(120, 6090, 7800, 1905);
 
 void PaintWhite(QWidget* widget) { PaintBackground(widget, Qt::white); }
 
-// A stored check-box value: a 16-bit integer that must be 0, 1 or 2.
 Qt::CheckState CheckValue(const QString& stored) {
-    bool ok = false;
-    const short value = stored.trimmed().toShort(&ok);
-    if (!ok) throw Failure(QStringLiteral("Type mismatch"));
-    switch (value) {
+    switch (StoredCheckValue(stored)) {
         case 0:
             return Qt::Unchecked;
         case 1:
             return Qt::Checked;
-        case 2:
-            return Qt::PartiallyChecked;
         default:
-            throw Failure(QStringLiteral("Invalid property value"));
+            return Qt::PartiallyChecked;
     }
 }
 
@@ -109,10 +117,14 @@ Qt::CheckState CheckValue(const QString& stored) {
 MainWindow::MainWindow(Services& services, SettingsStore& settings, QWidget* parent)
     : QWidget(parent), services_(services), settings_(settings) {
     buildControls();
+    describeControls();
     setFocusOrder();
     buildListMenu();
     connectHandlers();
+    addShortcuts();
     watchPointer();
+    ShowFocusClearly(this);
+    PressButtonsOnReturn(this);
 }
 
 MainWindow::~MainWindow() = default;
@@ -120,20 +132,37 @@ MainWindow::~MainWindow() = default;
 void MainWindow::buildControls() {
     setObjectName(QStringLiteral("mainWindow"));
     // Fixed single border with a minimise button and no maximise button.
+    // Single border with a minimise button and no maximise button; the designed size is the
+    // smallest, and where the screen is smaller, FitOnScreen lets the content scroll.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(kClientSize);
+                   Qt::WindowCloseButtonHint);
+    resize(kClientSize);
+    setMinimumSize(kClientSize);
     setFont(ArialBold(9));
     PaintWhite(this);
 
-    textBox_ = new TextBox(this);
+    scrollArea_ = new QScrollArea(this);
+    scrollArea_->setObjectName(QStringLiteral("scrollArea"));
+    scrollArea_->setFrameShape(QFrame::NoFrame);
+    scrollArea_->setFocusPolicy(Qt::NoFocus);
+    scrollArea_->setWidgetResizable(true);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(scrollArea_);
+    content_ = new QWidget;
+    content_->setObjectName(QStringLiteral("content"));
+    content_->setMinimumSize(kClientSize);
+    scrollArea_->setWidget(content_);
+    content_->installEventFilter(this);
+
+    textBox_ = new TextBox(content_);
     textBox_->setObjectName(QStringLiteral("textBox"));
     textBox_->setGeometry(kTextBox);
 
     const QFont buttonFont = ArialBold(11.25);
     for (const MainButtonPlace& place : kButtons) {
-        auto* button = new QPushButton(QString::fromLatin1(place.caption), this);
+        auto* button = new QPushButton(QString::fromLatin1(place.caption), content_);
         button->setObjectName(QString::fromLatin1(place.objectName));
         button->setGeometry(place.geometry);
         button->setFont(buttonFont);
@@ -141,7 +170,8 @@ void MainWindow::buildControls() {
         buttons_[place.id] = button;
     }
 
-    separatorsGroup_ = new QGroupBox(QStringLiteral("Characters That Separate Sentences"), this);
+    separatorsGroup_ =
+        new QGroupBox(QStringLiteral("Characters That Separate Sentences"), content_);
     separatorsGroup_->setObjectName(QStringLiteral("separatorsGroup"));
     separatorsGroup_->setGeometry(kSeparatorsGroup);
     PaintWhite(separatorsGroup_);
@@ -160,7 +190,7 @@ void MainWindow::buildControls() {
     PaintWhite(tabEnds_);
 
     results_ = new ResultsModel(this);
-    resultsView_ = new QTreeView(this);
+    resultsView_ = new QTreeView(content_);
     resultsView_->setObjectName(QStringLiteral("resultsView"));
     resultsView_->setGeometry(kResultsView);
     resultsView_->setToolTip(kListToolTip);
@@ -179,7 +209,97 @@ void MainWindow::buildControls() {
     header->setSectionResizeMode(QHeaderView::Interactive);
     resultsView_->installEventFilter(this);
 
+    // No size: nothing shows, but screen readers hear it change.
+    statusLabel_ = new QLabel(content_);
+    statusLabel_->setObjectName(QStringLiteral("statusLabel"));
+    statusLabel_->setGeometry(0, 0, 0, 0);
+    statusLabel_->setAccessibleDescription(QStringLiteral("The outcome of the last count."));
+
     textBox_->setFocus();
+}
+
+void MainWindow::describeControls() {
+    textBox_->setToolTip(kTextBoxToolTip);
+    textBox_->setAccessibleName(QStringLiteral("Text to count"));
+    textBox_->setAccessibleDescription(kTextBoxToolTip);
+    separatorsEdit_->setAccessibleName(separatorsGroup_->title());
+    separatorsEdit_->setAccessibleDescription(
+        QStringLiteral("Each of these characters ends a sentence."));
+    separatorsGroup_->setAccessibleName(separatorsGroup_->title());
+    separatorsGroup_->setAccessibleDescription(QStringLiteral("Which characters end a sentence."));
+    lineBreakEnds_->setAccessibleName(QStringLiteral("Enter"));
+    lineBreakEnds_->setAccessibleDescription(QStringLiteral("A line break ends a sentence."));
+    tabEnds_->setAccessibleName(QStringLiteral("Tab"));
+    tabEnds_->setAccessibleDescription(QStringLiteral("A tab ends a sentence."));
+    // The list is named by its column header, which says the total after a count.
+    resultsView_->setAccessibleName(kInitialResultsCaption);
+    resultsView_->setAccessibleDescription(
+        QStringLiteral("One sentence a row; tick rows to copy or export them. Delete removes "
+                       "the selected row; the context menu (Shift+F10) ticks or unticks all."));
+    for (const MainButtonPlace& place : kButtons) {
+        QPushButton* b = buttons_.at(place.id);
+        b->setAccessibleName(b->text());
+        b->setAccessibleDescription(QString::fromLatin1(place.description));
+    }
+}
+
+void MainWindow::addShortcuts() {
+    // Each runs its button's click, so the same command and the same report tag apply.
+    const auto press = [this](const QKeySequence& keys, MainButton which, QWidget* scope) {
+        auto* shortcut = new QShortcut(keys, scope);
+        shortcut->setContext(scope == this ? Qt::WindowShortcut : Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this, which] { button(which)->click(); });
+    };
+    press(QKeySequence(Qt::CTRL | Qt::Key_O), MainButton::LoadTextFromFile, this);
+    press(QKeySequence(Qt::CTRL | Qt::Key_S), MainButton::SaveResultsAsTextFile, this);
+    press(QKeySequence(Qt::CTRL | Qt::Key_Return), MainButton::StartCounting, this);
+    press(QKeySequence(Qt::CTRL | Qt::Key_Enter), MainButton::StartCounting, this);
+    press(QKeySequence(Qt::Key_F5), MainButton::StartCounting, this);
+    press(QKeySequence(Qt::Key_F1), MainButton::Help, this);
+    // Only in the list: Ctrl+C keeps copying the selected text in the text box.
+    press(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C), MainButton::CopyResultsToClipboard,
+          resultsView_);
+    auto* quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
+    connect(quit, &QShortcut::activated, this, &QWidget::close);
+}
+
+void MainWindow::placeControls(QSize room) {
+    const int wider = std::max(0, room.width() - kClientSize.width());
+    const int taller = std::max(0, room.height() - kClientSize.height());
+    const int textTaller = taller / 2;
+    // Below the text box everything moves down by its growth, below the list by both.
+    const auto shift = [&](const QRect& designed) {
+        if (designed.top() >= kResultsView.bottom()) return designed.translated(0, taller);
+        if (designed.top() >= kTextBox.bottom()) return designed.translated(0, textTaller);
+        return designed;
+    };
+    textBox_->setGeometry(kTextBox.adjusted(0, 0, wider, textTaller));
+    for (const MainButtonPlace& place : kButtons)
+        buttons_.at(place.id)->setGeometry(shift(place.geometry));
+    separatorsGroup_->setGeometry(shift(kSeparatorsGroup));
+    resultsView_->setGeometry(shift(kResultsView).adjusted(0, 0, wider, taller - textTaller));
+    // The column grows with the list, keeping any width the user gave it.
+    QHeaderView* header = resultsView_->header();
+    header->resizeSection(0, std::max(1, header->sectionSize(0) + wider - columnGrowth_));
+    columnGrowth_ = wider;
+}
+
+void MainWindow::showListMenu(const QPoint& at) {
+    const bool usable = !IsBusy() && results_->Count() > 0;
+    checkAllAction_->setEnabled(usable);
+    uncheckAllAction_->setEnabled(usable);
+    listMenu_->popup(resultsView_->viewport()->mapToGlobal(at));
+}
+
+void MainWindow::announceTotal() {
+    const QString total = results_->CaptionOf(1);
+    resultsView_->setAccessibleName(total);
+    statusLabel_->setText(total);
+    // The same total again is news too: say it whether or not the text changed.
+    QAccessibleEvent named(statusLabel_, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&named);
+    QAccessibleValueChangeEvent value(statusLabel_, total);
+    QAccessible::updateAccessibility(&value);
 }
 
 void MainWindow::setFocusOrder() {
@@ -216,12 +336,7 @@ void MainWindow::buildListMenu() {
         if (!IsBusy()) results_->SetAllTicked(false);
     });
     resultsView_->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(resultsView_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-        const bool usable = !IsBusy() && results_->Count() > 0;
-        checkAllAction_->setEnabled(usable);
-        uncheckAllAction_->setEnabled(usable);
-        listMenu_->popup(resultsView_->viewport()->mapToGlobal(at));
-    });
+    connect(resultsView_, &QWidget::customContextMenuRequested, this, &MainWindow::showListMenu);
 }
 
 void MainWindow::connectHandlers() {
@@ -240,7 +355,14 @@ void MainWindow::connectHandlers() {
             if (box->checkState() != Qt::PartiallyChecked) box->setTristate(false);
         });
     }
+    // After the count's own handler: screen readers hear the new total.
+    connect(buttons_.at(MainButton::StartCounting), &QPushButton::clicked, this,
+            &MainWindow::announceTotal);
     connect(resultsView_, &QTreeView::doubleClicked, this, [this] { RemoveSelectedResult(*this); });
+    // Keyboard moves to a control the scroll area hides bring it into view.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (now != nullptr && content_->isAncestorOf(now)) scrollArea_->ensureWidgetVisible(now);
+    });
     connect(textBox_, &TextBox::filesDropped, this,
             [this](const QStringList& paths) { LoadDroppedFiles(*this, paths); });
 }
@@ -263,19 +385,44 @@ bool MainWindow::isButton(QObject* object) const {
     return false;
 }
 
+bool MainWindow::isControlMove(QWidget* receiver, QPoint at) const {
+    // Through the content, whose controls are at their places even before the window shows.
+    const QPoint inContent = content_->mapFromGlobal(receiver->mapToGlobal(at));
+    if (!content_->rect().contains(inContent)) return false;
+    QWidget* control = content_->childAt(inContent);
+    return control != nullptr && control != receiver && receiver->isAncestorOf(control);
+}
+
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
-        case QEvent::Enter:
         case QEvent::MouseMove:
+            // A move that a control ignores reaches its parents, the content and the scroll
+            // area; it belongs to the control, as with the window itself.
+            if (auto* w = qobject_cast<QWidget*>(watched);
+                w != nullptr && !isButton(watched) &&
+                isControlMove(w, static_cast<QMouseEvent*>(event)->position().toPoint()))
+                break;
+            [[fallthrough]];
+        case QEvent::Enter:
             if (isButton(watched))
                 PointerOverButton();
             else
                 PointerOverControl();
             break;
-        case QEvent::KeyPress:
-            if (watched == resultsView_ &&
-                HandleResultsKey(*this, static_cast<QKeyEvent*>(event)->key()))
+        case QEvent::KeyPress: {
+            if (watched != resultsView_) break;
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier) {
+                // The same menu as the Menu key, at the current row.
+                const QRect row = resultsView_->visualRect(resultsView_->currentIndex());
+                showListMenu(row.isValid() ? row.center() : QPoint(0, 0));
                 return true;
+            }
+            if (HandleResultsKey(*this, key->key())) return true;
+            break;
+        }
+        case QEvent::Resize:
+            if (watched == content_) placeControls(content_->size());
             break;
         default:
             break;
@@ -285,7 +432,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void MainWindow::mouseMoveEvent(QMouseEvent* event) {
     // Moves that a button ignores come up here too; only the background itself is the arrow's.
-    if (childAt(event->position().toPoint()) == nullptr) PointerOverControl();
+    if (!isControlMove(this, event->position().toPoint())) PointerOverControl();
     QWidget::mouseMoveEvent(event);
 }
 
@@ -301,8 +448,9 @@ void MainWindow::RunStartup() {
     trap(104, [&] {
         setWindowTitle(kProductName);
         setWindowIcon(ApplicationIcon());
+        // The title of the message boxes only: as the display name, the desktop would add it
+        // to every window title.
         SetApplicationTitle();
-        QGuiApplication::setApplicationDisplayName(ApplicationTitle());
     });
     const QString cursorPath = FindDataFile(QStringLiteral("HAND-M.CUR"), folder);
     if (trap.test(106, [&] { return FileExists(cursorPath); }))

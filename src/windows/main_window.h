@@ -14,9 +14,11 @@
 class QCheckBox;
 class QGroupBox;
 class QAction;
+class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class QScrollArea;
 class QTreeView;
 
 namespace brintale {
@@ -48,6 +50,12 @@ class MainWindow : public QWidget, public MainForm {
 
     QGroupBox* separatorsGroup() const { return separatorsGroup_; }
     QPushButton* button(MainButton which) const;
+    // The controls sit on this, at their designed places; the scroll area shows it whole
+    // where the window is large enough, and scrolls it where the screen is too small.
+    QScrollArea* scrollArea() const { return scrollArea_; }
+    QWidget* content() const { return content_; }
+    // Invisible, for screen readers: says the total once a count is done.
+    QLabel* statusLabel() const { return statusLabel_; }
 
     // MainForm
     QWidget* widget() override { return this; }
@@ -83,12 +91,21 @@ class MainWindow : public QWidget, public MainForm {
 
   private:
     void buildControls();
+    void describeControls();
+    void addShortcuts();
+    // The designed places, grown by the room beyond the designed size: the text box and the
+    // list share the extra height and both take the extra width.
+    void placeControls(QSize room);
+    void showListMenu(const QPoint& at);
+    void announceTotal();
     void setFocusOrder();
     void buildListMenu();
     void connectHandlers();
     void watchPointer();
     void showPointer();
     bool isButton(QObject* object) const;
+    // Whether a mouse move that reached receiver came from a control inside it.
+    bool isControlMove(QWidget* receiver, QPoint at) const;
 
     Skin skin_;
     std::optional<QCursor> hoverCursor_;
@@ -101,6 +118,11 @@ class MainWindow : public QWidget, public MainForm {
     Services& services_;
     SettingsStore& settings_;
     Pointer pointer_ = Pointer::Default;
+
+    QScrollArea* scrollArea_ = nullptr;
+    QWidget* content_ = nullptr;
+    QLabel* statusLabel_ = nullptr;
+    int columnGrowth_ = 0;  // width the results column got from a wider window
 
     TextBox* textBox_ = nullptr;
     QLineEdit* separatorsEdit_ = nullptr;

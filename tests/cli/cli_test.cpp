@@ -139,6 +139,19 @@ TEST_F(CountCommand, FailuresAreOneLineWithTheirStatus) {
         EXPECT_EQ(code, 1);
         EXPECT_TRUE(err.startsWith("brintale-count: cannot write the output: "));
     }
+    // Each "i" doubles the i's of the markers before it: refused instead of exhausting memory.
+    QStringList list;
+    for (int k = 0; k < 30; ++k)
+        list << "--abbreviation"
+             << "i";
+    for (const QStringList& args : {list, QStringList{"-c"} + list}) {
+        const auto [code, out, err] = Start(args, "Hi. It is in it.");
+        EXPECT_EQ(code, 1);
+        EXPECT_TRUE(out.isEmpty());
+        EXPECT_EQ(err,
+                  "brintale-count: The abbreviation list makes the text too large to count: its "
+                  "entries match inside each other's markers, or too often.\n");
+    }
 }
 
 // Several files come out in the order given, whatever the number of jobs; a file that

@@ -57,8 +57,15 @@ TEST_F(SpreadsheetExport, FillsTheSheetOrStopsAtTheFirstFailure) {
         QStringLiteral("new,drop,new,book,visible 1,1,1 Sentence,fit 1,1,2 =Note,fit 2,");
     const QString done = QStringLiteral(",fit all,release,drop");
     const QString all = header + "2,1 =a=b,2,2 cd,4,1 Three = four.,4,2 x" + done;
-    // Name, any rows, creates before failing, no workbook, cells before stopping, calls, told.
-    using Case = std::tuple<const char*, bool, int, bool, int, QString, QStringList>;
+    struct Case {
+        const char* name;
+        bool rows;                 // the list with rows, or an empty one
+        int createsBeforeFailing;  // of the application
+        bool failAddWorkbook;
+        int cellsBeforeStop;
+        QString calls;     // on the application, in order
+        QStringList told;  // every box: a message, or "line description" of a report
+    };
     const Case cases[] = {
         {"ticked rows keep their sheet rows", true, 9, false, 9, all, {}},
         {"empty list", false, 9, false, 9, "new,drop", {}},
@@ -76,17 +83,19 @@ TEST_F(SpreadsheetExport, FillsTheSheetOrStopsAtTheFirstFailure) {
     // An error report as the line it names and its first line.
     const QRegularExpression at(QRegularExpression::escape(kErrorReportTitle) +
                                 ": ([^\r]*)\r\n(?s).*PushButton2_Click at line (\\d+)\r\r.*");
-    for (const auto& [name, rows, creates, failWorkbook, cells, calls, told] : cases) {
-        SCOPED_TRACE(name);
-        std::tie(this->calls, createsBeforeFailing, failAddWorkbook, cellsBeforeStop) =
-            std::tuple(QStringList(), creates, failWorkbook, cells);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        calls.clear();
+        createsBeforeFailing = c.createsBeforeFailing;
+        failAddWorkbook = c.failAddWorkbook;
+        cellsBeforeStop = c.cellsBeforeStop;
         fakes.prompts.calls.clear();
-        ExportListToSpreadsheet(form, rows ? list : empty);
-        EXPECT_EQ(this->calls.join(u','), calls);
+        ExportListToSpreadsheet(form, c.rows ? list : empty);
+        EXPECT_EQ(calls.join(u','), c.calls);
         QStringList shown;
         for (const auto& call : fakes.prompts.calls)
             shown << QString(call.title + ": " + call.text).replace(at, "\\2 \\1");
-        EXPECT_EQ(shown, told);
+        EXPECT_EQ(shown, c.told);
         EXPECT_EQ(form.pointer(), MainForm::Pointer::Default);
     }
 }

@@ -1,6 +1,11 @@
 #include "commands/text_export.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QClipboard>
 #include <QDir>
@@ -10,6 +15,9 @@
 #include <QStandardItemModel>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <csignal>
+#include <functional>
+#include <optional>
 
 #include "commands/clipboard_copy.h"
 #include "core/results_model.h"
@@ -36,52 +44,156 @@ class TextExport : public ::testing::Test {
     testing::FakeServices& fakes = form.fakes();
 };
 
+// Files may grow to this many bytes while it lives, as on a nearly full disk; a write beyond
+// fails with EFBIG instead of killing the process.
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &saved_);
+        signal_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = saved_;
+        limit.rlim_cur = bytes;
+        set_ = ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, signal_);
+    }
+    bool set() const { return set_; }
+
+  private:
+    rlimit saved_{};
+    void (*signal_)(int) = SIG_DFL;
+    bool set_ = false;
+};
+
 // Every row, ticked or not, in list order, as UTF-8 without a mark and CR LF after each;
-// the name is used as typed; a failure leaves any earlier file as it was and no other file.
+// the name is used as typed; a failure, whatever the size of the output, leaves any earlier
+// file as it was, no other file and one report.
 TEST_F(TextExport, SaveWritesEveryRowOrLeavesTheEarlierFile) {
     const Rows two = {{"One.", false}, {"Grüße – 日本 😀  ", true}};
     const QByteArray twoSaved = QStringLiteral("One.\r\nGrüße – 日本 😀  \r\n").toUtf8();
-    // Name ("": Cancel), earlier contents (null: none), Yes, rows, whether a count (which ignores
-    // the busy state) refills the list meanwhile, contents after (null: no file), report line.
-    using Case = std::tuple<const char*, QString, QByteArray, bool, Rows, bool, QByteArray, int>;
-    const Case cases[] = {
-        {"cancel", "", {}, false, two, false, {}, 0},
-        {"empty list", "empty.txt", {}, false, {}, false, "", 0},
-        {"no extension added", "plain", {}, false, two, false, twoSaved, 0},
-        {"replace: no", "old.txt", "earlier", false, two, false, "earlier", 0},
-        {"replace: yes", "old.txt", "earlier", true, two, false, twoSaved, 0},
-        {"cannot create", "gone/out.txt", {}, false, two, false, {}, 124},
-        {"rows change meanwhile", "old.txt", "earlier", true, two, true, "earlier", 130},
+    const Rows large = {{QString(20000, u'x'), false}, {"Two.", false}};
+    const QByteArray results = QByteArray("Earlier\r\n").repeated(12);  // 108 bytes
+    struct Case {
+        const char* name;
+        QString file;        // "": Cancel
+        QByteArray earlier;  // null: no file before
+        bool yes;
+        Rows rows;
+        bool refill;       // a count (which ignores the busy state) refills the list meanwhile
+        rlim_t sizeLimit;  // 0: none
+        QByteArray after;  // null: no file
+        int line;          // of the one report; 0: none
     };
-    for (const auto& [name, file, earlier, yes, rows, refill, after, line] : cases) {
-        SCOPED_TRACE(name);
+    const Case cases[] = {
+        {"cancel", "", {}, false, two, false, 0, {}, 0},
+        {"empty list", "empty.txt", {}, false, {}, false, 0, "", 0},
+        {"no extension added", "plain", {}, false, two, false, 0, twoSaved, 0},
+        {"replace: no", "old.txt", "earlier", false, two, false, 0, "earlier", 0},
+        {"replace: yes", "old.txt", "earlier", true, two, false, 0, twoSaved, 0},
+        {"cannot create", "gone/out.txt", {}, false, two, false, 0, {}, 124},
+        {"rows change meanwhile", "old.txt", "earlier", true, two, true, 0, "earlier", 130},
+        {"disk full, small output", "results.txt", results, true, two, false, 16, results, 130},
+        {"disk full, large output", "results.txt", results, true, large, false, 4096, results, 130},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         QTemporaryDir dir;
-        const QString path = file.isEmpty() ? QString() : dir.filePath(file);
+        const QString path = c.file.isEmpty() ? QString() : dir.filePath(c.file);
         QFile old(path);
-        ASSERT_TRUE(earlier.isNull() ||
-                    (old.open(QIODevice::WriteOnly) && old.write(earlier) > 0 && old.flush()));
-        Fill(rows);
+        ASSERT_TRUE(c.earlier.isNull() ||
+                    (old.open(QIODevice::WriteOnly) && old.write(c.earlier) > 0 && old.flush()));
+        Fill(c.rows);
         fakes.prompts.fileNames = {path};
-        fakes.prompts.yesNoAnswers = {yes};
+        fakes.prompts.yesNoAnswers = {c.yes};
         QStringList log;  // every dialog and report, and whether the hourglass showed
         fakes.prompts.onCall = [&](const testing::FakePrompts::Call& call) {
             log << (form.IsBusy() ? "busy " : "idle ") + call.title + ": " + call.text;
         };
-        if (refill) QTimer::singleShot(0, &form, [&] { Fill({{"Other.", false}}); });
-        SaveResultsAsTextFile(form);
+        // As many rows as before, so that only the watch on the list can tell.
+        if (c.refill)
+            QTimer::singleShot(0, &form, [&] { Fill({{"Other.", false}, {"Rows.", true}}); });
+        if (c.sizeLimit > 0) {
+            const FileSizeLimit limit(c.sizeLimit);
+            ASSERT_TRUE(limit.set());
+            SaveResultsAsTextFile(form);
+        } else {
+            SaveResultsAsTextFile(form);
+        }
         QFile saved(path);
-        EXPECT_EQ(saved.open(QIODevice::ReadOnly) ? saved.readAll() : QByteArray(), after);
+        EXPECT_EQ(saved.open(QIODevice::ReadOnly) ? saved.readAll() : QByteArray(), c.after);
         EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
-                  after.isNull() ? QStringList() : QStringList{file});
+                  c.after.isNull() ? QStringList() : QStringList{c.file});
         QStringList expected = {"idle Save: " + kTextFileFilter};
-        if (!earlier.isNull())
+        if (!c.earlier.isNull())
             expected << "idle Brintale: Are you sure you wish to overwrite " + path + " ?";
-        ASSERT_EQ(log.size(), expected.size() + (line ? 1 : 0));
+        ASSERT_EQ(log.size(), expected.size() + (c.line ? 1 : 0));
         const QString at = "(?s)^busy .*in Brintale2021/08/31\\.Form1\\.PushButton5_Click at line ";
-        EXPECT_TRUE(!line ||
-                    log.takeLast().contains(QRegularExpression(at + QString::number(line))));
+        EXPECT_TRUE(!c.line ||
+                    log.takeLast().contains(QRegularExpression(at + QString::number(c.line))));
         EXPECT_EQ(log, expected);
         EXPECT_EQ(form.pointer(), MainForm::Pointer::Default);
+    }
+}
+
+// Runs body as an unprivileged user, in a child process when this one is root (root may write
+// any folder); the answer is body's, or nullopt when no user could be taken on.
+std::optional<bool> AsUnprivilegedUser(const std::function<bool()>& body) {
+    if (::geteuid() != 0) return body();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        constexpr id_t kNobody = 65534;
+        if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(2);
+        ::_exit(body() ? 0 : 1);
+    }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
+        WEXITSTATUS(status) == 2)
+        return std::nullopt;
+    return WEXITSTATUS(status) == 0;
+}
+
+// Where the folder allows it a save puts a new file in place of the old one, so that a failure
+// can leave the old one as it was; where only the file may be written, it is rewritten in place.
+TEST_F(TextExport, SaveReplacesTheFileOrRewritesItWhereOnlyTheFileIsWritable) {
+    QTemporaryDir dir;
+    const QString folder = dir.filePath("folder"), path = folder + "/t.txt";
+    ASSERT_TRUE(QDir().mkdir(folder));
+    const auto inode = [&] {
+        struct stat info {};
+        return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_ino : 0;
+    };
+    Fill({{"One.", false}});
+    for (const bool lockedFolder : {false, true}) {
+        SCOPED_TRACE(lockedFolder ? "locked folder" : "open folder");
+        QFile earlier(path);
+        ASSERT_TRUE(earlier.open(QIODevice::WriteOnly) && earlier.write("earlier") == 7);
+        earlier.close();
+        const auto before = inode();
+        const auto all = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                         QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                         QFileDevice::ExeOther;
+        ASSERT_TRUE(QFile::setPermissions(dir.path(), all) &&
+                    QFile::setPermissions(folder, lockedFolder ? all & ~QFileDevice::WriteOwner
+                                                               : all | QFileDevice::WriteOther) &&
+                    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                    QFileDevice::ReadOther |
+                                                    QFileDevice::WriteOther));
+        const std::optional<bool> quiet = AsUnprivilegedUser([&] {
+            fakes.prompts.calls.clear();
+            fakes.prompts.fileNames = {path};
+            fakes.prompts.yesNoAnswers = {true};
+            SaveResultsAsTextFile(form);
+            return form.Reports().isEmpty();
+        });
+        QFile::setPermissions(folder, all | QFileDevice::WriteOwner);
+        if (!quiet) GTEST_SKIP() << "no unprivileged user to save as";
+        EXPECT_TRUE(*quiet);
+        QFile saved(path);
+        EXPECT_EQ(saved.open(QIODevice::ReadOnly) ? saved.readAll() : QByteArray(), "One.\r\n");
+        EXPECT_EQ(inode() == before, lockedFolder);
+        EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{"t.txt"});
     }
 }
 

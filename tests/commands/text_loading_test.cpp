@@ -18,7 +18,8 @@ namespace {
 using namespace Qt::StringLiterals;
 using LoadCommands = CommandTest;
 
-// The first file of a drop loads as the dialog's would; a load is no undo step.
+// The first file of a drop loads as the dialog's would; a load is one undo step, back to the
+// text before it.
 TEST_F(LoadCommands, FileReplacesTheTextOrIsReported) {
     testing::FakeMainForm& main = form;
     QTemporaryDir dir;
@@ -43,10 +44,12 @@ TEST_F(LoadCommands, FileReplacesTheTextOrIsReported) {
     } cases[] = {
         {QUrl(), u"before"_s, open},
         {QUrl::fromLocalFile(dir.filePath(u"none.txt"_s)), QString(), open},
-        // Long enough for the paragraph grouping, with every kind of line break.
+        // Long enough for the paragraph grouping, with every kind of line break; a carriage
+        // return without a line feed is no line break of the text, but itself.
         {write(u"l.txt"_s, QByteArray("<b>1.</b>\n2.\r\n3.\r4.\n\n").repeated(400)),
-         u"<b>1.</b>\n2.\n3.\n4.\n\n"_s.repeated(400), open},
-        {write(u"u16.txt"_s, QByteArray("\xFF\xFEH\0i\0.\0", 8)), u"\uFEFFHi."_s, open},
+         u"<b>1.</b>\n2.\n3.\r4.\n\n"_s.repeated(400), open},
+        {write(u"u16.txt"_s, QByteArray("\xFF\xFEH\0i\0.\0", 8)), u"Hi."_s, open},
+        {write(u"u8.txt"_s, "\xEF\xBB\xBFHi."), u"Hi."_s, open},
         {folder, u"before"_s, open + u' ' + report},
         {QUrl(), u"First."_s, QString(), {write(u"1.txt"_s, "First."), folder}},
         {QUrl(), u"before"_s, report, {folder, QUrl::fromLocalFile(dir.filePath(u"1.txt"_s))}},
@@ -72,14 +75,17 @@ TEST_F(LoadCommands, FileReplacesTheTextOrIsReported) {
         QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
         c.dropped.isEmpty() ? LoadTextFromFile(main)
                             : void(QCoreApplication::sendEvent(main.textBox()->viewport(), &drop));
+        EXPECT_EQ(main.textBox()->text(), c.expected);
         main.textBox()->undo();
+        EXPECT_EQ(main.textBox()->text(), u"before"_s);
+        main.textBox()->redo();
         EXPECT_EQ(main.textBox()->text(), c.expected);
         EXPECT_EQ(boxes.join(u' '), c.boxes);
         EXPECT_EQ(main.pointer(), MainForm::Pointer::Default);
     }
 }
 
-// "Clear List" empties the text undoably and keeps the results.
+// "Clear List" empties the text undoably and keeps the results; the load too can be undone.
 TEST_F(LoadCommands, SampleCountsAsNineSentencesAndClearKeepsThem) {
     testing::FakeMainForm& main = form;
     main.textBox()->setPlainText(u"before"_s);
@@ -94,6 +100,8 @@ TEST_F(LoadCommands, SampleCountsAsNineSentencesAndClearKeepsThem) {
     EXPECT_EQ(main.results().Count(), 9);
     main.textBox()->undo();
     EXPECT_EQ(main.textBox()->toPlainText(), sample);
+    main.textBox()->undo();
+    EXPECT_EQ(main.textBox()->toPlainText(), u"before"_s);
 }
 
 }  // namespace

@@ -45,3 +45,27 @@ TEST(ResultsModel, AppendsDuringACountReachTheViewsOnceAtTheEnd) {
 
 }  // namespace
 }  // namespace brintale
+
+namespace brintale {
+namespace {
+
+// The tip shows the sentence as typed, never as markup, and wraps; a huge one is cut.
+TEST(ResultsModel, RowTipIsTheWholeSentenceEscaped) {
+    const QString open = QStringLiteral("<p style='white-space:pre-wrap'>");
+    const struct {
+        QString sentence;
+        QString tip;
+    } cases[] = {
+        {"Plain.", open + "Plain.</p>"},
+        {"<b>bold</b> & \"q\"  x", open + "&lt;b&gt;bold&lt;/b&gt; &amp; &quot;q&quot;  x</p>"},
+        {QString(4001, u'a'), open + QString(4000, u'a') + QChar(0x2026) + "</p>"},
+    };
+    ResultsModel model;
+    for (const auto& c : cases) model.Append(c.sentence);
+    for (int r = 0; r < int(std::size(cases)); ++r) {
+        EXPECT_EQ(model.data(model.index(r), Qt::ToolTipRole).toString(), cases[r].tip);
+    }
+}
+
+}  // namespace
+}  // namespace brintale

@@ -7,6 +7,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <csignal>
+#include <variant>
 
 #include "core/failure.h"
 
@@ -70,6 +71,34 @@ TEST(SettingsStore, AFailedWriteThrowsTheReasonAndLeavesTheStoreAsItWas) {
     store.Write(kKeyEnter, QStringLiteral("0"));
     EXPECT_EQ(OnDisk(kKeyEnding), QStringLiteral("old"));
     EXPECT_EQ(OnDisk(kKeyTab), QStringLiteral("<absent>"));
+}
+
+// A hand-edited "Enter" or "Tab": any number that rounds, half to even, to 0, 1 or 2.
+TEST(StoredCheckValue, TakesEveryNumberThatRoundsToACheckBoxValue) {
+    const QString mismatch = "Type mismatch", invalid = "Invalid property value";
+    // The stored text, and the value or the failure's description.
+    const std::pair<QString, std::variant<int, QString>> cases[] = {
+        {"0", 0},           {"1", 1},           {"2", 2},          {" 1 ", 1},
+        {"\t2\t", 2},       {"1.0", 1},         {"+1", 1},         {"-0", 0},
+        {"0.5", 0},         {"1.5", 2},         {"2.5", 2},        {"-0.4", 0},
+        {"-0.5", 0},        {"0.50001", 1},     {".5", 0},         {"1.", 1},
+        {"1e0", 1},         {"20E-1", 2},       {"0.15e1", 2},     {"1e-400", 0},
+        {"3", invalid},     {"-1", invalid},    {"2.51", invalid}, {"-0.6", invalid},
+        {"65537", invalid}, {"1e400", invalid}, {"", mismatch},    {"  ", mismatch},
+        {"yes", mismatch},  {"1,0", mismatch},  {"0x1", mismatch}, {"1 0", mismatch},
+        {"inf", mismatch},  {"nan", mismatch},  {"e1", mismatch},  {".", mismatch},
+        {"١", mismatch},    {"1e", mismatch},
+    };
+    for (const auto& [stored, expected] : cases) {
+        SCOPED_TRACE(stored.toStdString());
+        std::variant<int, QString> got;
+        try {
+            got = StoredCheckValue(stored);
+        } catch (const Failure& failure) {
+            got = failure.description();
+        }
+        EXPECT_EQ(got, expected);
+    }
 }
 
 TEST(AbbreviationStoredForm, JoinAndTheTwoReadings) {

@@ -27,19 +27,23 @@ QString S(std::u16string_view text) { return QStringView(text).toString(); }
 TEST(ReadTextFile, DecodesEveryKindOfFile) {
     const std::tuple<const char*, QByteArray, std::u16string_view> cases[] = {
         {"empty", {}, u"empty file"},
-        {"utf16le, mark kept", B("\xFF\xFEH\0i\0"sv), u"\xFEFFHi"},
-        {"utf16 odd length", B("\xFF\xFEH\0i"sv), u"\xFEFFH\xFFFD"},
-        {"utf16 lone surrogate", B("\xFF\xFE\x00\xD8Z\0"sv), u"\xFEFF\xD800Z"},
-        {"utf16 controls", B("\xFE\xFF\0\r\0\n\0\0\0\t"sv), u"\xFEFF\r\n\0\t"sv},
+        {"utf16le, mark dropped", B("\xFF\xFEH\0i\0"sv), u"Hi"},
+        {"utf16 mark alone", B("\xFF\xFE"), u""},
+        {"utf16 later mark kept", B("\xFE\xFF\xFE\xFF\0x"sv), u"\xFEFFx"},
+        {"utf16 odd length", B("\xFF\xFEH\0i"sv), u"H\xFFFD"},
+        {"utf16 lone surrogate", B("\xFF\xFE\x00\xD8Z\0"sv), u"\xD800Z"},
+        {"utf16 controls", B("\xFE\xFF\0\r\0\n\0\0\0\t"sv), u"\r\n\0\t"sv},
         {"lone FF", B("\xFF"), u"\xFF"},  // a single-byte character, not half a mark
         {"FE then text", B("\xFEx"), u"\xFEx"},
         {"controls and CR LF", B("a\0b\x01\x1f\x7f\tc\r\n"sv), u"a\0b\x01\x1f\x7f\tc\r\n"sv},
         {"utf8", B("\xC3\xBC\xC3\x9F \xE2\x82\xAC \xF0\x9F\x98\x80"), u"üß € 😀"},
-        {"utf8 mark shows", B("\xEF\xBB\xBFHi."), u"\xFEFFHi."},
+        {"utf8 mark dropped", B("\xEF\xBB\xBFHi."), u"Hi."},
+        {"utf8 mark once", B("\xEF\xBB\xBF\xEF\xBB\xBFx"), u"\xFEFFx"},
+        {"utf8 mark cut short", B("\xEF\xBBx"), u"\xEF\xBBx"},
         // Not valid UTF-8, so one Windows-1252 character per byte.
         {"utf8 cut at the end", B("abc\xE2\x82"), u"abc\xE2\x201A"},
         {"encoded surrogate", B("\xED\xA0\x80"), u"\xED\xA0\x20AC"},
-        {"mark then latin-1", B("\xEF\xBB\xBFgr\xE9"), u"\xEF\xBB\xBFgr\xE9"},
+        {"mark then 1252", B("\xEF\xBB\xBFgr\xE9\x80"), u"gr\xE9\x20AC"},
         {"1252 block", B("\x80\x81\x85\x9F"), u"\x20AC\x81\x2026\x178"},
     };
     QTemporaryDir dir;

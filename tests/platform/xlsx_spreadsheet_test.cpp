@@ -1,6 +1,7 @@
 #include "platform/xlsx_spreadsheet.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
@@ -120,16 +121,32 @@ TEST_F(XlsxWorkbook, NamesEachWorkbookAndLeavesNothingUnseen) {
     EXPECT_TRUE(desktop.opened.empty());
 }
 
-// A workbook as an export fills it, read back by openpyxl: every cell a string (a formula
-// text included), empty rows left empty, column A fitted.
+// The code units of a text as hexadecimal digits, lone surrogates included.
+QString Utf16Hex(const QString& text) {
+    return QString::fromLatin1(
+        QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2).toHex());
+}
+
+// A workbook as an export fills it, read back by openpyxl, with every string as a reader of
+// OOXML sees it: every cell a string (a formula text included) holding the text it was given
+// (any 16-bit text, however little of it XML can carry), empty rows left empty, column A
+// fitted. Only its user may read the file.
 TEST_F(XlsxWorkbook, TheWrittenWorkbookReadsBackAsStrings) {
     const QString longest =
         QStringLiteral("A much longer sentence, so that column A is fitted to it.");
+    // Every code unit XML 1.0 refuses or changes, and escapes as text; U+0000 last, since a
+    // C string would end there.
+    QString unwritable = QStringLiteral("_x0041_ _x005F_ _xFFFF__x000D_ _X0041_ _x41_ 😀 ");
+    for (char16_t c = 1; c < 0x20; ++c) unwritable += QChar(c);
+    for (const char16_t c : {0xFFFE, 0xFFFF, 0xD800, 0xDFFF, 0xDC00, 0xD83D, 0x0000})
+        unwritable += QChar(c);
     const std::pair<int, QString> cells[] = {{1, QStringLiteral("Total Sentence Count: 5")},
                                              {2, QStringLiteral("=SUM(A1:A2)")},
                                              {4, QStringLiteral("Grüße – 日本 😀")},
                                              {5, QStringLiteral("12")},
-                                             {6, longest}};
+                                             {6, longest},
+                                             {7, unwritable},
+                                             {8, QStringLiteral("After.")}};
     auto app = provider.Create();
     app->AddWorkbook();
     app->SetVisible(true);
@@ -139,21 +156,41 @@ TEST_F(XlsxWorkbook, TheWrittenWorkbookReadsBackAsStrings) {
     ASSERT_EQ(desktop.opened.size(), 1u);
     const QFileInfo file(desktop.opened[0].toLocalFile());
     EXPECT_EQ(file.absolutePath(), QFileInfo(folder.path()).absoluteFilePath());
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(file.filePath()).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    // openpyxl keeps "_xHHHH_" as it stands; the strings are read from the XML as OOXML
+    // reads them, with every escape, "_x005F_" included, turned back into its character.
     QProcess python;
-    python.start(QFileInfo::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3",
-                 {"-c",
-                  "import sys, openpyxl\n"
-                  "ws = openpyxl.load_workbook(sys.argv[1]).active\n"
-                  "for c in (c for row in ws.iter_rows() for c in row if c.value is not None):\n"
-                  "    print(c.row, c.column, c.data_type, c.value)\n"
-                  "print(ws.column_dimensions['A'].width >= int(sys.argv[2]))\n",
-                  file.filePath(), QString::number(longest.size())});
+    python.start(
+        QFileInfo::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3",
+        {"-c",
+         "import re, sys, zipfile, openpyxl\n"
+         "from xml.etree import ElementTree\n"
+         "ws = openpyxl.load_workbook(sys.argv[1]).active\n"
+         "book = zipfile.ZipFile(sys.argv[1])\n"
+         "m = '{http://schemas.openxmlformats.org/spreadsheetml/2006/main}'\n"
+         "xml = lambda name: ElementTree.fromstring(book.read(name))\n"
+         "names = book.namelist()\n"
+         "shared = ([''.join(t.text or '' for t in si.iter(m + 't'))\n"
+         "           for si in xml('xl/sharedStrings.xml').iter(m + 'si')]\n"
+         "          if 'xl/sharedStrings.xml' in names else [])\n"
+         "read = lambda s: re.sub('_x([0-9A-Fa-f]{4})_', lambda x: chr(int(x[1], 16)), s)\n"
+         "inline = lambda c: ''.join(t.text or '' for t in c.iter(m + 't'))\n"
+         "cell = lambda c: shared[int(c.find(m + 'v').text)] if c.get('t') == 's' else inline(c)\n"
+         "text = {c.get('r'): read(cell(c))\n"
+         "        for c in xml('xl/worksheets/sheet1.xml').iter(m + 'c')}\n"
+         "for c in (c for row in ws.iter_rows() for c in row if c.value is not None):\n"
+         "    value = text[c.coordinate].encode('utf-16-le', 'surrogatepass').hex()\n"
+         "    print(c.row, c.column, c.data_type, value)\n"
+         "print(ws.column_dimensions['A'].width >= int(sys.argv[2]))\n",
+         file.filePath(), QString::number(longest.size())});
     ASSERT_TRUE(python.waitForFinished(60000) && python.exitCode() == 0)
         << python.readAllStandardError().toStdString();
-    EXPECT_EQ(
-        QString::fromUtf8(python.readAllStandardOutput()),
-        "1 1 s Total Sentence Count: 5\n2 1 s =SUM(A1:A2)\n4 1 s Grüße – 日本 😀\n5 1 s 12\n6 1 s " +
-            longest + "\nTrue\n");
+    QString expected;
+    for (const auto& [row, value] : cells)
+        expected += QStringLiteral("%1 1 s %2\n").arg(row).arg(Utf16Hex(value));
+    EXPECT_EQ(python.readAllStandardOutput().toStdString(), (expected + "True\n").toStdString());
 }
 
 }  // namespace

@@ -15,6 +15,7 @@ FakeMainForm::FakeMainForm(SpreadsheetProvider* spreadsheets)
                 spreadsheets != nullptr ? *spreadsheets : fakes_.spreadsheets,
                 fakes_.random,
                 fakes_.clipboard,
+                fakes_.progress,
                 fakes_.services.programFolder},
       textBox_(new TextBox(this)),
       separatorsEdit_(new QLineEdit(kDefaultEnding, this)),

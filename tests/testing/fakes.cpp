@@ -19,30 +19,32 @@ T Take(std::deque<T>& queue, T fallback, bool keepLast) {
 }  // namespace
 
 void FakePrompts::Message(QWidget*, const QString& title, const QString& text, Icon icon) {
-    calls.push_back({Kind::Message, title, text, icon});
+    calls.push_back({Kind::Message, title, text, icon, QString()});
     if (onCall) onCall(calls.back());
 }
 
 bool FakePrompts::AskYesNo(QWidget*, const QString& title, const QString& text) {
-    calls.push_back({Kind::YesNo, title, text, Icon::None});
+    calls.push_back({Kind::YesNo, title, text, Icon::None, QString()});
     if (onCall) onCall(calls.back());
     return Take(yesNoAnswers, false, keepLastAnswer);
 }
 
 QString FakePrompts::InputText(QWidget*, const QString& title, const QString& prompt) {
-    calls.push_back({Kind::Input, title, prompt, Icon::None});
+    calls.push_back({Kind::Input, title, prompt, Icon::None, QString()});
     if (onCall) onCall(calls.back());
     return Take(inputAnswers, QString(), keepLastAnswer);
 }
 
-QString FakePrompts::OpenFileName(QWidget*, const QString& title, const QString& filter) {
-    calls.push_back({Kind::Open, title, filter, Icon::None});
+QString FakePrompts::OpenFileName(QWidget*, const QString& title, const QString& filter,
+                                  const QString& folder) {
+    calls.push_back({Kind::Open, title, filter, Icon::None, folder});
     if (onCall) onCall(calls.back());
     return Take(fileNames, QString(), keepLastAnswer);
 }
 
-QString FakePrompts::SaveFileName(QWidget*, const QString& title, const QString& filter) {
-    calls.push_back({Kind::Save, title, filter, Icon::None});
+QString FakePrompts::SaveFileName(QWidget*, const QString& title, const QString& filter,
+                                  const QString& folder) {
+    calls.push_back({Kind::Save, title, filter, Icon::None, folder});
     if (onCall) onCall(calls.back());
     return Take(fileNames, QString(), keepLastAnswer);
 }

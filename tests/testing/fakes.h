@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <QUrl>
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -23,13 +24,16 @@ class FakePrompts : public Prompts {
         QString title;
         QString text;  // the message, the prompt or the filter
         Icon icon = Icon::None;
+        QString folder;  // where a file dialog opened
     };
 
     void Message(QWidget* parent, const QString& title, const QString& text, Icon icon) override;
     bool AskYesNo(QWidget* parent, const QString& title, const QString& text) override;
     QString InputText(QWidget* parent, const QString& title, const QString& prompt) override;
-    QString OpenFileName(QWidget* parent, const QString& title, const QString& filter) override;
-    QString SaveFileName(QWidget* parent, const QString& title, const QString& filter) override;
+    QString OpenFileName(QWidget* parent, const QString& title, const QString& filter,
+                         const QString& folder) override;
+    QString SaveFileName(QWidget* parent, const QString& title, const QString& filter,
+                         const QString& folder) override;
 
     // Calls of one kind, in order.
     std::vector<Call> of(Kind kind) const;
@@ -56,6 +60,27 @@ class FakeDesktop : public Desktop {
     bool answer = true;
 };
 
+// Records every task's label, steps and furthest progress; shows nothing.
+class FakeProgress : public Progress {
+  public:
+    struct Task {
+        QString label;
+        int steps = 0;
+        int done = 0;
+        bool finished = false;
+    };
+    void Start(QWidget*, const QString& label, int steps) override {
+        tasks.push_back({label, steps, 0, false});
+    }
+    void Advance(int done) override {
+        if (!tasks.empty()) tasks.back().done = std::max(tasks.back().done, done);
+    }
+    void Finish() override {
+        if (!tasks.empty()) tasks.back().finished = true;
+    }
+    std::vector<Task> tasks;
+};
+
 class FakeRandom : public RandomSource {
   public:
     double Draw() override { return value; }
@@ -76,7 +101,8 @@ struct FakeServices {
     RefusingSpreadsheets spreadsheets;
     FakeRandom random;
     QtClipboard clipboard;
-    Services services{prompts, desktop, spreadsheets, random, clipboard, QString()};
+    FakeProgress progress;
+    Services services{prompts, desktop, spreadsheets, random, clipboard, progress, QString()};
 };
 
 }  // namespace brintale::testing

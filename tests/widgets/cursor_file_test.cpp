@@ -55,3 +55,51 @@ TEST(CursorFile, ReadsOneBitImagesAndRefusesWhatIsNoCursor) {
 
 }  // namespace
 }  // namespace brintale
+
+namespace brintale {
+namespace {
+
+// The pointer follows the user's size: the drawing scaled from 32 pixels, its tip on the
+// same spot of it; no size or the design size leaves it alone.
+TEST(CursorFile, ScalesToThePointerSizeKeepingTheTip) {
+    QImage image(32, 32, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    image.setPixel(6, 0, qRgb(0, 0, 0));
+    const CursorImage hand{image, QPoint(6, 0)};
+    const struct {
+        int size;
+        QSize image;
+        QPoint hotSpot;
+    } cases[] = {
+        {0, {32, 32}, {6, 0}},   {32, {32, 32}, {6, 0}}, {48, {48, 48}, {9, 0}},
+        {64, {64, 64}, {12, 0}}, {24, {24, 24}, {4, 0}}, {1, {1, 1}, {0, 0}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.size);
+        const CursorImage scaled = ScaleCursor(hand, c.size);
+        EXPECT_EQ(scaled.image.size(), c.image);
+        EXPECT_EQ(scaled.hotSpot, c.hotSpot);
+    }
+    const CursorImage corner = ScaleCursor({image, QPoint(31, 31)}, 48);
+    EXPECT_EQ(corner.hotSpot, QPoint(46, 46));  // still inside the image
+}
+
+TEST(CursorFile, PointerSizeComesFromTheEnvironment) {
+    const QByteArray saved = qgetenv("XCURSOR_SIZE");
+    const std::pair<const char*, int> cases[] = {{nullptr, 0}, {"48", 48}, {"", 0},
+                                                 {"big", 0},   {"-4", 0},  {"100000", 0}};
+    for (const auto& [value, size] : cases) {
+        if (value == nullptr)
+            qunsetenv("XCURSOR_SIZE");
+        else
+            qputenv("XCURSOR_SIZE", value);
+        EXPECT_EQ(PointerSizeSetting(), size) << (value ? value : "unset");
+    }
+    if (saved.isNull())
+        qunsetenv("XCURSOR_SIZE");
+    else
+        qputenv("XCURSOR_SIZE", saved);
+}
+
+}  // namespace
+}  // namespace brintale

@@ -7,6 +7,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+#include <functional>
 
 #include "core/procedure_tags.h"
 #include "windows/main_window.h"
@@ -108,6 +109,51 @@ TEST_F(AbbreviationWindow, AddKeepsTheAnswerExactlyAndDeleteNeedsASelectedRow) {
     DeleteSelectedAbbreviation(*window);
     // Seven questions and one report: a dropped answer gets no message.
     EXPECT_EQ(fakes.prompts.calls.size(), 8u);
+}
+
+// Each change is stored at once, so that nothing is lost when the program ends while the
+// window is open; a failed store is reported as a failed close is.
+TEST_F(AbbreviationWindow, EveryChangeIsStoredBeforeTheWindowCloses) {
+    AbbreviationsDialog& form = Open();
+    const auto select = [&](int row) {
+        form.list()->setCurrentItem(form.list()->topLevelItem(row));
+    };
+    struct Step {
+        const char* name;
+        std::function<void()> change;
+        QStringList stored;  // the list in the store afterwards
+    };
+    const QStringList builtIn = kBuiltInAbbreviations;
+    const Step steps[] = {
+        {"add", [&] { AddAbbreviation(form); }, builtIn + QStringList{u"x."_s}},
+        {"add again changes nothing", [&] { AddAbbreviation(form); },
+         builtIn + QStringList{u"x."_s}},
+        {"delete selected",
+         [&] {
+             select(0);
+             DeleteSelectedAbbreviation(form);
+         },
+         {u"vs."_s, u"i.e."_s, u"et al."_s, u"e.g."_s, u"x."_s}},
+        {"delete key",
+         [&] { QTest::keyClick(form.list(), Qt::Key_Delete); },
+         {u"i.e."_s, u"et al."_s, u"e.g."_s, u"x."_s}},
+        {"clear", [&] { ClearAbbreviations(form); }, {}},
+    };
+    fakes.prompts.inputAnswers = {u"x."_s, u"x."_s};
+    EXPECT_EQ(Stored(), u"<absent>"_s);
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        step.change();
+        EXPECT_EQ(Stored(), JoinAbbreviations(step.stored));
+    }
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_TRUE(Reports().isEmpty());
+    BrokenStore broken;
+    fakes.prompts.inputAnswers = {u"y."_s};
+    AddAbbreviation(form);
+    EXPECT_EQ(form.Entries(), QStringList{u"y."_s});
+    ASSERT_EQ(Reports().size(), 1);
+    EXPECT_TRUE(Reports()[0].contains(ReportedAt(tags::kStoreAbbreviations, 108)));
 }
 
 TEST_F(AbbreviationWindow, ListHoldsAtMost32767EntriesAndLosesNoneStored) {

@@ -1,5 +1,8 @@
 #include <QHeaderView>
 #include <QPushButton>
+#include <QSignalSpy>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QTest>
 #include <QTreeView>
 
@@ -9,12 +12,21 @@
 namespace brintale {
 namespace {
 
+using namespace Qt::StringLiterals;
+
 // Removing rows keeps the header of the last count; clearing shows the rows left.
 TEST_F(WindowTest, ListGesturesAndClearResults) {
     enum { kDoubleClick = -1, kHeaderClick = -2, kClear = -3 };
     const QStringList three = {"One.", "Two.", "Three."}, none;
-    // Name, key or gesture, modifiers, busy, rows, selected row (1-based; 0: none), rows left.
-    using Case = std::tuple<const char*, int, Qt::KeyboardModifiers, bool, int, int, QStringList>;
+    struct Case {
+        const char* name;
+        int key;  // or a gesture
+        Qt::KeyboardModifiers modifiers;
+        bool busy;
+        int rows;
+        int selected;  // 1-based; 0: none
+        QStringList left;
+    };
     const Case cases[] = {
         {"double click", kDoubleClick, {}, false, 3, 2, {"One.", "Three."}},
         {"delete", Qt::Key_Delete, {}, false, 3, 3, {"One.", "Two."}},
@@ -39,7 +51,9 @@ TEST_F(WindowTest, ListGesturesAndClearResults) {
         f.results().SetColumnCaption(lastCount);
         list->doItemsLayout();
         const QPoint at = list->visualRect(f.results().index(selected - 1)).center();
+        const QPoint lastRow = list->visualRect(f.results().index(rows - 1)).center();
         if (selected > 0) QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+        QSignalSpy removed(&f.results(), &QAbstractItemModel::rowsRemoved);
         f.SetPointer(busy ? MainForm::Pointer::Hourglass : MainForm::Pointer::Default);
         if (key == kHeaderClick)
             QTest::mouseClick(list->header()->viewport(), Qt::LeftButton, {}, QPoint(20, 5));
@@ -52,11 +66,45 @@ TEST_F(WindowTest, ListGesturesAndClearResults) {
         QStringList left;
         for (int r = 1; r <= f.results().Count(); ++r) left << f.results().TextAt(r);
         EXPECT_EQ(left, expected);
+        // The view heard of a removed row and lays out the rows that are left.
+        const bool removedOne = key != kClear && expected.size() < rows;
+        EXPECT_EQ(removed.size(), removedOne ? 1 : 0);
+        EXPECT_EQ(list->indexAt(lastRow).isValid(), expected.size() == rows && rows > 0);
         EXPECT_EQ(f.results().CaptionOf(1),
                   key == kClear ? HeaderTotalText(expected.size()) : lastCount);
         EXPECT_EQ(f.IsBusy(), busy);
     }
     EXPECT_TRUE(Reports().isEmpty());
+}
+
+// The user ticks a row by clicking its check box, and clears it the same way; a click on the
+// text only selects the row.
+TEST_F(WindowTest, ARowIsTickedByClickingItsCheckBox) {
+    MainWindow& f = Load();
+    f.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+    QTreeView* list = f.resultsView();
+    for (const QString& row : {u"One."_s, u"Two."_s}) f.results().Append(row);
+    list->doItemsLayout();
+    const QModelIndex second = f.results().index(1);
+    // Where the view's style draws the row's check box.
+    QStyleOptionViewItem option;
+    option.initFrom(list->viewport());
+    option.rect = list->visualRect(second);
+    option.features = QStyleOptionViewItem::HasCheckIndicator | QStyleOptionViewItem::HasDisplay;
+    option.text = second.data().toString();
+    const QPoint box = list->style()
+                           ->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, list)
+                           .center();
+    const QPoint text = option.rect.center();
+    const std::pair<QPoint, bool> clicks[] = {
+        {text, false}, {box, true}, {text, true}, {box, false}};
+    for (const auto& [at, ticked] : clicks) {
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+        EXPECT_EQ(f.results().IsTickedAt(2), ticked);
+        EXPECT_FALSE(f.results().IsTickedAt(1));
+    }
+    EXPECT_EQ(f.results().Count(), 2);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <QStringView>
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -26,7 +27,8 @@ QString RemoveCarriageReturns(QString text);
 struct MaskedText {
     QString text;
     // A marker the masking inserted, or the part [from, to) of one that a later entry cut
-    // into (such a part is plain text from then on). In text order, never overlapping.
+    // into (such a part is plain text from then on). In text order, never overlapping, and
+    // from < to always.
     struct Marker {
         qsizetype position = 0;
         qsizetype length = 0;
@@ -41,6 +43,16 @@ struct MaskedText {
 // Handed each sentence the moment its buffer closes.
 using SentenceSink = std::function<void(QString&& sentence)>;
 
+// The longest the masked text may grow, in code units, for a text of textLength units
+// (carriage returns included): four times the text, and never less than the text and
+// 1 Mi units more. Ordinary lists stay well below it on any text; a list whose entries
+// match inside each other's markers doubles the text with each such entry and meets it.
+constexpr qsizetype MaskedTextLimit(qsizetype textLength) {
+    return std::max(4 * textLength, textLength + (qsizetype{1} << 20));
+}
+
+// Throws Failure, before making it, when after any entry the masked text would be longer
+// than MaskedTextLimit(text.size()).
 MaskedText MaskAbbreviations(QString text, const QStringList& abbreviations);
 
 // Steps 3 and 4 over a masked text. A sink that throws stops the scan; the masked text is

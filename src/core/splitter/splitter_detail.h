@@ -1,10 +1,14 @@
 #pragma once
 
-// The two ways the splitter masks abbreviations, apart, so that each can be checked on its own.
+// What the steps' files share beyond the public interface, and the two ways of masking
+// apart, so that each can be checked on its own.
 
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "core/splitter/splitter.h"
 
@@ -25,5 +29,8 @@ QString SpellMasked(const MaskedText& masked,
 
 // "Abbreviation_" and the index.
 QString MarkerText(qsizetype entry);
+
+// The sentences of a masked text as one list.
+QStringList ScanSentenceList(const MaskedText& masked, QStringView separators);
 
 }  // namespace brintale::detail

@@ -1,6 +1,8 @@
 #include "core/splitter/splitter_reference.h"
 
-#include <set>
+#include <vector>
+
+#include "core/splitter/splitter.h"
 
 namespace brintale::testing {
 namespace {
@@ -25,20 +27,39 @@ bool MatchesAt(const QString& text, qsizetype pos, const QString& entry) {
 
 QString Marker(qsizetype entry) { return QStringLiteral("Abbreviation_") + QString::number(entry); }
 
+// How many times the entry matches in a pass over the text.
+qsizetype Matches(const QString& text, const QString& entry) {
+    qsizetype matches = 0;
+    for (qsizetype pos = 0; pos < text.size();) {
+        if (MatchesAt(text, pos, entry)) {
+            ++matches;
+            pos += entry.size();
+        } else {
+            ++pos;
+        }
+    }
+    return matches;
+}
+
 Masked Mask(QString text, const QStringList& entries) {
+    const qsizetype limit = brintale::MaskedTextLimit(text.size());
     text.remove(QChar(u'\r'));
     Masked m{text, std::vector<int>(text.size(), -1), {}};
     for (qsizetype i = 0; i < entries.size(); ++i) {
         const QString& entry = entries[i];
         if (entry.isEmpty()) continue;
         const QString marker = Marker(i);
+        const qsizetype matches = Matches(m.text, entry);
+        if (m.text.size() + matches * (marker.size() - entry.size()) > limit)
+            throw ReferenceRefused{};
+        if (matches == 0) continue;
         QString text;
         std::vector<int> owner;
-        std::set<int> cut;
+        std::vector<bool> cut(m.entryOf.size(), false);
         for (qsizetype pos = 0; pos < m.text.size();) {
             if (MatchesAt(m.text, pos, entry)) {
                 for (qsizetype k = pos; k < pos + entry.size(); ++k)
-                    if (m.owner[k] >= 0) cut.insert(m.owner[k]);
+                    if (m.owner[k] >= 0) cut[m.owner[k]] = true;
                 const int number = int(m.entryOf.size());
                 m.entryOf.push_back(i);
                 text += marker;
@@ -50,9 +71,9 @@ Masked Mask(QString text, const QStringList& entries) {
                 ++pos;
             }
         }
-        // What is left of a marker that was cut into is plain text.
+        // What is left of a marker that was cut into is plain text; this pass's are whole.
         for (int& o : owner)
-            if (cut.count(o)) o = -1;
+            if (o >= 0 && std::size_t(o) < cut.size() && cut[o]) o = -1;
         m.text = text;
         m.owner = owner;
     }

@@ -15,10 +15,14 @@ struct ReferenceMasked {
     std::vector<std::pair<qsizetype, qsizetype>> wholeMarkers;
 };
 
-// Steps 1 and 2.
+// Thrown where the splitter refuses a list: when after some entry the masked text would be
+// longer than MaskedTextLimit of the text's length.
+struct ReferenceRefused {};
+
+// Steps 1 and 2; may throw ReferenceRefused.
 ReferenceMasked ReferenceMask(QString text, const QStringList& entries);
 
-// All four steps.
+// All four steps; may throw ReferenceRefused.
 QStringList ReferenceSplit(QString text, const QString& separators, const QStringList& entries);
 
 }  // namespace brintale::testing

@@ -4,6 +4,7 @@
 
 #include <stdexcept>
 
+#include "core/failure.h"
 #include "core/splitter/splitter_detail.h"
 #include "core/splitter/splitter_reference.h"
 
@@ -114,6 +115,74 @@ TEST(Splitter, CommonListsNeedNoPassPerEntry) {
     EXPECT_TRUE(detail::MaskByOccurrences("Mr. No. 5. etc. e.g. al. x", list).has_value());
     EXPECT_FALSE(detail::MaskByOccurrences("etc. x", {"etc.", "tion"}).has_value());
     EXPECT_FALSE(detail::MaskByOccurrences("etc. x", {"etc.", "0."}).has_value());
+}
+
+TEST(Splitter, RefusesListsThatGrowTheTextPastItsLimit) {
+    // "." turns each full stop into "Abbreviation_0", 13 units more; "0" then does the same to
+    // the digit of each such marker. The limit is the text plus 1 Mi units below 349526 units,
+    // four times the text above.
+    const auto text = [](qsizetype dots, qsizetype others, const char* tail, qsizetype times) {
+        return (QString(dots, u'.') + QString(others, u'x') + QLatin1String(tail)).repeated(times);
+    };
+    const QString x67(67, u'x');
+    struct Case {
+        const char* name;
+        QString text;
+        QStringList entries;
+        bool onePass;         // the list takes the one-pass masking
+        qsizetype sentences;  // -1: refused
+    };
+    const Case cases[] = {
+        {"entries matching inside markers", "Hi. It is in it!", QStringList(30, "i"), false, -1},
+        // 322636 units grown by 13 * 80659 = 1048567: 9 units inside the limit.
+        {"full stops just inside", text(1, 2, "!", 80659), {"."}, true, 80659},
+        {"one full stop more", text(1, 2, "!", 80660), {"."}, true, -1},
+        // Carriage returns count in the text's length, not in the masked text's.
+        {"carriage returns make room", text(1, 2, "!", 80660) + "\r\r\r\r", {"."}, true, 80660},
+        // 390000 units grown by 2 * 13 * 45000: exactly four times the text.
+        {"marker digits exactly at four times", text(3, 22, "!", 15000), {".", "0"}, false, 15000},
+        {"one full stop more, digits",
+         text(3, 22, "!", 14999) + text(4, 21, "!", 1),
+         {".", "0"},
+         false,
+         -1},
+        // Past the limit after the first entry, back inside after the second.
+        {"refused before a longer entry shrinks it", text(8070, 67, "!", 10), {".", x67}, true, -1},
+        {"refused before marker pairs shrink it",
+         text(2, 0, "!", 40330),
+         {".", "abbreviation_0abbreviation_0"},
+         false,
+         -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString textBefore(c.text.constData(), c.text.size());
+        const QStringList entriesBefore = c.entries;
+        if (c.sentences < 0) {
+            try {
+                MaskAbbreviations(c.text, c.entries);
+                ADD_FAILURE() << "not refused";
+            } catch (const Failure& f) {
+                EXPECT_TRUE(f.description().startsWith(
+                    "The abbreviation list makes the text too large to count"));
+            }
+            EXPECT_THROW(CountSentences(c.text, kStops, c.entries), Failure);
+            EXPECT_THROW(detail::MaskByPasses(c.text, c.entries), Failure);
+            if (c.onePass)
+                EXPECT_THROW(detail::MaskByOccurrences(c.text, c.entries), Failure);
+            else
+                EXPECT_FALSE(detail::MaskByOccurrences(c.text, c.entries).has_value());
+            EXPECT_THROW(testing::ReferenceSplit(c.text, kStops, c.entries),
+                         testing::ReferenceRefused);
+        } else {
+            const QStringList sentences = SplitSentences(c.text, kStops, c.entries);
+            EXPECT_EQ(sentences.size(), c.sentences);
+            EXPECT_EQ(sentences, testing::ReferenceSplit(c.text, kStops, c.entries));
+            EXPECT_EQ(detail::MaskByOccurrences(c.text, c.entries).has_value(), c.onePass);
+        }
+        EXPECT_EQ(c.text, textBefore);
+        EXPECT_EQ(c.entries, entriesBefore);
+    }
 }
 
 }  // namespace

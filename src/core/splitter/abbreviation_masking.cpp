@@ -1,0 +1,466 @@
+// Step 2: every listed abbreviation replaced by its marker, entry after entry.
+
+#include <algorithm>
+#include <array>
+#include <map>
+#include <string>
+#include <utility>
+
+#include "core/failure.h"
+#include "core/splitter/splitter.h"
+#include "core/splitter/splitter_detail.h"
+#include "core/splitter/splitter_units.h"
+#include "core/splitter/unit_set.h"
+
+namespace brintale {
+namespace detail {
+namespace {
+
+[[noreturn]] void RefuseTooLarge() {
+    throw Failure(
+        QStringLiteral("The abbreviation list makes the text too large to count: its entries "
+                       "match inside each other's markers, or too often."));
+}
+
+// Every code unit whose folding differs from itself, with its folding.
+const std::vector<std::pair<char16_t, char16_t>>& FoldPairs() {
+    static const std::vector<std::pair<char16_t, char16_t>> pairs = [] {
+        std::vector<std::pair<char16_t, char16_t>> v;
+        for (char32_t u = 0; u <= 0xFFFF; ++u) {
+            const char16_t f = Fold(char16_t(u));
+            if (f != u) v.emplace_back(char16_t(u), f);
+        }
+        return v;
+    }();
+    return pairs;
+}
+
+// ---------------------------------------------------------------------------------------
+// Masking by occurrences
+
+// Weight of a unit not yet searched for when choosing an entry's anchor: every new unit
+// slows the search for all the others.
+constexpr int kNewAnchorCostFactor = 16;
+
+// The candidate index: each anchor value has buckets keyed by the one or two units next to
+// the anchor, hashed into these many keys. Few enough that the index stays small, enough
+// that unrelated entries rarely share a bucket.
+constexpr int kUnitKeys = 64;
+constexpr int kPairKeys = 256;
+// Odd, so that no bit of the unit two before the anchor is lost; not 1, so that a swapped
+// pair gets another key.
+constexpr unsigned kPairKeyMultiplier = 37;
+
+// Rough frequency of a folded unit in running prose, to anchor each entry on its rarest unit.
+int Frequency(char16_t f) {
+    static const std::array<std::uint16_t, 128> table = [] {
+        std::array<std::uint16_t, 128> t{};
+        t.fill(10);
+        const std::pair<char, std::uint16_t> known[] = {
+            {' ', 1800}, {'e', 1000}, {'t', 720}, {'a', 650}, {'o', 600}, {'i', 560}, {'n', 560},
+            {'s', 520},  {'h', 480},  {'r', 480}, {'d', 340}, {'l', 320}, {'c', 220}, {'u', 220},
+            {'m', 200},  {'w', 190},  {'f', 180}, {'g', 160}, {'y', 160}, {'p', 150}, {'b', 120},
+            {',', 100},  {'.', 90},   {'v', 80},  {'k', 60},  {'\n', 50}, {'x', 15},  {'j', 10},
+            {'q', 10},   {'z', 8},    {'\t', 20}};
+        for (auto [c, n] : known) t[static_cast<unsigned char>(c)] = n;
+        for (char c = '0'; c <= '9'; ++c) t[static_cast<unsigned char>(c)] = 20;
+        return t;
+    }();
+    return f < 0x80 ? table[f] : 20;
+}
+
+struct Entry {
+    qsizetype index = 0;  // in the list
+    std::u16string folded;
+    int anchor = 0;  // offset of the unit the search looks for first
+    bool hasDigit = false;
+    bool mayCutMarkerLetters = false;  // could overlap "Abbreviation_" without any digit
+};
+
+struct Occurrence {
+    qsizetype start;
+    qsizetype end;
+    qsizetype entry;  // in the prepared entries
+};
+
+// Whether some placement of text e overlaps marker m by at least one unit, all equal.
+bool CanOverlap(std::u16string_view e, std::u16string_view m) {
+    const auto el = qsizetype(e.size()), ml = qsizetype(m.size());
+    for (qsizetype d = -(ml - 1); d < el; ++d) {
+        const qsizetype lo = std::max<qsizetype>(0, d), hi = std::min(el, d + ml);
+        bool equal = lo < hi;
+        for (qsizetype x = lo; equal && x < hi; ++x) equal = e[x] == m[x - d];
+        if (equal) return true;
+    }
+    return false;
+}
+
+std::u16string FoldedMarker(qsizetype entry) {
+    char16_t buffer[kMarkerCapacity];
+    return std::u16string(buffer, WriteMarker(entry, buffer, kFoldedMarkerPrefix));
+}
+
+// How many code units fold to a value.
+int Preimages(char16_t value) {
+    static const std::vector<std::uint8_t> counts = [] {
+        std::vector<std::uint8_t> c(0x10000, 0);
+        for (char32_t u = 0; u <= 0xFFFF; ++u) ++c[Fold(char16_t(u))];
+        return c;
+    }();
+    return counts[value];
+}
+
+std::vector<Entry> PrepareEntries(const QStringList& abbreviations) {
+    std::vector<Entry> entries;
+    std::vector<char16_t> anchors;
+    // The units the search for anchors looks for; kept within what a UnitSet searches for
+    // with vector compares, where an entry allows.
+    int anchorUnits = 0;
+    const std::u16string_view prefix(kFoldedMarkerPrefix, kMarkerPrefixLength);
+    for (qsizetype i = 0; i < abbreviations.size(); ++i) {
+        const QString& a = abbreviations[i];
+        // An empty entry changes nothing; one with a carriage return never matches the text.
+        if (a.isEmpty() || a.contains(QChar(kCarriageReturn))) continue;
+        Entry e;
+        e.index = i;
+        e.folded.reserve(a.size());
+        for (QChar c : a) e.folded.push_back(Fold(c.unicode()));
+        // The rarest unit, preferring one that is searched for already.
+        int best = -1, bestCost = 0, bestUnits = 0;
+        for (int pass = 0; pass < 2 && best < 0; ++pass) {
+            for (int x = 0; x < int(e.folded.size()); ++x) {
+                const char16_t f = e.folded[x];
+                const bool known = std::find(anchors.begin(), anchors.end(), f) != anchors.end();
+                const int units = known ? 0 : Preimages(f);
+                if (pass == 0 && anchorUnits + units > UnitSet::kVectorMembers) continue;
+                const int cost = Frequency(f) * (known ? 1 : kNewAnchorCostFactor);
+                if (best < 0 || cost < bestCost) best = x, bestCost = cost, bestUnits = units;
+            }
+        }
+        for (char16_t f : e.folded) e.hasDigit = e.hasDigit || (f >= u'0' && f <= u'9');
+        e.anchor = best;
+        if (bestUnits > 0) anchors.push_back(e.folded[best]), anchorUnits += bestUnits;
+        const std::u16string_view f(e.folded);
+        for (std::size_t l = 1; l <= std::min(f.size(), prefix.size()); ++l)
+            if (f.substr(f.size() - l) == prefix.substr(0, l)) e.mayCutMarkerLetters = true;
+        if (prefix.find(f) != std::u16string_view::npos) e.mayCutMarkerLetters = true;
+        entries.push_back(std::move(e));
+    }
+    return entries;
+}
+
+// Every occurrence of every entry in the text (carriage returns skipped), overlapping ones
+// included, found from each entry's anchor unit.
+std::vector<Occurrence> FindOccurrences(const QString& text, const std::vector<Entry>& entries) {
+    // Anchor values get slots; each slot has buckets keyed by the two units before the
+    // anchor (entries anchored two or more units past their start), the one unit before it
+    // (anchored one unit past), the unit after it (anchored at the start), or none.
+    constexpr int kBefore = kPairKeys, kAfter = kBefore + kUnitKeys, kNone = kAfter + kUnitKeys;
+    constexpr int kBuckets = kNone + 1;
+    const auto pairKey = [](char16_t before, char16_t twoBefore) {
+        return int((before ^ (unsigned(twoBefore) * kPairKeyMultiplier)) % kPairKeys);
+    };
+    std::vector<char16_t> slotValue;
+    std::array<int, 128> lowSlot;
+    lowSlot.fill(-1);
+    const auto slotOf = [&](char16_t value) {
+        if (value < 0x80) return lowSlot[value];
+        const auto it = std::find(slotValue.begin(), slotValue.end(), value);
+        return it == slotValue.end() ? -1 : int(it - slotValue.begin());
+    };
+    std::vector<int> bucketOf(entries.size());
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const Entry& e = entries[i];
+        const char16_t value = e.folded[e.anchor];
+        int slot = slotOf(value);
+        if (slot < 0) {
+            slot = int(slotValue.size());
+            slotValue.push_back(value);
+            if (value < 0x80) lowSlot[value] = slot;
+        }
+        int bucket = kNone;
+        if (e.anchor > 1)
+            bucket = pairKey(e.folded[e.anchor - 1], e.folded[e.anchor - 2]);
+        else if (e.anchor == 1)
+            bucket = kBefore + e.folded[0] % kUnitKeys;
+        else if (e.folded.size() > 1)
+            bucket = kAfter + e.folded[1] % kUnitKeys;
+        bucketOf[i] = slot * kBuckets + bucket;
+    }
+    std::vector<std::uint32_t> offsets(slotValue.size() * kBuckets + 1, 0);
+    for (int b : bucketOf) ++offsets[b + 1];
+    for (std::size_t b = 1; b < offsets.size(); ++b) offsets[b] += offsets[b - 1];
+    std::vector<std::uint32_t> items(entries.size());
+    {
+        std::vector<std::uint32_t> fill(offsets.begin(), offsets.end() - 1);
+        for (std::size_t i = 0; i < entries.size(); ++i) items[fill[bucketOf[i]]++] = i;
+    }
+
+    UnitSet anchorUnits;
+    for (char16_t value : slotValue) {
+        if (Fold(value) == value) anchorUnits.Add(value);
+        for (auto [unit, folded] : FoldPairs())
+            if (folded == value) anchorUnits.Add(unit);
+    }
+
+    const char16_t* d = Units(text);
+    const qsizetype n = text.size();
+    std::vector<Occurrence> found;
+    const auto verify = [&](std::uint32_t item, qsizetype q) {
+        const Entry& e = entries[item];
+        const std::u16string& f = e.folded;
+        qsizetype r = q;
+        for (int j = e.anchor - 1; j >= 0; --j) {
+            do --r;
+            while (r >= 0 && d[r] == kCarriageReturn);
+            if (r < 0 || Fold(d[r]) != f[j]) return;
+        }
+        const qsizetype start = r;
+        r = q;
+        for (int j = e.anchor + 1; j < int(f.size()); ++j) {
+            do ++r;
+            while (r < n && d[r] == kCarriageReturn);
+            if (r >= n || Fold(d[r]) != f[j]) return;
+        }
+        found.push_back({start, r + 1, qsizetype(item)});
+    };
+    const auto visit = [&](int bucket, qsizetype q) {
+        for (std::uint32_t k = offsets[bucket]; k < offsets[bucket + 1]; ++k) verify(items[k], q);
+    };
+    anchorUnits.ForEach(d, 0, n, [&](qsizetype q) {
+        const int slot = slotOf(Fold(d[q]));
+        const int base = slot * kBuckets;
+        qsizetype before = q - 1;
+        while (before >= 0 && d[before] == kCarriageReturn) --before;
+        if (before >= 0) {
+            const char16_t b = Fold(d[before]);
+            visit(base + kBefore + b % kUnitKeys, q);
+            qsizetype twoBefore = before - 1;
+            while (twoBefore >= 0 && d[twoBefore] == kCarriageReturn) --twoBefore;
+            if (twoBefore >= 0) visit(base + pairKey(b, Fold(d[twoBefore])), q);
+        }
+        qsizetype after = q + 1;
+        while (after < n && d[after] == kCarriageReturn) ++after;
+        if (after < n) visit(base + kAfter + Fold(d[after]) % kUnitKeys, q);
+        visit(base + kNone, q);
+    });
+    return found;
+}
+
+// Occurrences that overlap each other, resolved as the passes in list order would: each
+// entry takes its leftmost occurrences that overlap neither its own earlier pick nor any
+// pick of an earlier entry.
+void ResolveCluster(std::vector<Occurrence> cluster, std::vector<Occurrence>& accepted) {
+    std::stable_sort(cluster.begin(), cluster.end(),
+                     [](const Occurrence& a, const Occurrence& b) { return a.entry < b.entry; });
+    std::map<qsizetype, qsizetype> taken;  // start -> end, disjoint
+    std::vector<Occurrence> picked;
+    for (const Occurrence& o : cluster) {
+        // Its own earlier picks are among the taken ones too.
+        auto it = taken.lower_bound(o.end);
+        if (it != taken.begin() && std::prev(it)->second > o.start) continue;
+        taken.emplace(o.start, o.end);
+        picked.push_back(o);
+    }
+    std::sort(picked.begin(), picked.end(),
+              [](const Occurrence& a, const Occurrence& b) { return a.start < b.start; });
+    accepted.insert(accepted.end(), picked.begin(), picked.end());
+}
+
+}  // namespace
+
+QString MarkerText(qsizetype entry) {
+    char16_t text[kMarkerCapacity];
+    return QString(reinterpret_cast<const QChar*>(text), WriteMarker(entry, text));
+}
+
+std::optional<MaskedText> MaskByOccurrences(const QString& text, const QStringList& abbreviations) {
+    MaskedText masked{text, {}, abbreviations};
+    const std::vector<Entry> entries = PrepareEntries(abbreviations);
+    if (entries.empty()) return masked;
+
+    std::vector<Occurrence> found = FindOccurrences(text, entries);
+    std::sort(found.begin(), found.end(), [](const Occurrence& a, const Occurrence& b) {
+        return a.start != b.start ? a.start < b.start : a.entry < b.entry;
+    });
+    std::vector<Occurrence> accepted;
+    accepted.reserve(found.size());
+    for (std::size_t i = 0; i < found.size();) {
+        std::size_t j = i + 1;
+        qsizetype end = found[i].end;
+        for (; j < found.size() && found[j].start < end; ++j) end = std::max(end, found[j].end);
+        if (j == i + 1)
+            accepted.push_back(found[i]);
+        else
+            ResolveCluster(std::vector<Occurrence>(found.begin() + i, found.begin() + j), accepted);
+        i = j;
+    }
+    std::vector<Occurrence>().swap(found);
+
+    // The picks above are those of the passes as long as no entry can match across a marker
+    // that an earlier entry put into the text.
+    std::vector<bool> used(entries.size(), false);
+    for (const Occurrence& o : accepted) used[o.entry] = true;
+    bool anyUsed = false;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const Entry& e = entries[i];
+        if (anyUsed && e.mayCutMarkerLetters) return std::nullopt;
+        if (anyUsed && e.hasDigit)
+            for (std::size_t j = 0; j < i; ++j)
+                if (used[j] && CanOverlap(e.folded, FoldedMarker(entries[j].index)))
+                    return std::nullopt;
+        anyUsed = anyUsed || used[i];
+    }
+
+    // No entry matches inside a marker here, so after each entry the masked text is the
+    // text with the picks of that entry and the earlier ones masked.
+    std::vector<qsizetype> growth(entries.size(), 0);
+    for (const Occurrence& o : accepted) {
+        const Entry& e = entries[o.entry];
+        growth[o.entry] += MarkerLength(e.index) - qsizetype(e.folded.size());
+    }
+    qsizetype most = 0;
+    for (qsizetype sum = 0; qsizetype g : growth) most = std::max(most, sum += g);
+    // Carriage returns are not part of the masked text; counting them is rarely needed.
+    const qsizetype limit = MaskedTextLimit(text.size());
+    if (text.size() + most > limit &&
+        text.size() - text.count(QChar(kCarriageReturn)) + most > limit)
+        RefuseTooLarge();
+
+    masked.markers.reserve(accepted.size());
+    for (const Occurrence& o : accepted) {
+        const qsizetype index = entries[o.entry].index;
+        masked.markers.push_back({o.start, o.end - o.start, index, 0, MarkerLength(index)});
+    }
+    return masked;
+}
+
+MaskedText MaskByPasses(QString text, const QStringList& abbreviations) {
+    const qsizetype limit = MaskedTextLimit(text.size());
+    text = RemoveCarriageReturns(std::move(text));
+    // The masked text as stretches: [a, b) of the text (entry < 0) or of an entry's marker.
+    struct Segment {
+        qsizetype a, b, entry;
+    };
+    std::vector<Segment> segments;
+    if (!text.isEmpty()) segments.push_back({0, text.size(), -1});
+    const char16_t* d = Units(text);
+
+    // The masked text spelled out, made again only after an entry has changed it.
+    std::u16string current;
+    bool changed = true;
+    for (qsizetype i = 0; i < abbreviations.size(); ++i) {
+        const QString& entry = abbreviations[i];
+        if (entry.isEmpty() || segments.empty()) continue;
+        std::u16string e;
+        for (QChar c : entry) e.push_back(Fold(c.unicode()));
+        const auto m = qsizetype(e.size());
+
+        if (changed) {
+            current.clear();
+            for (const Segment& s : segments) {
+                if (s.entry < 0) {
+                    current.append(d + s.a, d + s.b);
+                } else {
+                    char16_t marker[kMarkerCapacity];
+                    WriteMarker(s.entry, marker);
+                    current.append(marker + s.a, marker + s.b);
+                }
+            }
+            changed = false;
+        }
+        // Leftmost, non-overlapping occurrences (Knuth-Morris-Pratt over folded units).
+        std::vector<qsizetype> fail(m, 0);
+        for (qsizetype k = 1, j = 0; k < m; ++k) {
+            while (j > 0 && e[k] != e[j]) j = fail[j - 1];
+            if (e[k] == e[j]) ++j;
+            fail[k] = j;
+        }
+        // Refused at the first match that takes the text past the limit, so that neither
+        // the matches nor the next text are ever held beyond it.
+        const qsizetype growth = MarkerLength(i) - m;
+        std::vector<qsizetype> starts;
+        for (qsizetype k = 0, j = 0; k < qsizetype(current.size()); ++k) {
+            const char16_t c = Fold(current[k]);
+            while (j > 0 && c != e[j]) j = fail[j - 1];
+            if (c == e[j]) ++j;
+            if (j < m) continue;
+            starts.push_back(k - m + 1), j = 0;
+            if (growth > 0 && qsizetype(current.size()) + qsizetype(starts.size()) * growth > limit)
+                RefuseTooLarge();
+        }
+        if (starts.empty()) continue;
+
+        std::vector<Segment> next;
+        std::size_t si = 0;
+        qsizetype segmentStart = 0, cursor = 0;
+        const auto keepUpTo = [&](qsizetype to) {
+            while (cursor < to) {
+                const Segment& s = segments[si];
+                const qsizetype segmentEnd = segmentStart + (s.b - s.a);
+                if (segmentEnd <= cursor) {
+                    segmentStart = segmentEnd;
+                    ++si;
+                    continue;
+                }
+                const qsizetype hi = std::min(to, segmentEnd);
+                next.push_back({s.a + (cursor - segmentStart), s.a + (hi - segmentStart), s.entry});
+                cursor = hi;
+            }
+        };
+        for (qsizetype start : starts) {
+            keepUpTo(start);
+            next.push_back({0, MarkerLength(i), i});
+            cursor = start + m;
+        }
+        keepUpTo(qsizetype(current.size()));
+        segments = std::move(next);
+        changed = true;
+    }
+
+    MaskedText masked{std::move(text), {}, abbreviations};
+    qsizetype rawNext = 0;
+    for (const Segment& s : segments) {
+        if (s.entry >= 0) {
+            masked.markers.push_back({rawNext, 0, s.entry, std::int32_t(s.a), std::int32_t(s.b)});
+            continue;
+        }
+        // The text between two kept stretches went into the markers between them.
+        if (s.a > rawNext && !masked.markers.empty()) masked.markers.back().length = s.a - rawNext;
+        rawNext = s.b;
+    }
+    if (masked.text.size() > rawNext && !masked.markers.empty())
+        masked.markers.back().length = masked.text.size() - rawNext;
+    return masked;
+}
+
+QString SpellMasked(const MaskedText& masked,
+                    std::vector<std::pair<qsizetype, qsizetype>>* wholeMarkers) {
+    QString out;
+    const char16_t* d = Units(masked.text);
+    qsizetype gapBegin = 0;
+    const auto appendText = [&](qsizetype from, qsizetype to) {
+        for (qsizetype i = from; i < to; ++i)
+            if (d[i] != kCarriageReturn) out += QChar(d[i]);
+    };
+    for (const MaskedText::Marker& marker : masked.markers) {
+        appendText(gapBegin, marker.position);
+        char16_t text[kMarkerCapacity];
+        const int length = WriteMarker(marker.entry, text);
+        if (wholeMarkers && marker.from == 0 && marker.to == length)
+            wholeMarkers->emplace_back(out.size(), length);
+        out += QStringView(text + marker.from, text + marker.to);
+        gapBegin = marker.position + marker.length;
+    }
+    appendText(gapBegin, masked.text.size());
+    return out;
+}
+
+}  // namespace detail
+
+MaskedText MaskAbbreviations(QString text, const QStringList& abbreviations) {
+    if (auto masked = detail::MaskByOccurrences(text, abbreviations)) return std::move(*masked);
+    return detail::MaskByPasses(std::move(text), abbreviations);
+}
+
+}  // namespace brintale
