@@ -23,13 +23,10 @@ using namespace std::literals;
 
 QByteArray B(std::string_view bytes) { return QByteArray(bytes.data(), qsizetype(bytes.size())); }
 
-// The text as the window's reading gives it, the mark dropped.
+// The text as the window's reading gives it.
 QString WindowText(const QByteArray& bytes, bool namedFile) {
     if (bytes.isEmpty()) return namedFile ? QStringLiteral("empty file") : QString();
-    if (bytes.startsWith("\xEF\xBB\xBF")) return DecodeText(bytes.sliced(3));
-    QString text = DecodeText(bytes);
-    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) text.remove(0, 1);
-    return text;
+    return DecodeText(bytes);
 }
 
 TEST(Utf8Validator, AgreesWithQtOnEveryCutOfRandomBytes) {
