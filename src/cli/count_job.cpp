@@ -8,12 +8,12 @@
 #include <utility>
 
 #include "cli/ordered_output.h"
-#include "cli/sentence_stream_shim.h"
 #include "cli/text_decoder.h"
 #include "cli/utf8_output.h"
 #include "core/failure.h"
 #include "core/memory_limits.h"
 #include "core/sample_text.h"
+#include "core/splitter/sentence_stream.h"
 #include "core/splitter/unicode_sentences.h"
 
 namespace brintale::cli {
@@ -75,7 +75,7 @@ qsizetype TriggerAt(QByteArrayView block, Trigger trigger) {
 class TextFeeder {
   public:
     TextFeeder(ByteSource& source, std::int64_t offset, Trigger trigger, const Tuning& tuning,
-               SentenceStream& stream, StreamSink& sink)
+               SentenceStream& stream, SentenceStream::Sink& sink)
         : source_(source),
           offset_(offset),
           base_(offset),
@@ -175,7 +175,7 @@ class TextFeeder {
     Trigger trigger_;
     const Tuning& tuning_;
     SentenceStream& stream_;
-    StreamSink& sink_;
+    SentenceStream::Sink& sink_;
     State state_ = State::Undecided;
     bool checking_;  // the validator still has to see every byte
     Utf8Validator validator_;
@@ -205,7 +205,7 @@ Trigger TriggerFor(const CountSettings& settings) {
 }
 
 // The sentences of the stream, to the receiver.
-class ForwardingSink : public StreamSink {
+class ForwardingSink : public SentenceStream::Sink {
   public:
     explicit ForwardingSink(SentenceReceiver& receiver) : receiver_(receiver) {}
     void Sentence(QString&& text, std::int64_t start, std::int64_t end) override {
@@ -363,6 +363,8 @@ class Writer : public SentenceReceiver {
         AppendUtf8(text, out_.buffer());
         out_.MaybeFlush();
     }
+    // The line begun stays a line.
+    void AbandonSentence() override { out_.buffer() += '\n'; }
 
   private:
     void AppendJsonFile(QByteArray& b) const {
@@ -418,7 +420,8 @@ std::int64_t SplitSource(ByteSource& source, const CountSettings& settings, cons
     SentenceStream::Options options;
     options.countOnly = settings.countOnly;
     options.codePoints = true;
-    options.segmentUnits = tuning.segmentUnits;
+    options.stretchUnits = tuning.segmentUnits;
+    options.heldUnitsLimit = tuning.heldUnits;
     // Only one sentence a line can be written before its end is known.
     if (!settings.stats && settings.format == Format::Lines)
         options.partUnits = tuning.sentencePartUnits;
@@ -462,6 +465,13 @@ std::int64_t SplitSource(ByteSource& source, const CountSettings& settings, cons
         feeder.Finish();
     }
     stream.Finish(sink);
+    if (stream.endedInsideParts()) receiver.AbandonSentence();
+    if (stream.endedInsideParts())
+        throw ReadError{QStringLiteral("%1: the text ends inside a sentence of more than %2 "
+                                       "characters, whose start went out already; it is no "
+                                       "sentence, since no separator ends it")
+                            .arg(source.name())
+                            .arg(tuning.sentencePartUnits)};
     return stream.count();
 }
 

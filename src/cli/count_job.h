@@ -29,10 +29,11 @@ struct CountSettings {
 struct Tuning {
     qsizetype blockBytes = qsizetype(1) << 20;  // one read(2)
     // Undecided bytes of a pipe kept while it may still prove not to be UTF-8.
-    qsizetype holdBytes = qsizetype(8) << 20;
+    qsizetype holdBytes = qsizetype(4) << 20;
     qsizetype segmentUnits = qsizetype(1) << 20;  // the splitter's step
+    qsizetype heldUnits = qsizetype(4) << 20;     // text without a place to cut it
     // A sentence longer than this goes out in parts as it is read (one a line only).
-    qsizetype sentencePartUnits = qsizetype(4) << 20;
+    qsizetype sentencePartUnits = qsizetype(1) << 20;
     qsizetype outputBytes = qsizetype(1) << 16;  // written at once
 };
 
@@ -43,6 +44,8 @@ class SentenceReceiver {
     virtual void Sentence(QString&& text, std::int64_t start, std::int64_t end) = 0;
     // The start of a sentence too long to hold; the rest follows.
     virtual void SentencePart(QString&& text) = 0;
+    // The text ended inside the sentence whose start went out.
+    virtual void AbandonSentence() {}
 };
 
 // What one file gave, for its summary and the total.

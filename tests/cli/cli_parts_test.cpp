@@ -145,33 +145,43 @@ TEST(OrderedOutput, KeepsTheOrderOfTheFilesWhateverTheTiming) {
 
 class Collect : public SentenceReceiver {
   public:
-    void Sentence(QString&& text, std::int64_t, std::int64_t) override {
-        sentences.push_back(part + text);
+    void Sentence(QString&& text, std::int64_t start, std::int64_t end) override {
+        sentences.push_back({part + text, qsizetype(start), qsizetype(end)});
         part.clear();
     }
     void SentencePart(QString&& text) override { part += text; }
-    QStringList sentences;
-    QString part;
+    void AbandonSentence() override { abandoned = part; }
+    std::vector<LocatedSentence> sentences;
+    QString part, abandoned;
 };
 
 struct Outcome {
-    QStringList sentences;
+    std::vector<LocatedSentence> sentences;
     std::int64_t count = -1;
     QString failure;
     bool operator==(const Outcome&) const = default;
     friend void PrintTo(const Outcome& o, std::ostream* out) {
-        *out << o.count << " [" << o.sentences.join(u'|').toStdString() << "] "
+        *out << o.count << " " << ::testing::PrintToString(o.sentences) << " "
              << o.failure.toStdString();
     }
 };
 
+// The window's sentences, placed in code points.
+std::vector<LocatedSentence> InCodePoints(const QString& text, std::vector<LocatedSentence> s) {
+    for (LocatedSentence& sentence : s) {
+        sentence.start = CodePoints(QStringView(text).first(sentence.start));
+        sentence.end = CodePoints(QStringView(text).first(sentence.end));
+    }
+    return s;
+}
+
 Outcome Split(const QByteArray& bytes, CountSettings settings, qsizetype block, bool readAhead,
-              qsizetype hold) {
+              qsizetype hold, qsizetype partUnits = 1 << 20) {
     Tuning tuning;
     tuning.blockBytes = block;
     tuning.holdBytes = hold;
     tuning.segmentUnits = 5;
-    tuning.sentencePartUnits = 1 << 20;
+    tuning.sentencePartUnits = partUnits;
     Outcome outcome;
     try {
         MemorySource source(bytes, block, readAhead);
@@ -215,7 +225,8 @@ TEST(SplitSource, BlocksOfAnySizeGiveTheWindowsSentences) {
                         CountSentences(text, settings.separators, settings.abbreviations));
                     if (!countOnly)
                         expected.sentences =
-                            SplitSentences(text, settings.separators, settings.abbreviations);
+                            InCodePoints(text, SplitLocatedSentences(text, settings.separators,
+                                                                     settings.abbreviations));
                     EXPECT_EQ(Split(bytes, settings, block, readAhead, 1 << 20), expected);
                 }
 }
@@ -227,13 +238,38 @@ TEST(SplitSource, APipeThatTurnsOutNotUtf8LateFails) {
     settings.separators = QStringLiteral(".");
     const QByteArray bytes = "caf\xC3\xA9. " + QByteArray(40, 'x') + ". caf\xE9.";
     const QString text = WindowText(bytes, true);
-    const QStringList window = SplitSentences(text, settings.separators, {});
+    const auto window = InCodePoints(text, SplitLocatedSentences(text, settings.separators, {}));
     EXPECT_EQ(Split(bytes, settings, 4, false, 1000).sentences, window);  // decided in time
     EXPECT_EQ(Split(bytes, settings, 4, true, 8).sentences, window);      // a file: read ahead
     const Outcome late = Split(bytes, settings, 4, false, 8);
     EXPECT_TRUE(late.failure.contains(u"not UTF-8 at byte 52")) << late.failure.toStdString();
     settings.countOnly = true;  // whatever the reading, the count is the same
     EXPECT_EQ(Split(bytes, settings, 4, false, 8).count, 3);
+}
+
+// A sentence too long to hold goes out in parts as it is read; a text that ends inside it
+// fails, the line begun ended.
+TEST(SplitSource, ALongSentenceGoesOutInParts) {
+    CountSettings settings;
+    settings.separators = QStringLiteral(".");
+    const QByteArray bytes = "Short. A sentence of many words and more. And an unfinished one";
+    Tuning tuning;
+    tuning.blockBytes = 3;
+    tuning.segmentUnits = 4;
+    tuning.sentencePartUnits = 8;
+    MemorySource source(bytes, 3, true);
+    Collect collect;
+    try {
+        SplitSource(source, settings, tuning, collect);
+        ADD_FAILURE() << "an unfinished sentence in parts is no sentence";
+    } catch (const ReadError& e) {
+        EXPECT_TRUE(e.message.contains(u"ends inside a sentence")) << e.message.toStdString();
+    }
+    EXPECT_EQ(collect.sentences,
+              (std::vector<LocatedSentence>{{"Short.", 0, 6},
+                                            {"A sentence of many words and more.", 7, 41}}));
+    EXPECT_TRUE(QStringLiteral("And an unfinished one").startsWith(collect.abandoned));
+    EXPECT_GE(collect.abandoned.size(), 8);
 }
 
 }  // namespace

@@ -200,8 +200,8 @@ TEST_F(CountCommand, ReadsWhatTheShellNamesAndSaysWhyNot) {
               Outcome(0, "2\tcaf\xE9.txt\n2\tcaf\xE9.txt\n4\ttotal\n", ""));
     EXPECT_EQ(Shell("printf Trois. | \"$COUNT\" --format=tsv \"$(printf 'caf\\351.txt')\" -"),
               Outcome(0,
-                      "caf\xE9.txt\t-1\t-1\tUn caf\xC3\xA9.\ncaf\xE9.txt\t-1\t-1\tDeux.\n"
-                      "-\t-1\t-1\tTrois.\n",
+                      "caf\xE9.txt\t0\t8\tUn caf\xC3\xA9.\ncaf\xE9.txt\t9\t14\tDeux.\n"
+                      "-\t0\t6\tTrois.\n",
                       ""));
     if (QFile::exists("/proc/version")) {
         EXPECT_EQ(Shell("\"$COUNT\" -c --separators ' ' /proc/version"),
@@ -248,6 +248,46 @@ TEST_F(CountCommand, JsonLinesAreValidForAnyText) {
               "4 '\\u2028x.'\n");
 }
 
+// The positions of --format=jsonl slice the text as Python decodes the file: text[start:end]
+// is the sentence with its line breaks and tabs, abbreviations in the text's own case.
+TEST_F(CountCommand, PositionsSliceTheTextAsPythonReadsIt) {
+    const QString sentences =
+        u"Caf\u00e9 \U0001F600 is open.\r\nSee ETC. and Vs. here!\tTabs\r\nand lines."
+        u" \U0001F600\U0001F600 two? End"_qs;
+    QByteArray utf16 = "\xFE\xFF";
+    for (QChar c : sentences) utf16 += char(c.unicode() >> 8), utf16 += char(c.unicode() & 0xFF);
+    const std::pair<QString, const char*> files[] = {
+        {Write("utf8.txt", "\xEF\xBB\xBF" + sentences.toUtf8()), "utf-8-sig"},
+        {Write("plain.txt", sentences.toUtf8()), "utf-8"},
+        {Write("utf16.txt", utf16), "utf-16"},
+        {Write("latin.txt", "Caf\xE9. Na\xEFve \x80 too."), "cp1252"},
+    };
+    for (const auto& [path, encoding] : files) {
+        SCOPED_TRACE(encoding);
+        const auto [code, out, err] = Start({"--format=jsonl", "--no-tab", path});
+        ASSERT_EQ(code, 0) << err.toStdString();
+        ASSERT_EQ(out.count(QByteArrayView("\n")), encoding == std::string_view("cp1252") ? 2 : 5);
+        QProcess python;
+        python.start(
+            QStringLiteral("python3"),
+            {QStringLiteral("-c"),
+             QStringLiteral("import json, sys\n"
+                            "text = open(sys.argv[1], encoding=sys.argv[2], newline='').read()\n"
+                            "for line in sys.stdin:\n"
+                            "    o = json.loads(line)\n"
+                            "    s = text[o['start']:o['end']]\n"
+                            "    for c in '\\r\\n\\t': s = s.replace(c, '')\n"
+                            "    assert s.lower() == o['text'].lower(), (s, o['text'])\n"
+                            "print('ok')\n"),
+             path, QString::fromLatin1(encoding)});
+        python.write(out);
+        python.closeWriteChannel();
+        ASSERT_TRUE(python.waitForFinished(60000));
+        EXPECT_EQ(python.readAllStandardOutput(), "ok\n")
+            << python.readAllStandardError().toStdString();
+    }
+}
+
 TEST_F(CountCommand, StatisticsPerFileAndInTotal) {
     const QString a = Write("a.txt", "One two three. Four five!");
     const QString b = Write("b.txt", "Six seven eight nine ten eleven. Twelve.");
@@ -272,7 +312,7 @@ TEST_F(CountCommand, StatisticsPerFileAndInTotal) {
     EXPECT_EQ(plain,
               "sentences: 2\nwords: 5\ncharacters: 24\n"
               "words per sentence: mean 2.50, median 2.5, 90th percentile 3, maximum 3\n"
-              "longest sentence: number 1, characters -1 to -1: One two three.\n"
+              "longest sentence: number 1, characters 0 to 14: One two three.\n"
               "sentences of more than 25 words: 0\n");
 }
 

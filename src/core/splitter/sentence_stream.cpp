@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/failure.h"
 #include "core/splitter/splitter_units.h"
 
 namespace brintale {
@@ -60,14 +61,14 @@ SentenceStream::SentenceStream(QStringView separators, const QStringList& abbrev
                                          [&](char16_t u) { inAbbreviations_.Add(u); });
         }
     }
-    options_.stretchUnits = std::max<qsizetype>(options_.stretchUnits, 1);
+    stretchUnits_ = options_.stretchUnits = std::max<qsizetype>(options_.stretchUnits, 1);
 }
 
 void SentenceStream::Feed(QStringView units, Sink& sink) {
     // With no separator nothing ever ends: nothing needs keeping.
     if (!canEnd_) return;
     for (;;) {
-        const qsizetype room = options_.stretchUnits - window_.size();
+        const qsizetype room = stretchUnits_ - window_.size();
         if (units.size() < room) {
             window_ += units;
             return;
@@ -80,10 +81,16 @@ void SentenceStream::Feed(QStringView units, Sink& sink) {
         while (cut > 0 && inAbbreviations_.Contains(d[cut - 1])) --cut;
         if (cut > 0) {
             Step(cut, sink);
-        } else {
-            // No cut yet: gather more before looking again.
-            options_.stretchUnits *= 2;
+            stretchUnits_ = options_.stretchUnits;
+            continue;
         }
+        // No place to cut yet: gather more before looking again.
+        if (options_.heldUnitsLimit > 0 && window_.size() >= options_.heldUnitsLimit)
+            throw Failure(QStringLiteral("The text runs on for more than %1 characters made only "
+                                         "of the abbreviations' letters, with no place to cut "
+                                         "it for counting in parts.")
+                              .arg(options_.heldUnitsLimit));
+        stretchUnits_ *= 2;
     }
 }
 

@@ -31,6 +31,9 @@ class SentenceStream {
         qsizetype partUnits = 0;
         // The stretch masked and scanned at once, in units; the text gathers to this.
         qsizetype stretchUnits = qsizetype(1) << 20;
+        // The most units held while no place to cut comes; beyond it Feed throws Failure.
+        // 0: no limit.
+        qsizetype heldUnitsLimit = 0;
     };
 
     class Sink {
@@ -44,6 +47,8 @@ class SentenceStream {
 
     SentenceStream(QStringView separators, const QStringList& abbreviations, Options options);
 
+    // Throws Failure when the abbreviation list is refused (see MaskAbbreviations) or more
+    // than heldUnitsLimit units come without a place to cut.
     void Feed(QStringView units, Sink& sink);
     // The end of the text: the buffer still open is no sentence.
     void Finish(Sink& sink);
@@ -55,6 +60,8 @@ class SentenceStream {
   private:
     class Placer;
     void Step(qsizetype cut, Sink& sink);
+
+    qsizetype stretchUnits_;
 
     QString separators_;
     QStringList abbreviations_;
