@@ -78,10 +78,12 @@ void StartCounting(MainForm& form) {
     {
         // The view hears of the rows once, when the scan is over.
         ResultsModel::Appending appending(results);
+        // Each row keeps where its sentence lies in the counted text (UTF-16 units).
         trap(130, [&] {
-            ScanSentences(masked, separators, [&](QString&& sentence) {
-                trap(146, [&] { results.Append(std::move(sentence)); });
-            });
+            ScanSentences(masked, separators,
+                          [&](QString&& sentence, qsizetype start, qsizetype end) {
+                              trap(146, [&] { results.Append(std::move(sentence), start, end); });
+                          });
         });
     }
     trap(154, [&] { results.SetHeaderTotal(); });
