@@ -68,7 +68,8 @@ void SentenceStream::Feed(QStringView units, Sink& sink) {
     // With no separator nothing ever ends: nothing needs keeping.
     if (!canEnd_) return;
     for (;;) {
-        const qsizetype room = stretchUnits_ - window_.size();
+        // A window grown while no cut came may hold more than a stretch already.
+        const qsizetype room = std::max<qsizetype>(stretchUnits_ - window_.size(), 0);
         if (units.size() < room) {
             window_ += units;
             return;

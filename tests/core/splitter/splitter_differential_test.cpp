@@ -243,6 +243,19 @@ TEST(SplitterDifferential, StreamedCutAnywhereGivesTheSameSentences) {
     }
 }
 
+// Stretches of abbreviation letters alone, where the stream finds no place to cut and has to
+// gather more than a stretch before it can go on.
+TEST(SplitterDifferential, StreamedTextsWithoutPlacesToCut) {
+    const std::tuple<QString, QString, QStringList> cases[] = {
+        {"AAAAAbAAA", ".A", {"AAA"}},
+        {"etc.etc.etc.etc. x etc.etc.etc. y.", ".", {"etc."}},
+        {"e.g.e.g.e.g.\r\r\r\re.g.z. ab. e.g..", ".\n", {"e.g.", "g."}},
+    };
+    for (const auto& [text, separators, entries] : cases)
+        for (qsizetype stretch : {1, 2, 3, 5})
+            CompareStreamed(text, separators, entries, EveryCut(text.size()), stretch);
+}
+
 TEST(SplitterDifferential, StreamedLongTextsCutAtRandom) {
     Generator g{std::mt19937(8)};
     for (int round = 0; round < 30 && !HasFailure(); ++round) {
