@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "core/failure.h"
+#include "core/splitter/byte_counter.h"
 #include "core/splitter/sentence_stream.h"
 #include "core/splitter/splitter.h"
 #include "core/splitter/splitter_detail.h"
@@ -37,8 +38,8 @@ struct Reader {
     }
 };
 
-void Require(bool ok) {
-    if (!ok) std::abort();
+void RequireAt(bool ok, int line) {
+    if (!ok) std::fprintf(stderr, "failed at line %d\n", line), std::abort();
 }
 
 template <typename Call>
@@ -52,6 +53,7 @@ bool Refused(Call&& call) {
 }
 
 }  // namespace
+#define Require(x) RequireAt(x, __LINE__)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     Reader in{data, size};
@@ -110,5 +112,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     stream.Finish(collect);
     Require(collect.sentences == located);
     Require(stream.count() == std::int64_t(located.size()));
+
+    // The count straight from the bytes, where it applies: UTF-8, and a single-byte
+    // encoding where the text has one.
+    bool single = true;
+    for (QChar c : text) single = single && c.unicode() <= 0xFF;
+    for (const bool utf8 : {true, false}) {
+        if (!utf8 && !single) continue;
+        const auto counter = brintale::ByteCounter::For(separators, entries);
+        if (!counter) break;
+        if (utf8) counter->ReadAsUtf8();
+        const QByteArray bytes = utf8 ? text.toUtf8() : text.toLatin1();
+        for (qsizetype from = 0; from < bytes.size(); from += piece)
+            counter->Feed(QByteArrayView(bytes).sliced(from, std::min(piece, bytes.size() - from)));
+        Require(counter->Finish() == std::int64_t(located.size()));
+    }
     return 0;
 }

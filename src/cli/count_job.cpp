@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <utility>
 
@@ -13,6 +14,7 @@
 #include "core/failure.h"
 #include "core/memory_limits.h"
 #include "core/sample_text.h"
+#include "core/splitter/byte_counter.h"
 #include "core/splitter/sentence_stream.h"
 #include "core/splitter/unicode_sentences.h"
 
@@ -47,25 +49,78 @@ qsizetype TriggerAt(QByteArrayView block, Trigger trigger) {
             for (qsizetype i = 0; i < n; ++i)
                 if (b[i] >= 0x80) return i;
             return -1;
-        case Trigger::LongSOrKelvin:
-            for (qsizetype i = 0; i < n; ++i) {
-                const void* next = std::memchr(b + i, 0xC5, static_cast<size_t>(n - i));
-                const void* other = std::memchr(b + i, 0xE2, static_cast<size_t>(n - i));
-                if (!next && !other) return -1;
-                const auto* p = static_cast<const unsigned char*>(!next    ? other
-                                                                  : !other ? next
-                                                                           : std::min(next, other));
-                i = p - b;
-                const bool longS = b[i] == 0xC5 && (i + 1 == n || b[i + 1] == 0xBF);
-                const bool kelvin =
-                    b[i] == 0xE2 &&
-                    (i + 1 == n || (b[i + 1] == 0x84 && (i + 2 == n || b[i + 2] == 0xAA)));
-                if (longS || kelvin) return i;
+        case Trigger::LongSOrKelvin: {
+            // The lead bytes of U+017F (C5 BF) and U+212A (E2 84 AA), each sought again only
+            // once passed.
+            const auto find = [&](qsizetype from, int byte) {
+                const void* p = std::memchr(b + from, byte, static_cast<size_t>(n - from));
+                return p ? static_cast<const unsigned char*>(p) - b : n;
+            };
+            qsizetype c5 = find(0, 0xC5), e2 = find(0, 0xE2);
+            while (c5 < n || e2 < n) {
+                if (c5 < e2) {
+                    if (c5 + 1 == n || b[c5 + 1] == 0xBF) return c5;
+                    c5 = find(c5 + 1, 0xC5);
+                } else {
+                    if (e2 + 1 == n || (b[e2 + 1] == 0x84 && (e2 + 2 == n || b[e2 + 2] == 0xAA)))
+                        return e2;
+                    e2 = find(e2 + 1, 0xE2);
+                }
             }
             return -1;
+        }
     }
     return -1;
 }
+
+// Where the bytes of a text go once read: decoded into the splitter's stream, or counted
+// as they are.
+class TextTarget {
+  public:
+    virtual ~TextTarget() = default;
+    // Bytes in the reading decided, or (decoder null) read as Windows-1252.
+    virtual void Take(QByteArrayView bytes, StreamDecoder* decoder) = 0;
+    virtual void Decided(Encoding) {}
+    virtual void End(StreamDecoder* decoder) = 0;
+};
+
+class StreamTarget : public TextTarget {
+  public:
+    StreamTarget(SentenceStream& stream, SentenceStream::Sink& sink)
+        : stream_(stream), sink_(sink) {}
+    void Take(QByteArrayView bytes, StreamDecoder* decoder) override {
+        units_.clear();
+        if (decoder)
+            decoder->Decode(bytes, units_);
+        else
+            AppendWindows1252(bytes, units_);
+        stream_.Feed(units_, sink_);
+    }
+    void End(StreamDecoder* decoder) override {
+        if (!decoder) return;
+        units_.clear();
+        decoder->Finish(units_);
+        stream_.Feed(units_, sink_);
+    }
+
+  private:
+    SentenceStream& stream_;
+    SentenceStream::Sink& sink_;
+    QString units_;
+};
+
+class CounterTarget : public TextTarget {
+  public:
+    explicit CounterTarget(ByteCounter& counter) : counter_(counter) {}
+    void Take(QByteArrayView bytes, StreamDecoder*) override { counter_.Feed(bytes); }
+    void Decided(Encoding encoding) override {
+        if (encoding == Encoding::Utf8) counter_.ReadAsUtf8();
+    }
+    void End(StreamDecoder*) override {}
+
+  private:
+    ByteCounter& counter_;
+};
 
 // The bytes of a text that is not UTF-16, turned into text for the splitter: as
 // Windows-1252 while that changes nothing, then in the reading the whole input decides.
@@ -75,14 +130,13 @@ qsizetype TriggerAt(QByteArrayView block, Trigger trigger) {
 class TextFeeder {
   public:
     TextFeeder(ByteSource& source, std::int64_t offset, Trigger trigger, const Tuning& tuning,
-               SentenceStream& stream, SentenceStream::Sink& sink)
+               TextTarget& target)
         : source_(source),
           offset_(offset),
           base_(offset),
           trigger_(trigger),
           tuning_(tuning),
-          stream_(stream),
-          sink_(sink),
+          target_(target),
           checking_(trigger != Trigger::None) {}
 
     void Feed(QByteArrayView block) {
@@ -136,31 +190,22 @@ class TextFeeder {
             Decide(validator_.Finish() ? Encoding::Utf8 : Encoding::Windows1252, {});
         if (committed_ && !validator_.Finish())
             throw ReadError{QStringLiteral("%1: not UTF-8 at its end").arg(source_.name())};
-        if (decoder_) {
-            units_.clear();
-            decoder_->Finish(units_);
-            stream_.Feed(units_, sink_);
-        }
+        target_.End(decoder_ ? &*decoder_ : nullptr);
     }
 
   private:
     enum class State { Undecided, Holding, Decided };
 
-    // Bytes to the stream: in the reading decided, else as Windows-1252, which reads every
-    // byte before the trigger as any reading would for this count.
+    // Bytes on: in the reading decided, else as Windows-1252, which reads every byte
+    // before the trigger as any reading would for this count.
     void Pass(QByteArrayView bytes) {
-        if (bytes.isEmpty()) return;
-        units_.clear();
-        if (decoder_)
-            decoder_->Decode(bytes, units_);
-        else
-            AppendWindows1252(bytes, units_);
-        stream_.Feed(units_, sink_);
+        if (!bytes.isEmpty()) target_.Take(bytes, decoder_ ? &*decoder_ : nullptr);
     }
 
     void Decide(Encoding encoding, QByteArrayView rest) {
         state_ = State::Decided;
         decoder_.emplace(encoding);
+        target_.Decided(encoding);
         if (encoding == Encoding::Windows1252) checking_ = false;
         if (!held_.isEmpty()) {
             const QByteArray held = std::exchange(held_, QByteArray());
@@ -174,15 +219,13 @@ class TextFeeder {
     std::int64_t base_;    // of the first byte fed
     Trigger trigger_;
     const Tuning& tuning_;
-    SentenceStream& stream_;
-    SentenceStream::Sink& sink_;
+    TextTarget& target_;
     State state_ = State::Undecided;
     bool checking_;  // the validator still has to see every byte
     Utf8Validator validator_;
     bool committed_ = false;
     QByteArray held_;
     std::optional<StreamDecoder> decoder_;
-    QString units_;
 };
 
 bool IsAscii(const QString& text) {
@@ -419,7 +462,7 @@ std::int64_t SplitSource(ByteSource& source, const CountSettings& settings, cons
         return SplitByUnicodeRules(source, settings, tuning, receiver);
     SentenceStream::Options options;
     options.countOnly = settings.countOnly;
-    options.codePoints = true;
+    options.codePoints = !settings.countOnly;
     options.stretchUnits = tuning.segmentUnits;
     options.heldUnitsLimit = tuning.heldUnits;
     // Only one sentence a line can be written before its end is known.
@@ -454,7 +497,15 @@ std::int64_t SplitSource(ByteSource& source, const CountSettings& settings, cons
         stream.Feed(units, sink);
     } else {
         const qsizetype mark = have >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF ? 3 : 0;
-        TextFeeder feeder(source, mark, TriggerFor(settings), tuning, stream, sink);
+        // Counting alone goes straight over the bytes where it can.
+        const std::unique_ptr<ByteCounter> counter =
+            settings.countOnly ? ByteCounter::For(settings.separators, settings.abbreviations)
+                               : nullptr;
+        StreamTarget toStream(stream, sink);
+        std::optional<CounterTarget> toCounter;
+        if (counter) toCounter.emplace(*counter);
+        TextTarget& target = counter ? static_cast<TextTarget&>(*toCounter) : toStream;
+        TextFeeder feeder(source, mark, TriggerFor(settings), tuning, target);
         QByteArrayView next(block.constData() + mark, have - mark);
         for (;;) {
             feeder.Feed(next);
@@ -463,6 +514,7 @@ std::int64_t SplitSource(ByteSource& source, const CountSettings& settings, cons
             next = QByteArrayView(block.constData(), got);
         }
         feeder.Finish();
+        if (counter) return counter->Finish();
     }
     stream.Finish(sink);
     if (stream.endedInsideParts()) receiver.AbandonSentence();

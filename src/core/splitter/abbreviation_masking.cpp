@@ -269,6 +269,10 @@ void ForEachUnitFoldingTo(char16_t folded, const std::function<void(char16_t)>& 
         visit(it->second);
 }
 
+bool CanOverlapMarker(std::u16string_view folded, qsizetype entry) {
+    return CanOverlap(folded, FoldedMarker(entry));
+}
+
 QString MarkerText(qsizetype entry) {
     char16_t text[kMarkerCapacity];
     return QString(reinterpret_cast<const QChar*>(text), WriteMarker(entry, text));

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -31,6 +32,10 @@ QString SpellMasked(const MaskedText& masked,
 
 // "Abbreviation_" and the index.
 QString MarkerText(qsizetype entry);
+
+// Whether some placement of the folded units overlaps the folded marker of an entry by at
+// least one unit, all equal: whether an entry could match across that marker.
+bool CanOverlapMarker(std::u16string_view folded, qsizetype entry);
 
 // Calls visit(u) for every code unit u whose folding is `folded`.
 void ForEachUnitFoldingTo(char16_t folded, const std::function<void(char16_t)>& visit);
