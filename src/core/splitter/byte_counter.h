@@ -57,6 +57,7 @@ class ByteCounter {
                    detail::ScanCarry::Lone& lone) const;
     void CountBySplitter(const unsigned char* d, qsizetype n);
     Found FindAt(const unsigned char* d, qsizetype n, qsizetype q) const;
+    bool Verify(const unsigned char* d, qsizetype n, qsizetype q, int k, Found& found) const;
     bool MatchesBack(const unsigned char* d, qsizetype at, char unit, qsizetype& next) const;
     bool MatchesForward(const unsigned char* d, qsizetype n, qsizetype at, char unit,
                         qsizetype& next) const;
@@ -68,8 +69,11 @@ class ByteCounter {
     std::array<bool, 256> inEntries_{};  // bytes some abbreviation may match, and CR
     std::string separatorBytes_;
     std::vector<Entry> entries_;
-    std::array<std::vector<int>, 256> anchoredOn_;  // entries by the byte of their anchor
-    bool foldsBeyondAscii_ = false;                 // some entry holds an s or a k
+    // Entries by the byte of their anchor and the folded byte before it (256: none before).
+    std::array<std::vector<int>, 256> anchoredOn_;
+    std::vector<std::array<std::vector<int>, 257>> byBefore_;
+    std::array<int, 256> anchorSlot_{};  // index into byBefore_ + 1, 0: anchors nothing
+    bool foldsBeyondAscii_ = false;      // some entry holds an s or a k
     bool utf8_ = false;
     QByteArray held_;
     detail::ScanCarry carry_;  // the buffer open and the count so far
