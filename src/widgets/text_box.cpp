@@ -3,8 +3,10 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QUrl>
+#include <algorithm>
 
 namespace brintale {
 
@@ -38,6 +40,21 @@ QString TextBox::text() const {
         }
     }
     return text;
+}
+
+void TextBox::SelectStretch(qsizetype start, qsizetype end) {
+    // The one place that maps offsets of text() to positions of the document: today one to
+    // one, as text() holds a character for every position.
+    const qsizetype last = std::max(document()->characterCount() - 1, 0);
+    const auto position = [last](qsizetype offset) {
+        return static_cast<int>(std::clamp<qsizetype>(offset, 0, last));
+    };
+    QTextCursor cursor(document());
+    // The cursor at the start, so that a sentence longer than the box shows its beginning.
+    cursor.setPosition(position(end));
+    cursor.setPosition(position(start), QTextCursor::KeepAnchor);
+    setTextCursor(cursor);
+    ensureCursorVisible();
 }
 
 void TextBox::dragEnterEvent(QDragEnterEvent* event) {

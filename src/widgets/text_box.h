@@ -16,6 +16,10 @@ class TextBox : public QPlainTextEdit {
     // spaces, which the splitter must not trim.
     QString text() const;
 
+    // Selects the stretch [start, end) of text() and scrolls it into view, leaving the focus
+    // where it is. Offsets past the end stop at the end.
+    void SelectStretch(qsizetype start, qsizetype end);
+
   signals:
     void filesDropped(const QStringList& paths);
 
