@@ -39,6 +39,9 @@ namespace {
 const QColor kShortColour(0x4a, 0x7e, 0xbb);
 const QColor kLongColour(0xd9, 0x53, 0x4f);
 
+// A bar with more sentences selects only the first of them.
+constexpr std::size_t kMaxSelectedRows = 1000;
+
 // Below this many rows one thread is quicker than starting others.
 constexpr int kRowsPerThread = 20000;
 
@@ -204,6 +207,9 @@ void StatisticsWindow::buildControls() {
     chartView_->setRenderHint(QPainter::Antialiasing);
     chartView_->setMinimumHeight(260);
     layout->addWidget(chartView_, 1);
+    selectionNote_ = Figure(QStringLiteral("Selection"), "selectionNote", this);
+    selectionNote_->hide();
+    layout->addWidget(selectionNote_);
 
     table_ = new QTableWidget(0, 2, this);
     table_->setObjectName(QStringLiteral("histogramTable"));
@@ -406,11 +412,17 @@ void StatisticsWindow::selectRows(const std::vector<int>& rows) {
     QItemSelectionModel* selection = view->selectionModel();
     const ResultsModel& model = form_.results();
     if (selection == nullptr || rows.empty() || rows.back() >= model.rowCount()) return;
-    // One range per run of neighbouring rows, one change for the view.
+    // One range per run of neighbouring rows, one change for the view. The list's selection
+    // answers "which rows" by going through all its ranges for each of them: past a few
+    // thousand scattered rows, the list and the removal of a row would stall.
+    const bool all = rows.size() <= kMaxSelectedRows;
+    selectionNote_->setVisible(!all);
+    selectionNote_->setText(
+        QStringLiteral("%1 sentences: the list selects the first of them.").arg(rows.size()));
     QItemSelection ranges;
-    for (std::size_t i = 0; i < rows.size();) {
+    for (std::size_t i = 0; i < (all ? rows.size() : 1);) {
         std::size_t j = i;
-        while (j + 1 < rows.size() && rows[j + 1] == rows[j] + 1) ++j;
+        while (all && j + 1 < rows.size() && rows[j + 1] == rows[j] + 1) ++j;
         ranges.select(model.index(rows[i]), model.index(rows[j]));
         i = j + 1;
     }

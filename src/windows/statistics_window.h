@@ -40,10 +40,12 @@ class StatisticsWindow : public QWidget {
     void Recompute();
     // Words per bar of the histogram shown.
     int binWidth() const { return binWidth_; }
-    // Selects the rows of the sentences of bar `bin` in the list (all of them, the first one
-    // current and shown in the text).
+    // Selects the rows of the sentences of bar `bin` in the list, the first one current and
+    // shown in the text; of more than a thousand, the first alone.
     void SelectBin(int bin);
     void SelectLongest();
+    // Whether the reader's count is still being made.
+    bool readerCountRunning() const { return readerWatcher_.isRunning(); }
 
   signals:
     // The reader's count of the last counted text has been shown.
@@ -96,6 +98,7 @@ class StatisticsWindow : public QWidget {
     QBarSet* shortBars_ = nullptr;
     QBarSet* longBars_ = nullptr;
     QTableWidget* table_ = nullptr;
+    QLabel* selectionNote_ = nullptr;
 };
 
 }  // namespace brintale

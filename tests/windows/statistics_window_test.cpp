@@ -251,6 +251,17 @@ TEST_F(StatisticsTest, BarsAndTheLongestSentenceSelectRows) {
     emit window.findChild<QLabel*>(QStringLiteral("longestSentence"))->linkActivated("#row");
     EXPECT_EQ(SelectedRows(), std::vector<int>{3});
     EXPECT_EQ(list->selectionMode(), QAbstractItemView::SingleSelection);
+    EXPECT_FALSE(window.findChild<QLabel*>(QStringLiteral("selectionNote"))->isVisible());
+
+    // Past a thousand sentences the bar selects the first alone, and says so.
+    Count(QStringLiteral("A b. ").repeated(1001) + QStringLiteral("1 2 3 4 5 6."));
+    QCoreApplication::processEvents();
+    window.SelectBin(0);
+    EXPECT_EQ(SelectedRows(), std::vector<int>{0});
+    EXPECT_TRUE(window.findChild<QLabel*>(QStringLiteral("selectionNote"))->isVisible());
+    window.SelectBin(1);
+    EXPECT_EQ(SelectedRows(), std::vector<int>{1001});
+    EXPECT_FALSE(window.findChild<QLabel*>(QStringLiteral("selectionNote"))->isVisible());
 }
 
 TEST_F(StatisticsTest, EveryFigureHasAName) {
