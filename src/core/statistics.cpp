@@ -186,14 +186,26 @@ SentenceStatistics StatisticsCollector::Result(int longThreshold) const {
         if (w > longThreshold) ++s.longerThanThreshold;
     }
     s.meanWords = static_cast<double>(s.words) / static_cast<double>(s.sentences);
-    std::vector<std::int32_t> sorted = words_;
-    std::sort(sorted.begin(), sorted.end());
-    const std::size_t n = sorted.size();
-    s.medianWords = n % 2 == 1 ? sorted[n / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2.0;
+    // Selection instead of a full sort: a million sentences take a few milliseconds.
+    std::vector<std::int32_t> order = words_;
+    const auto smallest = [&order](std::size_t k) {
+        std::nth_element(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(k),
+                         order.end());
+        return order[k];
+    };
+    const std::size_t n = order.size();
+    if (n % 2 == 1) {
+        s.medianWords = smallest(n / 2);
+    } else {
+        const std::int32_t lower = smallest(n / 2 - 1);
+        // Every one after the lower middle is at least as large; the least of them is next.
+        const std::int32_t upper =
+            *std::min_element(order.begin() + static_cast<std::ptrdiff_t>(n / 2), order.end());
+        s.medianWords = (lower + upper) / 2.0;
+    }
     // Nearest rank: the ceil(0.9 n)-th smallest.
-    const std::size_t rank = (9 * n + 9) / 10;
-    s.percentile90Words = sorted[rank - 1];
-    s.maxWords = sorted.back();
+    s.percentile90Words = smallest((9 * n + 9) / 10 - 1);
+    s.maxWords = *std::max_element(order.begin(), order.end());
     return s;
 }
 

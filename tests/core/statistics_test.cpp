@@ -137,6 +137,28 @@ TEST(Statistics, EdgesOfTheFigures) {
     EXPECT_EQ(wide.Result().longestPreview, smile.repeated(80));
 }
 
+TEST(Statistics, MedianAndPercentileInAnyOrder) {
+    // Words per sentence, as added; the median and the 90th percentile (nearest rank).
+    const struct {
+        std::vector<int> words;
+        double median;
+        qsizetype percentile90;
+    } cases[] = {
+        {{1, 2, 4, 7}, 3.0, 7},
+        {{5, 1, 3, 2, 4, 6}, 3.5, 6},
+        {{10, 1}, 5.5, 10},
+        {{9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 0}, 4.0, 8},
+    };
+    for (const auto& c : cases) {
+        StatisticsCollector collector;
+        for (const int w : c.words) collector.Add(QStringLiteral("w ").repeated(w));
+        const SentenceStatistics stats = collector.Result();
+        EXPECT_DOUBLE_EQ(stats.medianWords, c.median) << c.words.size();
+        EXPECT_EQ(stats.percentile90Words, c.percentile90) << c.words.size();
+        EXPECT_EQ(stats.maxWords, *std::max_element(c.words.begin(), c.words.end()));
+    }
+}
+
 TEST(Statistics, HistogramBins) {
     const std::vector<std::int32_t> words = {0, 1, 4, 5, 9, 10, 24};
     EXPECT_EQ(WordHistogram(words, 5), (std::vector<qsizetype>{3, 2, 1, 0, 1}));
