@@ -191,7 +191,7 @@ void StatisticsWindow::buildControls() {
     whyCountsDiffer_->setText(QStringLiteral(
         "Your separators end a sentence at each one of a run (\"...\", \"?!\") and at the point "
         "inside a number (\"3.5\"), and leave out a last sentence without one; a reader does "
-        "neither."));
+        "none of that."));
     layout->addWidget(counts_);
     layout->addWidget(whyCountsDiffer_);
 
