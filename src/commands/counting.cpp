@@ -29,6 +29,8 @@ QString CheckValueText(const QCheckBox* box) {
     }
 }
 
+}  // namespace
+
 // When the store fails the option stays in the window and the user is told once, until a
 // store succeeds again.
 void StoreOption(MainForm& form, const QString& key, const QString& value) {
@@ -47,8 +49,6 @@ void StoreOption(MainForm& form, const QString& key, const QString& value) {
     }
 }
 
-}  // namespace
-
 void StartCounting(MainForm& form) {
     ErrorTrap trap(form, tags::kStartCounting);
     ResultsModel& results = form.results();
@@ -58,6 +58,7 @@ void StartCounting(MainForm& form) {
     QStringList abbreviations;
 
     trap(100, [&] { text = form.textBox()->text(); });
+    const QString counted = text;  // shared with the text being split, not a copy
     trap(102, [&] { text = RemoveCarriageReturns(std::move(text)); });
     trap(104, [&] { separators = form.separatorsEdit()->text(); });
     // Only a ticked box adds its character; the grey state counts as cleared.
@@ -80,10 +81,13 @@ void StartCounting(MainForm& form) {
         ResultsModel::Appending appending(results);
         trap(130, [&] {
             ScanSentences(masked, separators, [&](QString&& sentence) {
+                // TODO(positions): when the sink hands each sentence's stretch [start, end) of
+                // `counted`, append it: results.Append(std::move(sentence), start, end).
                 trap(146, [&] { results.Append(std::move(sentence)); });
             });
         });
     }
+    form.lastCount = {true, counted, abbreviations, false};
     trap(154, [&] { results.SetHeaderTotal(); });
     trap(156, [&] { form.SetPointer(MainForm::Pointer::Default); });
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include "core/error_report.h"
 
@@ -43,6 +44,16 @@ class MainForm : public ErrorReporter {
 
     // Set while storing an option fails, so that the user is told once per run of failures.
     bool optionStoreFailing = false;
+
+    // The text of the last count, into which the rows' stretches point, and the abbreviations
+    // it used. A count sets it; the window marks it changed when the text box changes after.
+    struct CountedText {
+        bool done = false;
+        QString text;
+        QStringList abbreviations;
+        bool changedSince = false;
+    };
+    CountedText lastCount;
 };
 
 }  // namespace brintale

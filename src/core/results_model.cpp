@@ -37,10 +37,12 @@ void ResultsModel::Clear() {
     endResetModel();
 }
 
-void ResultsModel::Append(QString text) {
+void ResultsModel::Append(QString text) { Append(std::move(text), -1, -1); }
+
+void ResultsModel::Append(QString text, qsizetype start, qsizetype end) {
     if (rows_.size() >= static_cast<std::size_t>(std::numeric_limits<int>::max()))
         throw Failure(QStringLiteral("The results list is full"));
-    rows_.push_back(Row{std::move(text), false});
+    rows_.push_back(Row{std::move(text), false, start, end});
     if (!appending_) publish();
 }
 
@@ -68,6 +70,11 @@ const ResultsModel::Row& ResultsModel::at(int row) const {
 QString ResultsModel::TextAt(int row) const { return at(row).text; }
 
 bool ResultsModel::IsTickedAt(int row) const { return at(row).checked; }
+
+ResultsModel::Stretch ResultsModel::StretchAt(int row) const {
+    const Row& r = at(row);
+    return {r.start, r.end};
+}
 
 QString ResultsModel::CellTextAt(int row, int column) const {
     const Row& r = at(row);
@@ -110,6 +117,13 @@ void ResultsModel::SetAllTicked(bool checked) {
     if (rows_.empty()) return;
     publish();
     for (Row& r : rows_) r.checked = checked;
+    emit dataChanged(index(0), index(Count() - 1), {Qt::CheckStateRole});
+}
+
+void ResultsModel::SetTickedWhere(const std::function<bool(const QString& text)>& tick) {
+    if (rows_.empty()) return;
+    publish();
+    for (Row& r : rows_) r.checked = tick(r.text);
     emit dataChanged(index(0), index(Count() - 1), {Qt::CheckStateRole});
 }
 

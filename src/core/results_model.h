@@ -2,6 +2,7 @@
 
 #include <QAbstractListModel>
 #include <QString>
+#include <functional>
 #include <vector>
 
 namespace brintale {
@@ -24,6 +25,14 @@ class ResultsModel : public QAbstractListModel {
     struct Row {
         QString text;
         bool checked = false;
+        // The sentence's stretch [start, end) of the counted text; -1 when not known.
+        qsizetype start = -1;
+        qsizetype end = -1;
+    };
+    struct Stretch {
+        qsizetype start = -1;
+        qsizetype end = -1;
+        bool known() const { return start >= 0 && end >= start; }
     };
 
     explicit ResultsModel(QObject* parent = nullptr);
@@ -32,11 +41,13 @@ class ResultsModel : public QAbstractListModel {
     // While appending is on (a count), new rows are kept from the views until it ends, so
     // that a million appends cost one view update instead of a million.
     void Append(QString text);
+    void Append(QString text, qsizetype start, qsizetype end);
     void BeginAppending();
     void EndAppending();
     int Count() const;
     QString TextAt(int row) const;
     bool IsTickedAt(int row) const;
+    Stretch StretchAt(int row) const;
     // Columns from 2 on hold sub-items; this list has none, so asking fails.
     QString CellTextAt(int row, int column) const;
     int ColumnCount() const;
@@ -47,6 +58,8 @@ class ResultsModel : public QAbstractListModel {
     void RemoveAt(int row);
     void SetTickedAt(int row, bool checked);
     void SetAllTicked(bool checked);
+    // Ticks exactly the rows whose text passes, in one change for the views.
+    void SetTickedWhere(const std::function<bool(const QString& text)>& tick);
 
     // QAbstractItemModel
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
