@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include "commands/main_form.h"
 #include "core/error_report.h"
@@ -10,6 +11,7 @@
 #include "core/results_model.h"
 #include "core/settings_store.h"
 #include "core/splitter/splitter.h"
+#include "core/splitter/unicode_sentences.h"
 #include "platform/services.h"
 #include "widgets/text_box.h"
 
@@ -87,7 +89,16 @@ void StartCounting(MainForm& form) {
             });
         });
     }
-    form.lastCount = {true, counted, abbreviations, false};
+    const quint64 number = form.lastCount.number + 1;
+    form.lastCount = {true, abbreviations, false,
+                      QtConcurrent::run([text = counted, list = abbreviations]() -> qsizetype {
+                          try {
+                              return CountUnicodeSentences(text, list);
+                          } catch (...) {
+                              return -1;
+                          }
+                      }),
+                      number};
     trap(154, [&] { results.SetHeaderTotal(); });
     trap(156, [&] { form.SetPointer(MainForm::Pointer::Default); });
 }

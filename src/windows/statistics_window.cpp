@@ -354,22 +354,15 @@ void StatisticsWindow::showHistogram(const SentenceStatistics& stats) {
 
 void StatisticsWindow::startReaderCount() {
     const MainForm::CountedText& counted = form_.lastCount;
-    // The same text and list as the last time: the count stands.
-    if (readerStarted_ && counted.text.constData() == readerText_.constData() &&
-        counted.text.size() == readerText_.size() && counted.abbreviations == readerAbbreviations_)
+    if (!counted.done) {
+        readerCount_ = -1;
         return;
-    readerStarted_ = true;
-    readerText_ = counted.text;
-    readerAbbreviations_ = counted.abbreviations;
+    }
+    // The count works it out in the background; this window only waits for it.
+    if (readerCountOf_ == counted.number) return;
+    readerCountOf_ = counted.number;
     readerCount_ = -1;
-    // A long text takes ICU longer than the window may keep the user waiting.
-    readerWatcher_.setFuture(QtConcurrent::run([text = readerText_, list = readerAbbreviations_] {
-        try {
-            return CountUnicodeSentences(text, list);
-        } catch (...) {
-            return qsizetype(-1);
-        }
-    }));
+    readerWatcher_.setFuture(counted.readerCount);
 }
 
 void StatisticsWindow::showCounts() {

@@ -74,9 +74,7 @@ class StatisticsWindow : public QWidget {
 
     // The reader's count, kept for the text and list it was made of.
     QFutureWatcher<qsizetype> readerWatcher_;
-    QString readerText_;
-    QStringList readerAbbreviations_;
-    bool readerStarted_ = false;
+    quint64 readerCountOf_ = 0;  // the count whose reader count is shown or awaited
     qsizetype readerCount_ = -1;
 
     QLabel* textChanged_ = nullptr;

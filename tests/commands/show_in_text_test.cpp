@@ -11,14 +11,16 @@
 namespace brintale {
 namespace {
 
-TEST_F(CommandTest, ACountKeepsTheTextAndTheListItUsed) {
+TEST_F(CommandTest, ACountKeepsTheListItUsedAndHowAReaderCountsIt) {
     EXPECT_FALSE(form.lastCount.done);
     form.textBox()->setPlainText(QStringLiteral("One etc. two.\r\nThree"));
     form.lastCount.changedSince = true;
     StartCounting(form);
     EXPECT_TRUE(form.lastCount.done);
     EXPECT_FALSE(form.lastCount.changedSince);
-    EXPECT_EQ(form.lastCount.text, form.textBox()->text());
+    // "One etc. two." and "Three", "etc." suppressed as the list says.
+    EXPECT_EQ(form.lastCount.readerCount.result(), 2);
+    EXPECT_EQ(form.lastCount.number, 1u);
     EXPECT_EQ(form.lastCount.abbreviations,
               SplitAbbreviationsForCount(JoinAbbreviations(kBuiltInAbbreviations)));
     store.Write(kKeyAbbreviations, QString());
@@ -60,7 +62,7 @@ TEST_F(CommandTest, ShowSentenceInTextSelectsTheRowsStretch) {
         form.textBox()->setPlainText(c.text);
         form.results().Clear();
         for (const Row& row : c.rows) form.results().Append(row.text, row.start, row.end);
-        form.lastCount = {true, form.textBox()->text(), {}, c.changedSince};
+        form.lastCount = {true, {}, c.changedSince, {}, 1};
         for (int r = 0; r < static_cast<int>(c.rows.size()); ++r) {
             form.textBox()->setTextCursor(QTextCursor(form.textBox()->document()));
             form.resultsView()->setCurrentIndex(form.results().index(r));
