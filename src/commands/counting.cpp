@@ -2,6 +2,9 @@
 
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QtConcurrent/QtConcurrentRun>
+#include <algorithm>
+#include <vector>
 
 #include "commands/main_form.h"
 #include "core/error_report.h"
@@ -10,6 +13,7 @@
 #include "core/results_model.h"
 #include "core/settings_store.h"
 #include "core/splitter/splitter.h"
+#include "core/splitter/unicode_sentences.h"
 #include "platform/services.h"
 #include "widgets/text_box.h"
 
@@ -29,6 +33,8 @@ QString CheckValueText(const QCheckBox* box) {
     }
 }
 
+}  // namespace
+
 // When the store fails the option stays in the window and the user is told once, until a
 // store succeeds again.
 void StoreOption(MainForm& form, const QString& key, const QString& value) {
@@ -47,8 +53,6 @@ void StoreOption(MainForm& form, const QString& key, const QString& value) {
     }
 }
 
-}  // namespace
-
 void StartCounting(MainForm& form) {
     ErrorTrap trap(form, tags::kStartCounting);
     ResultsModel& results = form.results();
@@ -58,6 +62,7 @@ void StartCounting(MainForm& form) {
     QStringList abbreviations;
 
     trap(100, [&] { text = form.textBox()->text(); });
+    const QString counted = text;  // shared with the text being split, not a copy
     trap(102, [&] { text = RemoveCarriageReturns(std::move(text)); });
     trap(104, [&] { separators = form.separatorsEdit()->text(); });
     // Only a ticked box adds its character; the grey state counts as cleared.
@@ -78,14 +83,38 @@ void StartCounting(MainForm& form) {
     {
         // The view hears of the rows once, when the scan is over.
         ResultsModel::Appending appending(results);
-        // Each row keeps where its sentence lies in the counted text (UTF-16 units).
+        // Each row keeps where its sentence lies in the counted text as read (UTF-16 units),
+        // carriage returns included: the stretches come in the text without them.
+        std::vector<qsizetype> returns;  // where the carriage returns of the counted text were
+        for (qsizetype i = counted.indexOf(QChar(u'\r')); i >= 0;
+             i = counted.indexOf(QChar(u'\r'), i + 1))
+            returns.push_back(i - qsizetype(returns.size()));
+        const auto placeInCounted = [&](qsizetype at) {
+            if (at < 0) return at;
+            return at + qsizetype(std::upper_bound(returns.begin(), returns.end(), at) -
+                                  returns.begin());
+        };
         trap(130, [&] {
-            ScanSentences(masked, separators,
-                          [&](QString&& sentence, qsizetype start, qsizetype end) {
-                              trap(146, [&] { results.Append(std::move(sentence), start, end); });
-                          });
+            ScanSentences(
+                masked, separators, [&](QString&& sentence, qsizetype start, qsizetype end) {
+                    trap(146, [&] {
+                        const qsizetype from = placeInCounted(start);
+                        const qsizetype to = end > start ? placeInCounted(end - 1) + 1 : from;
+                        results.Append(std::move(sentence), from, to);
+                    });
+                });
         });
     }
+    const quint64 number = form.lastCount.number + 1;
+    form.lastCount = {true, abbreviations, false,
+                      QtConcurrent::run([text = counted, list = abbreviations]() -> qsizetype {
+                          try {
+                              return CountUnicodeSentences(text, list);
+                          } catch (...) {
+                              return -1;
+                          }
+                      }),
+                      number};
     trap(154, [&] { results.SetHeaderTotal(); });
     trap(156, [&] { form.SetPointer(MainForm::Pointer::Default); });
 }

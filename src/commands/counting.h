@@ -1,5 +1,7 @@
 #pragma once
 
+class QString;
+
 namespace brintale {
 
 class MainForm;
@@ -10,5 +12,7 @@ void StartCounting(MainForm& form);
 void StoreSeparators(MainForm& form);
 void StoreLineBreakOption(MainForm& form);
 void StoreTabOption(MainForm& form);
+// Stores an option at once; a failing store is told once until a store succeeds again.
+void StoreOption(MainForm& form, const QString& key, const QString& value);
 
 }  // namespace brintale

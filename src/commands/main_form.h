@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QFuture>
 #include <QString>
+#include <QStringList>
 
 #include "core/error_report.h"
 
@@ -43,6 +45,19 @@ class MainForm : public ErrorReporter {
 
     // Set while storing an option fails, so that the user is told once per run of failures.
     bool optionStoreFailing = false;
+
+    // The last count: the abbreviations it used and how a reader counts its text, worked out
+    // in the background so that the count need not keep the text (as large as the text box's)
+    // once that is done. A count sets it; the window marks it changed when the text box
+    // changes after it.
+    struct CountedText {
+        bool done = false;
+        QStringList abbreviations;
+        bool changedSince = false;
+        QFuture<qsizetype> readerCount;  // -1 when the reader's rules could not count it
+        quint64 number = 0;              // counts the counts, so that each is told apart
+    };
+    CountedText lastCount;
 };
 
 }  // namespace brintale

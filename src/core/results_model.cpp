@@ -120,6 +120,13 @@ void ResultsModel::SetAllTicked(bool checked) {
     emit dataChanged(index(0), index(Count() - 1), {Qt::CheckStateRole});
 }
 
+void ResultsModel::SetTickedWhere(const std::function<bool(const QString& text)>& tick) {
+    if (rows_.empty()) return;
+    publish();
+    for (Row& r : rows_) r.checked = tick(r.text);
+    emit dataChanged(index(0), index(Count() - 1), {Qt::CheckStateRole});
+}
+
 int ResultsModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(shown_);
 }

@@ -2,6 +2,7 @@
 
 #include <QAbstractListModel>
 #include <QString>
+#include <functional>
 #include <vector>
 
 namespace brintale {
@@ -57,6 +58,8 @@ class ResultsModel : public QAbstractListModel {
     void RemoveAt(int row);
     void SetTickedAt(int row, bool checked);
     void SetAllTicked(bool checked);
+    // Ticks exactly the rows whose text passes, in one change for the views.
+    void SetTickedWhere(const std::function<bool(const QString& text)>& tick);
 
     // QAbstractItemModel
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;

@@ -146,4 +146,29 @@ QString TextFromBox(QString raw) {
     return raw;
 }
 
+qsizetype BoxPosition(QStringView raw, const std::vector<qsizetype>& skipped, qsizetype offset) {
+    auto skip = skipped.begin();
+    qsizetype produced = 0;  // characters of TextFromBox(raw) before position i
+    qsizetype i = 0;
+    for (const qsizetype n = raw.size(); i < n && produced < offset; ++i) {
+        while (skip != skipped.end() && *skip < i) ++skip;
+        if (skip != skipped.end() && *skip == i) continue;
+        const char16_t c = raw[i].unicode();
+        // As TextFromBox reads them: a marker and the break after it are one character; a
+        // marker of a marker is one with it.
+        if ((c == kMarkedCarriageReturn || c == kMarkedLineSeparator ||
+             c == kMarkedParagraphSeparator) &&
+            i + 1 < n && IsBoxBreak(raw[i + 1].unicode()))
+            ++i;
+        else if (c == kMarkedAsItIs) {
+            if (i + 1 < n && IsMarker(raw[i + 1].unicode()))
+                ++i;
+            else
+                continue;
+        }
+        ++produced;
+    }
+    return i;
+}
+
 }  // namespace brintale

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
+#include <vector>
 
 namespace brintale {
 
@@ -15,5 +17,9 @@ QString TextForBox(QString text);
 // The box's raw text (QTextDocument::toRawText) as the text it stands for: the box's own line
 // breaks as line feeds, marked ones as the characters they stand for.
 QString TextFromBox(QString raw);
+
+// Where in the box's raw text the character at `offset` of TextFromBox(raw) stands, the
+// positions in `skipped` (sorted; characters that stand for nothing) left out.
+qsizetype BoxPosition(QStringView raw, const std::vector<qsizetype>& skipped, qsizetype offset);
 
 }  // namespace brintale

@@ -10,6 +10,7 @@
 #include <QTextDocument>
 #include <QUrl>
 #include <algorithm>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -156,7 +157,12 @@ void TextBox::RemoveCuts(QString& raw) const {
 QString TextBox::text() const {
     QString raw = document()->toRawText();
     RemoveCuts(raw);
-    return TextFromBox(std::move(raw));
+    const qsizetype shown = raw.size();
+    QString text = TextFromBox(std::move(raw));
+    // Markers and cuts both make the text shorter than the document; without them the
+    // offsets of the text are the document's positions, which SelectStretch relies on.
+    identityRevision_ = text.size() == shown && !mayHaveCuts_ ? document()->revision() : -1;
+    return text;
 }
 
 QMimeData* TextBox::createMimeDataFromSelection() const {
@@ -175,6 +181,30 @@ void TextBox::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QPlainTextEdit::keyPressEvent(event);
+}
+
+void TextBox::SelectStretch(qsizetype start, qsizetype end) {
+    // The one place that maps offsets of text() to positions of the document: one to one
+    // when the last text() found no marker and no cut, else by reading the document again.
+    const qsizetype last = std::max(document()->characterCount() - 1, 0);
+    std::function<qsizetype(qsizetype)> map = [](qsizetype offset) { return offset; };
+    QString raw;
+    std::vector<qsizetype> cuts;
+    if (identityRevision_ != document()->revision()) {
+        raw = document()->toRawText();
+        for (const int block : CutBlocks())
+            cuts.push_back(document()->findBlockByNumber(block).position() - 1);
+        map = [&](qsizetype offset) { return BoxPosition(raw, cuts, offset); };
+    }
+    const auto position = [&](qsizetype offset) {
+        return static_cast<int>(std::clamp<qsizetype>(map(offset), 0, last));
+    };
+    QTextCursor cursor(document());
+    // The cursor at the start, so that a sentence longer than the box shows its beginning.
+    cursor.setPosition(position(end));
+    cursor.setPosition(position(start), QTextCursor::KeepAnchor);
+    setTextCursor(cursor);
+    ensureCursorVisible();
 }
 
 void TextBox::dragEnterEvent(QDragEnterEvent* event) {

@@ -30,6 +30,10 @@ class TextBox : public QPlainTextEdit {
     // is recorded per paragraph, however large the text. Earlier steps go.
     void ReplaceAll(const QString& text);
 
+    // Selects the stretch [start, end) of text() and scrolls it into view, leaving the focus
+    // where it is. Offsets past the end stop at the end.
+    void SelectStretch(qsizetype start, qsizetype end);
+
   private:
     friend class LoadStep;
     // The numbers of the blocks that continue the line before them.
@@ -39,6 +43,8 @@ class TextBox : public QPlainTextEdit {
     // Takes out the block breaks that SetTextInPieces made from the document's raw text.
     void RemoveCuts(QString& raw) const;
     bool mayHaveCuts_ = false;
+    // The document revision at which text() held a character for every position.
+    mutable int identityRevision_ = -1;
 
   signals:
     void filesDropped(const QStringList& paths);

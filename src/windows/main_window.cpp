@@ -7,6 +7,7 @@
 #include <QEvent>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -22,7 +23,9 @@
 #include "commands/clipboard_copy.h"
 #include "commands/counting.h"
 #include "commands/help.h"
+#include "commands/long_sentences.h"
 #include "commands/results_list.h"
+#include "commands/show_in_text.h"
 #include "commands/spreadsheet_export.h"
 #include "commands/text_export.h"
 #include "commands/text_loading.h"
@@ -38,6 +41,7 @@
 #include "widgets/skin.h"
 #include "widgets/text_box.h"
 #include "windows/abbreviations_dialog.h"
+#include "windows/statistics_window.h"
 
 namespace brintale {
 
@@ -110,6 +114,11 @@ Qt::CheckState CheckValue(const QString& stored) {
         default:
             return Qt::PartiallyChecked;
     }
+}
+
+QString TickLongCaption(const SettingsStore& settings) {
+    return QStringLiteral("Tick Sentences Longer Than %1 Words")
+        .arg(ReadLongSentenceWords(settings));
 }
 
 }  // namespace
@@ -288,6 +297,8 @@ void MainWindow::showListMenu(const QPoint& at) {
     const bool usable = !IsBusy() && results_->Count() > 0;
     checkAllAction_->setEnabled(usable);
     uncheckAllAction_->setEnabled(usable);
+    tickLongSentencesAction_->setEnabled(usable);
+    tickLongSentencesAction_->setText(TickLongCaption(settings_));
     listMenu_->popup(resultsView_->viewport()->mapToGlobal(at));
 }
 
@@ -335,6 +346,15 @@ void MainWindow::buildListMenu() {
     connect(uncheckAllAction_, &QAction::triggered, this, [this] {
         if (!IsBusy()) results_->SetAllTicked(false);
     });
+    listMenu_->addSeparator();
+    statisticsAction_ = listMenu_->addAction(QStringLiteral("Statistics\u2026"));
+    statisticsAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+    statisticsAction_->setShortcutContext(Qt::WidgetShortcut);
+    resultsView_->addAction(statisticsAction_);
+    connect(statisticsAction_, &QAction::triggered, this, &MainWindow::ShowStatistics);
+    tickLongSentencesAction_ = listMenu_->addAction(TickLongCaption(settings_));
+    connect(tickLongSentencesAction_, &QAction::triggered, this,
+            [this] { TickLongSentences(*this, ReadLongSentenceWords(settings_)); });
     resultsView_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(resultsView_, &QWidget::customContextMenuRequested, this, &MainWindow::showListMenu);
 }
@@ -363,6 +383,13 @@ void MainWindow::connectHandlers() {
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
         if (now != nullptr && content_->isAncestorOf(now)) scrollArea_->ensureWidgetVisible(now);
     });
+    // A click makes the row current before it selects it; the keys select the current row.
+    connect(resultsView_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { ShowSentenceInText(*this); });
+    connect(resultsView_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this] { ShowSentenceInText(*this); });
+    // The rows' stretches no longer match; a count makes them match again.
+    connect(textBox_, &TextBox::textChanged, this, [this] { lastCount.changedSince = true; });
     connect(textBox_, &TextBox::filesDropped, this,
             [this](const QStringList& paths) { LoadDroppedFiles(*this, paths); });
 }
@@ -511,6 +538,15 @@ void MainWindow::showPointer() {
 
 void MainWindow::ShowErrorReport(const QString& description, const QString& tag, int line) {
     ShowErrorReportBox(services_.prompts, this, description, tag, line);
+}
+
+StatisticsWindow* MainWindow::statisticsWindow() const { return statistics_.data(); }
+
+void MainWindow::ShowStatistics() {
+    if (statistics_.isNull()) statistics_ = new StatisticsWindow(*this, this);
+    statistics_->show();
+    statistics_->raise();
+    statistics_->activateWindow();
 }
 
 void MainWindow::ShowAbbreviationsDialog() {

@@ -23,6 +23,8 @@ class QTreeView;
 
 namespace brintale {
 
+class StatisticsWindow;
+
 // The ten push buttons of the main window.
 enum class MainButton {
     LoadTextFromFile,
@@ -79,6 +81,11 @@ class MainWindow : public QWidget, public MainForm {
     QMenu* listMenu() const { return listMenu_; }
     QAction* checkAllAction() const { return checkAllAction_; }
     QAction* uncheckAllAction() const { return uncheckAllAction_; }
+    QAction* statisticsAction() const { return statisticsAction_; }
+    QAction* tickLongSentencesAction() const { return tickLongSentencesAction_; }
+    // The one statistics window, made at its first showing; null before.
+    StatisticsWindow* statisticsWindow() const;
+    void ShowStatistics();
 
     // The pointer rule: the hand over a push button, the arrow elsewhere, never over the
     // hourglass.
@@ -114,6 +121,9 @@ class MainWindow : public QWidget, public MainForm {
     QMenu* listMenu_ = nullptr;
     QAction* checkAllAction_ = nullptr;
     QAction* uncheckAllAction_ = nullptr;
+    QAction* statisticsAction_ = nullptr;
+    QAction* tickLongSentencesAction_ = nullptr;
+    QPointer<StatisticsWindow> statistics_;
 
     Services& services_;
     SettingsStore& settings_;

@@ -43,6 +43,25 @@ TEST(ResultsModel, AppendsDuringACountReachTheViewsOnceAtTheEnd) {
     EXPECT_EQ(model.rowCount(), 1);
 }
 
+TEST(ResultsModel, RowsKeepTheirStretchAndTickInOneChange) {
+    ResultsModel model;
+    model.Append(QStringLiteral("Known."), 3, 9);
+    model.Append(QStringLiteral("Unknown."));
+    model.Append(QStringLiteral("Last one."), 10, 19);
+    EXPECT_EQ(std::pair(model.StretchAt(1).start, model.StretchAt(1).end), std::pair(3ll, 9ll));
+    EXPECT_FALSE(model.StretchAt(2).known());
+    model.RemoveAt(2);  // the others keep theirs
+    EXPECT_EQ(model.StretchAt(2).start, 10);
+    EXPECT_THROW(model.StretchAt(3), Failure);
+
+    model.SetTickedAt(1, true);
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    model.SetTickedWhere([](const QString& text) { return text.startsWith(u'L'); });
+    EXPECT_EQ(std::pair(model.IsTickedAt(1), model.IsTickedAt(2)), std::pair(false, true));
+    ASSERT_EQ(changed.size(), 1);
+    EXPECT_EQ(changed[0][1].value<QModelIndex>().row(), 1);
+}
+
 }  // namespace
 }  // namespace brintale
 

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QRandomGenerator>
 #include <QStringList>
+#include <QTextBoundaryFinder>
 #include <tuple>
 
 namespace brintale {
@@ -24,6 +26,50 @@ TEST(Words, FollowUnicodesWordRulesAndCountOnlyLettersAndDigits) {
     };
     for (const auto& [text, words] : cases)
         EXPECT_EQ(CountWords(text), words) << text.toStdString();
+}
+
+// The boundary finder itself, for ASCII text, which CountWords counts by a short cut.
+qsizetype WordsByTheFinder(const QString& text) {
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Word, text);
+    qsizetype words = 0, start = 0;
+    for (qsizetype end = finder.toNextBoundary(); end > 0; end = finder.toNextBoundary()) {
+        const QStringView segment = QStringView(text).sliced(start, end - start);
+        if (std::any_of(segment.begin(), segment.end(),
+                        [](QChar c) { return c.isLetterOrNumber(); }))
+            ++words;
+        start = end;
+    }
+    return words;
+}
+
+TEST(Words, OfAsciiTextAsTheBoundaryFinderCountsThem) {
+    // Every string of up to five characters over one of each class the rules tell apart,
+    // then longer random ones over more punctuation.
+    const QString classes = QStringLiteral("a1 .:',;_-\n\"");
+    int mismatches = 0;
+    const auto check = [&](const QString& text) {
+        const qsizetype expected = WordsByTheFinder(text);
+        if (CountWords(text) != expected && ++mismatches <= 5)
+            ADD_FAILURE() << "\"" << text.toStdString() << "\": " << CountWords(text) << " words, "
+                          << expected << " by the finder";
+    };
+    for (int length = 1, combinations = classes.size(); length <= 5;
+         ++length, combinations *= classes.size()) {
+        for (int n = 0; n < combinations; ++n) {
+            QString text;
+            for (int i = 0, rest = n; i < length; ++i, rest /= classes.size())
+                text += classes[rest % classes.size()];
+            check(text);
+        }
+    }
+    const QString more = QStringLiteral("aZ09 .:',;_-\n\"!?@#$%&*()/\\\t\r+=<>[]{}|~`^");
+    QRandomGenerator random(7);
+    for (int n = 0; n < 100000; ++n) {
+        QString text;
+        for (int i = 0, length = 1 + random.bounded(16); i < length; ++i)
+            text += more[random.bounded(more.size())];
+        check(text);
+    }
 }
 
 TEST(Characters, AreCodePointsWithoutLineBreaks) {
@@ -89,6 +135,28 @@ TEST(Statistics, EdgesOfTheFigures) {
     const QString smile = QStringLiteral("\U0001F600");
     wide.Add(smile.repeated(100));
     EXPECT_EQ(wide.Result().longestPreview, smile.repeated(80));
+}
+
+TEST(Statistics, MedianAndPercentileInAnyOrder) {
+    // Words per sentence, as added; the median and the 90th percentile (nearest rank).
+    const struct {
+        std::vector<int> words;
+        double median;
+        qsizetype percentile90;
+    } cases[] = {
+        {{1, 2, 4, 7}, 3.0, 7},
+        {{5, 1, 3, 2, 4, 6}, 3.5, 6},
+        {{10, 1}, 5.5, 10},
+        {{9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 0}, 4.0, 8},
+    };
+    for (const auto& c : cases) {
+        StatisticsCollector collector;
+        for (const int w : c.words) collector.Add(QStringLiteral("w ").repeated(w));
+        const SentenceStatistics stats = collector.Result();
+        EXPECT_DOUBLE_EQ(stats.medianWords, c.median) << c.words.size();
+        EXPECT_EQ(stats.percentile90Words, c.percentile90) << c.words.size();
+        EXPECT_EQ(stats.maxWords, *std::max_element(c.words.begin(), c.words.end()));
+    }
 }
 
 TEST(Statistics, HistogramBins) {

@@ -86,5 +86,24 @@ TEST(BoxContent, AReplacementIsOneUndoStep) {
     EXPECT_EQ(box.text(), u"typed!"_s);
 }
 
+// Every offset of the text read back maps to the position in the box where that character
+// stands, markers, the box's own breaks and skipped cuts taken into account.
+TEST(BoxContent, OffsetsOfTheTextMapToPositionsInTheBox) {
+    const QString texts[] = {u"plain text"_s, u"a\rb\r\nc\u2028d\u2029e"_s, u"\uFFF0x\uFFF3y\rz"_s,
+                             u"\r\r\u2028"_s};
+    for (const QString& text : texts) {
+        SCOPED_TRACE(text.toStdString());
+        const QString raw = TextForBox(text);
+        const QString back = TextFromBox(raw);
+        for (qsizetype k = 0; k <= back.size(); ++k)
+            EXPECT_EQ(TextFromBox(raw.left(BoxPosition(raw, {}, k))), back.left(k)) << k;
+    }
+    // A skipped position (a cut of a long line) counts for nothing.
+    const QString raw = u"abc\u2029def"_s;
+    EXPECT_EQ(BoxPosition(raw, {3}, 3), 3);
+    EXPECT_EQ(BoxPosition(raw, {3}, 4), 5);
+    EXPECT_EQ(BoxPosition(raw, {3}, 6), 7);
+}
+
 }  // namespace
 }  // namespace brintale

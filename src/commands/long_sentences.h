@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+namespace brintale {
+
+class MainForm;
+class SettingsStore;
+
+// How many words make a sentence long: more than this.
+inline const QString kKeyLongSentenceWords = QStringLiteral("LongSentenceWords");
+inline constexpr int kMaxLongSentenceWords = 9999;
+
+// The stored number, or the default when absent or not a number from 0 to the maximum.
+int ReadLongSentenceWords(const SettingsStore& settings);
+// Stored at once; a failing store is told once, as the sentence-end options are.
+void StoreLongSentenceWords(MainForm& form, int words);
+
+// Ticks exactly the rows of more than `longerThanWords` words and unticks the others, so that
+// the copy and the export give the sentences to rewrite. Nothing while busy.
+void TickLongSentences(MainForm& form, int longerThanWords);
+
+}  // namespace brintale

@@ -1,0 +1,25 @@
+#include "commands/show_in_text.h"
+
+#include <QItemSelectionModel>
+#include <QTreeView>
+
+#include "commands/main_form.h"
+#include "core/results_model.h"
+#include "widgets/text_box.h"
+
+namespace brintale {
+
+void ShowSentenceInText(MainForm& form) {
+    if (!form.lastCount.done || form.lastCount.changedSince) return;
+    const QTreeView* view = form.resultsView();
+    const QItemSelectionModel* selection = view->selectionModel();
+    const QModelIndex current = view->currentIndex();
+    if (selection == nullptr || !current.isValid() || !selection->isSelected(current)) return;
+    const int row = current.row() + 1;
+    if (row > form.results().Count()) return;
+    const ResultsModel::Stretch stretch = form.results().StretchAt(row);
+    if (!stretch.known()) return;
+    form.textBox()->SelectStretch(stretch.start, stretch.end);
+}
+
+}  // namespace brintale

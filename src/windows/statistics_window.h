@@ -1,0 +1,102 @@
+#pragma once
+
+#include <QFutureWatcher>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <QWidget>
+#include <cstdint>
+#include <vector>
+
+#include "core/statistics.h"
+
+class QBarSet;
+class QChart;
+class QChartView;
+class QLabel;
+class QPushButton;
+class QSpinBox;
+class QTableWidget;
+
+namespace brintale {
+
+class MainForm;
+
+// Words per bar of the histogram: five, or more when that would give more than kMaxBins bars.
+inline constexpr int kMaxHistogramBins = 30;
+int HistogramBinWidth(qsizetype maxWords);
+
+// The figures of the rows of the results list: counts, words per sentence, the longest
+// sentence, the long ones and a histogram of lengths; beside them the count a reader would
+// make of the counted text. Not modal; follows every change of the rows while it is shown.
+class StatisticsWindow : public QWidget {
+    Q_OBJECT
+
+  public:
+    explicit StatisticsWindow(MainForm& form, QWidget* parent = nullptr);
+    ~StatisticsWindow() override;
+
+    // Counts the figures afresh from the rows and shows them.
+    void Recompute();
+    // Words per bar of the histogram shown.
+    int binWidth() const { return binWidth_; }
+    // Selects the rows of the sentences of bar `bin` in the list, the first one current and
+    // shown in the text; of more than a thousand, the first alone.
+    void SelectBin(int bin);
+    void SelectLongest();
+    // Whether the reader's count is still being made.
+    bool readerCountRunning() const { return readerWatcher_.isRunning(); }
+
+  signals:
+    // The reader's count of the last counted text has been shown.
+    void readerCountShown();
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    void buildControls();
+    void connectModel();
+    void scheduleRecompute();
+    void showFigures();
+    void showHistogram(const SentenceStatistics& stats);
+    void showCounts();
+    void showTextState();
+    void startReaderCount();
+    void selectRows(const std::vector<int>& rows);
+    void thresholdChanged(int words);
+
+    MainForm& form_;
+    QTimer recomputeTimer_;
+    bool stale_ = true;  // rows changed while hidden
+    StatisticsCollector collector_;
+    int binWidth_ = 5;
+
+    // The reader's count, kept for the text and list it was made of.
+    QFutureWatcher<qsizetype> readerWatcher_;
+    quint64 readerCountOf_ = 0;  // the count whose reader count is shown or awaited
+    qsizetype readerCount_ = -1;
+
+    QLabel* textChanged_ = nullptr;
+    QLabel* sentences_ = nullptr;
+    QLabel* words_ = nullptr;
+    QLabel* characters_ = nullptr;
+    QLabel* meanWords_ = nullptr;
+    QLabel* medianWords_ = nullptr;
+    QLabel* percentile90Words_ = nullptr;
+    QLabel* maxWords_ = nullptr;
+    QLabel* longest_ = nullptr;
+    QSpinBox* threshold_ = nullptr;
+    QLabel* longCount_ = nullptr;
+    QPushButton* tickLong_ = nullptr;
+    QLabel* counts_ = nullptr;
+    QLabel* whyCountsDiffer_ = nullptr;
+    QChart* chart_ = nullptr;
+    QChartView* chartView_ = nullptr;
+    QBarSet* shortBars_ = nullptr;
+    QBarSet* longBars_ = nullptr;
+    QTableWidget* table_ = nullptr;
+    QLabel* selectionNote_ = nullptr;
+};
+
+}  // namespace brintale
