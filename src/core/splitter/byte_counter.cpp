@@ -21,8 +21,10 @@ using Lone = detail::ScanCarry::Lone;
 
 constexpr unsigned char kCr = '\r';
 
-// Bytes kept without a place to cut before giving up, as the stream does.
+// Bytes kept without a place to cut before giving up, as the stream does; and how many
+// places to look at for one among the abbreviations' letters.
 constexpr qsizetype kHeldLimit = qsizetype(4) << 20;
+constexpr qsizetype kStraddleLooks = 256;
 
 inline unsigned char FoldByte(unsigned char b) {
     return (b >= 'A' && b <= 'Z') ? static_cast<unsigned char>(b + ('a' - 'A')) : b;
@@ -108,8 +110,10 @@ void ForEachByte(const unsigned char* d, qsizetype n, const std::string& wanted,
 }  // namespace
 
 std::unique_ptr<ByteCounter> ByteCounter::For(QStringView separators,
-                                              const QStringList& abbreviations) {
+                                              const QStringList& abbreviations,
+                                              qsizetype heldBeforeLooking) {
     std::unique_ptr<ByteCounter> c(new ByteCounter);
+    c->heldBeforeLooking_ = heldBeforeLooking;
     c->separators_ = separators.toString();
     c->abbreviations_ = abbreviations;
     for (QChar ch : separators) {
@@ -199,6 +203,7 @@ void ByteCounter::Feed(QByteArrayView bytes) {
         while (first < n && inEntries_[d[first]]) ++first;
         if (first == n) {
             held_ += bytes;
+            if (held_.size() > heldBeforeLooking_) CutHeld();
             if (held_.size() > kHeldLimit)
                 throw Failure(QStringLiteral("The text runs on for more than %1 characters made "
                                              "only of the abbreviations' letters, with no place "
@@ -215,6 +220,45 @@ void ByteCounter::Feed(QByteArrayView bytes) {
     const qsizetype cut = LastCut(d, n);
     Count(d, cut);
     held_.append(reinterpret_cast<const char*>(d + cut), n - cut);
+    if (held_.size() > heldBeforeLooking_) CutHeld();
+}
+
+// Bytes held with no byte outside the abbreviations ("aaa..."): counted up to a place that
+// no abbreviation can straddle, if there is one near their end.
+void ByteCounter::CutHeld() {
+    // U+017F and U+212A would have to be matched across several bytes.
+    if (utf8_ && foldsBeyondAscii_) return;
+    const auto* d = reinterpret_cast<const unsigned char*>(held_.constData());
+    const qsizetype n = held_.size();
+    for (qsizetype at = n - 1; at > 0 && at >= n - kStraddleLooks; --at) {
+        if (!NoneStraddles(d, n, at)) continue;
+        Count(d, at);
+        held_.remove(0, at);
+        return;
+    }
+}
+
+bool ByteCounter::NoneStraddles(const unsigned char* d, qsizetype n, qsizetype at) const {
+    for (const Entry& e : entries_) {
+        for (std::size_t k = 1; k < e.folded.size(); ++k) {
+            bool match = true;
+            qsizetype r = at;
+            for (std::size_t j = k; match && j-- > 0;) {
+                do --r;
+                while (r >= 0 && d[r] == kCr);
+                match = r >= 0 && FoldByte(d[r]) == static_cast<unsigned char>(e.folded[j]);
+            }
+            r = at - 1;
+            for (std::size_t j = k; match && j < e.folded.size(); ++j) {
+                do ++r;
+                while (r < n && d[r] == kCr);
+                if (r >= n) return false;  // the rest may still come
+                match = FoldByte(d[r]) == static_cast<unsigned char>(e.folded[j]);
+            }
+            if (match) return false;
+        }
+    }
+    return true;
 }
 
 std::int64_t ByteCounter::Finish() {

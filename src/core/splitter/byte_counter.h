@@ -27,9 +27,12 @@ namespace brintale {
 // that stretch is counted by the splitter itself. Memory does not grow with the text.
 class ByteCounter {
   public:
-    // nullopt when the separators and abbreviations are not of that kind.
+    // nullptr when the separators and abbreviations are not of that kind. Bytes held
+    // beyond heldBeforeLooking with no byte outside the abbreviations are cut where none can
+    // straddle the cut.
     static std::unique_ptr<ByteCounter> For(QStringView separators,
-                                            const QStringList& abbreviations);
+                                            const QStringList& abbreviations,
+                                            qsizetype heldBeforeLooking = qsizetype(1) << 16);
 
     // From now on (and for the bytes still held), C5 BF is U+017F and E2 84 AA is U+212A.
     void ReadAsUtf8();
@@ -62,6 +65,8 @@ class ByteCounter {
     bool MatchesForward(const unsigned char* d, qsizetype n, qsizetype at, char unit,
                         qsizetype& next) const;
     qsizetype LastCut(const unsigned char* d, qsizetype n) const;
+    void CutHeld();
+    bool NoneStraddles(const unsigned char* d, qsizetype n, qsizetype at) const;
 
     QString separators_;
     QStringList abbreviations_;
@@ -75,6 +80,7 @@ class ByteCounter {
     std::array<int, 256> anchorSlot_{};  // index into byBefore_ + 1, 0: anchors nothing
     bool foldsBeyondAscii_ = false;      // some entry holds an s or a k
     bool utf8_ = false;
+    qsizetype heldBeforeLooking_ = 0;
     QByteArray held_;
     detail::ScanCarry carry_;  // the buffer open and the count so far
 };

@@ -156,13 +156,22 @@ SentenceStream::SentenceStream(QStringView separators, const QStringList& abbrev
     canEnd_ = false;
     for (QChar c : separators) canEnd_ = canEnd_ || c.unicode() != detail::kCarriageReturn;
     inAbbreviations_.Add(detail::kCarriageReturn);
-    for (const QString& entry : abbreviations) {
-        if (entry.contains(QChar(detail::kCarriageReturn))) continue;  // never matches
+    std::vector<qsizetype> before;  // the entries that can match
+    quiet_ = true;
+    for (qsizetype i = 0; i < abbreviations.size(); ++i) {
+        const QString& entry = abbreviations[i];
+        // An empty entry changes nothing; one with a carriage return never matches.
+        if (entry.isEmpty() || entry.contains(QChar(detail::kCarriageReturn))) continue;
+        std::u16string folded;
         for (QChar c : entry) {
+            folded.push_back(detail::Fold(c.unicode()));
             // Every unit that folds as this one does.
-            detail::ForEachUnitFoldingTo(detail::Fold(c.unicode()),
+            detail::ForEachUnitFoldingTo(folded.back(),
                                          [&](char16_t u) { inAbbreviations_.Add(u); });
         }
+        for (qsizetype j : before) quiet_ = quiet_ && !detail::CanOverlapMarker(folded, j);
+        before.push_back(i);
+        if (folded.size() > 1) folded_.push_back(std::move(folded));
     }
     stretchUnits_ = options_.stretchUnits = std::max<qsizetype>(options_.stretchUnits, 1);
     if (options_.secondCore && canEnd_) worker_ = std::make_unique<Worker>(*this);
@@ -192,12 +201,47 @@ void SentenceStream::Wrote(qsizetype units, Sink& sink) {
     Advance(sink);
 }
 
+// Whether no occurrence of an entry (folded, carriage returns skipped) can take in the units
+// on both sides of `at`, so that the text can be cut there.
+bool SentenceStream::NoneStraddles(const char16_t* d, qsizetype n, qsizetype at) const {
+    for (const std::u16string& e : folded_) {
+        for (std::size_t k = 1; k < e.size(); ++k) {
+            // e[0, k) ends before `at`, e[k, end) starts there.
+            bool match = true;
+            qsizetype r = at;
+            for (std::size_t j = k; match && j-- > 0;) {
+                do --r;
+                while (r >= 0 && d[r] == detail::kCarriageReturn);
+                match = r >= 0 && detail::Fold(d[r]) == e[j];
+            }
+            r = at - 1;
+            for (std::size_t j = k; match && j < e.size(); ++j) {
+                do ++r;
+                while (r < n && d[r] == detail::kCarriageReturn);
+                // Past the units held the rest of the match may still come.
+                if (r >= n) return false;
+                match = detail::Fold(d[r]) == e[j];
+            }
+            if (match) return false;
+        }
+    }
+    return true;
+}
+
 void SentenceStream::Advance(Sink& sink) {
     while (window_.size() >= stretchUnits_) {
         // The last unit no abbreviation holds; the stretch ends after it.
         qsizetype cut = window_.size();
         const char16_t* d = reinterpret_cast<const char16_t*>(window_.constData());
         while (cut > 0 && inAbbreviations_.Contains(d[cut - 1])) --cut;
+        // A text of nothing but the abbreviations' letters ("aaa...") can still be cut where
+        // no abbreviation can straddle the cut, as long as none can match across another's
+        // marker.
+        if (cut == 0 && quiet_) {
+            const qsizetype least = std::max<qsizetype>(window_.size() - kStraddleLooks, 1);
+            for (qsizetype at = window_.size() - 1; at >= least && cut == 0; --at)
+                if (NoneStraddles(d, window_.size(), at)) cut = at;
+        }
         if (cut > 0) {
             Step(cut, sink);
             stretchUnits_ = options_.stretchUnits;

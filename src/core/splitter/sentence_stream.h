@@ -5,6 +5,8 @@
 #include <QStringView>
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "core/splitter/splitter.h"
 #include "core/splitter/splitter_detail.h"
@@ -75,6 +77,9 @@ class SentenceStream {
     struct Stretch;
     class Worker;
     void Advance(Sink& sink);
+    bool NoneStraddles(const char16_t* d, qsizetype n, qsizetype at) const;
+    // Places looked at, from the end, for a cut where no unit outside the abbreviations is.
+    static constexpr qsizetype kStraddleLooks = 256;
     void Step(qsizetype cut, Sink& sink);
     void Scan(Stretch& stretch);
 
@@ -84,13 +89,15 @@ class SentenceStream {
     QStringList abbreviations_;
     Options options_;
     bool canEnd_;
-    detail::UnitSet inAbbreviations_;    // units some entry may match, and the carriage return
-    QString window_;                     // units not masked and scanned yet
-    qsizetype written_ = 0;              // the window's size when Room was asked
-    std::int64_t windowStart_ = 0;       // their place in the whole text, in units
-    std::int64_t windowStartPoint_ = 0;  // and in code points
-    bool highBefore_ = false;            // the unit before the window is a high surrogate
-    detail::ScanCarry carry_;            // the scanning thread's
+    detail::UnitSet inAbbreviations_;     // units some entry may match, and the carriage return
+    std::vector<std::u16string> folded_;  // the entries of two units or more, folded
+    bool quiet_ = true;                   // no entry can match across another's marker
+    QString window_;                      // units not masked and scanned yet
+    qsizetype written_ = 0;               // the window's size when Room was asked
+    std::int64_t windowStart_ = 0;        // their place in the whole text, in units
+    std::int64_t windowStartPoint_ = 0;   // and in code points
+    bool highBefore_ = false;             // the unit before the window is a high surrogate
+    detail::ScanCarry carry_;             // the scanning thread's
     bool endedInsideParts_ = false;
     std::unique_ptr<Worker> worker_;
 };

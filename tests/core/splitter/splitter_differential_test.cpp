@@ -258,6 +258,9 @@ TEST(SplitterDifferential, StreamedTextsWithoutPlacesToCut) {
         {"AAAAAbAAA", ".A", {"AAA"}},
         {"etc.etc.etc.etc. x etc.etc.etc. y.", ".", {"etc."}},
         {"e.g.e.g.e.g.\r\r\r\re.g.z. ab. e.g..", ".\n", {"e.g.", "g."}},
+        // Cut between the letters of an abbreviation and where a match may still come.
+        {"etc.e\r\r\r\r\r\r\rtc. tc.et\r\rc.etc", ".", {"etc."}},
+        {"aaaa.aaaa.aaaa.aaaaaa.", ".", {"a.a", "e.g."}},
     };
     for (const auto& [text, separators, entries] : cases)
         for (qsizetype stretch : {1, 2, 3, 5})
