@@ -1,6 +1,7 @@
-// Writes an English-like UTF-8 text of the given size to standard output, the same for the
-// same size: sentences of common words, now and then a word beyond ASCII, an abbreviation
-// of the built-in list, a decimal number, CR LF or LF line ends and tabs.
+// Writes an English-like UTF-8 text of the given size to standard output: sentences of
+// common words, now and then a word beyond ASCII, an abbreviation of the built-in list, a
+// decimal number, CR LF or LF line ends and tabs. The first 32 MiB are made once and then
+// written again and again, so that gigabytes come as fast as a pipe takes them.
 // Usage: corpus-text BYTES (a suffix K, M or G multiplies by 2^10, 2^20, 2^30)
 #include <cstdio>
 #include <cstdlib>
@@ -47,35 +48,33 @@ int main(int argc, char** argv) {
     if (*unit == 'G') size <<= 30;
     std::mt19937 random(20261208);
     const auto below = [&](unsigned n) { return random() % n; };
-    std::string block;
-    unsigned long long written = 0;
-    while (written < size) {
-        block.clear();
-        while (block.size() < (1u << 20)) {
-            const unsigned words = 8 + below(24);
-            const unsigned abbreviationAt = below(5) == 0 ? below(words) : words;
-            for (unsigned w = 0; w < words; ++w) {
-                if (w) block += ' ';
-                if (w == abbreviationAt) {
-                    block += kAbbreviations[below(std::size(kAbbreviations))];
-                } else if (below(150) == 0) {
-                    block += std::to_string(below(100)) + '.' + std::to_string(below(100));
-                } else if (below(60) == 0) {
-                    block += kBeyondAscii[below(std::size(kBeyondAscii))];
-                } else {
-                    std::string word = kWords[below(std::size(kWords))];
-                    if (w == 0) word[0] = char(word[0] - 'a' + 'A');
-                    block += word;
-                    if (below(12) == 0) block += ',';
-                }
+    std::string text;
+    while (text.size() < (std::size_t(32) << 20)) {
+        const unsigned words = 8 + below(24);
+        const unsigned abbreviationAt = below(5) == 0 ? below(words) : words;
+        for (unsigned w = 0; w < words; ++w) {
+            if (w) text += ' ';
+            if (w == abbreviationAt) {
+                text += kAbbreviations[below(std::size(kAbbreviations))];
+            } else if (below(150) == 0) {
+                text += std::to_string(below(100)) + '.' + std::to_string(below(100));
+            } else if (below(60) == 0) {
+                text += kBeyondAscii[below(std::size(kBeyondAscii))];
+            } else {
+                std::string word = kWords[below(std::size(kWords))];
+                if (w == 0) word[0] = char(word[0] - 'a' + 'A');
+                text += word;
+                if (below(12) == 0) text += ',';
             }
-            const unsigned end = below(20);
-            block += end == 0 ? '!' : end == 1 ? '?' : '.';
-            const unsigned gap = below(12);
-            block += gap == 0 ? "\r\n" : gap == 1 ? "\n\t" : " ";
         }
-        const auto n = std::size_t(std::min<unsigned long long>(block.size(), size - written));
-        if (std::fwrite(block.data(), 1, n, stdout) != n) return 1;
+        const unsigned end = below(20);
+        text += end == 0 ? '!' : end == 1 ? '?' : '.';
+        const unsigned gap = below(12);
+        text += gap == 0 ? "\r\n" : gap == 1 ? "\n\t" : " ";
+    }
+    for (unsigned long long written = 0; written < size;) {
+        const auto n = std::size_t(std::min<unsigned long long>(text.size(), size - written));
+        if (std::fwrite(text.data(), 1, n, stdout) != n) return 1;
         written += n;
     }
     return std::fflush(stdout) == 0 ? 0 : 1;

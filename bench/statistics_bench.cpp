@@ -127,7 +127,7 @@ void BM_ShowRowInText(benchmark::State& state) {
             f.form->results().Append(std::move(sentence), start, end);
         });
     }
-    f.form->lastCount = {true, text, {}, false};
+    f.form->lastCount = {true, {}, false, {}, 1};
     QTreeView* list = f.form->resultsView();
     const int count = f.form->results().Count();
     int row = 0;

@@ -526,6 +526,8 @@ std::int64_t SplitSource(ByteSource& source, const CountSettings& settings, cons
         const std::unique_ptr<ByteCounter> counter =
             settings.countOnly ? ByteCounter::For(settings.separators, settings.abbreviations)
                                : nullptr;
+        // With cores to spare the bytes are counted on two threads while this one reads.
+        if (counter && settings.secondCore) counter->UseCores(2);
         StreamTarget toStream(stream, sink);
         std::optional<CounterTarget> toCounter;
         if (counter) toCounter.emplace(*counter);

@@ -2,6 +2,10 @@
 
 #include <QString>
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 
 #include "core/failure.h"
 #include "core/splitter/splitter.h"
@@ -108,6 +112,112 @@ void ForEachByte(const unsigned char* d, qsizetype n, const std::string& wanted,
 }
 
 }  // namespace
+
+// Counts the stretches handed to it on threads of its own, each on its own as if the buffer
+// open before it held something other than spaces and breaks.
+class ByteCounter::Pool {
+  public:
+    struct Chunk {
+        QByteArray bytes;
+        bool utf8 = false;
+        bool taken = false, counted = false;
+        bool fast = false;       // counted here, no overlapping abbreviations
+        bool dependent = false;  // the count depends on the buffer open before it
+        std::int64_t sentences = 0;
+        Lone lone = Lone::Other;  // the buffer open after it
+    };
+
+    Pool(const ByteCounter& counter, int threads) : counter_(counter) {
+        for (int k = 0; k < threads; ++k) threads_.emplace_back([this] { Run(); });
+    }
+    ~Pool() {
+        {
+            std::unique_lock lock(mutex_);
+            stopping_ = true;
+        }
+        changed_.notify_all();
+        for (std::thread& t : threads_) t.join();
+    }
+
+    // Queues the bytes unless the queue is full and its first chunk counted, which the
+    // caller is to take first; false then.
+    bool Push(QByteArray& bytes, bool utf8) {
+        std::unique_lock lock(mutex_);
+        // A few waiting for each thread, so that memory stays bounded.
+        const std::size_t most = 2 * threads_.size();
+        changed_.wait(lock, [&] { return chunks_.size() < most || chunks_.front()->counted; });
+        if (chunks_.size() >= most) return false;
+        auto chunk = std::make_unique<Chunk>();
+        chunk->bytes = std::move(bytes);
+        chunk->utf8 = utf8;
+        chunks_.push_back(std::move(chunk));
+        changed_.notify_all();
+        return true;
+    }
+
+    // Hands the counted chunks at the front to use, in order; with all, every chunk.
+    template <typename Use>
+    void TakeCounted(bool all, Use&& use) {
+        for (;;) {
+            std::unique_ptr<Chunk> chunk;
+            {
+                std::unique_lock lock(mutex_);
+                if (all)
+                    changed_.wait(lock,
+                                  [&] { return chunks_.empty() || chunks_.front()->counted; });
+                if (chunks_.empty() || !chunks_.front()->counted) return;
+                chunk = std::move(chunks_.front());
+                chunks_.pop_front();
+            }
+            changed_.notify_all();
+            use(*chunk);
+        }
+    }
+
+  private:
+    void Run() {
+        for (;;) {
+            Chunk* chunk = nullptr;
+            {
+                std::unique_lock lock(mutex_);
+                changed_.wait(lock, [&] {
+                    if (stopping_) return true;
+                    for (const auto& c : chunks_)
+                        if (!c->taken) return true;
+                    return false;
+                });
+                if (stopping_) return;
+                for (const auto& c : chunks_)
+                    if (!c->taken) {
+                        chunk = c.get();
+                        break;
+                    }
+                chunk->taken = true;
+            }
+            const auto* d = reinterpret_cast<const unsigned char*>(chunk->bytes.constData());
+            chunk->fast = counter_.CountFast(d, chunk->bytes.size(), chunk->utf8, chunk->sentences,
+                                             chunk->lone, &chunk->dependent);
+            {
+                std::unique_lock lock(mutex_);
+                chunk->counted = true;
+            }
+            changed_.notify_all();
+        }
+    }
+
+    const ByteCounter& counter_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<std::unique_ptr<Chunk>> chunks_;
+    std::vector<std::thread> threads_;
+    bool stopping_ = false;
+};
+
+ByteCounter::~ByteCounter() = default;
+
+void ByteCounter::UseCores(int threads) {
+    if (threads > 0 && !separatorBytes_.empty()) pool_ = std::make_unique<Pool>(*this, threads);
+}
 
 std::unique_ptr<ByteCounter> ByteCounter::For(QStringView separators,
                                               const QStringList& abbreviations,
@@ -265,6 +375,10 @@ std::int64_t ByteCounter::Finish() {
     if (!separatorBytes_.empty() && !held_.isEmpty())
         Count(reinterpret_cast<const unsigned char*>(held_.constData()), held_.size());
     held_.clear();
+    if (pool_) {
+        ApplyCounted(true);
+        pool_.reset();
+    }
     const std::int64_t sentences = carry_.sentences;
     carry_ = detail::ScanCarry();
     return sentences;
@@ -272,24 +386,48 @@ std::int64_t ByteCounter::Finish() {
 
 void ByteCounter::Count(const unsigned char* d, qsizetype n) {
     if (n == 0) return;
+    if (pool_) {
+        QByteArray bytes(reinterpret_cast<const char*>(d), n);
+        while (!pool_->Push(bytes, utf8_)) ApplyCounted(false);
+        ApplyCounted(false);
+        return;
+    }
+    CountHere(d, n, utf8_);
+}
+
+void ByteCounter::CountHere(const unsigned char* d, qsizetype n, bool utf8) {
     std::int64_t sentences = carry_.sentences;
     Lone lone = carry_.lone;
-    if (CountFast(d, n, sentences, lone)) {
+    if (CountFast(d, n, utf8, sentences, lone, nullptr)) {
         carry_.sentences = sentences;
         carry_.lone = lone;
     } else {
-        CountBySplitter(d, n);
+        CountBySplitter(d, n, utf8);
     }
 }
 
-bool ByteCounter::MatchesBack(const unsigned char* d, qsizetype at, char unit,
+// The stretches the other cores counted, in order: their counts where they did not depend
+// on the buffer open before them, else counted again here.
+void ByteCounter::ApplyCounted(bool all) {
+    pool_->TakeCounted(all, [&](const Pool::Chunk& chunk) {
+        if (chunk.fast && (!chunk.dependent || carry_.lone == Lone::Other)) {
+            carry_.sentences += chunk.sentences;
+            carry_.lone = chunk.lone;
+        } else {
+            CountHere(reinterpret_cast<const unsigned char*>(chunk.bytes.constData()),
+                      chunk.bytes.size(), chunk.utf8);
+        }
+    });
+}
+
+bool ByteCounter::MatchesBack(const unsigned char* d, qsizetype at, char unit, bool utf8,
                               qsizetype& next) const {
     if (at < 0) return false;
     if (FoldByte(d[at]) == static_cast<unsigned char>(unit)) {
         next = at - 1;
         return true;
     }
-    if (!utf8_) return false;
+    if (!utf8) return false;
     if (unit == 's' && at >= 1 && d[at] == 0xBF && d[at - 1] == 0xC5) {
         next = at - 2;
         return true;
@@ -302,13 +440,13 @@ bool ByteCounter::MatchesBack(const unsigned char* d, qsizetype at, char unit,
 }
 
 bool ByteCounter::MatchesForward(const unsigned char* d, qsizetype n, qsizetype at, char unit,
-                                 qsizetype& next) const {
+                                 bool utf8, qsizetype& next) const {
     if (at >= n) return false;
     if (FoldByte(d[at]) == static_cast<unsigned char>(unit)) {
         next = at + 1;
         return true;
     }
-    if (!utf8_) return false;
+    if (!utf8) return false;
     if (unit == 's' && at + 1 < n && d[at] == 0xC5 && d[at + 1] == 0xBF) {
         next = at + 2;
         return true;
@@ -321,7 +459,8 @@ bool ByteCounter::MatchesForward(const unsigned char* d, qsizetype n, qsizetype 
 }
 
 // The abbreviations whose first separator is the byte at q, carriage returns skipped.
-ByteCounter::Found ByteCounter::FindAt(const unsigned char* d, qsizetype n, qsizetype q) const {
+ByteCounter::Found ByteCounter::FindAt(const unsigned char* d, qsizetype n, qsizetype q,
+                                       bool utf8) const {
     Found found;
     const int slot = anchorSlot_[d[q]];
     if (slot == 0) return found;
@@ -333,23 +472,23 @@ ByteCounter::Found ByteCounter::FindAt(const unsigned char* d, qsizetype n, qsiz
     if (q > 0 && before != kCr && before < 0x80) {
         for (const auto* list : {&byBefore[256], &byBefore[before]})
             for (const int k : *list)
-                if (Verify(d, n, q, k, found) && found.count > 1) return found;
+                if (Verify(d, n, q, k, utf8, found) && found.count > 1) return found;
         return found;
     }
     for (const int k : anchoredOn_[d[q]])
-        if (Verify(d, n, q, k, found) && found.count > 1) return found;
+        if (Verify(d, n, q, k, utf8, found) && found.count > 1) return found;
     return found;
 }
 
 // Whether entry k matches with its anchor at q; counts it into found.
-bool ByteCounter::Verify(const unsigned char* d, qsizetype n, qsizetype q, int k,
+bool ByteCounter::Verify(const unsigned char* d, qsizetype n, qsizetype q, int k, bool utf8,
                          Found& found) const {
     const Entry& e = entries_[static_cast<std::size_t>(k)];
     qsizetype at = q - 1, start = q;
     for (int j = e.anchor - 1; j >= 0; --j) {
         while (at >= 0 && d[at] == kCr) --at;
         qsizetype next = 0;
-        if (!MatchesBack(d, at, e.folded[std::size_t(j)], next)) return false;
+        if (!MatchesBack(d, at, e.folded[std::size_t(j)], utf8, next)) return false;
         start = next + 1, at = next;
     }
     at = q + 1;
@@ -357,15 +496,15 @@ bool ByteCounter::Verify(const unsigned char* d, qsizetype n, qsizetype q, int k
     for (std::size_t j = std::size_t(e.anchor) + 1; j < e.folded.size(); ++j) {
         while (at < n && d[at] == kCr) ++at;
         qsizetype next = 0;
-        if (!MatchesForward(d, n, at, e.folded[j], next)) return false;
+        if (!MatchesForward(d, n, at, e.folded[j], utf8, next)) return false;
         end = at = next;
     }
     if (++found.count == 1) found.start = start, found.end = end;
     return true;
 }
 
-bool ByteCounter::CountFast(const unsigned char* d, qsizetype n, std::int64_t& sentences,
-                            Lone& lone) const {
+bool ByteCounter::CountFast(const unsigned char* d, qsizetype n, bool utf8, std::int64_t& sentences,
+                            Lone& lone, bool* dependent) const {
     qsizetype last = -1;  // the separator that closed the last buffer; -1: none here yet
     bool marker = false;  // the open buffer holds an abbreviation
     qsizetype maskedUntil = 0;
@@ -377,7 +516,7 @@ bool ByteCounter::CountFast(const unsigned char* d, qsizetype n, std::int64_t& s
         if (anyEntries) {
             // Abbreviations that overlap are left to the splitter, which knows whose turn
             // comes first.
-            const Found found = FindAt(d, n, q);
+            const Found found = FindAt(d, n, q, utf8);
             if (q < maskedUntil) {  // inside an abbreviation: no end
                 clash = found.count > 0;
                 return;
@@ -399,6 +538,12 @@ bool ByteCounter::CountFast(const unsigned char* d, qsizetype n, std::int64_t& s
             for (qsizetype r = last + 1; r <= q && state != Lone::Other; ++r)
                 state = After(state, d[r]);
             yields = state != Lone::OneBreak;
+            // Whether the buffer before this stretch could change that.
+            if (last < 0 && dependent) {
+                Lone own = Lone::Blank;
+                for (qsizetype r = 0; r <= q && own != Lone::Other; ++r) own = After(own, d[r]);
+                *dependent = own != Lone::Other;
+            }
         }
         closed += yields;
         last = q;
@@ -409,20 +554,25 @@ bool ByteCounter::CountFast(const unsigned char* d, qsizetype n, std::int64_t& s
     Lone state = last < 0 ? lone : Lone::Blank;
     if (marker) state = Lone::Other;
     for (qsizetype r = last + 1; r < n && state != Lone::Other; ++r) state = After(state, d[r]);
+    if (last < 0 && !marker && dependent) {
+        Lone own = Lone::Blank;
+        for (qsizetype r = 0; r < n && own != Lone::Other; ++r) own = After(own, d[r]);
+        *dependent = *dependent || own != Lone::Other;
+    }
     lone = state;
     sentences += closed;
     return true;
 }
 
-void ByteCounter::CountBySplitter(const unsigned char* d, qsizetype n) {
+void ByteCounter::CountBySplitter(const unsigned char* d, qsizetype n, bool utf8) {
     // One unit a byte, but for the two letters beyond ASCII that fold into it.
     QString text(n, Qt::Uninitialized);
     auto* w = reinterpret_cast<char16_t*>(text.data());
     char16_t* const begin = w;
     for (qsizetype i = 0; i < n;) {
-        if (utf8_ && i + 1 < n && d[i] == 0xC5 && d[i + 1] == 0xBF) {
+        if (utf8 && i + 1 < n && d[i] == 0xC5 && d[i + 1] == 0xBF) {
             *w++ = 0x017F, i += 2;
-        } else if (utf8_ && i + 2 < n && d[i] == 0xE2 && d[i + 1] == 0x84 && d[i + 2] == 0xAA) {
+        } else if (utf8 && i + 2 < n && d[i] == 0xE2 && d[i + 1] == 0x84 && d[i + 2] == 0xAA) {
             *w++ = 0x212A, i += 3;
         } else {
             *w++ = d[i++];

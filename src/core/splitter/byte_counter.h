@@ -34,6 +34,13 @@ class ByteCounter {
                                             const QStringList& abbreviations,
                                             qsizetype heldBeforeLooking = qsizetype(1) << 16);
 
+    ~ByteCounter();
+    ByteCounter(const ByteCounter&) = delete;
+    ByteCounter& operator=(const ByteCounter&) = delete;
+
+    // Counts the pieces on so many threads of its own besides the caller's, which reads.
+    void UseCores(int threads);
+
     // From now on (and for the bytes still held), C5 BF is U+017F and E2 84 AA is U+212A.
     void ReadAsUtf8();
     void Feed(QByteArrayView bytes);
@@ -53,16 +60,24 @@ class ByteCounter {
         qsizetype start = 0, end = 0;
     };
 
+    class Pool;
+
     ByteCounter() = default;
     // Counts the stretch d[0, n), cut after a byte no abbreviation holds (or the text's end).
     void Count(const unsigned char* d, qsizetype n);
-    bool CountFast(const unsigned char* d, qsizetype n, std::int64_t& sentences,
-                   detail::ScanCarry::Lone& lone) const;
-    void CountBySplitter(const unsigned char* d, qsizetype n);
-    Found FindAt(const unsigned char* d, qsizetype n, qsizetype q) const;
-    bool Verify(const unsigned char* d, qsizetype n, qsizetype q, int k, Found& found) const;
-    bool MatchesBack(const unsigned char* d, qsizetype at, char unit, qsizetype& next) const;
-    bool MatchesForward(const unsigned char* d, qsizetype n, qsizetype at, char unit,
+    void CountHere(const unsigned char* d, qsizetype n, bool utf8);
+    void ApplyCounted(bool all);
+    // Counts d[0, n) from the open buffer's state `lone`; false where abbreviations overlap.
+    // dependent (optional) tells whether the result would differ for another state.
+    bool CountFast(const unsigned char* d, qsizetype n, bool utf8, std::int64_t& sentences,
+                   detail::ScanCarry::Lone& lone, bool* dependent) const;
+    void CountBySplitter(const unsigned char* d, qsizetype n, bool utf8);
+    Found FindAt(const unsigned char* d, qsizetype n, qsizetype q, bool utf8) const;
+    bool Verify(const unsigned char* d, qsizetype n, qsizetype q, int k, bool utf8,
+                Found& found) const;
+    bool MatchesBack(const unsigned char* d, qsizetype at, char unit, bool utf8,
+                     qsizetype& next) const;
+    bool MatchesForward(const unsigned char* d, qsizetype n, qsizetype at, char unit, bool utf8,
                         qsizetype& next) const;
     qsizetype LastCut(const unsigned char* d, qsizetype n) const;
     void CutHeld();
@@ -83,6 +98,7 @@ class ByteCounter {
     qsizetype heldBeforeLooking_ = 0;
     QByteArray held_;
     detail::ScanCarry carry_;  // the buffer open and the count so far
+    std::unique_ptr<Pool> pool_;
 };
 
 }  // namespace brintale

@@ -20,6 +20,8 @@ std::int64_t Counted(const QByteArray& bytes, QStringView separators, const QStr
         ByteCounter::For(separators, entries, cuts.size() % 2 ? 1 : qsizetype(1) << 16);
     if (!counter) return -1;
     if (utf8) counter->ReadAsUtf8();
+    // Now and then on two threads of its own, each piece counted on its own and put together.
+    if (cuts.size() % 3 != 1) counter->UseCores(2);
     qsizetype from = 0;
     for (qsizetype cut : cuts) {
         counter->Feed(QByteArrayView(bytes).sliced(from, cut - from));
