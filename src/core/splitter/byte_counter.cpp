@@ -171,7 +171,16 @@ class ByteCounter::Pool {
             }
             changed_.notify_all();
             use(*chunk);
+            if (spare_.size() < 2 * threads_.size()) spare_.push_back(std::move(chunk->bytes));
         }
+    }
+
+    // A buffer a counted chunk held, or an empty one.
+    QByteArray Spare() {
+        if (spare_.empty()) return QByteArray();
+        QByteArray bytes = std::move(spare_.back());
+        spare_.pop_back();
+        return bytes;
     }
 
   private:
@@ -210,6 +219,7 @@ class ByteCounter::Pool {
     std::condition_variable changed_;
     std::deque<std::unique_ptr<Chunk>> chunks_;
     std::vector<std::thread> threads_;
+    std::vector<QByteArray> spare_;  // the caller's alone
     bool stopping_ = false;
 };
 
@@ -387,7 +397,10 @@ std::int64_t ByteCounter::Finish() {
 void ByteCounter::Count(const unsigned char* d, qsizetype n) {
     if (n == 0) return;
     if (pool_) {
-        QByteArray bytes(reinterpret_cast<const char*>(d), n);
+        // Into a buffer used before: a fresh one for every piece would be faulted in anew.
+        QByteArray bytes = pool_->Spare();
+        bytes.resize(n);
+        std::memcpy(bytes.data(), d, static_cast<size_t>(n));
         while (!pool_->Push(bytes, utf8_)) ApplyCounted(false);
         ApplyCounted(false);
         return;
