@@ -18,6 +18,7 @@
 #include <immintrin.h>
 #endif
 
+#include "core/splitter/sentence_stream.h"
 #include "core/splitter/splitter.h"
 #include "splitter_text.h"
 
@@ -164,6 +165,51 @@ void Produce(benchmark::State& state, const QString& text, int entries, bool col
 void BM_Produce(benchmark::State& state) { Produce(state, Text(), int(state.range(0))); }
 BENCHMARK(BM_Produce)->Arg(0)->Arg(5)->Arg(100)->Unit(benchmark::kMillisecond);
 
+// The same list with every sentence's stretch of the text; the ratio to BM_Produce is
+// printed at the end.
+void BM_ProduceLocated(benchmark::State& state) {
+    const QString& text = Text();
+    const QStringList& list = List(int(state.range(0)));
+    qsizetype sentences = 0;
+    for (auto _ : state) {
+        std::vector<LocatedSentence> result = SplitLocatedSentences(text, kSeparators, list);
+        sentences = qsizetype(result.size());
+        benchmark::DoNotOptimize(result.data());
+        state.PauseTiming();
+        result = {};
+        state.ResumeTiming();
+    }
+    SetCommon(state, text);
+    state.counters["sentences"] = double(sentences);
+    state.counters["extra_B_per_B"] = PeakExtraPerByte(text, [&] {
+        benchmark::DoNotOptimize(SplitLocatedSentences(text, kSeparators, list).data());
+    });
+}
+BENCHMARK(BM_ProduceLocated)->Arg(0)->Arg(5)->Arg(100)->Unit(benchmark::kMillisecond);
+
+// The stream over the same text in pieces of 64 Ki units, every sentence handed out with
+// its stretch, in memory that does not grow with the text.
+void BM_Stream(benchmark::State& state) {
+    const QString& text = Text();
+    const QStringList& list = List(int(state.range(0)));
+    struct Sink : SentenceStream::Sink {
+        void Sentence(QString&& text, std::int64_t, std::int64_t) override {
+            benchmark::DoNotOptimize(text.constData());
+        }
+    } sink;
+    std::int64_t sentences = 0;
+    for (auto _ : state) {
+        SentenceStream stream(kSeparators, list, {});
+        for (qsizetype from = 0; from < text.size(); from += 1 << 16)
+            stream.Feed(QStringView(text).sliced(from, std::min<qsizetype>(1 << 16, text.size() - from)), sink);
+        stream.Finish(sink);
+        sentences = stream.count();
+    }
+    SetCommon(state, text);
+    state.counters["sentences"] = double(sentences);
+}
+BENCHMARK(BM_Stream)->Arg(0)->Arg(5)->Arg(100)->Unit(benchmark::kMillisecond);
+
 void BM_ProduceDoubled(benchmark::State& state) {
     Produce(state, DoubledText(), int(state.range(0)));
 }
@@ -277,6 +323,14 @@ class RatioReporter : public benchmark::ConsoleReporter {
     }
     void Finalize() override {
         ConsoleReporter::Finalize();
+        // The cost of the stretches: the list with them against the list without, this run.
+        for (const char* arg : {"0", "5", "100"}) {
+            const auto with = speed_.find(std::string("BM_ProduceLocated/") + arg);
+            const auto without = speed_.find(std::string("BM_Produce/") + arg);
+            if (with != speed_.end() && without != speed_.end())
+                std::printf("positions with %3s abbreviations: %.3f x the time without\n", arg,
+                            without->second / with->second);
+        }
         const auto icu = speed_.find("BM_IcuSentences");
         if (icu == speed_.end()) return;
         std::printf("\n%-32s %12s %10s\n", "benchmark", "MB/s", "x ICU");

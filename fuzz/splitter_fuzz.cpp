@@ -9,6 +9,8 @@
 #include <optional>
 
 #include "core/failure.h"
+#include "core/splitter/byte_counter.h"
+#include "core/splitter/sentence_stream.h"
 #include "core/splitter/splitter.h"
 #include "core/splitter/splitter_detail.h"
 #include "core/splitter/splitter_reference.h"
@@ -36,8 +38,8 @@ struct Reader {
     }
 };
 
-void Require(bool ok) {
-    if (!ok) std::abort();
+void RequireAt(bool ok, int line) {
+    if (!ok) std::fprintf(stderr, "failed at line %d\n", line), std::abort();
 }
 
 template <typename Call>
@@ -51,18 +53,21 @@ bool Refused(Call&& call) {
 }
 
 }  // namespace
+#define Require(x) RequireAt(x, __LINE__)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     Reader in{data, size};
     const QString separators = QString::fromUtf16(kSeparators[in.Next() % std::size(kSeparators)]);
+    // How the stream gets the text: stretches of a few units, pieces cut every few units.
+    const qsizetype stretch = 1 + in.Next() % 16, piece = 1 + in.Next() % 13;
     QStringList entries;
     const int count = in.Next() % 16;
     for (int k = 0; k < count; ++k) entries += in.Spell(in.Next() % 7);
     const QString text = in.Spell(in.size);
 
-    std::optional<QStringList> reference;
+    std::optional<std::vector<brintale::testing::ReferenceSentence>> reference;
     try {
-        reference = brintale::testing::ReferenceSplit(text, separators, entries);
+        reference = brintale::testing::ReferenceSplitLocated(text, separators, entries);
     } catch (const brintale::testing::ReferenceRefused&) {
     }
     // A list the reference refuses must be refused by every way of masking, and only then.
@@ -72,12 +77,55 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Require(Refused([&] { brintale::detail::MaskByPasses(text, entries); }));
         return 0;
     }
-    const QStringList& expected = *reference;
+    QStringList expected;
+    std::vector<brintale::LocatedSentence> located;
+    for (const auto& s : *reference) {
+        expected.push_back(s.text);
+        located.push_back({s.text, s.start, s.end});
+    }
     Require(brintale::SplitSentences(text, separators, entries) == expected);
     Require(brintale::CountSentences(text, separators, entries) == std::size_t(expected.size()));
-    QStringList byPasses;
+    Require(brintale::SplitLocatedSentences(text, separators, entries) == located);
+    std::vector<brintale::LocatedSentence> byPasses;
     brintale::ScanSentences(brintale::detail::MaskByPasses(text, entries), separators,
-                            [&](QString&& s) { byPasses.push_back(s); });
-    Require(byPasses == expected);
+                            [&](QString&& s, qsizetype start, qsizetype end) {
+                                byPasses.push_back({s, start, end});
+                            });
+    Require(byPasses == located);
+
+    // The stream, fed the text in pieces, sentences in parts of a few units.
+    struct Collect : brintale::SentenceStream::Sink {
+        void Sentence(QString&& text, std::int64_t start, std::int64_t end) override {
+            sentences.push_back({part + text, qsizetype(start), qsizetype(end)});
+            part.clear();
+        }
+        void SentencePart(QString&& text) override { part += text; }
+        std::vector<brintale::LocatedSentence> sentences;
+        QString part;
+    } collect;
+    brintale::SentenceStream::Options options;
+    options.stretchUnits = stretch;
+    options.partUnits = piece % 4;
+    brintale::SentenceStream stream(separators, entries, options);
+    for (qsizetype from = 0; from < text.size(); from += piece)
+        stream.Feed(QStringView(text).sliced(from, std::min(piece, text.size() - from)), collect);
+    stream.Finish(collect);
+    Require(collect.sentences == located);
+    Require(stream.count() == std::int64_t(located.size()));
+
+    // The count straight from the bytes, where it applies: UTF-8, and a single-byte
+    // encoding where the text has one.
+    bool single = true;
+    for (QChar c : text) single = single && c.unicode() <= 0xFF;
+    for (const bool utf8 : {true, false}) {
+        if (!utf8 && !single) continue;
+        const auto counter = brintale::ByteCounter::For(separators, entries);
+        if (!counter) break;
+        if (utf8) counter->ReadAsUtf8();
+        const QByteArray bytes = utf8 ? text.toUtf8() : text.toLatin1();
+        for (qsizetype from = 0; from < bytes.size(); from += piece)
+            counter->Feed(QByteArrayView(bytes).sliced(from, std::min(piece, bytes.size() - from)));
+        Require(counter->Finish() == std::int64_t(located.size()));
+    }
     return 0;
 }

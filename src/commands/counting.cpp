@@ -3,6 +3,8 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QtConcurrent/QtConcurrentRun>
+#include <algorithm>
+#include <vector>
 
 #include "commands/main_form.h"
 #include "core/error_report.h"
@@ -32,6 +34,29 @@ QString CheckValueText(const QCheckBox* box) {
 }
 
 }  // namespace
+
+// The stretches the splitter gives are in the text without carriage returns (statement
+// 102); the rows keep them in the text as counted, which a loaded file's lone ones are part of.
+class CarriageReturns {
+  public:
+    explicit CarriageReturns(const QString& text) {
+        for (qsizetype i = 0; i < text.size(); ++i)
+            if (text[i] == u'\r') shifted_.push_back(i - static_cast<qsizetype>(shifted_.size()));
+    }
+    // A sentence's first character: the returns before it count.
+    qsizetype Start(qsizetype at) const { return at + Before(at, true); }
+    // Just after its last: returns right there belong to what follows.
+    qsizetype End(qsizetype at) const { return at + Before(at, false); }
+
+  private:
+    qsizetype Before(qsizetype at, bool inclusive) const {
+        const auto it = inclusive ? std::upper_bound(shifted_.begin(), shifted_.end(), at)
+                                  : std::lower_bound(shifted_.begin(), shifted_.end(), at);
+        return static_cast<qsizetype>(it - shifted_.begin());
+    }
+    // Where each return would stand in the text without them: nondecreasing.
+    std::vector<qsizetype> shifted_;
+};
 
 // When the store fails the option stays in the window and the user is told once, until a
 // store succeeds again.
@@ -81,12 +106,15 @@ void StartCounting(MainForm& form) {
     {
         // The view hears of the rows once, when the scan is over.
         ResultsModel::Appending appending(results);
+        // Each row keeps where its sentence lies in the counted text (UTF-16 units).
         trap(130, [&] {
-            ScanSentences(masked, separators, [&](QString&& sentence) {
-                // TODO(positions): when the sink hands each sentence's stretch [start, end) of
-                // `counted`, append it: results.Append(std::move(sentence), start, end).
-                trap(146, [&] { results.Append(std::move(sentence)); });
-            });
+            const CarriageReturns returns(counted);
+            ScanSentences(
+                masked, separators, [&](QString&& sentence, qsizetype start, qsizetype end) {
+                    trap(146, [&] {
+                        results.Append(std::move(sentence), returns.Start(start), returns.End(end));
+                    });
+                });
         });
     }
     const quint64 number = form.lastCount.number + 1;

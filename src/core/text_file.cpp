@@ -1,6 +1,6 @@
 #include "core/text_file.h"
 
-#include <unistd.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
@@ -9,11 +9,14 @@
 #include <QtEndian>
 #include <algorithm>
 #include <array>
+#include <cerrno>
+#include <cstring>
 #include <limits>
 #include <new>
 
 #include "core/failure.h"
 #include "core/file_exists.h"
+#include "core/memory_limits.h"
 
 namespace brintale {
 
@@ -59,23 +62,8 @@ QString DecodeWindows1252(QByteArrayView bytes) {
     return out;
 }
 
-// Bytes of physical memory, or 0 when the system does not say.
-quint64 PhysicalMemory() {
-    const long pages = ::sysconf(_SC_PHYS_PAGES);
-    const long pageSize = ::sysconf(_SC_PAGESIZE);
-    if (pages <= 0 || pageSize <= 0) return 0;
-    return static_cast<quint64>(pages) * static_cast<quint64>(pageSize);
-}
-
-// Reading holds the bytes and, at worst, two bytes of text per byte at the same time.
 // Refuse what cannot fit rather than let the system kill the program halfway.
-bool TooLargeToRead(quint64 bytes) {
-    constexpr quint64 kQStringLimit =
-        static_cast<quint64>(std::numeric_limits<qsizetype>::max()) / 4;
-    if (bytes > kQStringLimit) return true;
-    const quint64 memory = PhysicalMemory();
-    return memory != 0 && bytes > memory / 3;
-}
+bool TooLargeToRead(quint64 bytes) { return bytes > LargestLoadableFile(CurrentMemoryLimits()); }
 
 QString Shown(const QString& name) { return QDir::toNativeSeparators(name); }
 
@@ -117,50 +105,52 @@ QString DecodeText(QByteArrayView bytes) {
 }
 
 QString ReadTextFile(const QString& path) {
-    if (!FileExists(path)) return QString();
+    if (!FileExists(path)) {
+        // A file in a folder the user may not enter is there all the same.
+        struct stat status {};
+        if (!path.isEmpty() && ::stat(QFile::encodeName(path).constData(), &status) != 0 &&
+            errno == EACCES)
+            throw Failure(QStringLiteral("The file \"%1\" cannot be opened: %2.")
+                              .arg(Shown(path), QString::fromLocal8Bit(std::strerror(EACCES))));
+        return QString();
+    }
     const QFileInfo info(path);
     if (info.isDir())
         throw Failure(
             QStringLiteral("\"%1\" is a folder, not a file, and cannot be read.").arg(Shown(path)));
-    if (info.size() <= 0) return QStringLiteral("empty file");
-    const auto expected = static_cast<quint64>(info.size());
+    const auto expected = static_cast<quint64>(std::max<qint64>(info.size(), 0));
     if (TooLargeToRead(expected)) ThrowTooLarge(path, expected);
 
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw Failure(QStringLiteral("The file \"%1\" cannot be opened: %2.")
                           .arg(Shown(path), file.errorString()));
+    // To the end of the file, whatever size the system reported: files of the system's own
+    // report none, and a file may grow or shrink while it is read.
+    const QByteArray bytes = ReadAllBytes(file, path, expected);
+    file.close();
+    if (bytes.isEmpty()) return QStringLiteral("empty file");
     try {
-        QByteArray bytes(static_cast<qsizetype>(expected), Qt::Uninitialized);
-        qsizetype done = 0;
-        // As many bytes as the file had when it was measured; a file that shrank meanwhile
-        // gives what is left.
-        while (done < bytes.size()) {
-            const qint64 got = file.read(bytes.data() + done, bytes.size() - done);
-            if (got < 0)
-                throw Failure(QStringLiteral("The file \"%1\" cannot be read: %2.")
-                                  .arg(Shown(path), file.errorString()));
-            if (got == 0) break;
-            done += got;
-        }
-        file.close();
-        bytes.truncate(done);
         return DecodeText(bytes);
     } catch (const std::bad_alloc&) {
         ThrowOutOfMemory(path);
     }
 }
 
-QByteArray ReadAllBytes(QIODevice& device, const QString& name) {
+QByteArray ReadAllBytes(QIODevice& device, const QString& name, quint64 expected) {
     constexpr qsizetype kChunk = qsizetype(1) << 20;
     try {
         QByteArray bytes;
         qsizetype used = 0;
         for (;;) {
             if (bytes.size() - used < kChunk) {
-                if (TooLargeToRead(static_cast<quint64>(used) + kChunk))
-                    ThrowTooLarge(name, static_cast<quint64>(used) + kChunk);
-                bytes.resize(std::max(bytes.size() * 2, used + kChunk));
+                // The expected size at once, then doubling: one more byte than expected
+                // tells the end without a copy.
+                const auto wanted = std::max<quint64>({static_cast<quint64>(bytes.size()) * 2,
+                                                       static_cast<quint64>(used + kChunk),
+                                                       used == 0 ? expected + 1 : 0});
+                if (TooLargeToRead(wanted)) ThrowTooLarge(name, wanted);
+                bytes.resize(static_cast<qsizetype>(wanted));
             }
             const qint64 got = device.read(bytes.data() + used, bytes.size() - used);
             if (got < 0)

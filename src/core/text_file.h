@@ -8,9 +8,10 @@ class QIODevice;
 
 namespace brintale {
 
-// The whole file as text: "" for no file, "empty file" for 0 bytes, UTF-16 behind a
-// byte-order mark, otherwise UTF-8 when valid, else Windows-1252; the mark itself is dropped.
-// Throws Failure when the file exists but cannot be read or held in memory.
+// The whole file as text, read to its end: "" for no file, "empty file" for 0 bytes, UTF-16
+// behind a byte-order mark, otherwise UTF-8 when valid, else Windows-1252; the mark itself is
+// dropped. Throws Failure when the file exists but cannot be read (a folder the user may not
+// enter included) or loaded in the memory left (see LargestLoadableFile).
 QString ReadTextFile(const QString& path);
 
 // The decoding of ReadTextFile on bytes already read: FF FE gives UTF-16 little-endian and
@@ -24,8 +25,9 @@ QString DecodeText(QByteArrayView bytes);
 // the C1 control of the same value.
 char16_t Windows1252ToUnicode(unsigned char b);
 
-// Everything that device yields up to its end (a pipe, a terminal, standard input);
-// name is used in failure descriptions. Throws Failure when it cannot be read or held.
-QByteArray ReadAllBytes(QIODevice& device, const QString& name);
+// Everything that device yields up to its end (a file, a pipe, standard input); name is
+// used in failure descriptions, expected is the size to make room for at first. Throws
+// Failure when it cannot be read or held.
+QByteArray ReadAllBytes(QIODevice& device, const QString& name, quint64 expected = 0);
 
 }  // namespace brintale

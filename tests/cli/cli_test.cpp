@@ -1,8 +1,11 @@
 // brintale-count end to end: the built executable, run as a script would run it.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -34,6 +37,31 @@ class CountCommand : public testing::Test {
             return {-1, {}, {}};
         return {process.exitCode(), process.readAllStandardOutput(),
                 process.readAllStandardError()};
+    }
+
+    // A script for sh, with $COUNT the command: for names that are no text, and pipes.
+    Outcome Shell(const QByteArray& script, bool asNobody = false) {
+        QProcess process;
+        process.setWorkingDirectory(files.path());
+        process.setEnvironment(QProcess::systemEnvironment() << "XDG_CONFIG_HOME=" + config.path()
+                                                             << "COUNT=" BRINTALE_COUNT_PATH);
+        // Root may read anything; a permission is only refused to a plain user.
+        if (asNobody && ::geteuid() == 0)
+            process.setChildProcessModifier([] {
+                if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(99);
+            });
+        process.start(QStringLiteral("/bin/sh"),
+                      {QStringLiteral("-c"), QString::fromLatin1(script)});
+        if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
+            return {-1, {}, {}};
+        return {process.exitCode(), process.readAllStandardOutput(),
+                process.readAllStandardError()};
+    }
+
+    QString Write(const QString& name, const QByteArray& bytes) {
+        QFile file(files.filePath(name));
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) return {};
+        return file.fileName();
     }
 
     QByteArray StoreBytes() const {
@@ -70,7 +98,7 @@ TEST_F(CountCommand, CountsInputAndFilesWithStoredSettingsAndOptions) {
         {{}, {"--no-abbreviations", "--abbreviation", "etc."}, "X etc. y.", "X etc. y.\n"},
         {{{ab, etc}}, {"--abbreviation", "etc.", "--no-abbreviations"}, "etc. y.", "etc.\ny.\n"},
         {{}, {"--example", "-c"}, "", "9\n"},
-        {{}, {utf16}, "", "One.\nTwo.\n"},  // files read as the window does, mark dropped
+        {{}, {utf16}, "", "One.\nTwo.\n"},  // files read as the window does, the mark no text
         // A file of no bytes reads as the words "empty file"; an empty pipe as no text.
         {{}, {"--separators", "e", empty}, "", "e\nmpty file\n"},
         {{}, {"--separators", "e", "-"}, "", ""},
@@ -89,9 +117,13 @@ TEST_F(CountCommand, CountsInputAndFilesWithStoredSettingsAndOptions) {
 TEST_F(CountCommand, FailuresAreOneLineWithTheirStatus) {
     const QString missing = files.filePath("missing.txt");
     const std::pair<QStringList, int> cases[] = {
-        {{"-c", missing}, 1}, {{"-c", files.path()}, 1},   {{"--bogus"}, 2},
-        {{"-x"}, 2},          {{"--separators"}, 2},       {{"a.txt", "b.txt"}, 2},
-        {{"--count=1"}, 2},   {{"--example", "a.txt"}, 2}, {{"--abbreviation"}, 2},
+        {{"-c", missing}, 1},    {{"-c", files.path()}, 1},
+        {{"--bogus"}, 2},        {{"-x"}, 2},
+        {{"--separators"}, 2},   {{"--format=xml"}, 2},
+        {{"--count=1"}, 2},      {{"--example", "a.txt"}, 2},
+        {{"--abbreviation"}, 2}, {{"--rules=ear"}, 2},
+        {{"-j", "0"}, 2},        {{"--jobs=two"}, 2},
+        {{"-c", "--stats"}, 2},  {{"--long=-1"}, 2},
     };
     for (const auto& [args, status] : cases) {
         SCOPED_TRACE(args.join(u' ').toStdString());
@@ -120,6 +152,177 @@ TEST_F(CountCommand, FailuresAreOneLineWithTheirStatus) {
                   "brintale-count: The abbreviation list makes the text too large to count: its "
                   "entries match inside each other's markers, or too often.\n");
     }
+}
+
+// Several files come out in the order given, whatever the number of jobs; a file that
+// cannot be read is named on standard error and the others are counted.
+TEST_F(CountCommand, ManyFilesComeOutInTheirOrderWhateverTheJobs) {
+    QStringList names;
+    for (int i = 0; i < 9; ++i) {
+        QByteArray text;
+        for (int k = 0; k <= i * 40; ++k)
+            text += "Sentence " + QByteArray::number(k) + " of " + QByteArray::number(i) + ". ";
+        names << Write(QStringLiteral("f%1.txt").arg(i), text);
+    }
+    names.insert(3, files.filePath("missing.txt"));
+    names.insert(6, files.path());
+    const QStringList formats[] = {{"-c"},           {},
+                                   {"--format=tsv"}, {"--format=jsonl"},
+                                   {"--stats"},      {"--stats", "--format=jsonl"}};
+    for (const QStringList& format : formats) {
+        SCOPED_TRACE(format.join(u' ').toStdString());
+        const Outcome one = Start(format + QStringList{"-j", "1"} + names);
+        EXPECT_EQ(std::get<0>(one), 1);
+        EXPECT_EQ(std::get<2>(one), "brintale-count: " + names[3].toLocal8Bit() +
+                                        ": no such file\nbrintale-count: \"" +
+                                        names[6].toLocal8Bit() +
+                                        "\" is a folder, not a file, and cannot be read.\n");
+        for (const char* jobs : {"2", "3", "16"})
+            EXPECT_EQ(Start(format + QStringList{"--jobs", jobs} + names), one) << jobs;
+    }
+    QByteArray expected;
+    int total = 0;
+    for (int i = 0; i < 9; ++i) {
+        expected += QByteArray::number(i * 40 + 1) + "\t" +
+                    files.filePath(QStringLiteral("f%1.txt").arg(i)).toLocal8Bit() + "\n";
+        total += i * 40 + 1;
+    }
+    EXPECT_EQ(std::get<1>(Start(QStringList{"-c"} + names)),
+              expected + QByteArray::number(total) + "\ttotal\n");
+    EXPECT_EQ(Start({"-c", names[0]}), Outcome(0, "1\n", ""));  // one file: the number alone
+}
+
+// Names are the shell's bytes, whatever the locale makes of them, and come back as such;
+// a file the system reports no size for is read to its end; a refused permission says so.
+TEST_F(CountCommand, ReadsWhatTheShellNamesAndSaysWhyNot) {
+    ASSERT_EQ(std::get<0>(Shell("printf 'Un caf\\351. Deux.' > \"$(printf 'caf\\351.txt')\"")), 0);
+    EXPECT_EQ(Shell("\"$COUNT\" -c \"$(printf 'caf\\351.txt')\" \"$(printf 'caf\\351.txt')\""),
+              Outcome(0, "2\tcaf\xE9.txt\n2\tcaf\xE9.txt\n4\ttotal\n", ""));
+    EXPECT_EQ(Shell("printf Trois. | \"$COUNT\" --format=tsv \"$(printf 'caf\\351.txt')\" -"),
+              Outcome(0,
+                      "caf\xE9.txt\t0\t8\tUn caf\xC3\xA9.\ncaf\xE9.txt\t9\t14\tDeux.\n"
+                      "-\t0\t6\tTrois.\n",
+                      ""));
+    if (QFile::exists("/proc/version")) {
+        EXPECT_EQ(Shell("\"$COUNT\" -c --separators ' ' /proc/version"),
+                  Shell("cat /proc/version | \"$COUNT\" -c --separators ' '"));
+    }
+    ASSERT_EQ(
+        std::get<0>(Shell(
+            "mkdir -p closed && echo 'One. Two.' > closed/a.txt && chmod 0 closed && chmod 755 .")),
+        0);
+    EXPECT_EQ(Shell("\"$COUNT\" -c closed/a.txt", true),
+              Outcome(1, "", "brintale-count: closed/a.txt: Permission denied\n"));
+    // Qt cannot name the file to remove it.
+    Shell("chmod 700 closed; rm \"$(printf 'caf\\351.txt')\"");
+}
+
+// Every line of --format=jsonl is a JSON object Python reads, whatever the text holds:
+// control characters, quotes, backslashes, unpaired surrogates of a UTF-16 file.
+TEST_F(CountCommand, JsonLinesAreValidForAnyText) {
+    QByteArray utf16 = "\xFF\xFE";
+    const std::u16string_view text =
+        u"Quote \" back\\slash \x01\x1f\x7f\x85 bell\x07.\t"
+        u"Lone \xD800 and \xDC00 halves.\tPair \U0001F600 ok!\u2028x.";
+    for (char16_t unit : text) utf16 += QByteArray(reinterpret_cast<const char*>(&unit), 2);
+    const QString path = Write("nasty.txt", utf16);
+    const auto [code, out, err] = Start({"--format=jsonl", "--no-abbreviations", path});
+    ASSERT_EQ(code, 0) << err.toStdString();
+    QProcess python;
+    python.start(
+        QStringLiteral("python3"),
+        {QStringLiteral("-c"),
+         QStringLiteral("import json, sys\n"
+                        "for line in sys.stdin.buffer.read().decode('utf-8').split('\\n')[:-1]:\n"
+                        "    o = json.loads(line)\n"
+                        "    assert sorted(o) == ['end', 'file', 'index', 'start', 'text'], o\n"
+                        "    print(o['index'], ascii(o['text']))\n")});
+    python.write(out);
+    python.closeWriteChannel();
+    ASSERT_TRUE(python.waitForFinished(60000));
+    EXPECT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
+    EXPECT_EQ(python.readAllStandardOutput(),
+              "1 'Quote \" back\\\\slash \\x01\\x1f\\x7f\\x85 bell\\x07.'\n"
+              "2 'Lone \\ufffd and \\ufffd halves.'\n"
+              "3 'Pair \\U0001f600 ok!'\n"
+              "4 '\\u2028x.'\n");
+}
+
+// The positions of --format=jsonl slice the text as Python decodes the file: text[start:end]
+// is the sentence with its line breaks and tabs, abbreviations in the text's own case.
+TEST_F(CountCommand, PositionsSliceTheTextAsPythonReadsIt) {
+    const QString sentences =
+        u"Caf\u00e9 \U0001F600 is open.\r\nSee ETC. and Vs. here!\tTabs\r\nand lines."
+        u" \U0001F600\U0001F600 two? End"_qs;
+    QByteArray utf16 = "\xFE\xFF";
+    for (QChar c : sentences) utf16 += char(c.unicode() >> 8), utf16 += char(c.unicode() & 0xFF);
+    const std::pair<QString, const char*> files[] = {
+        {Write("utf8.txt", "\xEF\xBB\xBF" + sentences.toUtf8()), "utf-8-sig"},
+        {Write("plain.txt", sentences.toUtf8()), "utf-8"},
+        {Write("utf16.txt", utf16), "utf-16"},
+        {Write("latin.txt", "Caf\xE9. Na\xEFve \x80 too."), "cp1252"},
+    };
+    for (const auto& [path, encoding] : files) {
+        SCOPED_TRACE(encoding);
+        const auto [code, out, err] = Start({"--format=jsonl", "--no-tab", path});
+        ASSERT_EQ(code, 0) << err.toStdString();
+        ASSERT_EQ(out.count(QByteArrayView("\n")), encoding == std::string_view("cp1252") ? 2 : 5);
+        QProcess python;
+        python.start(
+            QStringLiteral("python3"),
+            {QStringLiteral("-c"),
+             QStringLiteral("import json, sys\n"
+                            "text = open(sys.argv[1], encoding=sys.argv[2], newline='').read()\n"
+                            "for line in sys.stdin:\n"
+                            "    o = json.loads(line)\n"
+                            "    s = text[o['start']:o['end']]\n"
+                            "    for c in '\\r\\n\\t': s = s.replace(c, '')\n"
+                            "    assert s.lower() == o['text'].lower(), (s, o['text'])\n"
+                            "print('ok')\n"),
+             path, QString::fromLatin1(encoding)});
+        python.write(out);
+        python.closeWriteChannel();
+        ASSERT_TRUE(python.waitForFinished(60000));
+        EXPECT_EQ(python.readAllStandardOutput(), "ok\n")
+            << python.readAllStandardError().toStdString();
+    }
+}
+
+TEST_F(CountCommand, StatisticsPerFileAndInTotal) {
+    const QString a = Write("a.txt", "One two three. Four five!");
+    const QString b = Write("b.txt", "Six seven eight nine ten eleven. Twelve.");
+    const auto [code, out, err] = Start({"--stats", "--format=jsonl", "--long=3", a, b});
+    ASSERT_EQ(code, 0) << err.toStdString();
+    const QList<QByteArray> lines = out.trimmed().split('\n');
+    ASSERT_EQ(lines.size(), 3);
+    const QJsonObject first = QJsonDocument::fromJson(lines[0]).object();
+    const QJsonObject total = QJsonDocument::fromJson(lines[2]).object();
+    EXPECT_EQ(first.value("file").toString(), a);
+    EXPECT_EQ(first.value("sentences").toInt(), 2);
+    EXPECT_EQ(first.value("words").toInt(), 5);
+    EXPECT_EQ(total.value("total").toBool(), true);
+    EXPECT_EQ(total.value("sentences").toInt(), 4);
+    EXPECT_EQ(total.value("words").toInt(), 12);
+    EXPECT_EQ(total.value("long_sentences").toInt(), 1);  // more than 3 words: b's first
+    EXPECT_EQ(total.value("words_per_sentence").toObject().value("max").toInt(), 6);
+    EXPECT_EQ(total.value("longest").toObject().value("file").toString(), b);
+    EXPECT_EQ(total.value("longest").toObject().value("preview").toString(),
+              "Six seven eight nine ten eleven.");
+    const QByteArray plain = std::get<1>(Start({"--stats", a}));
+    EXPECT_EQ(plain,
+              "sentences: 2\nwords: 5\ncharacters: 24\n"
+              "words per sentence: mean 2.50, median 2.5, 90th percentile 3, maximum 3\n"
+              "longest sentence: number 1, characters 0 to 14: One two three.\n"
+              "sentences of more than 25 words: 0\n");
+}
+
+TEST_F(CountCommand, UnicodeRulesCountAsAReaderDoes) {
+    const QString path = Write("u.txt", "Wait... what?! Mr. Smith paid 3.5 dollars.\nDone");
+    EXPECT_EQ(Start({"-c", "--rules=unicode", "--no-abbreviations", path}), Outcome(0, "4\n", ""));
+    EXPECT_EQ(
+        Start({"--rules=unicode", "--format=tsv", "--abbreviation", "Mr.", path}),
+        Outcome(0, "0\t14\tWait... what?!\n15\t42\tMr. Smith paid 3.5 dollars.\n43\t47\tDone\n",
+                ""));
 }
 
 }  // namespace

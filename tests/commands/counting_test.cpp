@@ -83,5 +83,28 @@ TEST_F(CommandTest, StartCountingFillsTheListAndTheTotal) {
     EXPECT_TRUE(Reports().isEmpty());
 }
 
+// Each row keeps its sentence's stretch of the counted text, so that it can be found there.
+TEST_F(CommandTest, StartCountingKeepsWhereEachSentenceLies) {
+    testing::FakeMainForm& f = form;
+    store.Write(kKeyAbbreviations, "etc." + kAbbreviationDelimiter);
+    const QString text = QStringLiteral("  Eggs ETC. now.\nThen \U0001F600 rest! tail");
+    f.textBox()->setPlainText(text);
+    f.separatorsEdit()->setText(QStringLiteral(".!?"));
+    f.lineBreakEnds()->setCheckState(Qt::Unchecked);
+    StartCounting(f);
+    ASSERT_EQ(f.results().Count(), 2);
+    const std::pair<qsizetype, qsizetype> stretches[] = {{2, 16}, {16, 30}};
+    for (int r = 1; r <= 2; ++r) {
+        const ResultsModel::Stretch s = f.results().StretchAt(r);
+        EXPECT_EQ(std::pair(s.start, s.end), stretches[r - 1]);
+        // The stretch of the text, line break removed and the entry as listed, is the row.
+        QString found = f.textBox()->text().mid(s.start, s.end - s.start);
+        found.remove(QChar(u'\n'));
+        EXPECT_EQ(found.replace(QStringLiteral("ETC."), QStringLiteral("etc.")),
+                  f.results().TextAt(r));
+    }
+    EXPECT_TRUE(Reports().isEmpty());
+}
+
 }  // namespace
 }  // namespace brintale

@@ -1,6 +1,9 @@
 #include "core/text_file.h"
 
 #include <gmock/gmock.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QBuffer>
 #include <QFile>
@@ -10,6 +13,7 @@
 
 #include "core/failure.h"
 #include "core/file_exists.h"
+#include "core/memory_limits.h"
 
 namespace brintale {
 namespace {
@@ -82,6 +86,85 @@ TEST(ReadTextFile, NoFileIsEmptyTextAndAnUnreadableOneFailsNamingIt) {
         EXPECT_THAT([&] { ReadTextFile(path); },
                     ::testing::ThrowsMessage<Failure>(::testing::AllOf(
                         ::testing::HasSubstr(path.toStdString()), ::testing::HasSubstr(why))));
+}
+
+TEST(ReadTextFile, ReadsToTheEndWhateverSizeTheSystemReports) {
+    QFile version(QStringLiteral("/proc/version"));
+    if (!version.exists()) GTEST_SKIP() << "no /proc";
+    ASSERT_EQ(QFileInfo(version.fileName()).size(), 0);  // the case at hand
+    ASSERT_TRUE(version.open(QIODevice::ReadOnly));
+    EXPECT_EQ(ReadTextFile(version.fileName()), QString::fromUtf8(version.readAll()));
+}
+
+// Root may enter any folder, so the reading is done by a child that gave up being root.
+TEST(ReadTextFile, AFolderTheUserMayNotEnterIsNoMissingFile) {
+    QTemporaryDir dir;
+    const QString closed = dir.filePath("closed"), file = dir.filePath("closed/a.txt");
+    ASSERT_TRUE(QDir().mkdir(closed) && QFile(file).open(QIODevice::WriteOnly));
+    ASSERT_EQ(::chmod(QFile::encodeName(closed).constData(), 0), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+    int channel[2];
+    ASSERT_EQ(::pipe(channel), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(channel[0]);
+        if (::geteuid() == 0 && ::setuid(65534) != 0) ::_exit(2);
+        QByteArray what = "no failure";
+        try {
+            ReadTextFile(file);
+        } catch (const Failure& e) {
+            what = e.description().toUtf8();
+        }
+        (void)!::write(channel[1], what.constData(), what.size());
+        ::_exit(0);
+    }
+    ::close(channel[1]);
+    QByteArray what(512, '\0');
+    const auto got = ::read(channel[0], what.data(), what.size());
+    ::close(channel[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ::chmod(QFile::encodeName(closed).constData(), 0700);
+    ASSERT_EQ(status, 0);
+    what.truncate(std::max<ssize_t>(got, 0));
+    EXPECT_EQ(what.toStdString(),
+              QStringLiteral("The file \"%1\" cannot be opened: Permission denied.")
+                  .arg(file)
+                  .toStdString());
+    EXPECT_TRUE(ReadTextFile(dir.filePath("missing/a.txt")).isNull());  // still no text
+}
+
+TEST(MemoryLimits, TheTightestLimitLeavesTheRoomForALoad) {
+    constexpr quint64 G = quint64(1) << 30;
+    using Group = MemoryLimits::Group;
+    const std::pair<MemoryLimits, std::optional<quint64>> cases[] = {
+        {{}, std::nullopt},
+        {{24 * G, {}, {}, {}}, 24 * G},
+        {{24 * G, Group{4 * G, 1 * G}, {}, {}}, 3 * G},  // the group's limit, less what it uses
+        {{2 * G, Group{4 * G, 1 * G}, {}, {}}, 2 * G},
+        {{24 * G, Group{4 * G, 5 * G}, {}, {}}, 0},  // over its limit already
+        {{24 * G, {}, 8 * G, 6 * G}, 2 * G},         // the address space left
+        {{24 * G, {}, 8 * G, {}}, 8 * G},
+        {{{}, {}, 1 * G, 3 * G}, 0},
+    };
+    for (const auto& [limits, free] : cases) {
+        EXPECT_EQ(FreeMemory(limits), free);
+        if (free) {
+            EXPECT_EQ(LargestLoadableFile(limits), *free / kLoadBytesPerFileByte);
+        }
+    }
+    EXPECT_GT(LargestLoadableFile({}), quint64(1) << 50);  // nothing known: only the string's
+}
+
+TEST(MemoryLimits, GroupFilesGiveANumberOrNoLimit) {
+    const std::pair<QByteArray, std::optional<quint64>> cases[] = {
+        {"max\n", std::nullopt}, {"1073741824\n", quint64(1) << 30}, {"0", 0}, {"", std::nullopt},
+        {"12 kB", std::nullopt},
+    };
+    for (const auto& [content, value] : cases)
+        EXPECT_EQ(ParseGroupValue(content), value) << content.data();
+    // This machine's own figures: whatever they are, a load of a byte fits.
+    EXPECT_GT(LargestLoadableFile(CurrentMemoryLimits()), 0u);
 }
 
 TEST(FileExists, AnswersWithoutFailing) {

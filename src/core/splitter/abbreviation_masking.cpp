@@ -22,19 +22,6 @@ namespace {
                        "match inside each other's markers, or too often."));
 }
 
-// Every code unit whose folding differs from itself, with its folding.
-const std::vector<std::pair<char16_t, char16_t>>& FoldPairs() {
-    static const std::vector<std::pair<char16_t, char16_t>> pairs = [] {
-        std::vector<std::pair<char16_t, char16_t>> v;
-        for (char32_t u = 0; u <= 0xFFFF; ++u) {
-            const char16_t f = Fold(char16_t(u));
-            if (f != u) v.emplace_back(char16_t(u), f);
-        }
-        return v;
-    }();
-    return pairs;
-}
-
 // ---------------------------------------------------------------------------------------
 // Masking by occurrences
 
@@ -197,11 +184,8 @@ std::vector<Occurrence> FindOccurrences(const QString& text, const std::vector<E
     }
 
     UnitSet anchorUnits;
-    for (char16_t value : slotValue) {
-        if (Fold(value) == value) anchorUnits.Add(value);
-        for (auto [unit, folded] : FoldPairs())
-            if (folded == value) anchorUnits.Add(unit);
-    }
+    for (char16_t value : slotValue)
+        ForEachUnitFoldingTo(value, [&](char16_t u) { anchorUnits.Add(u); });
 
     const char16_t* d = Units(text);
     const qsizetype n = text.size();
@@ -269,13 +253,33 @@ void ResolveCluster(std::vector<Occurrence> cluster, std::vector<Occurrence>& ac
 
 }  // namespace
 
+void ForEachUnitFoldingTo(char16_t folded, const std::function<void(char16_t)>& visit) {
+    // Every code unit whose folding differs from itself, by its folding.
+    static const std::vector<std::pair<char16_t, char16_t>> unfoldings = [] {
+        std::vector<std::pair<char16_t, char16_t>> v;
+        for (char32_t u = 0; u <= 0xFFFF; ++u)
+            if (const char16_t f = Fold(char16_t(u)); f != u) v.emplace_back(f, char16_t(u));
+        std::sort(v.begin(), v.end());
+        return v;
+    }();
+    if (Fold(folded) == folded) visit(folded);
+    for (auto it =
+             std::lower_bound(unfoldings.begin(), unfoldings.end(), std::pair(folded, char16_t(0)));
+         it != unfoldings.end() && it->first == folded; ++it)
+        visit(it->second);
+}
+
+bool CanOverlapMarker(std::u16string_view folded, qsizetype entry) {
+    return CanOverlap(folded, FoldedMarker(entry));
+}
+
 QString MarkerText(qsizetype entry) {
     char16_t text[kMarkerCapacity];
     return QString(reinterpret_cast<const QChar*>(text), WriteMarker(entry, text));
 }
 
 std::optional<MaskedText> MaskByOccurrences(const QString& text, const QStringList& abbreviations) {
-    MaskedText masked{text, {}, abbreviations};
+    MaskedText masked{text, {}, abbreviations, {}};
     const std::vector<Entry> entries = PrepareEntries(abbreviations);
     if (entries.empty()) return masked;
 
@@ -337,10 +341,25 @@ std::optional<MaskedText> MaskByOccurrences(const QString& text, const QStringLi
 
 MaskedText MaskByPasses(QString text, const QStringList& abbreviations) {
     const qsizetype limit = MaskedTextLimit(text.size());
-    text = RemoveCarriageReturns(std::move(text));
-    // The masked text as stretches: [a, b) of the text (entry < 0) or of an entry's marker.
+    // The passes run on the text without carriage returns; where each of its units stood in
+    // the text as given (none: the same place).
+    std::vector<qsizetype> placeOf;
+    const QString original = text;
+    if (text.contains(QChar(kCarriageReturn))) {
+        const char16_t* o = Units(original);
+        for (qsizetype k = 0; k < original.size(); ++k)
+            if (o[k] != kCarriageReturn) placeOf.push_back(k);
+        placeOf.push_back(original.size());
+        text = RemoveCarriageReturns(std::move(text));
+    }
+    const auto place = [&](qsizetype k) { return placeOf.empty() ? k : placeOf[k]; };
+
+    // The masked text as stretches: [a, b) of the text (entry < 0) or of an entry's marker;
+    // a marker's stretch of the text is [from, to), matched in text alone or not.
     struct Segment {
         qsizetype a, b, entry;
+        qsizetype from = 0, to = 0;
+        bool textAlone = true;
     };
     std::vector<Segment> segments;
     if (!text.isEmpty()) segments.push_back({0, text.size(), -1});
@@ -404,13 +423,36 @@ MaskedText MaskByPasses(QString text, const QStringList& abbreviations) {
                     continue;
                 }
                 const qsizetype hi = std::min(to, segmentEnd);
-                next.push_back({s.a + (cursor - segmentStart), s.a + (hi - segmentStart), s.entry});
+                Segment kept = s;
+                kept.a = s.a + (cursor - segmentStart);
+                kept.b = s.a + (hi - segmentStart);
+                next.push_back(kept);
                 cursor = hi;
             }
         };
+        // Where the units of a match came from, read off the segments they lie in.
+        std::size_t oi = 0;
+        qsizetype originStart = 0;
+        const auto originOf = [&](qsizetype start) {
+            Segment marker{0, MarkerLength(i), i};
+            for (qsizetype k = start; k < start + m;) {
+                while (originStart + (segments[oi].b - segments[oi].a) <= k)
+                    originStart += segments[oi].b - segments[oi].a, ++oi;
+                const Segment& s = segments[oi];
+                const qsizetype offset = k - originStart;
+                const qsizetype from = s.entry < 0 ? s.a + offset : s.from;
+                const qsizetype to = s.entry < 0 ? s.a + offset + 1 : s.to;
+                if (k == start) marker.from = from;
+                marker.to = to;
+                marker.textAlone = marker.textAlone && s.entry < 0;
+                k = std::min(start + m, originStart + (s.b - s.a));
+                if (s.entry < 0) marker.to = s.a + (k - originStart);
+            }
+            return marker;
+        };
         for (qsizetype start : starts) {
             keepUpTo(start);
-            next.push_back({0, MarkerLength(i), i});
+            next.push_back(originOf(start));
             cursor = start + m;
         }
         keepUpTo(qsizetype(current.size()));
@@ -418,19 +460,22 @@ MaskedText MaskByPasses(QString text, const QStringList& abbreviations) {
         changed = true;
     }
 
-    MaskedText masked{std::move(text), {}, abbreviations};
+    MaskedText masked{original, {}, abbreviations, {}};
     qsizetype rawNext = 0;
     for (const Segment& s : segments) {
         if (s.entry >= 0) {
-            masked.markers.push_back({rawNext, 0, s.entry, std::int32_t(s.a), std::int32_t(s.b)});
+            masked.markers.push_back(
+                {place(rawNext), 0, s.entry, std::int32_t(s.a), std::int32_t(s.b)});
+            masked.origins.push_back({place(s.from), place(s.to - 1) + 1, s.textAlone});
             continue;
         }
         // The text between two kept stretches went into the markers between them.
-        if (s.a > rawNext && !masked.markers.empty()) masked.markers.back().length = s.a - rawNext;
+        if (s.a > rawNext && !masked.markers.empty())
+            masked.markers.back().length = place(s.a) - masked.markers.back().position;
         rawNext = s.b;
     }
-    if (masked.text.size() > rawNext && !masked.markers.empty())
-        masked.markers.back().length = masked.text.size() - rawNext;
+    if (text.size() > rawNext && !masked.markers.empty())
+        masked.markers.back().length = original.size() - masked.markers.back().position;
     return masked;
 }
 

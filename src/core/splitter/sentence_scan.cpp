@@ -1,6 +1,8 @@
 // Steps 3 and 4: the masked text cut into buffers at the separators, each buffer trimmed
 // and restored into its sentence.
 
+#include <algorithm>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -33,9 +35,18 @@ inline bool InOneText(Cursor start, Cursor end) {
 
 // A stretch of a closed buffer, spelled as the sentence will have it.
 struct Piece {
+    enum class Kind { Text, Entry, MarkerText };
     const char16_t* data;
     qsizetype size;
     qsizetype scratch;  // where in the scratch units data lies, or -1
+    Kind kind;
+    qsizetype marker;  // the marker an entry or marker text stands for
+};
+
+// Where a unit of a sentence lies in the text: [start, end).
+struct Span {
+    qsizetype start;
+    qsizetype end;
 };
 
 inline bool IsSpaceOrCarriageReturn(char16_t u) { return u == kSpace || u == kCarriageReturn; }
@@ -88,10 +99,10 @@ class Scanner {
 
     // Calls close(start, end, broke) for every buffer, end being its separator; broke is
     // false only when no carriage return, line feed or tab lies in a buffer within one
-    // stretch of text.
+    // stretch of text. Returns where the buffer left open at the end starts.
     template <typename Close>
-    void Run(Close&& close) const {
-        if (separators_.Empty()) return;
+    Cursor Run(Close&& close) const {
+        if (separators_.Empty()) return Cursor{0, false, 0};
         const auto& markers = m_.markers;
         const auto count = qsizetype(markers.size());
         Cursor start{0, false, 0};
@@ -119,6 +130,19 @@ class Scanner {
             }
             gapBegin = marker.position + marker.length;
         }
+        return start;
+    }
+
+    bool CanClose() const { return !separators_.Empty(); }
+
+    // The last unit of the text, as the end of the buffer left open; nullopt for a text
+    // that ends where `start` is.
+    std::optional<Cursor> LastUnit(Cursor start) const {
+        const auto count = qsizetype(m_.markers.size());
+        if (start.marker == count && !start.inMarker && start.pos >= n_) return std::nullopt;
+        if (n_ > GapBegin(count) || count == 0) return Cursor{count, false, n_ - 1};
+        const MaskedText::Marker& last = m_.markers[count - 1];
+        return Cursor{count - 1, true, last.to - 1};
     }
 
     // Fills the pieces of the sentence of a buffer that holds some of a marker (markers
@@ -132,7 +156,7 @@ class Scanner {
             if (!(first && start.inMarker)) {
                 const qsizetype lo = first ? start.pos : GapBegin(g);
                 const qsizetype hi = last && !end.inMarker ? end.pos + 1 : GapEnd(g);
-                if (lo < hi) pieces->push_back({d_ + lo, hi - lo, -1});
+                if (lo < hi) pieces->push_back({d_ + lo, hi - lo, -1, Piece::Kind::Text, -1});
             }
             if (last && !end.inMarker) break;
             const MaskedText::Marker& marker = m_.markers[g];
@@ -141,11 +165,12 @@ class Scanner {
             if (lo >= hi) continue;
             if (lo == 0 && hi == MarkerLength(marker.entry)) {
                 const QString& entry = m_.entries[marker.entry];
-                pieces->push_back({Units(entry), entry.size(), -1});
+                pieces->push_back({Units(entry), entry.size(), -1, Piece::Kind::Entry, g});
             } else {
                 char16_t text[kMarkerCapacity];
                 WriteMarker(marker.entry, text);
-                pieces->push_back({nullptr, hi - lo, qsizetype(scratch->size())});
+                pieces->push_back(
+                    {nullptr, hi - lo, qsizetype(scratch->size()), Piece::Kind::MarkerText, g});
                 scratch->append(text + lo, text + hi);
             }
         }
@@ -164,33 +189,64 @@ class Scanner {
         return first != last;
     }
 
-    // The sentence of a buffer that lies in one stretch of text, or nothing.
-    template <typename Emit>
+    // The sentence of a buffer that lies in one stretch of text, or nothing; hand takes
+    // the sentence, and with kPlaced its stretch too.
+    template <bool kPlaced, typename Emit>
     void EmitText(qsizetype from, qsizetype to, bool broke, Emit&& hand) const {
         if (!YieldsText(from, to)) return;
         const char16_t* b = d_ + from;
         qsizetype last = to - from - 1;
         while (last >= 0 && IsSpaceOrCarriageReturn(b[last])) --last;
         if (last < 0) {
-            hand(QString());
+            if constexpr (kPlaced)
+                hand(QString(), to, to);
+            else
+                hand(QString());
             return;
         }
         qsizetype first = 0;
         while (IsSpaceOrCarriageReturn(b[first])) ++first;
         const qsizetype size = last - first + 1;
+        QString sentence;
         if (!broke) {
-            hand(QString(reinterpret_cast<const QChar*>(b + first), size));
-            return;
+            sentence = QString(reinterpret_cast<const QChar*>(b + first), size);
+        } else {
+            sentence = QString(size, Qt::Uninitialized);
+            auto* w = reinterpret_cast<char16_t*>(sentence.data());
+            for (qsizetype i = first; i <= last; ++i) {
+                const char16_t u = b[i];
+                *w = u;
+                w += !IsBreak(u);
+            }
+            sentence.resize(w - reinterpret_cast<char16_t*>(sentence.data()));
         }
-        QString sentence(size, Qt::Uninitialized);
-        auto* w = reinterpret_cast<char16_t*>(sentence.data());
-        for (qsizetype i = first; i <= last; ++i) {
-            const char16_t u = b[i];
-            *w = u;
-            w += !IsBreak(u);
+        if constexpr (kPlaced)
+            hand(std::move(sentence), from + first, from + last + 1);
+        else
+            hand(std::move(sentence));
+    }
+
+    // Where unit i of a piece lies in the text. A unit of an entry stands for the unit of the
+    // text it matched, when its match took in text alone; other units of a marker for the
+    // whole stretch the marker replaced.
+    Span SpanOf(const Piece& piece, qsizetype i) const {
+        if (piece.kind == Piece::Kind::Text) {
+            const qsizetype at = piece.data - d_ + i;
+            return {at, at + 1};
         }
-        sentence.resize(w - reinterpret_cast<char16_t*>(sentence.data()));
-        hand(std::move(sentence));
+        const MaskedText::Marker& marker = m_.markers[piece.marker];
+        Span whole{marker.position, marker.position + marker.length};
+        bool unitWise = true;
+        if (!m_.origins.empty()) {
+            const MaskedText::Origin& origin = m_.origins[piece.marker];
+            whole = {origin.start, origin.end};
+            unitWise = origin.textAlone;
+        }
+        if (piece.kind != Piece::Kind::Entry || !unitWise) return whole;
+        qsizetype at = whole.start;
+        for (qsizetype k = 0;; ++at)
+            if (d_[at] != kCarriageReturn && k++ == i) break;
+        return {at, at + 1};
     }
 
   private:
@@ -208,9 +264,10 @@ class Scanner {
     bool cutsMarkers_ = false;
 };
 
-// Trims, removes line feeds and tabs, and hands out the sentence made of the pieces.
-template <typename Emit>
-void EmitPieces(const std::vector<Piece>& pieces, Emit&& hand) {
+// Trims, removes line feeds and tabs, and hands out the sentence made of the pieces (with
+// kPlaced, its stretch as well).
+template <bool kPlaced, typename Emit>
+void EmitPieces(const Scanner& scanner, const std::vector<Piece>& pieces, Emit&& hand) {
     qsizetype firstPiece = -1, firstPos = 0, lastPiece = -1, lastPos = 0;
     for (qsizetype p = 0; p < qsizetype(pieces.size()) && firstPiece < 0; ++p)
         for (qsizetype i = 0; i < pieces[p].size; ++i)
@@ -219,7 +276,13 @@ void EmitPieces(const std::vector<Piece>& pieces, Emit&& hand) {
                 break;
             }
     if (firstPiece < 0) {
-        hand(QString());
+        if constexpr (kPlaced) {
+            const Piece& last = pieces.back();
+            const qsizetype end = scanner.SpanOf(last, last.size - 1).end;
+            hand(QString(), end, end);
+        } else {
+            hand(QString());
+        }
         return;
     }
     for (qsizetype p = qsizetype(pieces.size()) - 1; p >= 0 && lastPiece < 0; --p)
@@ -240,20 +303,24 @@ void EmitPieces(const std::vector<Piece>& pieces, Emit&& hand) {
         w = CopyWithoutBreaks(pieces[p].data + from, to - from, w);
     }
     sentence.resize(w - begin);
-    hand(std::move(sentence));
+    if constexpr (kPlaced)
+        hand(std::move(sentence), scanner.SpanOf(pieces[firstPiece], firstPos).start,
+             scanner.SpanOf(pieces[lastPiece], lastPos).end);
+    else
+        hand(std::move(sentence));
 }
 
-template <typename Emit>
+template <bool kPlaced, typename Emit>
 void Scan(const MaskedText& masked, QStringView separators, Emit&& hand) {
     const Scanner scanner(masked, separators);
     std::vector<Piece> pieces;
     std::u16string scratch;
     scanner.Run([&](Cursor start, Cursor end, bool broke) {
         if (InOneText(start, end)) {
-            scanner.EmitText(start.pos, end.pos + 1, broke, hand);
+            scanner.EmitText<kPlaced>(start.pos, end.pos + 1, broke, hand);
         } else {
             scanner.Collect(start, end, &pieces, &scratch);
-            EmitPieces(pieces, hand);
+            EmitPieces<kPlaced>(scanner, pieces, hand);
         }
     });
 }
@@ -267,20 +334,165 @@ std::size_t Count(const MaskedText& masked, QStringView separators) {
     return count;
 }
 
+// ---------------------------------------------------------------------------------------
+// One stretch of a longer text, the buffer open at its start carried in
+
+using Lone = ScanCarry::Lone;
+
+// The lone-break rule's view of a unit of the masked text: a line feed or a tab takes a
+// buffer from blank to one break, anything else but spaces makes it other.
+inline Lone After(Lone state, char16_t u) {
+    if (IsSpaceOrCarriageReturn(u)) return state;
+    if ((u == kLineFeed || u == kTab) && state == Lone::Blank) return Lone::OneBreak;
+    return Lone::Other;
+}
+
+class Step {
+  public:
+    Step(const MaskedText& masked, QStringView separators, const StepOptions& options,
+         ScanCarry& open, StepSink& sink)
+        : scanner_(masked, separators), options_(options), open_(open), sink_(sink) {}
+
+    void Run() {
+        if (!scanner_.CanClose()) return;  // no sentence can ever end
+        // A buffer of spaces alone is as good as none.
+        bool carried = open_.lone != Lone::Blank;
+        if (!carried) open_.Reset();
+        const Cursor tail = scanner_.Run([&](Cursor start, Cursor end, bool broke) {
+            if (carried) {
+                carried = false;
+                Append(start, end);
+                Close();
+                return;
+            }
+            if (options_.countOnly) {
+                open_.sentences +=
+                    !InOneText(start, end) || scanner_.YieldsText(start.pos, end.pos + 1);
+                return;
+            }
+            const auto hand = [&](QString&& sentence, qsizetype from, qsizetype to) {
+                ++open_.sentences;
+                sink_.Sentence(std::move(sentence), sink_.Place(from), sink_.Place(to));
+            };
+            if (InOneText(start, end)) {
+                scanner_.EmitText<true>(start.pos, end.pos + 1, broke, hand);
+            } else {
+                scanner_.Collect(start, end, &pieces_, &scratch_);
+                EmitPieces<true>(scanner_, pieces_, hand);
+            }
+        });
+        if (const auto last = scanner_.LastUnit(tail)) Append(tail, *last);
+        if (options_.partUnits > 0 && open_.text.size() >= options_.partUnits) {
+            sink_.SentencePart(std::move(open_.text));
+            open_.text = QString();
+            open_.parted = true;
+        }
+    }
+
+  private:
+    // The units from start to end, inclusive, into the open buffer.
+    void Append(Cursor start, Cursor end) {
+        scanner_.Collect(start, end, &pieces_, &scratch_);
+        for (const Piece& piece : pieces_) {
+            const char16_t* d = piece.data;
+            if (piece.kind != Piece::Kind::Text) {
+                if (piece.size > 0) open_.lone = Lone::Other;
+            } else {
+                for (qsizetype i = 0; i < piece.size && open_.lone != Lone::Other; ++i)
+                    open_.lone = After(open_.lone, d[i]);
+            }
+            if (options_.countOnly) continue;
+            qsizetype first = 0, last = piece.size - 1;
+            while (first < piece.size && IsSpaceOrCarriageReturn(d[first])) ++first;
+            if (first == piece.size) {
+                if (open_.started) open_.pendingSpaces += SpacesIn(d, 0, piece.size);
+                continue;
+            }
+            while (IsSpaceOrCarriageReturn(d[last])) --last;
+            if (!open_.started) {
+                open_.started = true;
+                open_.start = sink_.Place(scanner_.SpanOf(piece, first).start);
+            } else {
+                open_.pendingSpaces += SpacesIn(d, 0, first);
+            }
+            // The spaces waiting are inside the sentence now.
+            const qsizetype size = open_.text.size();
+            open_.text.resize(size + open_.pendingSpaces + (last + 1 - first));
+            auto* w = reinterpret_cast<char16_t*>(open_.text.data()) + size;
+            std::fill_n(w, open_.pendingSpaces, kSpace);
+            w = CopyWithoutBreaks(d + first, last + 1 - first, w + open_.pendingSpaces);
+            open_.text.truncate(w - reinterpret_cast<char16_t*>(open_.text.data()));
+            open_.pendingSpaces = SpacesIn(d, last + 1, piece.size);
+            open_.end = sink_.Place(scanner_.SpanOf(piece, last).end);
+        }
+    }
+
+    static qsizetype SpacesIn(const char16_t* d, qsizetype from, qsizetype to) {
+        qsizetype spaces = 0;
+        for (qsizetype i = from; i < to; ++i) spaces += d[i] == kSpace;
+        return spaces;
+    }
+
+    // The open buffer closed by the separator that ended the last units appended.
+    void Close() {
+        if (open_.lone != Lone::OneBreak) {
+            ++open_.sentences;
+            if (!options_.countOnly) {
+                if (!open_.started) {
+                    const Piece& last = pieces_.back();
+                    open_.start = open_.end = sink_.Place(scanner_.SpanOf(last, last.size - 1).end);
+                }
+                sink_.Sentence(std::move(open_.text), open_.start, open_.end);
+            }
+        }
+        open_.Reset();
+    }
+
+    Scanner scanner_;
+    const StepOptions& options_;
+    ScanCarry& open_;
+    StepSink& sink_;
+    std::vector<Piece> pieces_;
+    std::u16string scratch_;
+};
+
 }  // namespace
 
 QStringList ScanSentenceList(const MaskedText& masked, QStringView separators) {
     QStringList sentences;
     // Counting first costs one more scan and saves the slack of a growing list.
     sentences.reserve(qsizetype(Count(masked, separators)));
-    Scan(masked, separators, [&](QString&& sentence) { sentences.push_back(std::move(sentence)); });
+    Scan<false>(masked, separators,
+                [&](QString&& sentence) { sentences.push_back(std::move(sentence)); });
     return sentences;
+}
+
+std::vector<LocatedSentence> ScanLocatedSentenceList(const MaskedText& masked,
+                                                     QStringView separators) {
+    std::vector<LocatedSentence> sentences;
+    sentences.reserve(Count(masked, separators));
+    Scan<true>(masked, separators, [&](QString&& sentence, qsizetype start, qsizetype end) {
+        sentences.push_back({std::move(sentence), start, end});
+    });
+    return sentences;
+}
+
+void ScanStep(const MaskedText& masked, QStringView separators, const StepOptions& options,
+              ScanCarry& carry, StepSink& sink) {
+    Step(masked, separators, options, carry, sink).Run();
 }
 
 }  // namespace detail
 
 void ScanSentences(const MaskedText& masked, QStringView separators, const SentenceSink& sink) {
-    detail::Scan(masked, separators, [&](QString&& sentence) { sink(std::move(sentence)); });
+    detail::Scan<false>(masked, separators, [&](QString&& sentence) { sink(std::move(sentence)); });
+}
+
+void ScanSentences(const MaskedText& masked, QStringView separators,
+                   const LocatedSentenceSink& sink) {
+    detail::Scan<true>(masked, separators, [&](QString&& sentence, qsizetype start, qsizetype end) {
+        sink(std::move(sentence), start, end);
+    });
 }
 
 std::size_t CountSentences(const MaskedText& masked, QStringView separators) {

@@ -26,6 +26,17 @@ void SplitSentences(QString text, QStringView separators, const QStringList& abb
     ScanSentences(MaskAbbreviations(std::move(text), abbreviations), separators, sink);
 }
 
+void SplitSentences(QString text, QStringView separators, const QStringList& abbreviations,
+                    const LocatedSentenceSink& sink) {
+    ScanSentences(MaskAbbreviations(std::move(text), abbreviations), separators, sink);
+}
+
+std::vector<LocatedSentence> SplitLocatedSentences(QString text, QStringView separators,
+                                                   const QStringList& abbreviations) {
+    return detail::ScanLocatedSentenceList(MaskAbbreviations(std::move(text), abbreviations),
+                                           separators);
+}
+
 QStringList SplitSentences(QString text, QStringView separators, const QStringList& abbreviations) {
     return detail::ScanSentenceList(MaskAbbreviations(std::move(text), abbreviations), separators);
 }

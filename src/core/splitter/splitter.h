@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <ostream>
 #include <vector>
 
 namespace brintale {
@@ -38,10 +39,38 @@ struct MaskedText {
     };
     std::vector<Marker> markers;
     QStringList entries;
+    // Where a marker's units came from, when a later entry matched across markers (only the
+    // masking pass by pass fills it, one per marker): the stretch of the text its match
+    // covered, and whether that match took in text alone, so that the entry's units stand
+    // for the text's units one by one. Empty: each marker came from [position, position +
+    // length), text alone.
+    struct Origin {
+        qsizetype start = 0;
+        qsizetype end = 0;
+        bool textAlone = true;
+    };
+    std::vector<Origin> origins;
 };
 
 // Handed each sentence the moment its buffer closes.
 using SentenceSink = std::function<void(QString&& sentence)>;
+
+// A sentence and its stretch of the text it came from: [start, end) in UTF-16 units, from
+// its first to its last character once leading and trailing spaces are removed, in the text
+// as given (carriage returns and abbreviations as the text had them). Apart from a marker
+// that a separator or a later entry cut apart, the sentence is its stretch with carriage
+// returns, line feeds and tabs removed and each abbreviation's units respelled as the list
+// has them. An empty sentence sits at the end of its buffer, start == end.
+struct LocatedSentence {
+    QString text;
+    qsizetype start = 0;
+    qsizetype end = 0;
+    bool operator==(const LocatedSentence&) const = default;
+    friend void PrintTo(const LocatedSentence& s, std::ostream* out) {
+        *out << '[' << s.start << ',' << s.end << ") \"" << s.text.toStdString() << '"';
+    }
+};
+using LocatedSentenceSink = std::function<void(QString&& sentence, qsizetype start, qsizetype end)>;
 
 // The longest the masked text may grow, in code units, for a text of textLength units
 // (carriage returns included): four times the text, and never less than the text and
@@ -58,6 +87,8 @@ MaskedText MaskAbbreviations(QString text, const QStringList& abbreviations);
 // Steps 3 and 4 over a masked text. A sink that throws stops the scan; the masked text is
 // untouched and can be scanned again.
 void ScanSentences(const MaskedText& masked, QStringView separators, const SentenceSink& sink);
+void ScanSentences(const MaskedText& masked, QStringView separators,
+                   const LocatedSentenceSink& sink);
 
 // How many sentences ScanSentences would hand out, without making any of them.
 std::size_t CountSentences(const MaskedText& masked, QStringView separators);
@@ -65,7 +96,11 @@ std::size_t CountSentences(const MaskedText& masked, QStringView separators);
 // All four steps; text may still hold carriage returns.
 void SplitSentences(QString text, QStringView separators, const QStringList& abbreviations,
                     const SentenceSink& sink);
+void SplitSentences(QString text, QStringView separators, const QStringList& abbreviations,
+                    const LocatedSentenceSink& sink);
 QStringList SplitSentences(QString text, QStringView separators, const QStringList& abbreviations);
+std::vector<LocatedSentence> SplitLocatedSentences(QString text, QStringView separators,
+                                                   const QStringList& abbreviations);
 std::size_t CountSentences(QString text, QStringView separators, const QStringList& abbreviations);
 
 }  // namespace brintale

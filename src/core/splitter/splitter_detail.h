@@ -6,7 +6,10 @@
 #include <QString>
 #include <QStringList>
 #include <QStringView>
+#include <cstdint>
+#include <functional>
 #include <optional>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -30,7 +33,61 @@ QString SpellMasked(const MaskedText& masked,
 // "Abbreviation_" and the index.
 QString MarkerText(qsizetype entry);
 
-// The sentences of a masked text as one list.
+// Whether some placement of the folded units overlaps the folded marker of an entry by at
+// least one unit, all equal: whether an entry could match across that marker.
+bool CanOverlapMarker(std::u16string_view folded, qsizetype entry);
+
+// Calls visit(u) for every code unit u whose folding is `folded`.
+void ForEachUnitFoldingTo(char16_t folded, const std::function<void(char16_t)>& visit);
+
+// The sentences of a masked text as one list, without and with their stretches.
 QStringList ScanSentenceList(const MaskedText& masked, QStringView separators);
+std::vector<LocatedSentence> ScanLocatedSentenceList(const MaskedText& masked,
+                                                     QStringView separators);
+
+// What one stretch of a longer text leaves to the next: the buffer still open at its end
+// and the number of sentences so far.
+struct ScanCarry {
+    // The open buffer, spaces trimmed: nothing yet, one line feed or tab alone, or more.
+    enum class Lone { Blank, OneBreak, Other };
+    Lone lone = Lone::Blank;
+    // Its sentence so far (unless counting): markers restored, leading spaces trimmed,
+    // breaks removed; spaces after its last other unit wait in pendingSpaces, since only
+    // what follows tells whether they are trailing.
+    QString text;
+    qsizetype pendingSpaces = 0;
+    bool started = false;               // a unit other than a space has come
+    std::int64_t start = -1, end = -1;  // its stretch so far, placed in the whole text
+    bool parted = false;                // some of its text went out already
+    std::int64_t sentences = 0;
+
+    void Reset() {
+        const std::int64_t kept = sentences;
+        *this = ScanCarry();
+        sentences = kept;
+    }
+};
+
+struct StepOptions {
+    bool countOnly = false;
+    // An open buffer whose sentence grows to this many units hands it out in parts;
+    // 0 keeps it whole.
+    qsizetype partUnits = 0;
+};
+
+class StepSink {
+  public:
+    virtual ~StepSink() = default;
+    // A position of this stretch (UTF-16 units from its start) in the whole text.
+    virtual std::int64_t Place(qsizetype position) = 0;
+    virtual void Sentence(QString&& text, std::int64_t start, std::int64_t end) = 0;
+    // The first units of a sentence that has not ended yet.
+    virtual void SentencePart(QString&& text) = 0;
+};
+
+// Steps 3 and 4 over one stretch of a longer text, cut where no abbreviation can straddle
+// it: the buffer left open before it is carried in, the one open at its end left in carry.
+void ScanStep(const MaskedText& masked, QStringView separators, const StepOptions& options,
+              ScanCarry& carry, StepSink& sink);
 
 }  // namespace brintale::detail

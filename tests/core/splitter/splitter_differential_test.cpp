@@ -2,9 +2,12 @@
 
 #include <random>
 
+#include "core/failure.h"
+#include "core/splitter/sentence_stream.h"
 #include "core/splitter/splitter.h"
 #include "core/splitter/splitter_detail.h"
 #include "core/splitter/splitter_reference.h"
+#include "core/splitter/splitter_units.h"
 
 namespace brintale {
 namespace {
@@ -68,6 +71,71 @@ QStringList Scanned(const MaskedText& masked, const QString& separators) {
     return out;
 }
 
+std::vector<LocatedSentence> ScannedLocated(const MaskedText& masked, const QString& separators) {
+    std::vector<LocatedSentence> out;
+    ScanSentences(masked, separators, [&](QString&& s, qsizetype start, qsizetype end) {
+        out.push_back({std::move(s), start, end});
+    });
+    return out;
+}
+
+std::vector<LocatedSentence> Located(const std::vector<testing::ReferenceSentence>& reference) {
+    std::vector<LocatedSentence> out;
+    for (const testing::ReferenceSentence& s : reference) out.push_back({s.text, s.start, s.end});
+    return out;
+}
+
+// The stretch [start, end) of the text with carriage returns, line feeds and tabs removed and
+// the units of each abbreviation the masking found respelled as its entry has them.
+QString Respelled(const QString& text, const MaskedText& masked, qsizetype start, qsizetype end) {
+    QString units = text;
+    for (std::size_t g = 0; g < masked.markers.size(); ++g) {
+        const MaskedText::Marker& m = masked.markers[g];
+        if (m.from != 0 || m.to != detail::MarkerLength(m.entry)) continue;
+        qsizetype at = m.position;
+        if (!masked.origins.empty()) {
+            if (!masked.origins[g].textAlone) continue;
+            at = masked.origins[g].start;
+        }
+        for (QChar unit : masked.entries[m.entry]) {
+            while (text[at] == u'\r') ++at;
+            units[at++] = unit;
+        }
+    }
+    QString out;
+    for (qsizetype i = start; i < end; ++i)
+        if (units[i] != u'\r' && units[i] != u'\n' && units[i] != u'\t') out += units[i];
+    return out;
+}
+
+// The sentences of the stream fed the text in the pieces that the cuts make.
+struct Streamed {
+    std::vector<LocatedSentence> sentences;
+    std::int64_t count = 0;
+};
+
+Streamed Stream(const QString& text, const QString& separators, const QStringList& entries,
+                const std::vector<qsizetype>& cuts, SentenceStream::Options options) {
+    struct Collect : SentenceStream::Sink {
+        void Sentence(QString&& text, std::int64_t start, std::int64_t end) override {
+            sentences.push_back({part + text, qsizetype(start), qsizetype(end)});
+            part.clear();
+        }
+        void SentencePart(QString&& text) override { part += text; }
+        std::vector<LocatedSentence> sentences;
+        QString part;
+    } collect;
+    SentenceStream stream(separators, entries, options);
+    qsizetype from = 0;
+    for (qsizetype cut : cuts) {
+        stream.Feed(QStringView(text).sliced(from, cut - from), collect);
+        from = cut;
+    }
+    stream.Feed(QStringView(text).sliced(from), collect);
+    stream.Finish(collect);
+    return {collect.sentences, stream.count()};
+}
+
 void ExpectSameMasking(const MaskedText& masked, const testing::ReferenceMasked& expected) {
     std::vector<std::pair<qsizetype, qsizetype>> whole;
     EXPECT_EQ(detail::SpellMasked(masked, &whole), expected.text);
@@ -101,6 +169,58 @@ void Compare(const QString& text, const QString& separators, const QStringList& 
         ExpectSameMasking(*byOccurrences, expectedMask);
         EXPECT_EQ(Scanned(*byOccurrences, separators), expected);
     }
+
+    // The stretches: the same from both maskings, in the list and streamed to a sink.
+    const std::vector<testing::ReferenceSentence> reference =
+        testing::ReferenceSplitLocated(text, separators, entries);
+    const std::vector<LocatedSentence> located = Located(reference);
+    EXPECT_EQ(SplitLocatedSentences(text, separators, entries), located);
+    EXPECT_EQ(ScannedLocated(byPasses, separators), located);
+    if (byOccurrences) {
+        EXPECT_EQ(ScannedLocated(*byOccurrences, separators), located);
+    }
+    // Where no marker was cut, each sentence is its stretch respelled.
+    for (const testing::ReferenceSentence& sentence : reference) {
+        if (sentence.cutMarker) continue;
+        EXPECT_EQ(Respelled(text, masked, sentence.start, sentence.end), sentence.text)
+            << sentence.start << " " << sentence.end;
+    }
+}
+
+// The stream, fed the text in two pieces cut at every place (or at the given places), gives
+// the sentences and count of the whole text, however short its stretches.
+void CompareStreamed(const QString& text, const QString& separators, const QStringList& entries,
+                     const std::vector<std::vector<qsizetype>>& cutsToTry, qsizetype stretch) {
+    SCOPED_TRACE(::testing::Message()
+                 << "text " << ::testing::PrintToString(text.toStdU16String()) << " separators "
+                 << ::testing::PrintToString(separators.toStdU16String()) << " entries "
+                 << ::testing::PrintToString(entries.join('|').toStdU16String()) << " stretch "
+                 << stretch);
+    std::vector<LocatedSentence> whole;
+    try {
+        whole = SplitLocatedSentences(text, separators, entries);
+    } catch (const Failure&) {
+        return;  // refused lists are the masking's business
+    }
+    SentenceStream::Options options;
+    options.stretchUnits = stretch;
+    for (const std::vector<qsizetype>& cuts : cutsToTry) {
+        options.countOnly = false;
+        options.partUnits = cuts.size() % 3;  // now and then in parts of a few units
+        const Streamed streamed = Stream(text, separators, entries, cuts, options);
+        ASSERT_EQ(streamed.sentences, whole) << ::testing::PrintToString(cuts);
+        ASSERT_EQ(streamed.count, std::int64_t(whole.size()));
+        options.countOnly = true;
+        ASSERT_EQ(Stream(text, separators, entries, cuts, options).count,
+                  std::int64_t(whole.size()))
+            << ::testing::PrintToString(cuts);
+    }
+}
+
+std::vector<std::vector<qsizetype>> EveryCut(qsizetype size) {
+    std::vector<std::vector<qsizetype>> cuts;
+    for (qsizetype c = 0; c <= size; ++c) cuts.push_back({c});
+    return cuts;
 }
 
 TEST(SplitterDifferential, AgreesWithThePlainRulesOnRandomCases) {
@@ -110,6 +230,47 @@ TEST(SplitterDifferential, AgreesWithThePlainRulesOnRandomCases) {
         const QString text = g.Text();
         const QStringList entries = g.Entries(quiet ? kQuietEntryPool : kEntryPool);
         Compare(text, g.Pick(kSeparatorPool), entries, quiet);
+    }
+}
+
+TEST(SplitterDifferential, StreamedCutAnywhereGivesTheSameSentences) {
+    Generator g{std::mt19937(31)};
+    for (int round = 0; round < 300 && !HasFailure(); ++round) {
+        const QString text = g.Text();
+        const QStringList entries = g.Entries(round % 2 ? kEntryPool : kQuietEntryPool);
+        CompareStreamed(text, g.Pick(kSeparatorPool), entries, EveryCut(text.size()),
+                        1 + g.Below(6));
+    }
+}
+
+// Stretches of abbreviation letters alone, where the stream finds no place to cut and has to
+// gather more than a stretch before it can go on.
+TEST(SplitterDifferential, StreamedTextsWithoutPlacesToCut) {
+    const std::tuple<QString, QString, QStringList> cases[] = {
+        {"AAAAAbAAA", ".A", {"AAA"}},
+        {"etc.etc.etc.etc. x etc.etc.etc. y.", ".", {"etc."}},
+        {"e.g.e.g.e.g.\r\r\r\re.g.z. ab. e.g..", ".\n", {"e.g.", "g."}},
+    };
+    for (const auto& [text, separators, entries] : cases)
+        for (qsizetype stretch : {1, 2, 3, 5})
+            CompareStreamed(text, separators, entries, EveryCut(text.size()), stretch);
+}
+
+TEST(SplitterDifferential, StreamedLongTextsCutAtRandom) {
+    Generator g{std::mt19937(8)};
+    for (int round = 0; round < 30 && !HasFailure(); ++round) {
+        QString text;
+        for (int k = 0; k < 80; ++k) text += g.Text();
+        std::vector<std::vector<qsizetype>> cutsToTry;
+        for (int t = 0; t < 6; ++t) {
+            std::vector<qsizetype> cuts;
+            for (qsizetype c = g.Below(50); c < text.size(); c += 1 + g.Below(t % 2 ? 7 : 300))
+                cuts.push_back(c);
+            cutsToTry.push_back(cuts);
+        }
+        CompareStreamed(text, g.Pick(kSeparatorPool),
+                        g.Entries(round % 2 ? kEntryPool : kQuietEntryPool), cutsToTry,
+                        round % 3 == 0 ? 1 : 1 + g.Below(400));
     }
 }
 

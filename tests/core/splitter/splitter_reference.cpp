@@ -7,11 +7,19 @@
 namespace brintale::testing {
 namespace {
 
-// The text with, for every unit, the number of the inserted marker it belongs to (or -1).
+using Span = std::pair<qsizetype, qsizetype>;
+
+// The text with, for every unit, the number of the inserted marker it belongs to (or -1)
+// and where in the text as given it came from.
 struct Masked {
     QString text;
     std::vector<int> owner;
-    std::vector<qsizetype> entryOf;  // marker number -> entry index
+    std::vector<Span> span;
+    std::vector<bool> isText;                    // a unit of the text itself, not of any marker
+    std::vector<qsizetype> entryOf;              // marker number -> entry index
+    std::vector<Span> markerSpan;                // marker number -> the stretch its match covered
+    std::vector<std::vector<qsizetype>> places;  // marker number -> its match's units, if text
+    std::vector<bool> cut;                       // marker number -> cut into by a later entry
 };
 
 bool SameFolded(QChar a, QChar b) {
@@ -43,8 +51,14 @@ qsizetype Matches(const QString& text, const QString& entry) {
 
 Masked Mask(QString text, const QStringList& entries) {
     const qsizetype limit = brintale::MaskedTextLimit(text.size());
-    text.remove(QChar(u'\r'));
-    Masked m{text, std::vector<int>(text.size(), -1), {}};
+    Masked m;
+    for (qsizetype k = 0; k < text.size(); ++k) {
+        if (text[k] == u'\r') continue;
+        m.text += text[k];
+        m.owner.push_back(-1);
+        m.span.emplace_back(k, k + 1);
+        m.isText.push_back(true);
+    }
     for (qsizetype i = 0; i < entries.size(); ++i) {
         const QString& entry = entries[i];
         if (entry.isEmpty()) continue;
@@ -55,27 +69,45 @@ Masked Mask(QString text, const QStringList& entries) {
         if (matches == 0) continue;
         QString text;
         std::vector<int> owner;
+        std::vector<Span> span;
+        std::vector<bool> isText;
         std::vector<bool> cut(m.entryOf.size(), false);
         for (qsizetype pos = 0; pos < m.text.size();) {
             if (MatchesAt(m.text, pos, entry)) {
-                for (qsizetype k = pos; k < pos + entry.size(); ++k)
+                const qsizetype end = pos + entry.size();
+                std::vector<qsizetype> places;
+                for (qsizetype k = pos; k < end; ++k) {
                     if (m.owner[k] >= 0) cut[m.owner[k]] = true;
+                    places.push_back(m.span[k].first);
+                }
+                bool textAlone = true;
+                for (qsizetype k = pos; k < end; ++k) textAlone = textAlone && m.isText[k];
                 const int number = int(m.entryOf.size());
                 m.entryOf.push_back(i);
+                m.markerSpan.emplace_back(m.span[pos].first, m.span[end - 1].second);
+                m.places.push_back(textAlone ? places : std::vector<qsizetype>());
                 text += marker;
                 owner.insert(owner.end(), marker.size(), number);
-                pos += entry.size();
+                span.insert(span.end(), marker.size(), m.markerSpan.back());
+                isText.insert(isText.end(), marker.size(), false);
+                pos = end;
             } else {
                 text += m.text[pos];
                 owner.push_back(m.owner[pos]);
+                span.push_back(m.span[pos]);
+                isText.push_back(m.isText[pos]);
                 ++pos;
             }
         }
         // What is left of a marker that was cut into is plain text; this pass's are whole.
         for (int& o : owner)
             if (o >= 0 && std::size_t(o) < cut.size() && cut[o]) o = -1;
+        m.cut.resize(m.entryOf.size(), false);
+        for (std::size_t k = 0; k < cut.size(); ++k) m.cut[k] = m.cut[k] || cut[k];
         m.text = text;
         m.owner = owner;
+        m.span = span;
+        m.isText = isText;
     }
     return m;
 }
@@ -99,36 +131,58 @@ ReferenceMasked ReferenceMask(QString text, const QStringList& entries) {
 }
 
 QStringList ReferenceSplit(QString text, const QString& separators, const QStringList& entries) {
-    const Masked m = Mask(std::move(text), entries);
     QStringList sentences;
-    QString buffer;
-    std::vector<int> owner;
+    for (const ReferenceSentence& s : ReferenceSplitLocated(std::move(text), separators, entries))
+        sentences.push_back(s.text);
+    return sentences;
+}
+
+std::vector<ReferenceSentence> ReferenceSplitLocated(QString text, const QString& separators,
+                                                     const QStringList& entries) {
+    const Masked m = Mask(std::move(text), entries);
+    std::vector<ReferenceSentence> sentences;
+    qsizetype from = 0;  // the buffer: [from, k] of the masked text
     for (qsizetype k = 0; k < m.text.size(); ++k) {
-        buffer += m.text[k];
-        owner.push_back(m.owner[k]);
         if (!separators.contains(m.text[k])) continue;
+        const QString buffer = m.text.mid(from, k + 1 - from);
         const QString t = TrimSpaces(buffer);
         if (t != u"\n" && t != u"\t") {
-            QString sentence;
-            for (qsizetype i = 0; i < buffer.size();) {
-                const int number = owner[i];
+            // The buffer restored, each unit with its stretch.
+            QString restored;
+            std::vector<Span> spans;
+            bool cutMarker = false;
+            for (qsizetype i = from; i <= k;) {
+                const int number = m.owner[i];
                 qsizetype run = i;
-                while (number >= 0 && run < buffer.size() && owner[run] == number) ++run;
+                while (number >= 0 && run <= k && m.owner[run] == number) ++run;
                 const qsizetype entry = number >= 0 ? m.entryOf[number] : -1;
                 if (number >= 0 && run - i == Marker(entry).size()) {
-                    sentence += entries[entry];
+                    const std::vector<qsizetype>& places = m.places[number];
+                    for (qsizetype u = 0; u < entries[entry].size(); ++u)
+                        spans.push_back(places.empty() ? m.markerSpan[number]
+                                                       : Span(places[u], places[u] + 1));
+                    restored += entries[entry];
+                    cutMarker = cutMarker || places.empty();
                     i = run;
                 } else {
-                    sentence += buffer[i++];
+                    cutMarker = cutMarker || !m.isText[i];
+                    spans.push_back(m.span[i]);
+                    restored += m.text[i++];
                 }
             }
-            sentence = TrimSpaces(sentence);
-            sentence.remove(QChar(u'\n'));
-            sentence.remove(QChar(u'\t'));
+            qsizetype a = 0, b = restored.size();
+            while (a < b && restored[a] == u' ') ++a;
+            while (b > a && restored[b - 1] == u' ') --b;
+            ReferenceSentence sentence;
+            sentence.text = restored.mid(a, b - a);
+            sentence.text.remove(QChar(u'\n'));
+            sentence.text.remove(QChar(u'\t'));
+            sentence.start = a < b ? spans[a].first : spans.back().second;
+            sentence.end = a < b ? spans[b - 1].second : spans.back().second;
+            sentence.cutMarker = cutMarker;
             sentences.push_back(sentence);
         }
-        buffer.clear();
-        owner.clear();
+        from = k + 1;
     }
     return sentences;
 }

@@ -87,6 +87,59 @@ TEST(Splitter, GivesTheSentencesOfTheRules) {
     }
 }
 
+// Each sentence with its stretch of the text as given: spaces trimmed, carriage returns and
+// abbreviations as the text had them.
+TEST(Splitter, PlacesEachSentenceInTheTextAsGiven) {
+    const QStringList etc = {"etc.", " x"};
+    struct Case {
+        const char* name;
+        QString text, separators;
+        QStringList entries;
+        std::vector<LocatedSentence> sentences;
+    } cases[] = {
+        {"spaces trimmed",
+         "  Hi there.  How?  x",
+         kStops,
+         {},
+         {{"Hi there.", 2, 11}, {"How?", 13, 17}}},
+        {"line break inside",
+         "red\r\nblue. Two.",
+         kStops,
+         {},
+         {{"redblue.", 0, 10}, {"Two.", 11, 15}}},
+        {"a break ends it",
+         "One.\r\n\tTwo.\n",
+         kStopsLineTab,
+         {},
+         {{"One.", 0, 4}, {"Two.", 7, 11}}},
+        {"leading break kept", "One.\n  Two.", kStops, {}, {{"One.", 0, 4}, {"  Two.", 4, 11}}},
+        {"abbreviation",
+         "Buy ETC. now. Go.",
+         kStops,
+         etc,
+         {{"Buy etc. now.", 0, 13}, {"Go.", 14, 17}}},
+        {"abbreviation first", "A. Etc. b.", kStops, etc, {{"A.", 0, 2}, {"etc. b.", 3, 10}}},
+        {"abbreviation split by CR",
+         "A. e\rtc. b.",
+         kStops,
+         etc,
+         {{"A.", 0, 2}, {"etc. b.", 3, 11}}},
+        {"entry's space trimmed", "A. X.", kStops, etc, {{"A.", 0, 2}, {"x.", 3, 5}}},
+        {"empty sentence", "a  b", " ", {}, {{"a", 0, 1}, {"", 3, 3}}},
+        {"pair", "\U0001F600. x.", kStops, {}, {{"\U0001F600.", 0, 3}, {"x.", 4, 6}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(SplitLocatedSentences(c.text, c.separators, c.entries), c.sentences);
+        std::vector<LocatedSentence> streamed;
+        SplitSentences(c.text, c.separators, c.entries,
+                       [&](QString&& s, qsizetype start, qsizetype end) {
+                           streamed.push_back({s, start, end});
+                       });
+        EXPECT_EQ(streamed, c.sentences);
+    }
+}
+
 TEST(ComposeSeparatorSet, AppendsLineFeedThenTab) {
     EXPECT_EQ(ComposeSeparatorSet(".!?", false, false), ".!?");
     EXPECT_EQ(ComposeSeparatorSet(".!?", false, true), ".!?\t");

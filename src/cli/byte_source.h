@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+
+#include "cli/options.h"
+
+namespace brintale::cli {
+
+// A reading fault, as one line for the user.
+struct ReadError {
+    QString message;
+};
+
+// Where a text's bytes come from, a block at a time.
+class ByteSource {
+  public:
+    virtual ~ByteSource() = default;
+    // Up to size bytes; 0 only at the end. Throws ReadError.
+    virtual qsizetype Read(char* buffer, qsizetype size) = 0;
+    // Whether ReadAt can read ahead of Read without disturbing it.
+    virtual bool CanReadAhead() const { return false; }
+    virtual qsizetype ReadAt(std::int64_t offset, char* buffer, qsizetype size);
+    // A file of no bytes reads as the window reads it; a pipe's empty text stays empty.
+    virtual bool IsNamedFile() const { return false; }
+    // The name as the user gave it, for messages.
+    virtual QString name() const = 0;
+};
+
+// A file named by the shell's bytes, or standard input for "-": read(2) in large blocks.
+class FileSource : public ByteSource {
+  public:
+    // Throws ReadError: no such file, a folder, permission denied...
+    explicit FileSource(const InputName& input);
+    ~FileSource() override;
+    FileSource(const FileSource&) = delete;
+    FileSource& operator=(const FileSource&) = delete;
+
+    qsizetype Read(char* buffer, qsizetype size) override;
+    bool CanReadAhead() const override { return regular_; }
+    qsizetype ReadAt(std::int64_t offset, char* buffer, qsizetype size) override;
+    bool IsNamedFile() const override { return !standardInput_; }
+    QString name() const override { return name_; }
+
+  private:
+    int fd_ = -1;
+    bool standardInput_ = false;
+    bool regular_ = false;
+    QString name_;
+};
+
+// Bytes in memory, handed out in blocks of at most `block` bytes; for tests.
+class MemorySource : public ByteSource {
+  public:
+    MemorySource(QByteArray bytes, qsizetype block, bool readAhead, bool namedFile = true)
+        : bytes_(std::move(bytes)), block_(block), readAhead_(readAhead), named_(namedFile) {}
+    qsizetype Read(char* buffer, qsizetype size) override;
+    bool CanReadAhead() const override { return readAhead_; }
+    qsizetype ReadAt(std::int64_t offset, char* buffer, qsizetype size) override;
+    bool IsNamedFile() const override { return named_; }
+    QString name() const override { return QStringLiteral("memory"); }
+
+  private:
+    QByteArray bytes_;
+    qsizetype block_;
+    bool readAhead_;
+    bool named_;
+    qsizetype next_ = 0;
+};
+
+// How a name is shown in messages: the bytes as the locale reads them.
+QString ShownName(const InputName& input);
+
+}  // namespace brintale::cli

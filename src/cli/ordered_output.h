@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QByteArray>
+#include <condition_variable>
+#include <cstdio>
+#include <deque>
+#include <mutex>
+#include <vector>
+
+namespace brintale::cli {
+
+// The output of several files worked on at once, in the order of the files: the file whose
+// turn it is writes straight through, the others keep theirs until their turn, and wait
+// when they have kept `keepLimit` bytes, so that memory stays bounded.
+class OrderedOutput {
+  public:
+    OrderedOutput(std::FILE* out, std::FILE* errors, int files, qsizetype keepLimit);
+    OrderedOutput(const OrderedOutput&) = delete;
+    OrderedOutput& operator=(const OrderedOutput&) = delete;
+
+    // Output and one-line messages of file `file`, in the order written.
+    void Write(int file, QByteArrayView bytes);
+    void Error(int file, QByteArrayView line);
+    // The file is done; the next one's turn comes when every earlier one is done.
+    void Finish(int file);
+
+    // Whether every write reached the stream (false after the first that failed).
+    bool ok() const;
+
+  private:
+    struct Piece {
+        bool error;
+        QByteArray bytes;
+    };
+    struct Slot {
+        std::deque<Piece> kept;
+        qsizetype keptBytes = 0;
+        bool done = false;
+    };
+    void Emit(bool error, QByteArrayView bytes);  // with the lock held
+    void Advance();                               // with the lock held
+
+    std::FILE* out_;
+    std::FILE* errors_;
+    qsizetype keepLimit_;
+    mutable std::mutex mutex_;
+    std::condition_variable turnChanged_;
+    std::vector<Slot> slots_;
+    int turn_ = 0;
+    bool failed_ = false;
+};
+
+}  // namespace brintale::cli

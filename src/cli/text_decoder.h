@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QString>
+#include <QStringDecoder>
+#include <cstdint>
+
+namespace brintale::cli {
+
+// How a file's bytes become text, as the window reads them: FF FE or FE FF at the start
+// give UTF-16 (the mark no text), EF BB BF is dropped, then valid UTF-8 or else
+// Windows-1252 for the whole of the rest.
+enum class Encoding { Utf16LittleEndian, Utf16BigEndian, Utf8, Windows1252 };
+
+// Whether bytes are well-formed UTF-8, told a block at a time; a sequence may be cut
+// between two blocks.
+class Utf8Validator {
+  public:
+    // False from the first ill-formed byte on.
+    bool Feed(QByteArrayView bytes);
+    // Whether everything fed was UTF-8, no sequence left open at the end.
+    bool Finish() const { return valid_ && needed_ == 0; }
+    bool valid() const { return valid_; }
+    // Bytes fed before the first ill-formed one (all of them while valid).
+    std::int64_t validBytes() const { return validBytes_; }
+
+  private:
+    bool valid_ = true;
+    int needed_ = 0;            // continuation bytes still to come
+    unsigned char low_ = 0x80;  // the range the next continuation byte must lie in
+    unsigned char high_ = 0xBF;
+    std::int64_t validBytes_ = 0;  // up to the start of the open sequence
+    int open_ = 0;                 // bytes of the open sequence so far
+};
+
+// Turns bytes of one encoding into UTF-16 a block at a time, carrying what a block cuts
+// off: half a UTF-16 unit, part of a UTF-8 sequence.
+class StreamDecoder {
+  public:
+    explicit StreamDecoder(Encoding encoding);
+    Encoding encoding() const { return encoding_; }
+    // Appends the text of the bytes to out.
+    void Decode(QByteArrayView bytes, QString& out);
+    // The end: an odd last byte of UTF-16 becomes U+FFFD.
+    void Finish(QString& out);
+
+  private:
+    Encoding encoding_;
+    QStringDecoder utf8_;
+    int pendingByte_ = -1;  // UTF-16: the first byte of a unit whose second is to come
+};
+
+// Windows-1252 of a whole block; what DecodeText does for files that are not UTF-8.
+void AppendWindows1252(QByteArrayView bytes, QString& out);
+
+}  // namespace brintale::cli

@@ -1,0 +1,112 @@
+#include "cli/utf8_output.h"
+
+#include <QString>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace brintale::cli {
+
+namespace {
+
+inline void PutCodePoint(char32_t c, char*& w) {
+    if (c < 0x80) {
+        *w++ = char(c);
+    } else if (c < 0x800) {
+        *w++ = char(0xC0 | c >> 6);
+        *w++ = char(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        *w++ = char(0xE0 | c >> 12);
+        *w++ = char(0x80 | (c >> 6 & 0x3F));
+        *w++ = char(0x80 | (c & 0x3F));
+    } else {
+        *w++ = char(0xF0 | c >> 18);
+        *w++ = char(0x80 | (c >> 12 & 0x3F));
+        *w++ = char(0x80 | (c >> 6 & 0x3F));
+        *w++ = char(0x80 | (c & 0x3F));
+    }
+}
+
+// The code point at i (a pair taken whole, a lone half as U+FFFD); advances i.
+inline char32_t Next(const char16_t* d, qsizetype n, qsizetype& i) {
+    const char16_t u = d[i++];
+    if (u < 0xD800 || u > 0xDFFF) return u;
+    if (u <= 0xDBFF && i < n && d[i] >= 0xDC00 && d[i] <= 0xDFFF)
+        return QChar::surrogateToUcs4(u, d[i++]);
+    return 0xFFFD;
+}
+
+}  // namespace
+
+void AppendUtf8(QStringView text, QByteArray& out) {
+    const auto* d = reinterpret_cast<const char16_t*>(text.utf16());
+    const qsizetype n = text.size();
+    const qsizetype start = out.size();
+    out.resize(start + 3 * n);
+    char* const begin = out.data() + start;
+    char* w = begin;
+    qsizetype i = 0;
+    while (i < n) {
+#if defined(__SSE2__)
+        // Eight ASCII units at a time.
+        while (i + 8 <= n) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+            if (_mm_movemask_epi8(_mm_cmpgt_epi16(_mm_set1_epi16(0), v)) |
+                _mm_movemask_epi8(_mm_cmpgt_epi16(v, _mm_set1_epi16(0x7F))))
+                break;
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(w), _mm_packus_epi16(v, v));
+            w += 8, i += 8;
+        }
+#endif
+        if (i < n) PutCodePoint(Next(d, n, i), w);
+    }
+    out.truncate(start + (w - begin));
+}
+
+void AppendJsonString(QStringView text, QByteArray& out) {
+    static const char kHex[] = "0123456789abcdef";
+    const auto* d = reinterpret_cast<const char16_t*>(text.utf16());
+    const qsizetype n = text.size();
+    const qsizetype start = out.size();
+    out.resize(start + 6 * n);
+    char* const begin = out.data() + start;
+    char* w = begin;
+    for (qsizetype i = 0; i < n;) {
+        const char32_t c = Next(d, n, i);
+        if (c == u'"' || c == u'\\') {
+            *w++ = '\\', *w++ = char(c);
+        } else if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) {
+            switch (c) {
+                case u'\n':
+                    *w++ = '\\', *w++ = 'n';
+                    break;
+                case u'\t':
+                    *w++ = '\\', *w++ = 't';
+                    break;
+                case u'\r':
+                    *w++ = '\\', *w++ = 'r';
+                    break;
+                default:
+                    *w++ = '\\', *w++ = 'u', *w++ = '0', *w++ = '0';
+                    *w++ = kHex[c >> 4], *w++ = kHex[c & 0xF];
+            }
+        } else {
+            PutCodePoint(c, w);
+        }
+    }
+    out.truncate(start + (w - begin));
+}
+
+void AppendJsonName(const QByteArray& name, QByteArray& out) {
+    AppendJsonString(QString::fromUtf8(name), out);
+}
+
+qsizetype CodePoints(QStringView text) {
+    qsizetype pairs = 0;
+    for (qsizetype i = 0; i + 1 < text.size(); ++i)
+        if (text[i].isHighSurrogate() && text[i + 1].isLowSurrogate()) ++pairs, ++i;
+    return text.size() - pairs;
+}
+
+}  // namespace brintale::cli

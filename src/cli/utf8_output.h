@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QByteArray>
+#include <QStringView>
+
+namespace brintale::cli {
+
+// Appends text as UTF-8; an unpaired surrogate becomes U+FFFD.
+void AppendUtf8(QStringView text, QByteArray& out);
+
+// Appends text as the body of a JSON string (no quotes): quotes, backslashes and every
+// control character (C0, DEL, C1) escaped, unpaired surrogates as U+FFFD; valid UTF-8.
+void AppendJsonString(QStringView text, QByteArray& out);
+
+// A file name's bytes as a JSON string body: bytes that are not UTF-8 become U+FFFD.
+void AppendJsonName(const QByteArray& name, QByteArray& out);
+
+// Code points in text: a surrogate pair is one, an unpaired surrogate one as well.
+qsizetype CodePoints(QStringView text);
+
+}  // namespace brintale::cli

@@ -1,0 +1,108 @@
+#include "core/memory_limits.h"
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <QByteArray>
+#include <QFile>
+#include <QList>
+#include <algorithm>
+#include <limits>
+
+namespace brintale {
+
+namespace {
+
+QByteArray ReadSmallFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return file.read(1 << 16);
+}
+
+// "Key:   1234 kB" in a /proc file, in bytes.
+std::optional<quint64> ProcField(const QByteArray& content, QByteArrayView key) {
+    for (const QByteArray& line : content.split('\n')) {
+        if (!line.startsWith(key) || line.size() <= key.size() || line[key.size()] != ':') continue;
+        const QList<QByteArray> words = line.mid(key.size() + 1).simplified().split(' ');
+        bool ok = false;
+        const quint64 value = words.value(0).toULongLong(&ok);
+        if (!ok) return std::nullopt;
+        return words.value(1) == "kB" ? value * 1024 : value;
+    }
+    return std::nullopt;
+}
+
+std::optional<MemoryLimits::Group> TightestGroup() {
+    // Control groups v2: "0::/path" names the process's group under /sys/fs/cgroup.
+    QByteArray path;
+    for (const QByteArray& line : ReadSmallFile(QStringLiteral("/proc/self/cgroup")).split('\n'))
+        if (line.startsWith("0::")) path = line.mid(3).trimmed();
+    std::optional<MemoryLimits::Group> tightest;
+    for (;;) {
+        const QString folder =
+            QStringLiteral("/sys/fs/cgroup") + QString::fromLocal8Bit(path.isEmpty() ? "" : path);
+        const auto limit = ParseGroupValue(ReadSmallFile(folder + QStringLiteral("/memory.max")));
+        if (limit) {
+            const quint64 used =
+                ParseGroupValue(ReadSmallFile(folder + QStringLiteral("/memory.current")))
+                    .value_or(0);
+            const MemoryLimits::Group group{*limit, used};
+            const auto room = [](const MemoryLimits::Group& g) {
+                return g.limit > g.used ? g.limit - g.used : 0;
+            };
+            if (!tightest || room(group) < room(*tightest)) tightest = group;
+        }
+        if (path.isEmpty() || path == "/") break;
+        path.truncate(std::max<qsizetype>(path.lastIndexOf('/'), 0));
+    }
+    return tightest;
+}
+
+}  // namespace
+
+std::optional<quint64> FreeMemory(const MemoryLimits& limits) {
+    std::optional<quint64> free;
+    const auto bound = [&](quint64 room) { free = free ? std::min(*free, room) : room; };
+    if (limits.available) bound(*limits.available);
+    if (const auto& g = limits.tightestGroup) bound(g->limit > g->used ? g->limit - g->used : 0);
+    if (limits.addressSpaceLimit) {
+        const quint64 used = limits.addressSpaceUsed.value_or(0);
+        bound(*limits.addressSpaceLimit > used ? *limits.addressSpaceLimit - used : 0);
+    }
+    return free;
+}
+
+quint64 LargestLoadableFile(const MemoryLimits& limits) {
+    // A text of more code units than this cannot be one string.
+    constexpr quint64 kStringLimit =
+        static_cast<quint64>(std::numeric_limits<qsizetype>::max()) / 4;
+    const auto free = FreeMemory(limits);
+    return free ? std::min(kStringLimit, *free / kLoadBytesPerFileByte) : kStringLimit;
+}
+
+std::optional<quint64> ParseGroupValue(QByteArrayView content) {
+    const QByteArray value = content.trimmed().toByteArray();
+    bool ok = false;
+    const quint64 number = value.toULongLong(&ok);
+    return ok ? std::optional<quint64>(number) : std::nullopt;
+}
+
+MemoryLimits CurrentMemoryLimits() {
+    MemoryLimits limits;
+    limits.available = ProcField(ReadSmallFile(QStringLiteral("/proc/meminfo")), "MemAvailable");
+    if (!limits.available) {
+        const long pages = ::sysconf(_SC_PHYS_PAGES), pageSize = ::sysconf(_SC_PAGESIZE);
+        if (pages > 0 && pageSize > 0)
+            limits.available = static_cast<quint64>(pages) * static_cast<quint64>(pageSize);
+    }
+    limits.tightestGroup = TightestGroup();
+    rlimit as{};
+    if (::getrlimit(RLIMIT_AS, &as) == 0 && as.rlim_cur != RLIM_INFINITY) {
+        limits.addressSpaceLimit = static_cast<quint64>(as.rlim_cur);
+        limits.addressSpaceUsed =
+            ProcField(ReadSmallFile(QStringLiteral("/proc/self/status")), "VmSize");
+    }
+    return limits;
+}
+
+}  // namespace brintale

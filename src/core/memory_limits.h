@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QtGlobal>
+#include <optional>
+
+namespace brintale {
+
+// What bounds the memory this process may still take. A figure the system does not give is
+// absent and bounds nothing.
+struct MemoryLimits {
+    std::optional<quint64> available;  // MemAvailable, else the installed memory
+    // memory.max of the process's control group and of every group above it that sets
+    // one, each with its memory.current: the tightest leaves the least room.
+    struct Group {
+        quint64 limit = 0;
+        quint64 used = 0;
+    };
+    std::optional<Group> tightestGroup;
+    std::optional<quint64> addressSpaceLimit;  // RLIMIT_AS
+    std::optional<quint64> addressSpaceUsed;   // VmSize
+};
+
+// The window holds a loaded file several times over at the peak of the load: the bytes
+// read, the decoded text and the document (measured: 4.0 bytes per byte of prose in lines,
+// UTF-8 or Windows-1252); one more leaves room for the rest of the program.
+inline constexpr quint64 kLoadBytesPerFileByte = 5;
+
+// Bytes still free under every limit: the least of them; nullopt when no limit is known.
+std::optional<quint64> FreeMemory(const MemoryLimits& limits);
+
+// The largest file whose load fits in the free memory.
+quint64 LargestLoadableFile(const MemoryLimits& limits);
+
+// A control group file's value ("max" or a number, then a line feed); nullopt for "max" or
+// anything unreadable.
+std::optional<quint64> ParseGroupValue(QByteArrayView content);
+
+// The limits as the system reports them now.
+MemoryLimits CurrentMemoryLimits();
+
+}  // namespace brintale

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QStringList>
+#include <QStringView>
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/splitter/splitter_detail.h"
+
+namespace brintale {
+
+// The count of the splitter straight from the bytes of a text, a piece at a time, without
+// decoding it: for texts in a single-byte encoding (the count of the text decoded as
+// Windows-1252 or Latin-1) or in UTF-8 (the count of the text decoded as UTF-8, when told
+// so with ReadAsUtf8, since U+017F and U+212A fold into the ASCII letters s and k).
+//
+// It applies to the common case, which For() checks: separators and abbreviations in ASCII,
+// no separator a letter, digit or underscore (which would cut markers), and either every
+// abbreviation holding a separator or none (nor one of spaces and line breaks alone) doing
+// so, none able to match across another's marker. Where abbreviations overlap in the text,
+// that stretch is counted by the splitter itself. Memory does not grow with the text.
+class ByteCounter {
+  public:
+    // nullopt when the separators and abbreviations are not of that kind.
+    static std::unique_ptr<ByteCounter> For(QStringView separators,
+                                            const QStringList& abbreviations);
+
+    // From now on (and for the bytes still held), C5 BF is U+017F and E2 84 AA is U+212A.
+    void ReadAsUtf8();
+    void Feed(QByteArrayView bytes);
+    // The count of the whole text; the buffer still open is no sentence.
+    std::int64_t Finish();
+
+    // Bytes kept between two pieces: those after the last byte no abbreviation holds.
+    qsizetype held() const { return held_.size(); }
+
+  private:
+    struct Entry {
+        std::string folded;  // ASCII, lower case
+        int anchor = 0;      // the offset of its first separator
+    };
+    struct Found {
+        int count = 0;
+        qsizetype start = 0, end = 0;
+    };
+
+    ByteCounter() = default;
+    // Counts the stretch d[0, n), cut after a byte no abbreviation holds (or the text's end).
+    void Count(const unsigned char* d, qsizetype n);
+    bool CountFast(const unsigned char* d, qsizetype n, std::int64_t& sentences,
+                   detail::ScanCarry::Lone& lone) const;
+    void CountBySplitter(const unsigned char* d, qsizetype n);
+    Found FindAt(const unsigned char* d, qsizetype n, qsizetype q) const;
+    bool MatchesBack(const unsigned char* d, qsizetype at, char unit, qsizetype& next) const;
+    bool MatchesForward(const unsigned char* d, qsizetype n, qsizetype at, char unit,
+                        qsizetype& next) const;
+    qsizetype LastCut(const unsigned char* d, qsizetype n) const;
+
+    QString separators_;
+    QStringList abbreviations_;
+    std::array<bool, 256> separator_{};
+    std::array<bool, 256> inEntries_{};  // bytes some abbreviation may match, and CR
+    std::string separatorBytes_;
+    std::vector<Entry> entries_;
+    std::array<std::vector<int>, 256> anchoredOn_;  // entries by the byte of their anchor
+    bool foldsBeyondAscii_ = false;                 // some entry holds an s or a k
+    bool utf8_ = false;
+    QByteArray held_;
+    detail::ScanCarry carry_;  // the buffer open and the count so far
+};
+
+}  // namespace brintale

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+#include <cstdint>
+
+#include "core/splitter/splitter.h"
+#include "core/splitter/splitter_detail.h"
+#include "core/splitter/unit_set.h"
+
+namespace brintale {
+
+// The splitter over a text that comes a piece at a time, in memory that does not grow with
+// the text: the sentences, their stretches and the count are those of the whole text given
+// at once to SplitLocatedSentences, wherever the pieces are cut (inside a CR LF pair, an
+// abbreviation or a surrogate pair included).
+//
+// It masks and scans the text a stretch at a time, each stretch ending after a unit that
+// no abbreviation holds, where no abbreviation can straddle the cut; the buffer open at a
+// stretch's end is carried into the next. A text in which no such unit comes for a long
+// while (only abbreviations' letters) is held until one does.
+class SentenceStream {
+  public:
+    struct Options {
+        bool countOnly = false;
+        // Positions in code points (a surrogate pair one) instead of UTF-16 units.
+        bool codePoints = false;
+        // A sentence that grows to this many units before its end goes out in parts, so
+        // that it need not be held whole; 0 holds every sentence whole.
+        qsizetype partUnits = 0;
+        // The stretch masked and scanned at once, in units; the text gathers to this.
+        qsizetype stretchUnits = qsizetype(1) << 20;
+        // The most units held while no place to cut comes; beyond it Feed throws Failure.
+        // 0: no limit.
+        qsizetype heldUnitsLimit = 0;
+    };
+
+    class Sink {
+      public:
+        virtual ~Sink() = default;
+        // A sentence ended: its text (the rest of it after parts) and its stretch.
+        virtual void Sentence(QString&& text, std::int64_t start, std::int64_t end) = 0;
+        // The first units, or the next, of a sentence that has not ended yet.
+        virtual void SentencePart(QString&&) {}
+    };
+
+    SentenceStream(QStringView separators, const QStringList& abbreviations, Options options);
+
+    // Throws Failure when the abbreviation list is refused (see MaskAbbreviations) or more
+    // than heldUnitsLimit units come without a place to cut.
+    void Feed(QStringView units, Sink& sink);
+    // The end of the text: the buffer still open is no sentence.
+    void Finish(Sink& sink);
+
+    std::int64_t count() const { return carry_.sentences; }
+    // Whether the text ended inside a sentence that had gone out in parts (after Finish).
+    bool endedInsideParts() const { return endedInsideParts_; }
+
+  private:
+    class Placer;
+    void Step(qsizetype cut, Sink& sink);
+
+    qsizetype stretchUnits_;
+
+    QString separators_;
+    QStringList abbreviations_;
+    Options options_;
+    bool canEnd_;
+    detail::UnitSet inAbbreviations_;    // units some entry may match, and the carriage return
+    QString window_;                     // units not masked and scanned yet
+    std::int64_t windowStart_ = 0;       // their place in the whole text, in units
+    std::int64_t windowStartPoint_ = 0;  // and in code points
+    bool highBefore_ = false;            // the unit before the window is a high surrogate
+    detail::ScanCarry carry_;
+    bool endedInsideParts_ = false;
+};
+
+}  // namespace brintale

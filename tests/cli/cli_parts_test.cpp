@@ -1,0 +1,276 @@
+// The counter's parts on their own: decoding a block at a time, the reading decided for a
+// whole input, the output formats and the order of several files' output.
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QStringDecoder>
+#include <random>
+#include <string_view>
+#include <thread>
+
+#include "cli/byte_source.h"
+#include "cli/count_job.h"
+#include "cli/ordered_output.h"
+#include "cli/text_decoder.h"
+#include "cli/utf8_output.h"
+#include "core/splitter/splitter.h"
+#include "core/text_file.h"
+
+namespace brintale::cli {
+namespace {
+
+using namespace std::literals;
+
+QByteArray B(std::string_view bytes) { return QByteArray(bytes.data(), qsizetype(bytes.size())); }
+
+// The text as the window's reading gives it.
+QString WindowText(const QByteArray& bytes, bool namedFile) {
+    if (bytes.isEmpty()) return namedFile ? QStringLiteral("empty file") : QString();
+    return DecodeText(bytes);
+}
+
+TEST(Utf8Validator, AgreesWithQtOnEveryCutOfRandomBytes) {
+    std::mt19937 random(99);
+    const char pieces[][5] = {
+        "a",        "\xC3\xA9",         "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\xED\xA0\x80",
+        "\xC0\xAF", "\xF4\x90\x80\x80", "\x80",         "\xE0\x9F\xBF",     "\xEF\xBF\xBE",
+        "\xC3",     "\xF0\x9F"};
+    for (int round = 0; round < 3000; ++round) {
+        QByteArray bytes;
+        for (int k = int(random() % 6); k > 0; --k) bytes += pieces[random() % std::size(pieces)];
+        QStringDecoder qt(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+        const QString decoded = qt.decode(bytes);
+        for (qsizetype cut = 0; cut <= bytes.size(); ++cut) {
+            Utf8Validator v;
+            v.Feed(bytes.first(cut));
+            v.Feed(bytes.sliced(cut));
+            ASSERT_EQ(v.Finish(), !qt.hasError()) << bytes.toHex().toStdString() << " cut " << cut;
+        }
+    }
+}
+
+TEST(StreamDecoder, EveryCutGivesTheWholeDecoding) {
+    const std::pair<Encoding, QByteArray> cases[] = {
+        {Encoding::Utf8, B("a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80z\xEF\xBB\xBF")},
+        {Encoding::Windows1252, B("caf\xE9 \x80\x81\x9F\0x"sv)},
+        {Encoding::Utf16LittleEndian, B("H\0i\0\x3D\xD8\x00\xDE!"sv)},  // odd: U+FFFD at the end
+        {Encoding::Utf16BigEndian, B("\0H\xD8\x3D\xDE\x00\xD8\x00"sv)},
+    };
+    for (const auto& [encoding, bytes] : cases) {
+        StreamDecoder whole(encoding);
+        QString expected;
+        whole.Decode(bytes, expected);
+        whole.Finish(expected);
+        if (encoding == Encoding::Utf8) {
+            EXPECT_EQ(expected, QString::fromUtf8(bytes));
+        } else if (encoding == Encoding::Windows1252) {
+            EXPECT_EQ(expected, DecodeText(bytes));
+        }
+        for (qsizetype a = 0; a <= bytes.size(); ++a)
+            for (qsizetype b = a; b <= bytes.size(); ++b) {
+                StreamDecoder cut(encoding);
+                QString text;
+                cut.Decode(bytes.first(a), text);
+                cut.Decode(bytes.sliced(a, b - a), text);
+                cut.Decode(bytes.sliced(b), text);
+                cut.Finish(text);
+                ASSERT_EQ(text, expected) << int(encoding) << " cuts " << a << " " << b;
+            }
+    }
+}
+
+TEST(Utf8Output, EncodesAndEscapesEveryUnit) {
+    const std::tuple<std::u16string_view, QByteArray, QByteArray> cases[] = {
+        {u"plain ASCII text of some length", "plain ASCII text of some length",
+         "plain ASCII text of some length"},
+        {u"caf\u00e9 \u20ac \U0001F600", "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80",
+         "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"},
+        {u"a\xD800"
+         "b\xDC00",
+         "a\xEF\xBF\xBD"
+         "b\xEF\xBF\xBD",
+         "a\xEF\xBF\xBD"
+         "b\xEF\xBF\xBD"},
+        {u"\xDE00\xD83D", "\xEF\xBF\xBD\xEF\xBF\xBD", "\xEF\xBF\xBD\xEF\xBF\xBD"},  // reversed
+        {u"q\"b\\s/\x01\n\t\r\x1f\x7f\x85", "q\"b\\s/\x01\n\t\r\x1f\x7f\xC2\x85",
+         "q\\\"b\\\\s/\\u0001\\n\\t\\r\\u001f\\u007f\\u0085"},
+        {std::u16string_view(u"\0x", 2), B("\0x"sv), "\\u0000x"},
+    };
+    for (const auto& [text, utf8, json] : cases) {
+        QByteArray a = "[", b = "[";
+        AppendUtf8(QStringView(text), a);
+        AppendJsonString(QStringView(text), b);
+        EXPECT_EQ(a, "[" + utf8);
+        EXPECT_EQ(b, "[" + json);
+    }
+    QByteArray name;
+    AppendJsonName("caf\xE9\".txt", name);
+    EXPECT_EQ(name, "caf\xEF\xBF\xBD\\\".txt");
+    EXPECT_EQ(CodePoints(u"a\U0001F600\xD800"), 3);
+}
+
+// Several writers at once; whatever the timing, the stream holds every file's output in
+// the order of the files, and each message after the output written before it.
+TEST(OrderedOutput, KeepsTheOrderOfTheFilesWhateverTheTiming) {
+    char* text = nullptr;
+    size_t size = 0;
+    std::FILE* stream = open_memstream(&text, &size);
+    constexpr int kFiles = 12;
+    {
+        OrderedOutput out(stream, stream, kFiles, 64);
+        std::vector<std::thread> threads;
+        std::atomic<int> next{0};
+        for (int t = 0; t < 4; ++t)
+            threads.emplace_back([&] {
+                for (int f; (f = next++) < kFiles;) {
+                    for (int line = 0; line < 50; ++line)
+                        out.Write(f, QByteArray::number(f) + ':' + QByteArray::number(line) + '\n');
+                    if (f % 5 == 0) out.Error(f, "error " + QByteArray::number(f) + '\n');
+                    out.Finish(f);
+                }
+            });
+        for (std::thread& t : threads) t.join();
+        EXPECT_TRUE(out.ok());
+    }
+    std::fclose(stream);
+    QByteArray expected;
+    for (int f = 0; f < kFiles; ++f) {
+        for (int line = 0; line < 50; ++line)
+            expected += QByteArray::number(f) + ':' + QByteArray::number(line) + '\n';
+        if (f % 5 == 0) expected += "error " + QByteArray::number(f) + '\n';
+    }
+    EXPECT_EQ(QByteArray(text, qsizetype(size)), expected);
+    std::free(text);
+}
+
+class Collect : public SentenceReceiver {
+  public:
+    void Sentence(QString&& text, std::int64_t start, std::int64_t end) override {
+        sentences.push_back({part + text, qsizetype(start), qsizetype(end)});
+        part.clear();
+    }
+    void SentencePart(QString&& text) override { part += text; }
+    void AbandonSentence() override { abandoned = part; }
+    std::vector<LocatedSentence> sentences;
+    QString part, abandoned;
+};
+
+struct Outcome {
+    std::vector<LocatedSentence> sentences;
+    std::int64_t count = -1;
+    QString failure;
+    bool operator==(const Outcome&) const = default;
+    friend void PrintTo(const Outcome& o, std::ostream* out) {
+        *out << o.count << " " << ::testing::PrintToString(o.sentences) << " "
+             << o.failure.toStdString();
+    }
+};
+
+// The window's sentences, placed in code points.
+std::vector<LocatedSentence> InCodePoints(const QString& text, std::vector<LocatedSentence> s) {
+    for (LocatedSentence& sentence : s) {
+        sentence.start = CodePoints(QStringView(text).first(sentence.start));
+        sentence.end = CodePoints(QStringView(text).first(sentence.end));
+    }
+    return s;
+}
+
+Outcome Split(const QByteArray& bytes, CountSettings settings, qsizetype block, bool readAhead,
+              qsizetype hold, qsizetype partUnits = 1 << 20) {
+    Tuning tuning;
+    tuning.blockBytes = block;
+    tuning.holdBytes = hold;
+    tuning.segmentUnits = 5;
+    tuning.sentencePartUnits = partUnits;
+    Outcome outcome;
+    try {
+        MemorySource source(bytes, block, readAhead);
+        Collect collect;
+        outcome.count = SplitSource(source, settings, tuning, collect);
+        outcome.sentences = collect.sentences;
+    } catch (const ReadError& e) {
+        outcome.failure = e.message;
+    }
+    return outcome;
+}
+
+// Every text read in small blocks, from a file or a pipe, gives the sentences and the count
+// of the whole text read at once, the reading of the whole text decided as the window
+// decides it.
+TEST(SplitSource, BlocksOfAnySizeGiveTheWindowsSentences) {
+    const QByteArray texts[] = {
+        "",
+        "Hi. Are\r\nyou?\tFine! Bye",
+        "\xEF\xBB\xBFOne. Two\xC3\xA9. Three.",
+        "\xEF\xBB\xBFOne. caf\xE9. Three.",                       // a mark on Windows-1252
+        "Fine text. Then caf\xC3\xA9. And a late caf\xE9. End.",  // UTF-8 until its end
+        "\xFF\xFEO\0n\0e\0.\0 \0\x3D\xD8\x00\xDE.\0!"sv.data(),
+        B("\xFE\xFF\0O\0.\0 \0x\0."sv),
+        "etc. vs. Vs. v\xC5\xBF. V\xC5\xBF. V\xC5\xBF, x\xE2\x84\xAA. done.",
+        "v\xC5\xBF. x. caf\xE9.",  // the same letters in Windows-1252
+    };
+    CountSettings settings;
+    settings.separators = QStringLiteral(".!?\n\t");
+    settings.abbreviations = {QStringLiteral("etc."), QStringLiteral("vs."), QStringLiteral("xk.")};
+    for (const QByteArray& bytes : texts)
+        for (bool countOnly : {false, true})
+            for (qsizetype block : {1, 2, 3, 7, 4096})
+                for (bool readAhead : {false, true}) {
+                    SCOPED_TRACE(bytes.toHex().toStdString() + " block " + std::to_string(block) +
+                                 (readAhead ? " file" : " pipe") + (countOnly ? " count" : ""));
+                    settings.countOnly = countOnly;
+                    const QString text = WindowText(bytes, true);
+                    Outcome expected;
+                    expected.count = std::int64_t(
+                        CountSentences(text, settings.separators, settings.abbreviations));
+                    if (!countOnly)
+                        expected.sentences =
+                            InCodePoints(text, SplitLocatedSentences(text, settings.separators,
+                                                                     settings.abbreviations));
+                    EXPECT_EQ(Split(bytes, settings, block, readAhead, 1 << 20), expected);
+                }
+}
+
+// A pipe is taken for UTF-8 once it has given so many undecided bytes; a byte that is not
+// UTF-8 after that fails the count instead of giving other sentences than the window.
+TEST(SplitSource, APipeThatTurnsOutNotUtf8LateFails) {
+    CountSettings settings;
+    settings.separators = QStringLiteral(".");
+    const QByteArray bytes = "caf\xC3\xA9. " + QByteArray(40, 'x') + ". caf\xE9.";
+    const QString text = WindowText(bytes, true);
+    const auto window = InCodePoints(text, SplitLocatedSentences(text, settings.separators, {}));
+    EXPECT_EQ(Split(bytes, settings, 4, false, 1000).sentences, window);  // decided in time
+    EXPECT_EQ(Split(bytes, settings, 4, true, 8).sentences, window);      // a file: read ahead
+    const Outcome late = Split(bytes, settings, 4, false, 8);
+    EXPECT_TRUE(late.failure.contains(u"not UTF-8 at byte 52")) << late.failure.toStdString();
+    settings.countOnly = true;  // whatever the reading, the count is the same
+    EXPECT_EQ(Split(bytes, settings, 4, false, 8).count, 3);
+}
+
+// A sentence too long to hold goes out in parts as it is read; a text that ends inside it
+// fails, the line begun ended.
+TEST(SplitSource, ALongSentenceGoesOutInParts) {
+    CountSettings settings;
+    settings.separators = QStringLiteral(".");
+    const QByteArray bytes = "Short. A sentence of many words and more. And an unfinished one";
+    Tuning tuning;
+    tuning.blockBytes = 3;
+    tuning.segmentUnits = 4;
+    tuning.sentencePartUnits = 8;
+    MemorySource source(bytes, 3, true);
+    Collect collect;
+    try {
+        SplitSource(source, settings, tuning, collect);
+        ADD_FAILURE() << "an unfinished sentence in parts is no sentence";
+    } catch (const ReadError& e) {
+        EXPECT_TRUE(e.message.contains(u"ends inside a sentence")) << e.message.toStdString();
+    }
+    EXPECT_EQ(collect.sentences,
+              (std::vector<LocatedSentence>{{"Short.", 0, 6},
+                                            {"A sentence of many words and more.", 7, 41}}));
+    EXPECT_TRUE(QStringLiteral("And an unfinished one").startsWith(collect.abandoned));
+    EXPECT_GE(collect.abandoned.size(), 8);
+}
+
+}  // namespace
+}  // namespace brintale::cli

@@ -1,0 +1,150 @@
+#include "core/splitter/byte_counter.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "core/failure.h"
+#include "core/settings_store.h"
+#include "core/splitter/splitter.h"
+#include "core/splitter/splitter_units.h"
+
+namespace brintale {
+namespace {
+
+// The bytes count as their text would, whatever pieces they come in.
+std::int64_t Counted(const QByteArray& bytes, QStringView separators, const QStringList& entries,
+                     bool utf8, const std::vector<qsizetype>& cuts) {
+    const auto counter = ByteCounter::For(separators, entries);
+    if (!counter) return -1;
+    if (utf8) counter->ReadAsUtf8();
+    qsizetype from = 0;
+    for (qsizetype cut : cuts) {
+        counter->Feed(QByteArrayView(bytes).sliced(from, cut - from));
+        from = cut;
+    }
+    counter->Feed(QByteArrayView(bytes).sliced(from));
+    return counter->Finish();
+}
+
+TEST(ByteCounter, OnlyTwoLettersBeyondAsciiFoldIntoIt) {
+    // Why UTF-8 needs telling: every other unit beyond ASCII stays beyond it when folded.
+    std::vector<char16_t> into;
+    for (char32_t u = 0x80; u <= 0xFFFF; ++u)
+        if (detail::Fold(char16_t(u)) < 0x80) into.push_back(char16_t(u));
+    EXPECT_EQ(into, (std::vector<char16_t>{0x017F, 0x212A}));
+}
+
+TEST(ByteCounter, TakesTheCommonCasesAndLeavesTheRest) {
+    const QString stops = QStringLiteral(".!?\n\t");
+    const std::tuple<QString, QStringList, bool> cases[] = {
+        {stops, kBuiltInAbbreviations, true},
+        {stops, {}, true},
+        {stops, {"Mr.", "", "Mrs.", "etc.", "etc."}, true},
+        {QStringLiteral(".!? "), {"x\r.", "e.g."}, true},  // a CR entry never matches
+        {QStringLiteral("!?"), {"etc.", "Mr"}, true},      // no entry ends a sentence
+        {QStringLiteral(".A"), {}, false},                 // cuts markers
+        {QStringLiteral("._"), {}, false},
+        {QStringLiteral(".2"), {}, false},
+        {QStringLiteral(".\u2026"), {}, false},
+        {stops, {"caf\u00e9."}, false},
+        {stops, {"etc.", "Mr"}, false},         // some end a sentence, some not
+        {QStringLiteral("!"), {" \n"}, false},  // could unmake a lone line break
+        {stops, {"i.", "_0."}, false},          // matches across the first one's marker
+    };
+    for (const auto& [separators, entries, taken] : cases)
+        EXPECT_EQ(ByteCounter::For(separators, entries) != nullptr, taken)
+            << separators.toStdString() << " " << entries.join(u'|').toStdString();
+}
+
+const QStringList kBits = {
+    "etc.",       "ETC.",     "Etc.",     "e.g.",   "E.G.",      "e.g",       "vs.",    "VS.",
+    "v\u017F.",   "V\u017F.", "x\u212A.", "xk.",    "et al.",    "Et Al.",    "i.e.",   "No.",
+    "no.",        "Sept.",    "pt.",      "St.",    "a",         "b",         "word",   ".",
+    ".",          "!",        "?",        " ",      " ",         "  ",        "\n",     "\r",
+    "\r\n",       "\t",       " \n ",     "\n\t",   "3.5",       "caf\u00e9", "\u00e9", "\u2014",
+    "\U0001F600", "\u0080",   "\u00ff",   "e\r.g.", "et\r\nal.", "etc.etc."};
+const QStringList kLists[] = {
+    {},
+    kBuiltInAbbreviations,
+    {"etc.", "vs.", "i.e.", "et al.", "e.g.", "Sept.", "pt.", "St.", "No.", "xk."},
+    {"e.g.", "g.", ".e.", "etc.etc."},  // overlapping ones
+    {"\n ", " .", "\t.", "etc."},       // line breaks inside: a buffer of them may yield
+};
+const QString kSeparators[] = {".!?\n\t", ".!?", ".!?\n", "\n", ". ", "!?", ".!?\t "};
+
+struct Random {
+    std::mt19937 random;
+    int Below(int n) { return std::uniform_int_distribution<int>(0, n - 1)(random); }
+    QString Text(int bits) {
+        QString text;
+        for (int k = 0; k < bits; ++k) text += kBits[Below(int(kBits.size()))];
+        return text;
+    }
+};
+
+void Compare(const QString& text, const QString& separators, const QStringList& entries,
+             const std::vector<std::vector<qsizetype>>& latinCuts,
+             const std::vector<std::vector<qsizetype>>& utf8Cuts) {
+    SCOPED_TRACE(::testing::Message()
+                 << "text " << ::testing::PrintToString(text.toStdU16String()) << " separators "
+                 << separators.toStdString() << " entries " << entries.join(u'|').toStdString());
+    if (!ByteCounter::For(separators, entries)) return;
+    const auto expected = std::int64_t(CountSentences(text, separators, entries));
+    const QByteArray utf8 = text.toUtf8();
+    for (const auto& cuts : utf8Cuts)
+        ASSERT_EQ(Counted(utf8, separators, entries, true, cuts), expected)
+            << ::testing::PrintToString(cuts);
+    // A single-byte reading of the same text, where it has one.
+    bool single = true;
+    for (QChar c : text) single = single && c.unicode() <= 0xFF;
+    if (!single) return;
+    const QByteArray latin = text.toLatin1();
+    for (const auto& cuts : latinCuts)
+        ASSERT_EQ(Counted(latin, separators, entries, false, cuts), expected)
+            << ::testing::PrintToString(cuts);
+}
+
+std::vector<std::vector<qsizetype>> EveryCut(qsizetype size) {
+    std::vector<std::vector<qsizetype>> cuts;
+    for (qsizetype c = 0; c <= size; ++c) cuts.push_back({c});
+    return cuts;
+}
+
+TEST(ByteCounter, CountsAsTheSplitterWhereverThePiecesAreCut) {
+    Random g{std::mt19937(11)};
+    for (int round = 0; round < 1500 && !HasFailure(); ++round) {
+        const QString text = g.Text(g.Below(30));
+        const QStringList& entries = kLists[g.Below(int(std::size(kLists)))];
+        const QString& separators = kSeparators[g.Below(int(std::size(kSeparators)))];
+        Compare(text, separators, entries, EveryCut(text.toLatin1().size()),
+                EveryCut(text.toUtf8().size()));
+    }
+}
+
+TEST(ByteCounter, CountsLongTextsCutAtRandom) {
+    Random g{std::mt19937(12)};
+    for (int round = 0; round < 60 && !HasFailure(); ++round) {
+        const QString text = g.Text(3000);
+        std::vector<std::vector<qsizetype>> cuts(4);
+        for (auto& c : cuts)
+            for (qsizetype at = g.Below(100); at < text.size(); at += 1 + g.Below(2000))
+                c.push_back(at);
+        const QStringList& entries = kLists[g.Below(int(std::size(kLists)))];
+        Compare(text, kSeparators[g.Below(int(std::size(kSeparators)))], entries, cuts, cuts);
+    }
+}
+
+TEST(ByteCounter, RefusesATextWithNoPlaceToCut) {
+    const auto counter = ByteCounter::For(QStringLiteral("."), {QStringLiteral("etc.")});
+    ASSERT_TRUE(counter);
+    const QByteArray etc = QByteArray("etc.").repeated(1 << 18);
+    EXPECT_THROW(
+        {
+            for (int k = 0; k < 8; ++k) counter->Feed(etc);
+        },
+        Failure);
+}
+
+}  // namespace
+}  // namespace brintale
