@@ -11,20 +11,26 @@
 namespace {
 
 const char* const kWords[] = {
-    "the",    "of",       "and",       "to",          "in",         "a",          "is",
-    "that",   "for",      "it",        "as",          "was",        "with",       "be",
-    "by",     "on",       "not",       "he",          "this",       "are",        "or",
-    "his",    "from",     "at",        "which",       "but",        "have",       "an",
-    "had",    "they",     "you",       "were",        "their",      "one",        "all",
-    "we",     "can",      "her",       "has",         "there",      "been",       "if",
-    "more",   "when",     "will",      "would",       "who",        "so",         "no",
-    "river",  "market",   "window",    "garden",      "letter",     "morning",    "question",
-    "company", "history", "number",    "people",      "country",    "measure",    "station",
-    "village", "evening", "material",  "children",    "council",    "distance",   "important",
-    "different", "following", "government", "development", "particular", "information",
-    "statement"};
-const char* const kBeyondAscii[] = {"caf\xC3\xA9", "na\xC3\xAFve", "Z\xC3\xBCrich",
-                                    "\xE2\x80\x94", "fa\xC3\xA7" "ade", "\xC3\xA9t\xC3\xA9"};
+    "the",        "of",          "and",        "to",          "in",        "a",
+    "is",         "that",        "for",        "it",          "as",        "was",
+    "with",       "be",          "by",         "on",          "not",       "he",
+    "this",       "are",         "or",         "his",         "from",      "at",
+    "which",      "but",         "have",       "an",          "had",       "they",
+    "you",        "were",        "their",      "one",         "all",       "we",
+    "can",        "her",         "has",        "there",       "been",      "if",
+    "more",       "when",        "will",       "would",       "who",       "so",
+    "no",         "river",       "market",     "window",      "garden",    "letter",
+    "morning",    "question",    "company",    "history",     "number",    "people",
+    "country",    "measure",     "station",    "village",     "evening",   "material",
+    "children",   "council",     "distance",   "important",   "different", "following",
+    "government", "development", "particular", "information", "statement"};
+const char* const kBeyondAscii[] = {"caf\xC3\xA9",
+                                    "na\xC3\xAFve",
+                                    "Z\xC3\xBCrich",
+                                    "\xE2\x80\x94",
+                                    "fa\xC3\xA7"
+                                    "ade",
+                                    "\xC3\xA9t\xC3\xA9"};
 const char* const kAbbreviations[] = {"etc.", "ETC.", "e.g.", "E.g.", "i.e.", "vs.", "et al."};
 
 }  // namespace

@@ -3,10 +3,10 @@
 // used ICU for the job. Usage: icu-sentence-count FILE
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <unicode/brkiter.h>
 #include <unicode/ustring.h>
 #include <unicode/utext.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <memory>

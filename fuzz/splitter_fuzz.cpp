@@ -95,17 +95,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The stream, fed the text in pieces, sentences in parts of a few units.
     struct Collect : brintale::SentenceStream::Sink {
-        void Sentence(QString&& text, std::int64_t start, std::int64_t end) override {
-            sentences.push_back({part + text, qsizetype(start), qsizetype(end)});
+        void Sentence(QStringView text, std::int64_t start, std::int64_t end) override {
+            sentences.push_back({part + text.toString(), qsizetype(start), qsizetype(end)});
             part.clear();
         }
-        void SentencePart(QString&& text) override { part += text; }
+        void SentencePart(QStringView text) override { part += text; }
         std::vector<brintale::LocatedSentence> sentences;
         QString part;
     } collect;
     brintale::SentenceStream::Options options;
     options.stretchUnits = stretch;
     options.partUnits = piece % 4;
+    options.secondCore = stretch % 2 == 0;
     brintale::SentenceStream stream(separators, entries, options);
     for (qsizetype from = 0; from < text.size(); from += piece)
         stream.Feed(QStringView(text).sliced(from, std::min(piece, text.size() - from)), collect);

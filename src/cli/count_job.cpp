@@ -45,10 +45,10 @@ qsizetype TriggerAt(QByteArrayView block, Trigger trigger) {
     switch (trigger) {
         case Trigger::None:
             return -1;
-        case Trigger::AnyNonAscii:
-            for (qsizetype i = 0; i < n; ++i)
-                if (b[i] >= 0x80) return i;
-            return -1;
+        case Trigger::AnyNonAscii: {
+            const qsizetype at = AsciiPrefix(block);
+            return at < n ? at : -1;
+        }
         case Trigger::LongSOrKelvin: {
             // The lead bytes of U+017F (C5 BF) and U+212A (E2 84 AA), each sought again only
             // once passed.
@@ -88,13 +88,11 @@ class StreamTarget : public TextTarget {
   public:
     StreamTarget(SentenceStream& stream, SentenceStream::Sink& sink)
         : stream_(stream), sink_(sink) {}
+    // Straight into the stream's text, no copy between.
     void Take(QByteArrayView bytes, StreamDecoder* decoder) override {
-        units_.clear();
-        if (decoder)
-            decoder->Decode(bytes, units_);
-        else
-            AppendWindows1252(bytes, units_);
-        stream_.Feed(units_, sink_);
+        QChar* room = stream_.Room(decoder ? decoder->RoomFor(bytes.size()) : bytes.size());
+        stream_.Wrote(decoder ? decoder->DecodeInto(bytes, room) : Windows1252Into(bytes, room),
+                      sink_);
     }
     void End(StreamDecoder* decoder) override {
         if (!decoder) return;
@@ -137,7 +135,8 @@ class TextFeeder {
           trigger_(trigger),
           tuning_(tuning),
           target_(target),
-          checking_(trigger != Trigger::None) {}
+          // A file is checked when a trigger comes, a pipe all along.
+          checking_(trigger != Trigger::None && !source.CanReadAhead()) {}
 
     void Feed(QByteArrayView block) {
         const std::int64_t blockOffset = offset_;
@@ -156,14 +155,17 @@ class TextFeeder {
                 Pass(block.first(at));
                 if (!validator_.valid()) return Decide(Encoding::Windows1252, block.sliced(at));
                 if (source_.CanReadAhead()) {
-                    Utf8Validator rest = validator_;
+                    // Before the first byte beyond ASCII all is ASCII; before the first
+                    // letter that folds into it, not so.
+                    Utf8Validator rest;
+                    std::int64_t from = trigger_ == Trigger::AnyNonAscii ? blockOffset : base_;
                     QByteArray buffer(tuning_.blockBytes, Qt::Uninitialized);
-                    for (std::int64_t from = blockOffset + block.size();;) {
+                    for (;;) {
                         const qsizetype got = source_.ReadAt(from, buffer.data(), buffer.size());
                         if (got == 0 || !rest.Feed(QByteArrayView(buffer.constData(), got))) break;
                         from += got;
                     }
-                    // The rest is read again as it comes, so it is checked again.
+                    // Decided for the whole input: nothing needs checking any more.
                     checking_ = false;
                     return Decide(rest.Finish() ? Encoding::Utf8 : Encoding::Windows1252,
                                   block.sliced(at));
@@ -251,10 +253,10 @@ Trigger TriggerFor(const CountSettings& settings) {
 class ForwardingSink : public SentenceStream::Sink {
   public:
     explicit ForwardingSink(SentenceReceiver& receiver) : receiver_(receiver) {}
-    void Sentence(QString&& text, std::int64_t start, std::int64_t end) override {
-        receiver_.Sentence(std::move(text), start, end);
+    void Sentence(QStringView text, std::int64_t start, std::int64_t end) override {
+        receiver_.Sentence(text, start, end);
     }
-    void SentencePart(QString&& text) override { receiver_.SentencePart(std::move(text)); }
+    void SentencePart(QStringView text) override { receiver_.SentencePart(text); }
 
   private:
     SentenceReceiver& receiver_;
@@ -347,21 +349,36 @@ std::int64_t SplitByUnicodeRules(ByteSource& source, const CountSettings& settin
 class FileOutput {
   public:
     FileOutput(OrderedOutput& out, int index, qsizetype block)
-        : out_(out), index_(index), block_(block) {}
-    QByteArray& buffer() { return buffer_; }
-    void MaybeFlush() {
-        if (buffer_.size() >= block_) Flush();
+        : out_(out), index_(index), block_(block), room_(block), data_(new char[block]) {}
+    // Room for `bytes` more at the end; Used says where the writing ended.
+    char* Room(qsizetype bytes) {
+        if (used_ + bytes > room_) {
+            Flush();
+            if (bytes > room_) data_.reset(new char[room_ = bytes]);
+        }
+        return data_.get() + used_;
+    }
+    void Used(const char* end) {
+        used_ = end - data_.get();
+        if (used_ >= block_) Flush();
+    }
+    void Append(QByteArrayView bytes) {
+        char* w = Room(bytes.size());
+        std::memcpy(w, bytes.data(), static_cast<size_t>(bytes.size()));
+        Used(w + bytes.size());
     }
     void Flush() {
-        out_.Write(index_, buffer_);
-        buffer_.clear();
+        if (used_ > 0) out_.Write(index_, QByteArrayView(data_.get(), used_));
+        used_ = 0;
     }
 
   private:
     OrderedOutput& out_;
     int index_;
     qsizetype block_;
-    QByteArray buffer_;
+    qsizetype room_;
+    std::unique_ptr<char[]> data_;
+    qsizetype used_ = 0;
 };
 
 class Writer : public SentenceReceiver {
@@ -369,13 +386,18 @@ class Writer : public SentenceReceiver {
     Writer(const CountSettings& settings, const QByteArray* name, FileOutput& out)
         : settings_(settings), name_(name), out_(out) {}
 
-    void Sentence(QString&& text, std::int64_t start, std::int64_t end) override {
-        QByteArray& b = out_.buffer();
+    void Sentence(QStringView text, std::int64_t start, std::int64_t end) override {
         ++index_;
+        if (settings_.format == Format::Lines) {
+            char* w = Utf8Into(text, out_.Room(3 * text.size() + 1));
+            *w++ = '\n';
+            out_.Used(w);
+            return;
+        }
+        QByteArray& b = line_;
+        b.truncate(0);
         switch (settings_.format) {
             case Format::Lines:
-                AppendUtf8(text, b);
-                b += '\n';
                 break;
             case Format::Tsv:
                 if (settings_.severalFiles) b += *name_ + '\t';
@@ -400,14 +422,13 @@ class Writer : public SentenceReceiver {
                 b += "\"}\n";
                 break;
         }
-        out_.MaybeFlush();
+        out_.Append(b);
     }
-    void SentencePart(QString&& text) override {
-        AppendUtf8(text, out_.buffer());
-        out_.MaybeFlush();
+    void SentencePart(QStringView text) override {
+        out_.Used(Utf8Into(text, out_.Room(3 * text.size())));
     }
     // The line begun stays a line.
-    void AbandonSentence() override { out_.buffer() += '\n'; }
+    void AbandonSentence() override { out_.Append("\n"); }
 
   private:
     void AppendJsonFile(QByteArray& b) const {
@@ -424,18 +445,19 @@ class Writer : public SentenceReceiver {
     const QByteArray* name_;
     FileOutput& out_;
     std::int64_t index_ = 0;
+    QByteArray line_;  // a tsv or jsonl line being made
 };
 
 class StatisticsReceiver : public SentenceReceiver {
   public:
     explicit StatisticsReceiver(FileSummary& summary) : summary_(summary) {}
-    void Sentence(QString&& text, std::int64_t start, std::int64_t end) override {
+    void Sentence(QStringView text, std::int64_t start, std::int64_t end) override {
         summary_.statistics.Add(text);
         const std::int32_t words = summary_.statistics.wordsPerSentence().back();
         if (summary_.longestStart < 0 || words > most_)
             most_ = words, summary_.longestStart = start, summary_.longestEnd = end;
     }
-    void SentencePart(QString&&) override {}
+    void SentencePart(QStringView) override {}
 
   private:
     FileSummary& summary_;
@@ -444,8 +466,8 @@ class StatisticsReceiver : public SentenceReceiver {
 
 class NoReceiver : public SentenceReceiver {
   public:
-    void Sentence(QString&&, std::int64_t, std::int64_t) override {}
-    void SentencePart(QString&&) override {}
+    void Sentence(QStringView, std::int64_t, std::int64_t) override {}
+    void SentencePart(QStringView) override {}
 };
 
 QByteArray Line(const QString& message) {
@@ -462,9 +484,12 @@ std::int64_t SplitSource(ByteSource& source, const CountSettings& settings, cons
         return SplitByUnicodeRules(source, settings, tuning, receiver);
     SentenceStream::Options options;
     options.countOnly = settings.countOnly;
-    options.codePoints = !settings.countOnly;
+    // Positions are printed by the tsv and jsonl formats and the statistics alone.
+    options.codePoints =
+        !settings.countOnly && (settings.stats || settings.format != Format::Lines);
     options.stretchUnits = tuning.segmentUnits;
     options.heldUnitsLimit = tuning.heldUnits;
+    options.secondCore = settings.secondCore;
     // Only one sentence a line can be written before its end is known.
     if (!settings.stats && settings.format == Format::Lines)
         options.partUnits = tuning.sentencePartUnits;

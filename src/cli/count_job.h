@@ -23,6 +23,7 @@ struct CountSettings {
     bool stats = false;
     int longWords = kDefaultLongSentenceWords;
     bool severalFiles = false;  // names go into the tsv lines and the summaries
+    bool secondCore = false;    // a core to spare for each file: scan on a thread of its own
 };
 
 // Sizes of the work, small in tests so that every edge is crossed.
@@ -41,9 +42,9 @@ struct Tuning {
 class SentenceReceiver {
   public:
     virtual ~SentenceReceiver() = default;
-    virtual void Sentence(QString&& text, std::int64_t start, std::int64_t end) = 0;
+    virtual void Sentence(QStringView text, std::int64_t start, std::int64_t end) = 0;
     // The start of a sentence too long to hold; the rest follows.
-    virtual void SentencePart(QString&& text) = 0;
+    virtual void SentencePart(QStringView text) = 0;
     // The text ended inside the sentence whose start went out.
     virtual void AbandonSentence() {}
 };

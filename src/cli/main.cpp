@@ -90,6 +90,12 @@ int Run(int argc, char** argv) {
 
     static char outputBuffer[1 << 16];
     std::setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
+    // -j is the number of cores to use: so many files at a time, or fewer files each on
+    // two cores.
+    const int cores = options.jobs > 0 ? options.jobs : Cores();
+    const int jobs = std::min(cores, files);
+    CountSettings split = settings;
+    split.secondCore = cores >= 2 * jobs;
     const Tuning tuning;
     OrderedOutput out(stdout, stderr, files, tuning.outputBytes * 64);
     std::vector<FileSummary> summaries(static_cast<std::size_t>(files));
@@ -98,12 +104,11 @@ int Run(int argc, char** argv) {
         for (int i; (i = next++) < files;) {
             const InputName* input = inputs[static_cast<std::size_t>(i)];
             FileSummary& summary = summaries[static_cast<std::size_t>(i)];
-            summary = CountInput(input, settings, tuning, out, i);
+            summary = CountInput(input, split, tuning, out, i);
             if (summary.ok) out.Write(i, SummaryText(summary, settings, input));
             out.Finish(i);
         }
     };
-    const int jobs = std::min(options.jobs > 0 ? options.jobs : Cores(), files);
     std::vector<std::thread> workers;
     for (int k = 1; k < jobs; ++k) workers.emplace_back(work);
     work();

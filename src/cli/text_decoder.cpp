@@ -28,6 +28,10 @@ qsizetype AsciiRun(const unsigned char* b, qsizetype from, qsizetype n) {
 
 }  // namespace
 
+qsizetype AsciiPrefix(QByteArrayView bytes) {
+    return AsciiRun(reinterpret_cast<const unsigned char*>(bytes.data()), 0, bytes.size());
+}
+
 bool Utf8Validator::Feed(QByteArrayView bytes) {
     if (!valid_) return false;
     const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
@@ -77,10 +81,8 @@ StreamDecoder::StreamDecoder(Encoding encoding)
       // The caller drops the mark at the start; one further on is text.
       utf8_(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom) {}
 
-void AppendWindows1252(QByteArrayView bytes, QString& out) {
-    const qsizetype start = out.size();
-    out.resize(start + bytes.size());
-    auto* d = reinterpret_cast<char16_t*>(out.data()) + start;
+qsizetype Windows1252Into(QByteArrayView bytes, QChar* out) {
+    auto* d = reinterpret_cast<char16_t*>(out);
     const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
     const qsizetype n = bytes.size();
     qsizetype i = 0;
@@ -97,42 +99,47 @@ void AppendWindows1252(QByteArrayView bytes, QString& out) {
     }
 #endif
     for (; i < n; ++i) d[i] = Windows1252ToUnicode(b[i]);
+    return n;
 }
 
-void StreamDecoder::Decode(QByteArrayView bytes, QString& out) {
+void AppendWindows1252(QByteArrayView bytes, QString& out) {
+    const qsizetype start = out.size();
+    out.resize(start + bytes.size());
+    Windows1252Into(bytes, out.data() + start);
+}
+
+qsizetype StreamDecoder::DecodeInto(QByteArrayView bytes, QChar* out) {
     switch (encoding_) {
         case Encoding::Windows1252:
-            AppendWindows1252(bytes, out);
-            return;
-        case Encoding::Utf8: {
-            const qsizetype start = out.size();
-            out.resize(start + utf8_.requiredSpace(bytes.size()));
-            QChar* end = utf8_.appendToBuffer(out.data() + start, bytes);
-            out.truncate(end - out.constData());
-            return;
-        }
+            return Windows1252Into(bytes, out);
+        case Encoding::Utf8:
+            return utf8_.appendToBuffer(out, bytes) - out;
         case Encoding::Utf16LittleEndian:
         case Encoding::Utf16BigEndian: {
             const bool big = encoding_ == Encoding::Utf16BigEndian;
             const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
-            qsizetype i = 0;
+            auto* d = reinterpret_cast<char16_t*>(out);
+            qsizetype i = 0, k = 0;
             const qsizetype n = bytes.size();
             if (pendingByte_ >= 0 && n > 0) {
                 const unsigned first = unsigned(pendingByte_), second = b[0];
-                out += QChar(char16_t(big ? first << 8 | second : second << 8 | first));
+                d[k++] = char16_t(big ? first << 8 | second : second << 8 | first);
                 pendingByte_ = -1;
                 i = 1;
             }
-            const qsizetype units = (n - i) / 2;
-            const qsizetype start = out.size();
-            out.resize(start + units);
-            auto* d = reinterpret_cast<char16_t*>(out.data()) + start;
-            for (qsizetype k = 0; k < units; ++k, i += 2)
-                d[k] = char16_t(big ? b[i] << 8 | b[i + 1] : b[i + 1] << 8 | b[i]);
+            for (; i + 1 < n; i += 2)
+                d[k++] = char16_t(big ? b[i] << 8 | b[i + 1] : b[i + 1] << 8 | b[i]);
             if (i < n) pendingByte_ = b[i];
-            return;
+            return k;
         }
     }
+    return 0;
+}
+
+void StreamDecoder::Decode(QByteArrayView bytes, QString& out) {
+    const qsizetype start = out.size();
+    out.resize(start + RoomFor(bytes.size()));
+    out.truncate(start + DecodeInto(bytes, out.data() + start));
 }
 
 void StreamDecoder::Finish(QString& out) {

@@ -41,6 +41,10 @@ class StreamDecoder {
     Encoding encoding() const { return encoding_; }
     // Appends the text of the bytes to out.
     void Decode(QByteArrayView bytes, QString& out);
+    // Writes the text of the bytes to out, which has room for RoomFor(bytes) units; returns
+    // how many it wrote.
+    qsizetype DecodeInto(QByteArrayView bytes, QChar* out);
+    qsizetype RoomFor(qsizetype bytes) const { return bytes + 4; }
     // The end: an odd last byte of UTF-16 becomes U+FFFD.
     void Finish(QString& out);
 
@@ -50,7 +54,12 @@ class StreamDecoder {
     int pendingByte_ = -1;  // UTF-16: the first byte of a unit whose second is to come
 };
 
+// How many bytes from the start are ASCII.
+qsizetype AsciiPrefix(QByteArrayView bytes);
+
 // Windows-1252 of a whole block; what DecodeText does for files that are not UTF-8.
 void AppendWindows1252(QByteArrayView bytes, QString& out);
+// The same into room for bytes.size() units; returns bytes.size().
+qsizetype Windows1252Into(QByteArrayView bytes, QChar* out);
 
 }  // namespace brintale::cli

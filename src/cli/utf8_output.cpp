@@ -39,29 +39,36 @@ inline char32_t Next(const char16_t* d, qsizetype n, qsizetype& i) {
 
 }  // namespace
 
-void AppendUtf8(QStringView text, QByteArray& out) {
+char* Utf8Into(QStringView text, char* w) {
     const auto* d = reinterpret_cast<const char16_t*>(text.utf16());
     const qsizetype n = text.size();
-    const qsizetype start = out.size();
-    out.resize(start + 3 * n);
-    char* const begin = out.data() + start;
-    char* w = begin;
     qsizetype i = 0;
     while (i < n) {
 #if defined(__SSE2__)
-        // Eight ASCII units at a time.
-        while (i + 8 <= n) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
-            if (_mm_movemask_epi8(_mm_cmpgt_epi16(_mm_set1_epi16(0), v)) |
-                _mm_movemask_epi8(_mm_cmpgt_epi16(v, _mm_set1_epi16(0x7F))))
-                break;
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(w), _mm_packus_epi16(v, v));
-            w += 8, i += 8;
+        // Sixteen ASCII units at a time: none above 0x7F, none with the sign bit.
+        const __m128i limit = _mm_set1_epi16(0x7F);
+        while (i + 16 <= n) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i + 8));
+            const __m128i over = _mm_or_si128(_mm_cmpgt_epi16(a, limit), _mm_cmpgt_epi16(b, limit));
+            if (_mm_movemask_epi8(over) | _mm_movemask_epi8(_mm_or_si128(a, b))) break;
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(w), _mm_packus_epi16(a, b));
+            w += 16, i += 16;
         }
 #endif
+        if (i < n && d[i] < 0x80) {
+            *w++ = char(d[i++]);
+            continue;
+        }
         if (i < n) PutCodePoint(Next(d, n, i), w);
     }
-    out.truncate(start + (w - begin));
+    return w;
+}
+
+void AppendUtf8(QStringView text, QByteArray& out) {
+    const qsizetype start = out.size();
+    out.resize(start + 3 * text.size());
+    out.truncate(Utf8Into(text, out.data() + start) - out.constData());
 }
 
 void AppendJsonString(QStringView text, QByteArray& out) {

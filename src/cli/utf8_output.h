@@ -7,6 +7,8 @@ namespace brintale::cli {
 
 // Appends text as UTF-8; an unpaired surrogate becomes U+FFFD.
 void AppendUtf8(QStringView text, QByteArray& out);
+// The same into room for 3 * text.size() bytes; returns the end written.
+char* Utf8Into(QStringView text, char* out);
 
 // Appends text as the body of a JSON string (no quotes): quotes, backslashes and every
 // control character (C0, DEL, C1) escaped, unpaired surrogates as U+FFFD; valid UTF-8.

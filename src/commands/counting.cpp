@@ -106,7 +106,6 @@ void StartCounting(MainForm& form) {
     {
         // The view hears of the rows once, when the scan is over.
         ResultsModel::Appending appending(results);
-        // Each row keeps where its sentence lies in the counted text (UTF-16 units).
         trap(130, [&] {
             const CarriageReturns returns(counted);
             ScanSentences(

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <optional>
+#include <vector>
 
 namespace brintale {
 
@@ -107,11 +109,83 @@ qsizetype CountAsciiWords(QStringView text) {
     return starts;
 }
 
+// The classes of the characters beyond ASCII that Latin-script prose mostly holds, as the
+// boundary finder applies them (checked against it): the letters of Latin-1, dashes, quotes,
+// the ellipsis, and the curly apostrophe, which joins like the straight one. nullopt for any
+// other character.
+std::optional<AsciiClass> LatinClass(char16_t c) {
+    using C = AsciiClass;
+    if (c < 0x80) return kAsciiClasses[c];
+    if ((c >= 0xC0 && c <= 0xFF && c != 0xD7 && c != 0xF7) || c == 0xAA || c == 0xB5 || c == 0xBA)
+        return C::Letter;
+    switch (c) {
+        case 0xA0:
+        case 0xA1:
+        case 0xA7:
+        case 0xA9:
+        case 0xAB:
+        case 0xB0:
+        case 0xBB:
+        case 0xBF:
+        case 0xD7:
+        case 0xF7:
+        case 0x2013:
+        case 0x2014:
+        case 0x201C:
+        case 0x201D:
+        case 0x2026:
+            return C::Other;
+        case 0x2018:
+        case 0x2019:
+        case 0x2024:
+            return C::MidNumLet;
+        default:
+            return std::nullopt;
+    }
+}
+
+// The count of CountAsciiWords for text of ASCII and the characters of LatinClass; -1 for
+// text that holds any other.
+qsizetype CountLatinWords(QStringView text) {
+    using C = AsciiClass;
+    const char16_t* d = text.utf16();
+    const qsizetype n = text.size();
+    std::vector<C>& classes = []() -> std::vector<C>& {
+        thread_local std::vector<C> v;
+        return v;
+    }();
+    classes.resize(static_cast<std::size_t>(n));
+    for (qsizetype i = 0; i < n; ++i) {
+        const auto c = LatinClass(d[i]);
+        if (!c) return -1;
+        classes[static_cast<std::size_t>(i)] = *c;
+    }
+    const auto classAt = [&](qsizetype i) {
+        return i >= 0 ? classes[static_cast<std::size_t>(i)] : C::Other;
+    };
+    qsizetype starts = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const C here = classAt(i), before = classAt(i - 1);
+        if (!IsAlnum(here) || IsAlnum(before)) continue;
+        bool joined = false;
+        if (before == C::Joiner) {
+            qsizetype j = i - 1;
+            while (j >= 0 && classAt(j) == C::Joiner) --j;
+            joined = IsAlnum(classAt(j));
+        } else if (before == C::MidNum || before == C::MidNumLet) {
+            joined = classAt(i - 2) == here && (here == C::Digit || before == C::MidNumLet);
+        }
+        starts += joined ? 0 : 1;
+    }
+    return starts;
+}
+
 }  // namespace
 
 qsizetype CountWords(QStringView text) {
     if (text.isEmpty()) return 0;
     if (const qsizetype ascii = CountAsciiWords(text); ascii >= 0) return ascii;
+    if (const qsizetype latin = CountLatinWords(text); latin >= 0) return latin;
     // The finder's attribute buffer is reused: a fresh one per sentence costs more than the
     // segmentation of a short sentence.
     thread_local std::vector<unsigned char> buffer;

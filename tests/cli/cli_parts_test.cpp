@@ -145,11 +145,11 @@ TEST(OrderedOutput, KeepsTheOrderOfTheFilesWhateverTheTiming) {
 
 class Collect : public SentenceReceiver {
   public:
-    void Sentence(QString&& text, std::int64_t start, std::int64_t end) override {
-        sentences.push_back({part + text, qsizetype(start), qsizetype(end)});
+    void Sentence(QStringView text, std::int64_t start, std::int64_t end) override {
+        sentences.push_back({part + text.toString(), qsizetype(start), qsizetype(end)});
         part.clear();
     }
-    void SentencePart(QString&& text) override { part += text; }
+    void SentencePart(QStringView text) override { part += text; }
     void AbandonSentence() override { abandoned = part; }
     std::vector<LocatedSentence> sentences;
     QString part, abandoned;

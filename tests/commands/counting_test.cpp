@@ -5,6 +5,7 @@
 
 #include "commands/command_fixture.h"
 #include "core/results_model.h"
+#include "widgets/box_content.h"
 #include "widgets/text_box.h"
 
 namespace brintale {
@@ -83,25 +84,37 @@ TEST_F(CommandTest, StartCountingFillsTheListAndTheTotal) {
     EXPECT_TRUE(Reports().isEmpty());
 }
 
-// Each row keeps its sentence's stretch of the counted text, so that it can be found there.
+// Each row keeps its sentence's stretch of the counted text, so that it can be found there:
+// the slice of the text, line breaks removed and the entry as listed, is the row.
 TEST_F(CommandTest, StartCountingKeepsWhereEachSentenceLies) {
     testing::FakeMainForm& f = form;
     store.Write(kKeyAbbreviations, "etc." + kAbbreviationDelimiter);
-    const QString text = QStringLiteral("  Eggs ETC. now.\nThen \U0001F600 rest! tail");
-    f.textBox()->setPlainText(text);
     f.separatorsEdit()->setText(QStringLiteral(".!?"));
     f.lineBreakEnds()->setCheckState(Qt::Unchecked);
-    StartCounting(f);
-    ASSERT_EQ(f.results().Count(), 2);
-    const std::pair<qsizetype, qsizetype> stretches[] = {{2, 16}, {16, 30}};
-    for (int r = 1; r <= 2; ++r) {
-        const ResultsModel::Stretch s = f.results().StretchAt(r);
-        EXPECT_EQ(std::pair(s.start, s.end), stretches[r - 1]);
-        // The stretch of the text, line break removed and the entry as listed, is the row.
-        QString found = f.textBox()->text().mid(s.start, s.end - s.start);
-        found.remove(QChar(u'\n'));
-        EXPECT_EQ(found.replace(QStringLiteral("ETC."), QStringLiteral("etc.")),
-                  f.results().TextAt(r));
+    const std::pair<QString, std::vector<std::pair<qsizetype, qsizetype>>> cases[] = {
+        {QStringLiteral("  Eggs ETC. now.\nThen \U0001F600 rest! tail"), {{2, 16}, {16, 30}}},
+        {QStringLiteral("One\r\ntwo etc. three.\r\n\r\nFour? five"), {}},
+        {QStringLiteral("One\rtwo etc. three.\r\rFour? five"), {{0, 19}, {21, 26}}},  // as loaded
+    };
+    for (const auto& [text, stretches] : cases) {
+        // A loaded text keeps its lone carriage returns.
+        f.textBox()->setPlainText(TextForBox(text));
+        StartCounting(f);
+        ASSERT_EQ(f.results().Count(), 2);
+        const QString counted = f.textBox()->text();
+        if (!text.contains(u"\r\n")) {  // the box makes CR LF one break
+            EXPECT_EQ(counted, text);
+        }
+        for (int r = 1; r <= 2; ++r) {
+            const ResultsModel::Stretch s = f.results().StretchAt(r);
+            if (!stretches.empty()) {
+                EXPECT_EQ(std::pair(s.start, s.end), stretches[r - 1]);
+            }
+            QString found = counted.mid(s.start, s.end - s.start);
+            found.remove(QChar(u'\n')).remove(QChar(u'\r'));
+            EXPECT_EQ(found.replace(QStringLiteral("ETC."), QStringLiteral("etc.")),
+                      f.results().TextAt(r));
+        }
     }
     EXPECT_TRUE(Reports().isEmpty());
 }

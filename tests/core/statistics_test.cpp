@@ -72,6 +72,26 @@ TEST(Words, OfAsciiTextAsTheBoundaryFinderCountsThem) {
     }
 }
 
+// The same for Latin-script text beyond ASCII, also counted by a short cut: letters with
+// accents, dashes, curly quotes and apostrophes, no-break spaces, and characters the short
+// cut leaves to the finder (a middle dot, a soft hyphen, a superscript, Greek).
+TEST(Words, OfLatinTextAsTheBoundaryFinderCountsThem) {
+    const QString alphabet = QStringLiteral(
+        "aZ1 .,'_\u00e9\u00c9\u00ff\u00aa\u00b5\u2019\u2018\u2024\u2014\u2013\u201c\u201d"
+        "\u2026\u00a0\u00ab\u00bb\u00bf\u00d7\u00b7\u00ad\u00b2\u03b1\u00a2");
+    QRandomGenerator random(11);
+    int mismatches = 0;
+    for (int n = 0; n < 200000 && mismatches < 5; ++n) {
+        QString text;
+        for (int i = 0, length = 1 + random.bounded(12); i < length; ++i)
+            text += alphabet[random.bounded(alphabet.size())];
+        const qsizetype expected = WordsByTheFinder(text);
+        if (CountWords(text) != expected && ++mismatches)
+            ADD_FAILURE() << "\"" << text.toStdString() << "\": " << CountWords(text) << " words, "
+                          << expected << " by the finder";
+    }
+}
+
 TEST(Characters, AreCodePointsWithoutLineBreaks) {
     const std::pair<QString, qsizetype> cases[] = {
         {"", 0},

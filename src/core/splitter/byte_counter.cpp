@@ -7,7 +7,9 @@
 #include "core/splitter/splitter.h"
 #include "core/splitter/splitter_units.h"
 
-#if defined(__SSE2__)
+#if defined(__x86_64__)
+#include <immintrin.h>
+#elif defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
@@ -19,8 +21,10 @@ using Lone = detail::ScanCarry::Lone;
 
 constexpr unsigned char kCr = '\r';
 
-// Bytes kept without a place to cut before giving up, as the stream does.
+// Bytes kept without a place to cut before giving up, as the stream does; and how many
+// places to look at for one among the abbreviations' letters.
 constexpr qsizetype kHeldLimit = qsizetype(4) << 20;
+constexpr qsizetype kStraddleLooks = 256;
 
 inline unsigned char FoldByte(unsigned char b) {
     return (b >= 'A' && b <= 'Z') ? static_cast<unsigned char>(b + ('a' - 'A')) : b;
@@ -38,28 +42,65 @@ bool IsMarkerUnit(char16_t u) {
            (u >= u'A' && u <= u'Z');
 }
 
+// The wanted bytes in 32 bytes from p, as bits: SSE2, and AVX2 where the processor has it.
+#if defined(__SSE2__)
+template <typename Visit>
+qsizetype ForEachSse2(const unsigned char* d, qsizetype n, const unsigned char* wanted, int k,
+                      Visit& visit) {
+    __m128i w[8];
+    for (int j = 0; j < k; ++j) w[j] = _mm_set1_epi8(static_cast<char>(wanted[j]));
+    qsizetype i = 0;
+    for (; i + 32 <= n; i += 32) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i + 16));
+        __m128i ma = _mm_cmpeq_epi8(a, w[0]), mb = _mm_cmpeq_epi8(b, w[0]);
+        for (int j = 1; j < k; ++j) {
+            ma = _mm_or_si128(ma, _mm_cmpeq_epi8(a, w[j]));
+            mb = _mm_or_si128(mb, _mm_cmpeq_epi8(b, w[j]));
+        }
+        for (std::uint32_t mask =
+                 std::uint32_t(_mm_movemask_epi8(ma)) | std::uint32_t(_mm_movemask_epi8(mb)) << 16;
+             mask; mask &= mask - 1)
+            visit(i + __builtin_ctz(mask));
+    }
+    return i;
+}
+#endif
+
+#if defined(__x86_64__)
+template <typename Visit>
+__attribute__((target("avx2"))) qsizetype ForEachAvx2(const unsigned char* d, qsizetype n,
+                                                      const unsigned char* wanted, int k,
+                                                      Visit& visit) {
+    __m256i w[8];
+    for (int j = 0; j < k; ++j) w[j] = _mm256_set1_epi8(static_cast<char>(wanted[j]));
+    qsizetype i = 0;
+    for (; i + 32 <= n; i += 32) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i));
+        __m256i m = _mm256_cmpeq_epi8(v, w[0]);
+        for (int j = 1; j < k; ++j) m = _mm256_or_si256(m, _mm256_cmpeq_epi8(v, w[j]));
+        for (auto mask = std::uint32_t(_mm256_movemask_epi8(m)); mask; mask &= mask - 1)
+            visit(i + __builtin_ctz(mask));
+    }
+    return i;
+}
+#endif
+
 // Calls visit(q) for every q in [0, n) whose byte is one of `wanted`, in order.
 template <typename Visit>
 void ForEachByte(const unsigned char* d, qsizetype n, const std::string& wanted,
                  const std::array<bool, 256>& member, Visit&& visit) {
     qsizetype i = 0;
 #if defined(__SSE2__)
-    if (wanted.size() <= 8) {
-        __m128i set[8];
+    if (wanted.size() <= 8 && !wanted.empty()) {
+        const auto* w = reinterpret_cast<const unsigned char*>(wanted.data());
         const int k = int(wanted.size());
-        for (int j = 0; j < k; ++j) set[j] = _mm_set1_epi8(static_cast<char>(wanted[j]));
-        for (; i + 32 <= n; i += 32) {
-            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
-            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i + 16));
-            __m128i ma = _mm_cmpeq_epi8(a, set[0]), mb = _mm_cmpeq_epi8(b, set[0]);
-            for (int j = 1; j < k; ++j) {
-                ma = _mm_or_si128(ma, _mm_cmpeq_epi8(a, set[j]));
-                mb = _mm_or_si128(mb, _mm_cmpeq_epi8(b, set[j]));
-            }
-            std::uint32_t mask =
-                std::uint32_t(_mm_movemask_epi8(ma)) | std::uint32_t(_mm_movemask_epi8(mb)) << 16;
-            for (; mask; mask &= mask - 1) visit(i + __builtin_ctz(mask));
-        }
+#if defined(__x86_64__)
+        static const bool avx2 = __builtin_cpu_supports("avx2");
+        i = avx2 ? ForEachAvx2(d, n, w, k, visit) : ForEachSse2(d, n, w, k, visit);
+#else
+        i = ForEachSse2(d, n, w, k, visit);
+#endif
     }
 #endif
     for (; i < n; ++i)
@@ -69,8 +110,10 @@ void ForEachByte(const unsigned char* d, qsizetype n, const std::string& wanted,
 }  // namespace
 
 std::unique_ptr<ByteCounter> ByteCounter::For(QStringView separators,
-                                              const QStringList& abbreviations) {
+                                              const QStringList& abbreviations,
+                                              qsizetype heldBeforeLooking) {
     std::unique_ptr<ByteCounter> c(new ByteCounter);
+    c->heldBeforeLooking_ = heldBeforeLooking;
     c->separators_ = separators.toString();
     c->abbreviations_ = abbreviations;
     for (QChar ch : separators) {
@@ -118,7 +161,15 @@ std::unique_ptr<ByteCounter> ByteCounter::For(QStringView separators,
     c->inEntries_[kCr] = true;
     for (std::size_t k = 0; k < c->entries_.size(); ++k) {
         const Entry& e = c->entries_[k];
-        c->anchoredOn_[static_cast<unsigned char>(e.folded[e.anchor])].push_back(int(k));
+        const auto anchor = static_cast<unsigned char>(e.folded[e.anchor]);
+        c->anchoredOn_[anchor].push_back(int(k));
+        if (c->anchorSlot_[anchor] == 0) {
+            c->byBefore_.emplace_back();
+            c->anchorSlot_[anchor] = int(c->byBefore_.size());
+        }
+        const int before = e.anchor > 0 ? static_cast<unsigned char>(e.folded[e.anchor - 1]) : 256;
+        c->byBefore_[std::size_t(c->anchorSlot_[anchor] - 1)][std::size_t(before)].push_back(
+            int(k));
         for (char ch : e.folded) {
             const auto b = static_cast<unsigned char>(ch);
             c->inEntries_[b] = true;
@@ -152,6 +203,7 @@ void ByteCounter::Feed(QByteArrayView bytes) {
         while (first < n && inEntries_[d[first]]) ++first;
         if (first == n) {
             held_ += bytes;
+            if (held_.size() > heldBeforeLooking_) CutHeld();
             if (held_.size() > kHeldLimit)
                 throw Failure(QStringLiteral("The text runs on for more than %1 characters made "
                                              "only of the abbreviations' letters, with no place "
@@ -168,6 +220,45 @@ void ByteCounter::Feed(QByteArrayView bytes) {
     const qsizetype cut = LastCut(d, n);
     Count(d, cut);
     held_.append(reinterpret_cast<const char*>(d + cut), n - cut);
+    if (held_.size() > heldBeforeLooking_) CutHeld();
+}
+
+// Bytes held with no byte outside the abbreviations ("aaa..."): counted up to a place that
+// no abbreviation can straddle, if there is one near their end.
+void ByteCounter::CutHeld() {
+    // U+017F and U+212A would have to be matched across several bytes.
+    if (utf8_ && foldsBeyondAscii_) return;
+    const auto* d = reinterpret_cast<const unsigned char*>(held_.constData());
+    const qsizetype n = held_.size();
+    for (qsizetype at = n - 1; at > 0 && at >= n - kStraddleLooks; --at) {
+        if (!NoneStraddles(d, n, at)) continue;
+        Count(d, at);
+        held_.remove(0, at);
+        return;
+    }
+}
+
+bool ByteCounter::NoneStraddles(const unsigned char* d, qsizetype n, qsizetype at) const {
+    for (const Entry& e : entries_) {
+        for (std::size_t k = 1; k < e.folded.size(); ++k) {
+            bool match = true;
+            qsizetype r = at;
+            for (std::size_t j = k; match && j-- > 0;) {
+                do --r;
+                while (r >= 0 && d[r] == kCr);
+                match = r >= 0 && FoldByte(d[r]) == static_cast<unsigned char>(e.folded[j]);
+            }
+            r = at - 1;
+            for (std::size_t j = k; match && j < e.folded.size(); ++j) {
+                do ++r;
+                while (r < n && d[r] == kCr);
+                if (r >= n) return false;  // the rest may still come
+                match = FoldByte(d[r]) == static_cast<unsigned char>(e.folded[j]);
+            }
+            if (match) return false;
+        }
+    }
+    return true;
 }
 
 std::int64_t ByteCounter::Finish() {
@@ -232,30 +323,45 @@ bool ByteCounter::MatchesForward(const unsigned char* d, qsizetype n, qsizetype 
 // The abbreviations whose first separator is the byte at q, carriage returns skipped.
 ByteCounter::Found ByteCounter::FindAt(const unsigned char* d, qsizetype n, qsizetype q) const {
     Found found;
-    for (const int k : anchoredOn_[d[q]]) {
-        const Entry& e = entries_[static_cast<std::size_t>(k)];
-        qsizetype at = q - 1, start = q;
-        bool match = true;
-        for (int j = e.anchor - 1; match && j >= 0; --j) {
-            while (at >= 0 && d[at] == kCr) --at;
-            qsizetype next = 0;
-            match = MatchesBack(d, at, e.folded[std::size_t(j)], next);
-            if (match) start = next + 1, at = next;
-        }
-        at = q + 1;
-        qsizetype end = q + 1;
-        for (std::size_t j = std::size_t(e.anchor) + 1; match && j < e.folded.size(); ++j) {
-            while (at < n && d[at] == kCr) ++at;
-            qsizetype next = 0;
-            match = MatchesForward(d, n, at, e.folded[j], next);
-            if (match) end = at = next;
-        }
-        if (!match) continue;
-        if (++found.count > 1) break;
-        found.start = start;
-        found.end = end;
+    const int slot = anchorSlot_[d[q]];
+    if (slot == 0) return found;
+    // Most separators end a word no abbreviation ends in: only entries whose unit before the
+    // anchor is the one before it, and those with none, need a look. A carriage return or a
+    // letter beyond ASCII before it takes them all.
+    const auto& byBefore = byBefore_[std::size_t(slot - 1)];
+    const unsigned char before = q > 0 ? FoldByte(d[q - 1]) : 0;
+    if (q > 0 && before != kCr && before < 0x80) {
+        for (const auto* list : {&byBefore[256], &byBefore[before]})
+            for (const int k : *list)
+                if (Verify(d, n, q, k, found) && found.count > 1) return found;
+        return found;
     }
+    for (const int k : anchoredOn_[d[q]])
+        if (Verify(d, n, q, k, found) && found.count > 1) return found;
     return found;
+}
+
+// Whether entry k matches with its anchor at q; counts it into found.
+bool ByteCounter::Verify(const unsigned char* d, qsizetype n, qsizetype q, int k,
+                         Found& found) const {
+    const Entry& e = entries_[static_cast<std::size_t>(k)];
+    qsizetype at = q - 1, start = q;
+    for (int j = e.anchor - 1; j >= 0; --j) {
+        while (at >= 0 && d[at] == kCr) --at;
+        qsizetype next = 0;
+        if (!MatchesBack(d, at, e.folded[std::size_t(j)], next)) return false;
+        start = next + 1, at = next;
+    }
+    at = q + 1;
+    qsizetype end = q + 1;
+    for (std::size_t j = std::size_t(e.anchor) + 1; j < e.folded.size(); ++j) {
+        while (at < n && d[at] == kCr) ++at;
+        qsizetype next = 0;
+        if (!MatchesForward(d, n, at, e.folded[j], next)) return false;
+        end = at = next;
+    }
+    if (++found.count == 1) found.start = start, found.end = end;
+    return true;
 }
 
 bool ByteCounter::CountFast(const unsigned char* d, qsizetype n, std::int64_t& sentences,
@@ -325,8 +431,8 @@ void ByteCounter::CountBySplitter(const unsigned char* d, qsizetype n) {
     text.truncate(w - begin);
     struct Nowhere : detail::StepSink {
         std::int64_t Place(qsizetype position) override { return position; }
-        void Sentence(QString&&, std::int64_t, std::int64_t) override {}
-        void SentencePart(QString&&) override {}
+        void Sentence(QStringView, std::int64_t, std::int64_t) override {}
+        void SentencePart(QStringView) override {}
     } nowhere;
     detail::StepOptions options;
     options.countOnly = true;

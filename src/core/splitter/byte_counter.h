@@ -27,9 +27,12 @@ namespace brintale {
 // that stretch is counted by the splitter itself. Memory does not grow with the text.
 class ByteCounter {
   public:
-    // nullopt when the separators and abbreviations are not of that kind.
+    // nullptr when the separators and abbreviations are not of that kind. Bytes held
+    // beyond heldBeforeLooking with no byte outside the abbreviations are cut where none can
+    // straddle the cut.
     static std::unique_ptr<ByteCounter> For(QStringView separators,
-                                            const QStringList& abbreviations);
+                                            const QStringList& abbreviations,
+                                            qsizetype heldBeforeLooking = qsizetype(1) << 16);
 
     // From now on (and for the bytes still held), C5 BF is U+017F and E2 84 AA is U+212A.
     void ReadAsUtf8();
@@ -57,10 +60,13 @@ class ByteCounter {
                    detail::ScanCarry::Lone& lone) const;
     void CountBySplitter(const unsigned char* d, qsizetype n);
     Found FindAt(const unsigned char* d, qsizetype n, qsizetype q) const;
+    bool Verify(const unsigned char* d, qsizetype n, qsizetype q, int k, Found& found) const;
     bool MatchesBack(const unsigned char* d, qsizetype at, char unit, qsizetype& next) const;
     bool MatchesForward(const unsigned char* d, qsizetype n, qsizetype at, char unit,
                         qsizetype& next) const;
     qsizetype LastCut(const unsigned char* d, qsizetype n) const;
+    void CutHeld();
+    bool NoneStraddles(const unsigned char* d, qsizetype n, qsizetype at) const;
 
     QString separators_;
     QStringList abbreviations_;
@@ -68,9 +74,13 @@ class ByteCounter {
     std::array<bool, 256> inEntries_{};  // bytes some abbreviation may match, and CR
     std::string separatorBytes_;
     std::vector<Entry> entries_;
-    std::array<std::vector<int>, 256> anchoredOn_;  // entries by the byte of their anchor
-    bool foldsBeyondAscii_ = false;                 // some entry holds an s or a k
+    // Entries by the byte of their anchor and the folded byte before it (256: none before).
+    std::array<std::vector<int>, 256> anchoredOn_;
+    std::vector<std::array<std::vector<int>, 257>> byBefore_;
+    std::array<int, 256> anchorSlot_{};  // index into byBefore_ + 1, 0: anchors nothing
+    bool foldsBeyondAscii_ = false;      // some entry holds an s or a k
     bool utf8_ = false;
+    qsizetype heldBeforeLooking_ = 0;
     QByteArray held_;
     detail::ScanCarry carry_;  // the buffer open and the count so far
 };

@@ -49,6 +49,39 @@ struct Span {
     qsizetype end;
 };
 
+// A new string for every sentence, for sinks that keep them.
+struct NewStrings {
+    QString text;
+    QString Empty() { return QString(); }
+    QString Range(const char16_t* from, qsizetype size) {
+        return QString(reinterpret_cast<const QChar*>(from), size);
+    }
+    char16_t* Begin(qsizetype size) {
+        text = QString(size, Qt::Uninitialized);
+        return reinterpret_cast<char16_t*>(text.data());
+    }
+    QString End(const char16_t* end) {
+        text.resize(end - reinterpret_cast<const char16_t*>(text.constData()));
+        return std::move(text);
+    }
+};
+
+// One buffer for all sentences, each lent as a view until the next; a sentence that lies
+// in the text as it is is a view of the text.
+struct LentViews {
+    QString buffer;
+    QStringView Empty() { return QStringView(); }
+    QStringView Range(const char16_t* from, qsizetype size) { return QStringView(from, size); }
+    char16_t* Begin(qsizetype size) {
+        if (buffer.size() < size) buffer.resize(size);
+        return reinterpret_cast<char16_t*>(buffer.data());
+    }
+    QStringView End(const char16_t* end) {
+        const auto* begin = reinterpret_cast<const char16_t*>(buffer.constData());
+        return QStringView(begin, end - begin);
+    }
+};
+
 inline bool IsSpaceOrCarriageReturn(char16_t u) { return u == kSpace || u == kCarriageReturn; }
 
 inline bool IsBreak(char16_t u) { return u == kCarriageReturn || u == kLineFeed || u == kTab; }
@@ -190,40 +223,37 @@ class Scanner {
     }
 
     // The sentence of a buffer that lies in one stretch of text, or nothing; hand takes
-    // the sentence, and with kPlaced its stretch too.
-    template <bool kPlaced, typename Emit>
-    void EmitText(qsizetype from, qsizetype to, bool broke, Emit&& hand) const {
+    // the sentence as make makes it, and with kPlaced its stretch too.
+    template <bool kPlaced, typename Make, typename Emit>
+    void EmitText(qsizetype from, qsizetype to, bool broke, Make& make, Emit&& hand) const {
         if (!YieldsText(from, to)) return;
         const char16_t* b = d_ + from;
         qsizetype last = to - from - 1;
         while (last >= 0 && IsSpaceOrCarriageReturn(b[last])) --last;
         if (last < 0) {
             if constexpr (kPlaced)
-                hand(QString(), to, to);
+                hand(make.Empty(), to, to);
             else
-                hand(QString());
+                hand(make.Empty());
             return;
         }
         qsizetype first = 0;
         while (IsSpaceOrCarriageReturn(b[first])) ++first;
         const qsizetype size = last - first + 1;
-        QString sentence;
-        if (!broke) {
-            sentence = QString(reinterpret_cast<const QChar*>(b + first), size);
-        } else {
-            sentence = QString(size, Qt::Uninitialized);
-            auto* w = reinterpret_cast<char16_t*>(sentence.data());
+        const auto sentence = [&] {
+            if (!broke) return make.Range(b + first, size);
+            char16_t* w = make.Begin(size);
             for (qsizetype i = first; i <= last; ++i) {
                 const char16_t u = b[i];
                 *w = u;
                 w += !IsBreak(u);
             }
-            sentence.resize(w - reinterpret_cast<char16_t*>(sentence.data()));
-        }
+            return make.End(w);
+        };
         if constexpr (kPlaced)
-            hand(std::move(sentence), from + first, from + last + 1);
+            hand(sentence(), from + first, from + last + 1);
         else
-            hand(std::move(sentence));
+            hand(sentence());
     }
 
     // Where unit i of a piece lies in the text. A unit of an entry stands for the unit of the
@@ -264,10 +294,10 @@ class Scanner {
     bool cutsMarkers_ = false;
 };
 
-// Trims, removes line feeds and tabs, and hands out the sentence made of the pieces (with
-// kPlaced, its stretch as well).
-template <bool kPlaced, typename Emit>
-void EmitPieces(const Scanner& scanner, const std::vector<Piece>& pieces, Emit&& hand) {
+// Trims, removes line feeds and tabs, and hands out the sentence made of the pieces as make
+// makes it (with kPlaced, its stretch as well).
+template <bool kPlaced, typename Make, typename Emit>
+void EmitPieces(const Scanner& scanner, const std::vector<Piece>& pieces, Make& make, Emit&& hand) {
     qsizetype firstPiece = -1, firstPos = 0, lastPiece = -1, lastPos = 0;
     for (qsizetype p = 0; p < qsizetype(pieces.size()) && firstPiece < 0; ++p)
         for (qsizetype i = 0; i < pieces[p].size; ++i)
@@ -279,9 +309,9 @@ void EmitPieces(const Scanner& scanner, const std::vector<Piece>& pieces, Emit&&
         if constexpr (kPlaced) {
             const Piece& last = pieces.back();
             const qsizetype end = scanner.SpanOf(last, last.size - 1).end;
-            hand(QString(), end, end);
+            hand(make.Empty(), end, end);
         } else {
-            hand(QString());
+            hand(make.Empty());
         }
         return;
     }
@@ -294,20 +324,17 @@ void EmitPieces(const Scanner& scanner, const std::vector<Piece>& pieces, Emit&&
     qsizetype size = 0;
     for (qsizetype p = firstPiece; p <= lastPiece; ++p)
         size += (p == lastPiece ? lastPos + 1 : pieces[p].size) - (p == firstPiece ? firstPos : 0);
-    QString sentence(size, Qt::Uninitialized);
-    auto* begin = reinterpret_cast<char16_t*>(sentence.data());
-    char16_t* w = begin;
+    char16_t* w = make.Begin(size);
     for (qsizetype p = firstPiece; p <= lastPiece; ++p) {
         const qsizetype from = p == firstPiece ? firstPos : 0;
         const qsizetype to = p == lastPiece ? lastPos + 1 : pieces[p].size;
         w = CopyWithoutBreaks(pieces[p].data + from, to - from, w);
     }
-    sentence.resize(w - begin);
     if constexpr (kPlaced)
-        hand(std::move(sentence), scanner.SpanOf(pieces[firstPiece], firstPos).start,
+        hand(make.End(w), scanner.SpanOf(pieces[firstPiece], firstPos).start,
              scanner.SpanOf(pieces[lastPiece], lastPos).end);
     else
-        hand(std::move(sentence));
+        hand(make.End(w));
 }
 
 template <bool kPlaced, typename Emit>
@@ -315,12 +342,13 @@ void Scan(const MaskedText& masked, QStringView separators, Emit&& hand) {
     const Scanner scanner(masked, separators);
     std::vector<Piece> pieces;
     std::u16string scratch;
+    NewStrings make;
     scanner.Run([&](Cursor start, Cursor end, bool broke) {
         if (InOneText(start, end)) {
-            scanner.EmitText<kPlaced>(start.pos, end.pos + 1, broke, hand);
+            scanner.EmitText<kPlaced>(start.pos, end.pos + 1, broke, make, hand);
         } else {
             scanner.Collect(start, end, &pieces, &scratch);
-            EmitPieces<kPlaced>(scanner, pieces, hand);
+            EmitPieces<kPlaced>(scanner, pieces, make, hand);
         }
     });
 }
@@ -370,21 +398,21 @@ class Step {
                     !InOneText(start, end) || scanner_.YieldsText(start.pos, end.pos + 1);
                 return;
             }
-            const auto hand = [&](QString&& sentence, qsizetype from, qsizetype to) {
+            const auto hand = [&](QStringView sentence, qsizetype from, qsizetype to) {
                 ++open_.sentences;
-                sink_.Sentence(std::move(sentence), sink_.Place(from), sink_.Place(to));
+                sink_.Sentence(sentence, sink_.Place(from), sink_.Place(to));
             };
             if (InOneText(start, end)) {
-                scanner_.EmitText<true>(start.pos, end.pos + 1, broke, hand);
+                scanner_.EmitText<true>(start.pos, end.pos + 1, broke, views_, hand);
             } else {
                 scanner_.Collect(start, end, &pieces_, &scratch_);
-                EmitPieces<true>(scanner_, pieces_, hand);
+                EmitPieces<true>(scanner_, pieces_, views_, hand);
             }
         });
         if (const auto last = scanner_.LastUnit(tail)) Append(tail, *last);
         if (options_.partUnits > 0 && open_.text.size() >= options_.partUnits) {
-            sink_.SentencePart(std::move(open_.text));
-            open_.text = QString();
+            sink_.SentencePart(open_.text);
+            open_.text.truncate(0);
             open_.parted = true;
         }
     }
@@ -442,7 +470,7 @@ class Step {
                     const Piece& last = pieces_.back();
                     open_.start = open_.end = sink_.Place(scanner_.SpanOf(last, last.size - 1).end);
                 }
-                sink_.Sentence(std::move(open_.text), open_.start, open_.end);
+                sink_.Sentence(open_.text, open_.start, open_.end);
             }
         }
         open_.Reset();
@@ -454,6 +482,7 @@ class Step {
     StepSink& sink_;
     std::vector<Piece> pieces_;
     std::u16string scratch_;
+    LentViews views_;
 };
 
 }  // namespace

@@ -1,11 +1,20 @@
 #include "core/splitter/sentence_stream.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "core/failure.h"
 #include "core/splitter/splitter_units.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace brintale {
 
@@ -14,37 +23,131 @@ namespace {
 bool IsHigh(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
 bool IsLow(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
 
+// Whether some unit of the text is half of a surrogate pair (most texts hold none).
+bool HoldsSurrogates(QStringView text) {
+    const auto* d = reinterpret_cast<const char16_t*>(text.utf16());
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+#if defined(__SSE2__)
+    const __m128i mask = _mm_set1_epi16(static_cast<short>(0xF800)),
+                  surrogate = _mm_set1_epi16(static_cast<short>(0xD800));
+    for (; i + 8 <= n; i += 8) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(v, mask), surrogate))) return true;
+    }
+#endif
+    for (; i < n; ++i)
+        if ((d[i] & 0xF800) == 0xD800) return true;
+    return false;
+}
+
 }  // namespace
 
-// Positions of the stretch being scanned, placed in the whole text.
+// A stretch masked, where it lies in the whole text, to be scanned.
+struct SentenceStream::Stretch {
+    MaskedText masked;
+    std::int64_t start = 0;       // in units
+    std::int64_t startPoint = 0;  // in code points
+    // The second units of its surrogate pairs, which count no code point of their own.
+    std::vector<qsizetype> seconds;
+    Sink* sink = nullptr;
+};
+
+// Positions of a stretch, placed in the whole text.
 class SentenceStream::Placer : public detail::StepSink {
   public:
-    Placer(const SentenceStream& stream, QStringView stretch, Sink& sink)
-        : stream_(stream), sink_(sink) {
-        if (!stream.options_.codePoints) return;
-        // The second units of surrogate pairs, which count no code point of their own.
-        bool high = stream.highBefore_;
-        for (qsizetype i = 0; i < stretch.size(); ++i) {
-            const char16_t u = stretch[i].unicode();
-            if (high && IsLow(u)) seconds_.push_back(i);
-            high = IsHigh(u);
-        }
-    }
+    Placer(const Stretch& stretch, bool codePoints) : stretch_(stretch), codePoints_(codePoints) {}
     std::int64_t Place(qsizetype position) override {
-        if (!stream_.options_.codePoints) return stream_.windowStart_ + position;
-        const auto before = std::lower_bound(seconds_.begin(), seconds_.end(), position);
-        return stream_.windowStartPoint_ + position - (before - seconds_.begin());
+        if (!codePoints_) return stretch_.start + position;
+        const auto& seconds = stretch_.seconds;
+        const auto before = std::lower_bound(seconds.begin(), seconds.end(), position);
+        return stretch_.startPoint + position - (before - seconds.begin());
     }
-    void Sentence(QString&& text, std::int64_t start, std::int64_t end) override {
-        sink_.Sentence(std::move(text), start, end);
+    void Sentence(QStringView text, std::int64_t start, std::int64_t end) override {
+        stretch_.sink->Sentence(text, start, end);
     }
-    void SentencePart(QString&& text) override { sink_.SentencePart(std::move(text)); }
-    qsizetype seconds() const { return qsizetype(seconds_.size()); }
+    void SentencePart(QStringView text) override { stretch_.sink->SentencePart(text); }
 
   private:
-    const SentenceStream& stream_;
-    Sink& sink_;
-    std::vector<qsizetype> seconds_;
+    const Stretch& stretch_;
+    bool codePoints_;
+};
+
+// The second core: scans the stretches in order, a few at most waiting; hands back their
+// buffers for the next, and keeps what the scan threw.
+class SentenceStream::Worker {
+  public:
+    explicit Worker(SentenceStream& stream) : stream_(stream), thread_([this] { Run(); }) {}
+    ~Worker() {
+        {
+            std::unique_lock lock(mutex_);
+            stopping_ = true;
+            waiting_.clear();
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+
+    void Push(Stretch&& stretch) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return waiting_.size() < kWaiting || failure_; });
+        if (failure_) std::rethrow_exception(failure_);
+        waiting_.push_back(std::move(stretch));
+        changed_.notify_all();
+    }
+    // Every stretch pushed is scanned.
+    void Drain() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return (waiting_.empty() && !busy_) || failure_; });
+        if (failure_) std::rethrow_exception(failure_);
+    }
+    QString Spare() {
+        std::unique_lock lock(mutex_);
+        if (spare_.empty()) return QString();
+        QString buffer = std::move(spare_.back());
+        spare_.pop_back();
+        return buffer;
+    }
+
+  private:
+    static constexpr std::size_t kWaiting = 2;
+
+    void Run() {
+        for (;;) {
+            Stretch stretch;
+            {
+                std::unique_lock lock(mutex_);
+                changed_.wait(lock, [&] { return !waiting_.empty() || stopping_; });
+                if (stopping_) return;
+                stretch = std::move(waiting_.front());
+                waiting_.pop_front();
+                busy_ = true;
+            }
+            std::exception_ptr failure;
+            try {
+                stream_.Scan(stretch);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            {
+                std::unique_lock lock(mutex_);
+                busy_ = false;
+                if (failure) failure_ = failure, waiting_.clear();
+                if (spare_.size() < kWaiting) spare_.push_back(std::move(stretch.masked.text));
+            }
+            changed_.notify_all();
+        }
+    }
+
+    SentenceStream& stream_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Stretch> waiting_;
+    std::vector<QString> spare_;
+    bool busy_ = false;
+    bool stopping_ = false;
+    std::exception_ptr failure_;
+    std::thread thread_;
 };
 
 SentenceStream::SentenceStream(QStringView separators, const QStringList& abbreviations,
@@ -53,33 +156,92 @@ SentenceStream::SentenceStream(QStringView separators, const QStringList& abbrev
     canEnd_ = false;
     for (QChar c : separators) canEnd_ = canEnd_ || c.unicode() != detail::kCarriageReturn;
     inAbbreviations_.Add(detail::kCarriageReturn);
-    for (const QString& entry : abbreviations) {
-        if (entry.contains(QChar(detail::kCarriageReturn))) continue;  // never matches
+    std::vector<qsizetype> before;  // the entries that can match
+    quiet_ = true;
+    for (qsizetype i = 0; i < abbreviations.size(); ++i) {
+        const QString& entry = abbreviations[i];
+        // An empty entry changes nothing; one with a carriage return never matches.
+        if (entry.isEmpty() || entry.contains(QChar(detail::kCarriageReturn))) continue;
+        std::u16string folded;
         for (QChar c : entry) {
+            folded.push_back(detail::Fold(c.unicode()));
             // Every unit that folds as this one does.
-            detail::ForEachUnitFoldingTo(detail::Fold(c.unicode()),
+            detail::ForEachUnitFoldingTo(folded.back(),
                                          [&](char16_t u) { inAbbreviations_.Add(u); });
         }
+        for (qsizetype j : before) quiet_ = quiet_ && !detail::CanOverlapMarker(folded, j);
+        before.push_back(i);
+        if (folded.size() > 1) folded_.push_back(std::move(folded));
     }
     stretchUnits_ = options_.stretchUnits = std::max<qsizetype>(options_.stretchUnits, 1);
+    if (options_.secondCore && canEnd_) worker_ = std::make_unique<Worker>(*this);
 }
+
+SentenceStream::~SentenceStream() = default;
 
 void SentenceStream::Feed(QStringView units, Sink& sink) {
     // With no separator nothing ever ends: nothing needs keeping.
     if (!canEnd_) return;
-    for (;;) {
-        // A window grown while no cut came may hold more than a stretch already.
-        const qsizetype room = std::max<qsizetype>(stretchUnits_ - window_.size(), 0);
-        if (units.size() < room) {
-            window_ += units;
-            return;
+    window_ += units;
+    Advance(sink);
+}
+
+QChar* SentenceStream::Room(qsizetype units) {
+    written_ = window_.size();
+    window_.resize(written_ + units);
+    return window_.data() + written_;
+}
+
+void SentenceStream::Wrote(qsizetype units, Sink& sink) {
+    window_.truncate(written_ + units);
+    if (!canEnd_) {
+        window_.truncate(0);
+        return;
+    }
+    Advance(sink);
+}
+
+// Whether no occurrence of an entry (folded, carriage returns skipped) can take in the units
+// on both sides of `at`, so that the text can be cut there.
+bool SentenceStream::NoneStraddles(const char16_t* d, qsizetype n, qsizetype at) const {
+    for (const std::u16string& e : folded_) {
+        for (std::size_t k = 1; k < e.size(); ++k) {
+            // e[0, k) ends before `at`, e[k, end) starts there.
+            bool match = true;
+            qsizetype r = at;
+            for (std::size_t j = k; match && j-- > 0;) {
+                do --r;
+                while (r >= 0 && d[r] == detail::kCarriageReturn);
+                match = r >= 0 && detail::Fold(d[r]) == e[j];
+            }
+            r = at - 1;
+            for (std::size_t j = k; match && j < e.size(); ++j) {
+                do ++r;
+                while (r < n && d[r] == detail::kCarriageReturn);
+                // Past the units held the rest of the match may still come.
+                if (r >= n) return false;
+                match = detail::Fold(d[r]) == e[j];
+            }
+            if (match) return false;
         }
-        window_ += units.first(room);
-        units = units.sliced(room);
+    }
+    return true;
+}
+
+void SentenceStream::Advance(Sink& sink) {
+    while (window_.size() >= stretchUnits_) {
         // The last unit no abbreviation holds; the stretch ends after it.
         qsizetype cut = window_.size();
         const char16_t* d = reinterpret_cast<const char16_t*>(window_.constData());
         while (cut > 0 && inAbbreviations_.Contains(d[cut - 1])) --cut;
+        // A text of nothing but the abbreviations' letters ("aaa...") can still be cut where
+        // no abbreviation can straddle the cut, as long as none can match across another's
+        // marker.
+        if (cut == 0 && quiet_) {
+            const qsizetype least = std::max<qsizetype>(window_.size() - kStraddleLooks, 1);
+            for (qsizetype at = window_.size() - 1; at >= least && cut == 0; --at)
+                if (NoneStraddles(d, window_.size(), at)) cut = at;
+        }
         if (cut > 0) {
             Step(cut, sink);
             stretchUnits_ = options_.stretchUnits;
@@ -91,28 +253,61 @@ void SentenceStream::Feed(QStringView units, Sink& sink) {
                                          "of the abbreviations' letters, with no place to cut "
                                          "it for counting in parts.")
                               .arg(options_.heldUnitsLimit));
-        stretchUnits_ *= 2;
+        stretchUnits_ = 2 * window_.size();
     }
 }
 
 void SentenceStream::Finish(Sink& sink) {
     if (canEnd_ && !window_.isEmpty()) Step(window_.size(), sink);
+    if (worker_) {
+        worker_->Drain();
+        worker_.reset();
+    }
     endedInsideParts_ = carry_.parted;
     carry_.Reset();
 }
 
 void SentenceStream::Step(qsizetype cut, Sink& sink) {
-    const QStringView stretch = QStringView(window_).first(cut);
-    Placer placer(*this, stretch, sink);
-    const MaskedText masked = MaskAbbreviations(stretch.toString(), abbreviations_);
+    // The stretch goes to the masking as it is; the units after the cut wait in a buffer
+    // used before, so that none is made afresh for every stretch.
+    QString rest;
+    if (cut < window_.size()) {
+        rest = QStringView(window_).sliced(cut).toString();
+        window_.truncate(cut);
+    }
+    Stretch stretch;
+    stretch.start = windowStart_;
+    stretch.startPoint = windowStartPoint_;
+    stretch.sink = &sink;
+    if (options_.codePoints && HoldsSurrogates(window_)) {
+        bool high = highBefore_;
+        for (qsizetype i = 0; i < window_.size(); ++i) {
+            const char16_t u = window_[i].unicode();
+            if (high && IsLow(u)) stretch.seconds.push_back(i);
+            high = IsHigh(u);
+        }
+    }
+    highBefore_ = IsHigh(window_.back().unicode());
+    windowStart_ += cut;
+    windowStartPoint_ += cut - qsizetype(stretch.seconds.size());
+    stretch.masked = MaskAbbreviations(std::move(window_), abbreviations_);
+    if (worker_) {
+        worker_->Push(std::move(stretch));
+        window_ = worker_->Spare();
+    } else {
+        Scan(stretch);
+        window_ = std::move(stretch.masked.text);
+    }
+    window_.resize(0);
+    window_ += rest;
+}
+
+void SentenceStream::Scan(Stretch& stretch) {
+    Placer placer(stretch, options_.codePoints);
     detail::StepOptions step;
     step.countOnly = options_.countOnly;
     step.partUnits = options_.partUnits;
-    detail::ScanStep(masked, separators_, step, carry_, placer);
-    windowStart_ += cut;
-    windowStartPoint_ += cut - placer.seconds();
-    highBefore_ = IsHigh(stretch.back().unicode());
-    window_.remove(0, cut);
+    detail::ScanStep(stretch.masked, separators_, step, carry_, placer);
 }
 
 }  // namespace brintale

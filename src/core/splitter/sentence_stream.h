@@ -4,6 +4,9 @@
 #include <QStringList>
 #include <QStringView>
 #include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "core/splitter/splitter.h"
 #include "core/splitter/splitter_detail.h"
@@ -34,23 +37,35 @@ class SentenceStream {
         // The most units held while no place to cut comes; beyond it Feed throws Failure.
         // 0: no limit.
         qsizetype heldUnitsLimit = 0;
+        // On a second core: the stretches are masked by the caller's thread and scanned by
+        // one of the stream's own, which then calls the sink (never two calls at once).
+        bool secondCore = false;
     };
 
     class Sink {
       public:
         virtual ~Sink() = default;
-        // A sentence ended: its text (the rest of it after parts) and its stretch.
-        virtual void Sentence(QString&& text, std::int64_t start, std::int64_t end) = 0;
+        // A sentence ended: its text (the rest of it after parts) and its stretch. The text
+        // is lent until the call returns.
+        virtual void Sentence(QStringView text, std::int64_t start, std::int64_t end) = 0;
         // The first units, or the next, of a sentence that has not ended yet.
-        virtual void SentencePart(QString&&) {}
+        virtual void SentencePart(QStringView) {}
     };
 
     SentenceStream(QStringView separators, const QStringList& abbreviations, Options options);
+    ~SentenceStream();
+    SentenceStream(const SentenceStream&) = delete;
+    SentenceStream& operator=(const SentenceStream&) = delete;
 
     // Throws Failure when the abbreviation list is refused (see MaskAbbreviations) or more
-    // than heldUnitsLimit units come without a place to cut.
+    // than heldUnitsLimit units come without a place to cut; and what the sink threw.
     void Feed(QStringView units, Sink& sink);
-    // The end of the text: the buffer still open is no sentence.
+    // The same for units written straight into the text held: Room gives space for up to
+    // `units` units, Wrote says how many were written there.
+    QChar* Room(qsizetype units);
+    void Wrote(qsizetype units, Sink& sink);
+    // The end of the text: the buffer still open is no sentence. Every sentence has reached
+    // the sink when it returns.
     void Finish(Sink& sink);
 
     std::int64_t count() const { return carry_.sentences; }
@@ -59,7 +74,14 @@ class SentenceStream {
 
   private:
     class Placer;
+    struct Stretch;
+    class Worker;
+    void Advance(Sink& sink);
+    bool NoneStraddles(const char16_t* d, qsizetype n, qsizetype at) const;
+    // Places looked at, from the end, for a cut where no unit outside the abbreviations is.
+    static constexpr qsizetype kStraddleLooks = 256;
     void Step(qsizetype cut, Sink& sink);
+    void Scan(Stretch& stretch);
 
     qsizetype stretchUnits_;
 
@@ -67,13 +89,17 @@ class SentenceStream {
     QStringList abbreviations_;
     Options options_;
     bool canEnd_;
-    detail::UnitSet inAbbreviations_;    // units some entry may match, and the carriage return
-    QString window_;                     // units not masked and scanned yet
-    std::int64_t windowStart_ = 0;       // their place in the whole text, in units
-    std::int64_t windowStartPoint_ = 0;  // and in code points
-    bool highBefore_ = false;            // the unit before the window is a high surrogate
-    detail::ScanCarry carry_;
+    detail::UnitSet inAbbreviations_;     // units some entry may match, and the carriage return
+    std::vector<std::u16string> folded_;  // the entries of two units or more, folded
+    bool quiet_ = true;                   // no entry can match across another's marker
+    QString window_;                      // units not masked and scanned yet
+    qsizetype written_ = 0;               // the window's size when Room was asked
+    std::int64_t windowStart_ = 0;        // their place in the whole text, in units
+    std::int64_t windowStartPoint_ = 0;   // and in code points
+    bool highBefore_ = false;             // the unit before the window is a high surrogate
+    detail::ScanCarry carry_;             // the scanning thread's
     bool endedInsideParts_ = false;
+    std::unique_ptr<Worker> worker_;
 };
 
 }  // namespace brintale

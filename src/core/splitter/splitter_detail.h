@@ -80,9 +80,10 @@ class StepSink {
     virtual ~StepSink() = default;
     // A position of this stretch (UTF-16 units from its start) in the whole text.
     virtual std::int64_t Place(qsizetype position) = 0;
-    virtual void Sentence(QString&& text, std::int64_t start, std::int64_t end) = 0;
+    // The sentence, lent until the call returns.
+    virtual void Sentence(QStringView text, std::int64_t start, std::int64_t end) = 0;
     // The first units of a sentence that has not ended yet.
-    virtual void SentencePart(QString&& text) = 0;
+    virtual void SentencePart(QStringView text) = 0;
 };
 
 // Steps 3 and 4 over one stretch of a longer text, cut where no abbreviation can straddle
