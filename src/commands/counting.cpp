@@ -35,6 +35,29 @@ QString CheckValueText(const QCheckBox* box) {
 
 }  // namespace
 
+// The stretches the splitter gives are in the text without carriage returns (statement
+// 102); the rows keep them in the text as counted, which a loaded file's lone ones are part of.
+class CarriageReturns {
+  public:
+    explicit CarriageReturns(const QString& text) {
+        for (qsizetype i = 0; i < text.size(); ++i)
+            if (text[i] == u'\r') shifted_.push_back(i - static_cast<qsizetype>(shifted_.size()));
+    }
+    // A sentence's first character: the returns before it count.
+    qsizetype Start(qsizetype at) const { return at + Before(at, true); }
+    // Just after its last: returns right there belong to what follows.
+    qsizetype End(qsizetype at) const { return at + Before(at, false); }
+
+  private:
+    qsizetype Before(qsizetype at, bool inclusive) const {
+        const auto it = inclusive ? std::upper_bound(shifted_.begin(), shifted_.end(), at)
+                                  : std::lower_bound(shifted_.begin(), shifted_.end(), at);
+        return static_cast<qsizetype>(it - shifted_.begin());
+    }
+    // Where each return would stand in the text without them: nondecreasing.
+    std::vector<qsizetype> shifted_;
+};
+
 // When the store fails the option stays in the window and the user is told once, until a
 // store succeeds again.
 void StoreOption(MainForm& form, const QString& key, const QString& value) {
@@ -83,24 +106,12 @@ void StartCounting(MainForm& form) {
     {
         // The view hears of the rows once, when the scan is over.
         ResultsModel::Appending appending(results);
-        // Each row keeps where its sentence lies in the counted text as read (UTF-16 units),
-        // carriage returns included: the stretches come in the text without them.
-        std::vector<qsizetype> returns;  // where the carriage returns of the counted text were
-        for (qsizetype i = counted.indexOf(QChar(u'\r')); i >= 0;
-             i = counted.indexOf(QChar(u'\r'), i + 1))
-            returns.push_back(i - qsizetype(returns.size()));
-        const auto placeInCounted = [&](qsizetype at) {
-            if (at < 0) return at;
-            return at + qsizetype(std::upper_bound(returns.begin(), returns.end(), at) -
-                                  returns.begin());
-        };
         trap(130, [&] {
+            const CarriageReturns returns(counted);
             ScanSentences(
                 masked, separators, [&](QString&& sentence, qsizetype start, qsizetype end) {
                     trap(146, [&] {
-                        const qsizetype from = placeInCounted(start);
-                        const qsizetype to = end > start ? placeInCounted(end - 1) + 1 : from;
-                        results.Append(std::move(sentence), from, to);
+                        results.Append(std::move(sentence), returns.Start(start), returns.End(end));
                     });
                 });
         });

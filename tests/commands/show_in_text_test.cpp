@@ -6,6 +6,7 @@
 #include "commands/command_fixture.h"
 #include "commands/counting.h"
 #include "core/results_model.h"
+#include "widgets/box_content.h"
 #include "widgets/text_box.h"
 
 namespace brintale {
@@ -76,6 +77,27 @@ TEST_F(CommandTest, ShowSentenceInTextSelectsTheRowsStretch) {
     form.lastCount.changedSince = false;
     ShowSentenceInText(form);
     EXPECT_FALSE(form.textBox()->textCursor().hasSelection());
+}
+
+// Each row keeps its sentence's stretch of the text as the box gives it, a loaded file's lone
+// carriage returns and leading spaces included.
+TEST_F(CommandTest, RowsKeepTheirStretchOfTheCountedText) {
+    const QString texts[] = {QStringLiteral("  One. Two!\r\nThree"),
+                             QStringLiteral("A b.\rC d.\r E."), QStringLiteral("x\r\r.y. z.")};
+    for (const QString& given : texts) {
+        SCOPED_TRACE(given.toStdString());
+        form.textBox()->ReplaceAll(TextForBox(given));
+        const QString counted = form.textBox()->text();
+        StartCounting(form);
+        ASSERT_GT(form.results().Count(), 0);
+        for (int row = 1; row <= form.results().Count(); ++row) {
+            const auto stretchAt = form.results().StretchAt(row);
+            const qsizetype start = stretchAt.start, end = stretchAt.end;
+            QString stretch = counted.mid(start, end - start);
+            stretch.remove(u'\r');
+            EXPECT_EQ(stretch, form.results().TextAt(row)) << row;
+        }
+    }
 }
 
 }  // namespace
