@@ -80,6 +80,8 @@ class TextTarget {
     virtual ~TextTarget() = default;
     // Bytes in the reading decided, or (decoder null) read as Windows-1252.
     virtual void Take(QByteArrayView bytes, StreamDecoder* decoder) = 0;
+    // The same for a whole buffer the target may keep.
+    virtual void TakeWhole(QByteArray&& bytes, StreamDecoder* decoder) { Take(bytes, decoder); }
     virtual void Decided(Encoding) {}
     virtual void End(StreamDecoder* decoder) = 0;
 };
@@ -111,6 +113,7 @@ class CounterTarget : public TextTarget {
   public:
     explicit CounterTarget(ByteCounter& counter) : counter_(counter) {}
     void Take(QByteArrayView bytes, StreamDecoder*) override { counter_.Feed(bytes); }
+    void TakeWhole(QByteArray&& bytes, StreamDecoder*) override { counter_.Feed(std::move(bytes)); }
     void Decided(Encoding encoding) override {
         if (encoding == Encoding::Utf8) counter_.ReadAsUtf8();
     }
@@ -151,7 +154,7 @@ class TextFeeder {
         switch (state_) {
             case State::Undecided: {
                 const qsizetype at = TriggerAt(block, trigger_);
-                if (at < 0) return Pass(block);
+                if (at < 0 || CutOffFalsely(block, at, blockOffset)) return Pass(block);
                 Pass(block.first(at));
                 if (!validator_.valid()) return Decide(Encoding::Windows1252, block.sliced(at));
                 if (source_.CanReadAhead()) {
@@ -187,6 +190,15 @@ class TextFeeder {
         }
     }
 
+    // A whole block that the target may keep: as it is where nothing in it needs a look.
+    void FeedWhole(QByteArray&& block) {
+        if (checking_ || state_ == State::Holding ||
+            (state_ == State::Undecided && TriggerAt(block, trigger_) >= 0))
+            return Feed(block);
+        offset_ += block.size();
+        if (!block.isEmpty()) target_.TakeWhole(std::move(block), decoder_ ? &*decoder_ : nullptr);
+    }
+
     void Finish() {
         if (state_ == State::Holding)
             Decide(validator_.Finish() ? Encoding::Utf8 : Encoding::Windows1252, {});
@@ -197,6 +209,20 @@ class TextFeeder {
 
   private:
     enum class State { Undecided, Holding, Decided };
+
+    // Whether the letter that folds into ASCII, which TriggerAt takes for one where the block
+    // cuts it off, turns out to be none in the bytes that follow (a file can tell at once).
+    bool CutOffFalsely(QByteArrayView block, qsizetype at, std::int64_t blockOffset) {
+        const qsizetype have = block.size() - at;
+        const qsizetype need = static_cast<unsigned char>(block[at]) == 0xC5 ? 2 : 3;
+        if (trigger_ != Trigger::LongSOrKelvin || have >= need || !source_.CanReadAhead())
+            return false;
+        QByteArray whole = block.sliced(at).toByteArray() + QByteArray(need - have, '\0');
+        const qsizetype got =
+            source_.ReadAt(blockOffset + block.size(), whole.data() + have, need - have);
+        whole.truncate(have + got);
+        return got == need - have && TriggerAt(whole, trigger_) < 0;
+    }
 
     // Bytes on: in the reading decided, else as Windows-1252, which reads every byte
     // before the trigger as any reading would for this count.
@@ -533,12 +559,19 @@ std::int64_t SplitSource(ByteSource& source, const CountSettings& settings, cons
         if (counter) toCounter.emplace(*counter);
         TextTarget& target = counter ? static_cast<TextTarget&>(*toCounter) : toStream;
         TextFeeder feeder(source, mark, TriggerFor(settings), tuning, target);
-        QByteArrayView next(block.constData() + mark, have - mark);
-        for (;;) {
-            feeder.Feed(next);
-            const qsizetype got = source.Read(block.data(), block.size());
-            if (got == 0) break;
-            next = QByteArrayView(block.constData(), got);
+        feeder.Feed(QByteArrayView(block.constData() + mark, have - mark));
+        if (counter) {
+            // Read into buffers the counter hands out, so that it can count them as they are.
+            for (;;) {
+                QByteArray buffer = counter->Buffer(tuning.blockBytes);
+                const qsizetype got = source.Read(buffer.data(), buffer.size());
+                if (got == 0) break;
+                buffer.truncate(got);
+                feeder.FeedWhole(std::move(buffer));
+            }
+        } else {
+            for (qsizetype got; (got = source.Read(block.data(), block.size())) > 0;)
+                feeder.Feed(QByteArrayView(block.constData(), got));
         }
         feeder.Finish();
         if (counter) return counter->Finish();

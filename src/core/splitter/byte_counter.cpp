@@ -118,7 +118,8 @@ void ForEachByte(const unsigned char* d, qsizetype n, const std::string& wanted,
 class ByteCounter::Pool {
   public:
     struct Chunk {
-        QByteArray bytes;
+        QByteArray bytes;  // the piece is bytes[from, to)
+        qsizetype from = 0, to = 0;
         bool utf8 = false;
         bool taken = false, counted = false;
         bool fast = false;       // counted here, no overlapping abbreviations
@@ -141,7 +142,7 @@ class ByteCounter::Pool {
 
     // Queues the bytes unless the queue is full and its first chunk counted, which the
     // caller is to take first; false then.
-    bool Push(QByteArray& bytes, bool utf8) {
+    bool Push(QByteArray& bytes, qsizetype from, qsizetype to, bool utf8) {
         std::unique_lock lock(mutex_);
         // A few waiting for each thread, so that memory stays bounded.
         const std::size_t most = 2 * threads_.size();
@@ -149,6 +150,8 @@ class ByteCounter::Pool {
         if (chunks_.size() >= most) return false;
         auto chunk = std::make_unique<Chunk>();
         chunk->bytes = std::move(bytes);
+        chunk->from = from;
+        chunk->to = to;
         chunk->utf8 = utf8;
         chunks_.push_back(std::move(chunk));
         changed_.notify_all();
@@ -203,9 +206,10 @@ class ByteCounter::Pool {
                     }
                 chunk->taken = true;
             }
-            const auto* d = reinterpret_cast<const unsigned char*>(chunk->bytes.constData());
-            chunk->fast = counter_.CountFast(d, chunk->bytes.size(), chunk->utf8, chunk->sentences,
-                                             chunk->lone, &chunk->dependent);
+            const auto* d =
+                reinterpret_cast<const unsigned char*>(chunk->bytes.constData()) + chunk->from;
+            chunk->fast = counter_.CountFast(d, chunk->to - chunk->from, chunk->utf8,
+                                             chunk->sentences, chunk->lone, &chunk->dependent);
             {
                 std::unique_lock lock(mutex_);
                 chunk->counted = true;
@@ -290,6 +294,13 @@ std::unique_ptr<ByteCounter> ByteCounter::For(QStringView separators,
         const int before = e.anchor > 0 ? static_cast<unsigned char>(e.folded[e.anchor - 1]) : 256;
         c->byBefore_[std::size_t(c->anchorSlot_[anchor] - 1)][std::size_t(before)].push_back(
             int(k));
+        // The bytes before the anchor that call for a look: the entry's own there (either
+        // case), any when it starts at its anchor, and those the look itself weighs apart.
+        for (unsigned prior = 0; prior < 256; ++prior) {
+            const bool anyBefore = e.anchor == 0 || prior == kCr || prior >= 0x80;
+            if (anyBefore || FoldByte(static_cast<unsigned char>(prior)) == before)
+                c->mayEndBefore_[std::size_t(anchor) << 8 | prior] = true;
+        }
         for (char ch : e.folded) {
             const auto b = static_cast<unsigned char>(ch);
             c->inEntries_[b] = true;
@@ -401,8 +412,7 @@ void ByteCounter::Count(const unsigned char* d, qsizetype n) {
         QByteArray bytes = pool_->Spare();
         bytes.resize(n);
         std::memcpy(bytes.data(), d, static_cast<size_t>(n));
-        while (!pool_->Push(bytes, utf8_)) ApplyCounted(false);
-        ApplyCounted(false);
+        Hand(bytes, 0, n);
         return;
     }
     CountHere(d, n, utf8_);
@@ -419,6 +429,40 @@ void ByteCounter::CountHere(const unsigned char* d, qsizetype n, bool utf8) {
     }
 }
 
+// bytes[from, to) to the other threads.
+void ByteCounter::Hand(QByteArray& bytes, qsizetype from, qsizetype to) {
+    while (!pool_->Push(bytes, from, to, utf8_)) ApplyCounted(false);
+    ApplyCounted(false);
+}
+
+QByteArray ByteCounter::Buffer(qsizetype size) {
+    QByteArray buffer = pool_ ? pool_->Spare() : QByteArray();
+    buffer.resize(size);
+    return buffer;
+}
+
+void ByteCounter::Feed(QByteArray&& buffer) {
+    if (!pool_ || separatorBytes_.empty() || buffer.isEmpty()) return Feed(QByteArrayView(buffer));
+    const auto* d = reinterpret_cast<const unsigned char*>(buffer.constData());
+    const qsizetype n = buffer.size();
+    qsizetype from = 0;
+    if (!held_.isEmpty()) {
+        // The bytes held and the buffer's first up to a place to cut, on their own.
+        qsizetype first = 0;
+        while (first < n && inEntries_[d[first]]) ++first;
+        if (first == n) return Feed(QByteArrayView(buffer));
+        held_.append(QByteArrayView(buffer).first(first + 1));
+        Count(reinterpret_cast<const unsigned char*>(held_.constData()), held_.size());
+        held_.clear();
+        from = first + 1;
+    }
+    const qsizetype cut = from + LastCut(d + from, n - from);
+    held_.append(QByteArrayView(buffer).sliced(cut));
+    // The rest as it is, no copy: the buffer comes back through Buffer once counted.
+    if (cut > from) Hand(buffer, from, cut);
+    if (held_.size() > heldBeforeLooking_) CutHeld();
+}
+
 // The stretches the other cores counted, in order: their counts where they did not depend
 // on the buffer open before them, else counted again here.
 void ByteCounter::ApplyCounted(bool all) {
@@ -427,8 +471,8 @@ void ByteCounter::ApplyCounted(bool all) {
             carry_.sentences += chunk.sentences;
             carry_.lone = chunk.lone;
         } else {
-            CountHere(reinterpret_cast<const unsigned char*>(chunk.bytes.constData()),
-                      chunk.bytes.size(), chunk.utf8);
+            CountHere(reinterpret_cast<const unsigned char*>(chunk.bytes.constData()) + chunk.from,
+                      chunk.to - chunk.from, chunk.utf8);
         }
     });
 }
@@ -529,7 +573,10 @@ bool ByteCounter::CountFast(const unsigned char* d, qsizetype n, bool utf8, std:
         if (anyEntries) {
             // Abbreviations that overlap are left to the splitter, which knows whose turn
             // comes first.
-            const Found found = FindAt(d, n, q, utf8);
+            // Most separators follow a byte no abbreviation has before that separator.
+            const bool look =
+                q > 0 ? mayEndBefore_[std::size_t(d[q]) << 8 | d[q - 1]] : anchorSlot_[d[q]] != 0;
+            const Found found = look ? FindAt(d, n, q, utf8) : Found();
             if (q < maskedUntil) {  // inside an abbreviation: no end
                 clash = found.count > 0;
                 return;

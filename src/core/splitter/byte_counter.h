@@ -44,6 +44,10 @@ class ByteCounter {
     // From now on (and for the bytes still held), C5 BF is U+017F and E2 84 AA is U+212A.
     void ReadAsUtf8();
     void Feed(QByteArrayView bytes);
+    // The same for a whole buffer, which the counter may keep while other threads count it;
+    // Buffer gives one to read into, one used before where there is one.
+    void Feed(QByteArray&& buffer);
+    QByteArray Buffer(qsizetype size);
     // The count of the whole text; the buffer still open is no sentence.
     std::int64_t Finish();
 
@@ -66,6 +70,7 @@ class ByteCounter {
     // Counts the stretch d[0, n), cut after a byte no abbreviation holds (or the text's end).
     void Count(const unsigned char* d, qsizetype n);
     void CountHere(const unsigned char* d, qsizetype n, bool utf8);
+    void Hand(QByteArray& bytes, qsizetype from, qsizetype to);
     void ApplyCounted(bool all);
     // Counts d[0, n) from the open buffer's state `lone`; false where abbreviations overlap.
     // dependent (optional) tells whether the result would differ for another state.
@@ -93,7 +98,9 @@ class ByteCounter {
     std::array<std::vector<int>, 256> anchoredOn_;
     std::vector<std::array<std::vector<int>, 257>> byBefore_;
     std::array<int, 256> anchorSlot_{};  // index into byBefore_ + 1, 0: anchors nothing
-    bool foldsBeyondAscii_ = false;      // some entry holds an s or a k
+    // By a separator and the byte before it: whether some entry may end there.
+    std::array<bool, 65536> mayEndBefore_{};
+    bool foldsBeyondAscii_ = false;  // some entry holds an s or a k
     bool utf8_ = false;
     qsizetype heldBeforeLooking_ = 0;
     QByteArray held_;
