@@ -36,6 +36,7 @@
 #include "core/settings_store.h"
 #include "platform/data_files.h"
 #include "platform/services.h"
+#include "widgets/check_list_view.h"
 #include "widgets/cursor_file.h"
 #include "widgets/look.h"
 #include "widgets/skin.h"
@@ -199,7 +200,7 @@ void MainWindow::buildControls() {
     PaintWhite(tabEnds_);
 
     results_ = new ResultsModel(this);
-    resultsView_ = new QTreeView(content_);
+    resultsView_ = new CheckListView(content_);
     resultsView_->setObjectName(QStringLiteral("resultsView"));
     resultsView_->setGeometry(kResultsView);
     resultsView_->setToolTip(kListToolTip);
