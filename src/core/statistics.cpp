@@ -82,7 +82,7 @@ qsizetype CountAsciiWords(QStringView text) {
         char16_t blockStarts = 0, blockDoubtful = 0;
         for (qsizetype i = from; i < to; ++i) {
             all |= d[i];
-            const char16_t start = IsAsciiAlnum(d[i]) & !IsAsciiAlnum(d[i - 1]);
+            const char16_t start = char16_t(IsAsciiAlnum(d[i])) & char16_t(!IsAsciiAlnum(d[i - 1]));
             blockStarts += start;
             blockDoubtful += start & (d[i - 1] != u' ');
         }
