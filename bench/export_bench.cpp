@@ -23,6 +23,7 @@
 #include "platform/spreadsheet_application.h"
 #include "platform/xlsx_spreadsheet.h"
 #include "testing/fakes.h"
+#include "window_bench_main.h"
 #include "windows/main_window.h"
 
 namespace {
@@ -164,12 +165,5 @@ BENCHMARK(BM_SaveAllTickedAsWorkbook)->Unit(benchmark::kMillisecond)->Iterations
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    theWindow.reset();
-    return 0;
+    return brintale::RunWindowBenchmarks(argc, argv, [] { theWindow.reset(); });
 }

@@ -22,6 +22,7 @@
 #include "platform/spreadsheet_application.h"
 #include "testing/fakes.h"
 #include "widgets/text_box.h"
+#include "window_bench_main.h"
 #include "windows/main_window.h"
 
 namespace {
@@ -219,12 +220,4 @@ BENCHMARK(BM_ClearAfterLoad)->Arg(100)->Unit(benchmark::kMillisecond)->Iteration
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return brintale::RunWindowBenchmarks(argc, argv); }

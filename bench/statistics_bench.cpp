@@ -6,9 +6,6 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QPushButton>
-#include <QSettings>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeView>
 #include <memory>
@@ -20,6 +17,7 @@
 #include "splitter_text.h"
 #include "testing/fakes.h"
 #include "widgets/text_box.h"
+#include "window_bench_main.h"
 #include "windows/main_window.h"
 #include "windows/statistics_window.h"
 
@@ -148,14 +146,5 @@ BENCHMARK(BM_ShowRowInText)->Unit(benchmark::kMillisecond)->Iterations(20);
 }  // namespace brintale
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QStandardPaths::setTestModeEnabled(true);
-    QTemporaryDir settings;
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    brintale::rows.reset();
-    return 0;
+    return brintale::RunWindowBenchmarks(argc, argv, [] { brintale::rows.reset(); });
 }

@@ -8,9 +8,6 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSettings>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTreeView>
 #include <cstdio>
 #include <memory>
@@ -21,6 +18,7 @@
 #include "platform/spreadsheet_application.h"
 #include "testing/fakes.h"
 #include "widgets/text_box.h"
+#include "window_bench_main.h"
 #include "windows/main_window.h"
 
 namespace brintale {
@@ -173,15 +171,8 @@ void MeasureMemory() {
 }  // namespace brintale
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QStandardPaths::setTestModeEnabled(true);
-    QTemporaryDir settings;
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    brintale::current.reset();
-    brintale::MeasureMemory();
-    return 0;
+    return brintale::RunWindowBenchmarks(argc, argv, [] {
+        brintale::current.reset();
+        brintale::MeasureMemory();
+    });
 }
