@@ -12,7 +12,6 @@
 #include "core/sample_text.h"
 #include "core/text_file.h"
 #include "platform/services.h"
-#include "widgets/box_content.h"
 #include "widgets/text_box.h"
 
 namespace brintale {
@@ -22,46 +21,11 @@ namespace {
 const QString kOpenTitle = QStringLiteral("Select single file");
 const QString kOpenFilter = QStringLiteral("Text Files (*.txt)|*.txt|All Files (*.*)|*.*|");
 
-// The text box spends a few microseconds on every paragraph it holds, which makes a large
-// file of short lines slow to show (100 MB of 70-character lines: 1.5 million paragraphs).
-// Line breaks inside a paragraph of at least this many characters become soft breaks
-// (U+2028): they show and edit the same, and the box gives them back as line feeds.
-constexpr qsizetype kMinParagraph = 2048;
-
-// In place: CR LF, CR and LF are one break each, as the text box reads them anyway.
-void JoinShortLines(QString& text) {
-    if (text.size() < kMinParagraph) return;
-    QChar* out = text.data();
-    const QChar* in = out;
-    const QChar* const end = in + text.size();
-    qsizetype paragraph = 0;
-    for (; in != end; ++in) {
-        const char16_t c = in->unicode();
-        if (c == u'\r' || c == u'\n') {
-            if (c == u'\r' && in + 1 != end && in[1] == u'\n') ++in;
-            const bool hard = paragraph >= kMinParagraph;
-            *out++ = hard ? QChar(u'\n') : QChar(QChar::LineSeparator);
-            if (hard) paragraph = 0;
-        } else {
-            *out++ = *in;
-            paragraph = c == QChar::ParagraphSeparator ? 0 : paragraph + 1;
-        }
-    }
-    text.truncate(out - text.constData());
-}
-
-// One undo step brings the text before back, as after "Clear List".
-void ReplaceText(TextBox* box, QString text) {
-    text = TextForBox(std::move(text));
-    JoinShortLines(text);
-    box->ReplaceAll(text);
-}
-
 // Statements 110 to 114 of the load, shared by the dialog and a drop.
 void LoadFile(MainForm& form, ErrorTrap& trap, const QString& fileName) {
     trap(110, [&] { form.SetPointer(MainForm::Pointer::Hourglass); });
     // Read first: a file that cannot be read leaves the text as it was.
-    trap(112, [&] { ReplaceText(form.textBox(), ReadTextFile(fileName)); });
+    trap(112, [&] { form.textBox()->Load(ReadTextFile(fileName)); });
     trap(114, [&] { form.SetPointer(MainForm::Pointer::Default); });
 }
 
@@ -116,7 +80,7 @@ void LoadSampleText(MainForm& form) {
     trap(100, [&] { first = piece(0); });
     trap(102, [&] { second = piece(1); });
     trap(104, [&] { third = piece(2); });
-    trap(106, [&] { ReplaceText(form.textBox(), first + second + third); });
+    trap(106, [&] { form.textBox()->Load(first + second + third); });
 }
 
 }  // namespace brintale

@@ -1,5 +1,6 @@
 #include "widgets/box_content.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace brintale {
@@ -18,7 +19,16 @@ constexpr char16_t kFrameEnd = 0xFDD1;
 
 bool IsMarker(char16_t c) { return c >= kMarkedCarriageReturn && c <= kMarkedFrameEnd; }
 
-bool IsBoxBreak(char16_t c) { return c == QChar::LineSeparator || c == QChar::ParagraphSeparator; }
+bool IsMarkedBreak(char16_t c) {
+    return c == kMarkedCarriageReturn || c == kMarkedLineSeparator ||
+           c == kMarkedParagraphSeparator;
+}
+
+// The two characters a text may hold that the box shows as breaks of its own.
+bool IsSeparator(char16_t c) { return c == QChar::LineSeparator || c == QChar::ParagraphSeparator; }
+
+// A break as the box holds it: a line feed before the text goes in, U+2029 after.
+bool IsBreak(char16_t c) { return c == u'\n' || IsSeparator(c); }
 
 // Whether the text holds anything that TextForBox changes; branch-free, so that the compiler
 // can test many characters at once, which keeps a load of a large file quick.
@@ -35,10 +45,98 @@ bool NeedsMarkers(const char16_t* text, qsizetype size) {
     }
     if (size > 0) {
         const char16_t last = text[size - 1];
-        found |= static_cast<unsigned>(last == u'\r' || IsBoxBreak(last) || last == kFrameStart ||
+        found |= static_cast<unsigned>(last == u'\r' || IsSeparator(last) || last == kFrameStart ||
                                        last == kFrameEnd || IsMarker(last));
     }
     return found != 0;
+}
+
+// In place: CR LF becomes one line feed; in a text long enough for it to matter, the line
+// breaks inside a paragraph shorter than kMinParagraph become soft breaks.
+void JoinShortLines(QString& text) {
+    const bool join = text.size() >= kMinParagraph;
+    if (!join && !text.contains(u'\r')) return;
+    char16_t* out = reinterpret_cast<char16_t*>(text.data());
+    const char16_t* in = out;
+    const char16_t* const end = in + text.size();
+    qsizetype paragraph = 0;
+    for (; in != end; ++in) {
+        const char16_t c = *in;
+        if (c == u'\r' || c == u'\n') {
+            if (c == u'\r' && in + 1 != end && in[1] == u'\n') ++in;
+            const bool hard = !join || paragraph >= kMinParagraph;
+            *out++ = hard ? u'\n' : char16_t(QChar::LineSeparator);
+            if (hard) paragraph = 0;
+        } else {
+            *out++ = c;
+            ++paragraph;
+        }
+    }
+    text.truncate(out - reinterpret_cast<const char16_t*>(text.constData()));
+}
+
+// Where to cut the line that starts at `from`: after the last space before kLongLine
+// characters, or, with no space in the second half, at the length itself.
+qsizetype CutAt(const QString& text, qsizetype from) {
+    const qsizetype limit = from + kLongLine;
+    for (qsizetype i = limit - 1; i > from + kLongLine / 2; --i) {
+        if (text[i].isSpace()) return i + 1;
+    }
+    // Never between the halves of a surrogate pair, nor between a marker and what it marks.
+    return UnitStart(text, text[limit].isLowSurrogate() ? limit - 1 : limit);
+}
+
+// Reads the box's raw text, without cuts, as the text it stands for, in place. Calls
+// jump(markedEnd, textEnd) after each stretch where the two stop going one for one.
+template <typename OnJump>
+QString Decode(QString raw, OnJump jump) {
+    char16_t* const start = reinterpret_cast<char16_t*>(raw.data());
+    const char16_t* const end = start + raw.size();
+    // Up to the first marker nothing moves: the box's own breaks become line feeds in place.
+    char16_t* out = start;
+    for (; out != end && !IsMarker(*out); ++out) {
+        if (IsBreak(*out) || *out == kFrameStart || *out == kFrameEnd) *out = u'\n';
+    }
+    for (const char16_t* in = out; in != end; ++in) {
+        char16_t c = *in;
+        const char16_t* const unit = in;
+        switch (c) {
+            case QChar::LineSeparator:
+            case QChar::ParagraphSeparator:
+            case kFrameStart:  // frame marks of the document
+            case kFrameEnd:
+                c = u'\n';
+                break;
+            case kMarkedCarriageReturn:
+            case kMarkedLineSeparator:
+            case kMarkedParagraphSeparator:
+                c = c == kMarkedCarriageReturn  ? u'\r'
+                    : c == kMarkedLineSeparator ? char16_t(QChar::LineSeparator)
+                                                : char16_t(QChar::ParagraphSeparator);
+                // The break that shows it; one the user has deleted leaves the character.
+                if (in + 1 != end && IsBreak(in[1])) ++in;
+                break;
+            case kMarkedFrameStart:
+                c = kFrameStart;
+                break;
+            case kMarkedFrameEnd:
+                c = kFrameEnd;
+                break;
+            case kMarkedAsItIs:
+                if (in + 1 == end || !IsMarker(in[1])) {  // its marker was deleted
+                    jump(in + 1 - start, out - start);
+                    continue;
+                }
+                c = *++in;
+                break;
+            default:
+                break;
+        }
+        *out++ = c;
+        if (in != unit) jump(in + 1 - start, out - start);
+    }
+    raw.truncate(out - start);
+    return raw;
 }
 
 }  // namespace
@@ -57,7 +155,7 @@ QString TextForBox(QString text) {
                 ++i;
             else
                 ++added;
-        } else if (IsBoxBreak(c) || IsMarker(c)) {
+        } else if (IsSeparator(c) || IsMarker(c)) {
             ++added;
         } else if (c == kFrameStart || c == kFrameEnd) {
             changed = true;
@@ -102,73 +200,110 @@ QString TextForBox(QString text) {
 }
 
 QString TextFromBox(QString raw) {
-    char16_t* const start = reinterpret_cast<char16_t*>(raw.data());
-    const char16_t* const end = start + raw.size();
-    // Up to the first marker nothing moves: the box's own breaks become line feeds in place.
-    char16_t* out = start;
-    for (; out != end && !IsMarker(*out); ++out) {
-        if (IsBoxBreak(*out) || *out == kFrameStart || *out == kFrameEnd) *out = u'\n';
-    }
-    for (const char16_t* in = out; in != end; ++in) {
-        char16_t c = *in;
-        switch (c) {
-            case QChar::LineSeparator:
-            case QChar::ParagraphSeparator:
-            case kFrameStart:  // frame marks of the document
-            case kFrameEnd:
-                c = u'\n';
-                break;
-            case kMarkedCarriageReturn:
-            case kMarkedLineSeparator:
-            case kMarkedParagraphSeparator:
-                c = c == kMarkedCarriageReturn  ? u'\r'
-                    : c == kMarkedLineSeparator ? char16_t(QChar::LineSeparator)
-                                                : char16_t(QChar::ParagraphSeparator);
-                // The break that shows it; one the user has deleted leaves the character.
-                if (in + 1 != end && IsBoxBreak(in[1])) ++in;
-                break;
-            case kMarkedFrameStart:
-                c = kFrameStart;
-                break;
-            case kMarkedFrameEnd:
-                c = kFrameEnd;
-                break;
-            case kMarkedAsItIs:
-                if (in + 1 == end || !IsMarker(in[1])) continue;  // its marker was deleted
-                c = *++in;
-                break;
-            default:
-                break;
+    return Decode(std::move(raw), [](qsizetype, qsizetype) {});
+}
+
+BoxContent EncodeForBox(QString text) {
+    text = TextForBox(std::move(text));
+    JoinShortLines(text);
+    // Only line feeds break blocks now: the other breaks are marked, CR LF joined.
+    BoxContent content;
+    QString& shown = content.raw;
+    qsizetype lineStart = 0, copied = 0;
+    for (qsizetype i = 0, n = text.size(); i < n; ++i) {
+        if (text[i] == u'\n') {
+            lineStart = i + 1;
+        } else if (i - lineStart >= kLongLine) {
+            const qsizetype cut = CutAt(text, lineStart);
+            if (shown.isEmpty()) shown.reserve(n + n / (kLongLine / 2) + 16);
+            shown.append(QStringView(text).sliced(copied, cut - copied));
+            content.cuts.push_back(shown.size());
+            shown.append(u'\n');
+            copied = cut;
+            lineStart = cut;
+            i = cut - 1;
         }
-        *out++ = c;
     }
-    raw.truncate(out - start);
+    if (content.cuts.empty()) {
+        shown = std::move(text);
+    } else {
+        shown.append(QStringView(text).sliced(copied));
+    }
+    return content;
+}
+
+QString RemoveCuts(QString raw, const std::vector<qsizetype>& cuts) {
+    if (cuts.empty()) return raw;
+    qsizetype out = 0, in = 0;
+    char16_t* const data = reinterpret_cast<char16_t*>(raw.data());
+    for (const qsizetype cut : cuts) {
+        if (cut < in || cut >= raw.size()) continue;
+        std::copy(data + in, data + cut, data + out);
+        out += cut - in;
+        in = cut + 1;
+    }
+    std::copy(data + in, data + raw.size(), data + out);
+    raw.truncate(out + (raw.size() - in));
     return raw;
 }
 
-qsizetype BoxPosition(QStringView raw, const std::vector<qsizetype>& skipped, qsizetype offset) {
-    auto skip = skipped.begin();
-    qsizetype produced = 0;  // characters of TextFromBox(raw) before position i
-    qsizetype i = 0;
-    for (const qsizetype n = raw.size(); i < n && produced < offset; ++i) {
-        while (skip != skipped.end() && *skip < i) ++skip;
-        if (skip != skipped.end() && *skip == i) continue;
-        const char16_t c = raw[i].unicode();
-        // As TextFromBox reads them: a marker and the break after it are one character; a
-        // marker of a marker is one with it.
-        if ((c == kMarkedCarriageReturn || c == kMarkedLineSeparator ||
-             c == kMarkedParagraphSeparator) &&
-            i + 1 < n && IsBoxBreak(raw[i + 1].unicode()))
-            ++i;
-        else if (c == kMarkedAsItIs) {
-            if (i + 1 < n && IsMarker(raw[i + 1].unicode()))
-                ++i;
-            else
-                continue;
-        }
-        ++produced;
+BoxReading::BoxReading(BoxContent content) : cuts_(std::move(content.cuts)) {
+    QString marked = RemoveCuts(std::move(content.raw), cuts_);
+    markedSize_ = marked.size();
+    text_ = Decode(std::move(marked), [this](qsizetype markedEnd, qsizetype textEnd) {
+        jumps_.push_back({markedEnd, textEnd});
+    });
+}
+
+qsizetype BoxReading::Position(qsizetype offset) const {
+    offset = std::clamp<qsizetype>(offset, 0, text_.size());
+    const auto after = std::upper_bound(jumps_.begin(), jumps_.end(), offset,
+                                        [](qsizetype o, const Jump& j) { return o < j.textEnd; });
+    qsizetype marked = offset;
+    if (after != jumps_.begin()) {
+        const Jump& last = *std::prev(after);
+        marked = last.markedEnd + (offset - last.textEnd);
     }
-    return i;
+    marked = std::min(marked, markedSize_);
+    // Each cut at or before it moves it on by one; a cut's position in the document without
+    // cuts is its own less the cuts before it.
+    qsizetype position = marked;
+    for (std::size_t k = 0; k < cuts_.size(); ++k) {
+        if (cuts_[k] - static_cast<qsizetype>(k) > marked) break;
+        ++position;
+    }
+    return position;
+}
+
+qsizetype BoxReading::Offset(qsizetype position) const {
+    const qsizetype cutsBefore =
+        std::lower_bound(cuts_.begin(), cuts_.end(), position) - cuts_.begin();
+    const qsizetype marked = std::clamp<qsizetype>(position - cutsBefore, 0, markedSize_);
+    const auto after = std::upper_bound(jumps_.begin(), jumps_.end(), marked,
+                                        [](qsizetype m, const Jump& j) { return m < j.markedEnd; });
+    if (after == jumps_.begin()) return marked;
+    const Jump& last = *std::prev(after);
+    return std::min(last.textEnd + (marked - last.markedEnd), text_.size());
+}
+
+bool IsBoxMarker(QChar c) { return IsMarker(c.unicode()); }
+
+qsizetype UnitStart(QStringView raw, qsizetype position) {
+    if (position <= 0 || position >= raw.size()) return position;
+    const char16_t before = raw[position - 1].unicode(), at = raw[position].unicode();
+    if (IsMarkedBreak(before) && IsBreak(at)) {
+        // Unless the marker is itself marked as it is.
+        qsizetype run = 0;
+        for (qsizetype i = position - 2; i >= 0 && raw[i] == kMarkedAsItIs; --i) ++run;
+        return run % 2 == 0 ? position - 1 : position;
+    }
+    if (before == kMarkedAsItIs && IsMarker(at)) {
+        // In a run of these, they pair from its start.
+        qsizetype first = position - 1;
+        while (first > 0 && raw[first - 1] == kMarkedAsItIs) --first;
+        return (position - 1 - first) % 2 == 0 ? position - 1 : position;
+    }
+    return position;
 }
 
 }  // namespace brintale

@@ -1,6 +1,8 @@
 #include "widgets/text_box.h"
 
 #include <QAbstractUndoItem>
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QKeyEvent>
@@ -10,15 +12,18 @@
 #include <QTextDocument>
 #include <QUrl>
 #include <algorithm>
-#include <functional>
 #include <utility>
 #include <vector>
-
-#include "widgets/box_content.h"
 
 namespace brintale {
 
 namespace {
+
+// The property of a block that continues the line of the block before it: the break between
+// them is a cut. A block format, because undo restores those with the blocks.
+constexpr int kCutBefore = QTextFormat::UserProperty + 0x2f1c;
+
+bool CutBefore(const QTextBlock& block) { return block.blockFormat().hasProperty(kCutBefore); }
 
 QStringList LocalFiles(const QMimeData* mime) {
     QStringList paths;
@@ -29,146 +34,261 @@ QStringList LocalFiles(const QMimeData* mime) {
     return paths;
 }
 
-}  // namespace
-
-namespace {
-
-// The user state of a block that continues the line of the block before it.
-constexpr int kContinuesLine = 0x2f1c;
-
-bool BreaksBlock(char16_t c) {
-    return c == u'\n' || c == u'\r' || c == QChar::ParagraphSeparator || c == 0xfdd0 || c == 0xfdd1;
-}
-
-// Where to cut a piece of the line that starts at `from`: after the last space before
-// kLongLine characters, or, with no space in the second half, at the length itself.
-qsizetype CutAt(const QString& text, qsizetype from) {
-    const qsizetype limit = from + TextBox::kLongLine;
-    for (qsizetype i = limit - 1; i > from + TextBox::kLongLine / 2; --i) {
-        if (text[i].isSpace()) return i + 1;
-    }
-    // Never between the halves of a surrogate pair.
-    return text[limit].isLowSurrogate() ? limit - 1 : limit;
+// UnitStart on the document itself, reading only the markers before the position.
+qsizetype UnitStartAt(const QTextDocument* doc, qsizetype position) {
+    qsizetype from = position;
+    while (from > 0 && IsBoxMarker(doc->characterAt(static_cast<int>(from - 1)))) --from;
+    if (from == position) return position;
+    QString window;
+    for (qsizetype i = from; i <= position; ++i) window += doc->characterAt(static_cast<int>(i));
+    return from + UnitStart(window, position - from);
 }
 
 }  // namespace
 
-TextBox::TextBox(QWidget* parent) : QPlainTextEdit(parent) {}
-
-void TextBox::SetTextInPieces(const QString& text) {
-    QString shown;
-    std::vector<int> continued;  // numbers of the blocks that go on a line
-    int block = 0;
-    qsizetype lineStart = 0, copied = 0;
-    for (qsizetype i = 0, n = text.size(); i < n; ++i) {
-        if (BreaksBlock(text[i].unicode())) {
-            // CR LF makes a single block.
-            if (text[i] == u'\r' && i + 1 < n && text[i + 1] == u'\n') ++i;
-            ++block;
-            lineStart = i + 1;
-        } else if (i - lineStart >= kLongLine) {
-            const qsizetype cut = CutAt(text, lineStart);
-            if (shown.isEmpty()) shown.reserve(n + n / kLongLine + 16);
-            shown.append(QStringView(text).sliced(copied, cut - copied));
-            shown.append(u'\n');
-            copied = cut;
-            continued.push_back(++block);
-            lineStart = cut;
-            i = cut - 1;
-        }
-    }
-    mayHaveCuts_ = !continued.empty();
-    if (!mayHaveCuts_) {
-        setPlainText(text);
-        return;
-    }
-    shown.append(QStringView(text).sliced(copied));
-    setPlainText(shown);
-    QTextDocument* doc = document();
-    for (const int number : continued) doc->findBlockByNumber(number).setUserState(kContinuesLine);
-}
-
-std::vector<int> TextBox::CutBlocks() const {
-    std::vector<int> blocks;
-    if (!mayHaveCuts_) return blocks;
-    for (QTextBlock b = document()->begin(); b.isValid(); b = b.next())
-        if (b.userState() == kContinuesLine) blocks.push_back(b.blockNumber());
-    return blocks;
-}
-
-void TextBox::MarkCutBlocks(const std::vector<int>& blocks) {
-    QTextDocument* doc = document();
-    for (const int number : blocks) doc->findBlockByNumber(number).setUserState(kContinuesLine);
-    mayHaveCuts_ = !blocks.empty();
-}
-
-// Ctrl+Z after a load and back again. It holds one text at a time, the one that is not on
-// show: the text before the load until it is undone, then the loaded one, with the blocks
-// that are cuts of a long line.
+// Ctrl+Z after a load and back again. It holds one content at a time, the one that is not on
+// show: the text before the load until it is undone, then the loaded one.
 class LoadStep : public QAbstractUndoItem {
   public:
-    LoadStep(TextBox* box, QString before, std::vector<int> cuts)
-        : box_(box), other_(std::move(before)), otherCuts_(std::move(cuts)) {}
+    LoadStep(TextBox* box, BoxContent before) : box_(box), other_(std::move(before)) {}
     void undo() override { Swap(); }
     void redo() override { Swap(); }
 
   private:
     // The document records nothing while it undoes or redoes.
     void Swap() {
-        QString shown = box_->document()->toRawText();
-        std::vector<int> shownCuts = box_->CutBlocks();
+        BoxContent shown = box_->Content();
         QTextCursor cursor(box_->document());
         cursor.select(QTextCursor::Document);
-        cursor.insertText(std::exchange(other_, std::move(shown)));
-        box_->MarkCutBlocks(std::exchange(otherCuts_, std::move(shownCuts)));
+        cursor.insertText(other_.raw);
+        box_->MarkCuts(0, other_.raw.size(), other_.cuts);
+        other_ = std::move(shown);
     }
 
     TextBox* box_;
-    QString other_;
-    std::vector<int> otherCuts_;
+    BoxContent other_;
 };
 
-void TextBox::ReplaceAll(const QString& text) {
+namespace {
+
+// A screen reader reads and edits the text, not the document: its offsets are the text's.
+class BoxAccessible : public QAccessibleWidget,
+                      public QAccessibleTextInterface,
+                      public QAccessibleEditableTextInterface {
+  public:
+    explicit BoxAccessible(TextBox* box) : QAccessibleWidget(box, QAccessible::EditableText) {}
+
+    void* interface_cast(QAccessible::InterfaceType t) override {
+        if (t == QAccessible::TextInterface) return static_cast<QAccessibleTextInterface*>(this);
+        if (t == QAccessible::EditableTextInterface)
+            return static_cast<QAccessibleEditableTextInterface*>(this);
+        return QAccessibleWidget::interface_cast(t);
+    }
+
+    QAccessible::State state() const override {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.multiLine = true;
+        s.selectableText = true;
+        if (Box()->isReadOnly())
+            s.readOnly = true;
+        else
+            s.editable = true;
+        return s;
+    }
+
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Value) return Text();
+        return QAccessibleWidget::text(t);
+    }
+
+    void selection(int index, int* start, int* end) const override {
+        *start = *end = 0;
+        const QTextCursor cursor = Box()->textCursor();
+        if (index != 0 || !cursor.hasSelection()) return;
+        *start = Offset(cursor.selectionStart());
+        *end = Offset(cursor.selectionEnd());
+    }
+    int selectionCount() const override { return Box()->textCursor().hasSelection() ? 1 : 0; }
+    void addSelection(int start, int end) override { setSelection(0, start, end); }
+    void removeSelection(int index) override {
+        if (index != 0) return;
+        QTextCursor cursor = Box()->textCursor();
+        cursor.clearSelection();
+        Box()->setTextCursor(cursor);
+    }
+    void setSelection(int index, int start, int end) override {
+        if (index != 0) return;
+        Box()->setTextCursor(Span(start, end));
+    }
+
+    int cursorPosition() const override { return Offset(Box()->textCursor().position()); }
+    void setCursorPosition(int offset) override { Box()->setTextCursor(Span(offset, offset)); }
+
+    QString text(int start, int end) const override {
+        const QString& all = Text();
+        start = std::clamp<int>(start, 0, static_cast<int>(all.size()));
+        end = std::clamp<int>(end, start, static_cast<int>(all.size()));
+        return all.mid(start, end - start);
+    }
+    int characterCount() const override { return static_cast<int>(Text().size()); }
+
+    QRect characterRect(int offset) const override {
+        const TextBox* box = Box();
+        QRect rect = box->cursorRect(Span(offset, offset));
+        const QString& all = Text();
+        if (offset >= 0 && offset < all.size())
+            rect.setWidth(box->fontMetrics().horizontalAdvance(all.at(offset)));
+        return QRect(box->viewport()->mapToGlobal(rect.topLeft()), rect.size());
+    }
+    int offsetAtPoint(const QPoint& point) const override {
+        const TextBox* box = Box();
+        const QPoint local = box->viewport()->mapFromGlobal(point);
+        if (!box->viewport()->rect().contains(local)) return -1;
+        return Offset(box->cursorForPosition(local).position());
+    }
+    void scrollToSubstring(int start, int end) override { Box()->SelectStretch(start, end); }
+    QString attributes(int offset, int* start, int* end) const override {
+        // One font for the whole text.
+        *start = 0;
+        *end = std::max(characterCount(), offset);
+        return {};
+    }
+
+    void deleteText(int start, int end) override { replaceText(start, end, {}); }
+    void insertText(int offset, const QString& text) override { replaceText(offset, offset, text); }
+    void replaceText(int start, int end, const QString& text) override {
+        if (Box()->isReadOnly()) return;
+        QTextCursor cursor = Span(start, end);
+        Box()->InsertText(cursor, text);
+        Box()->setTextCursor(cursor);
+    }
+
+  private:
+    TextBox* Box() const { return static_cast<TextBox*>(widget()); }
+    const QString& Text() const { return Box()->Reading().text(); }
+    int Offset(int position) const { return static_cast<int>(Box()->Reading().Offset(position)); }
+    QTextCursor Span(int start, int end) const {
+        const BoxReading& reading = Box()->Reading();
+        QTextCursor cursor(Box()->document());
+        cursor.setPosition(static_cast<int>(reading.Position(start)));
+        cursor.setPosition(static_cast<int>(reading.Position(end)), QTextCursor::KeepAnchor);
+        return cursor;
+    }
+};
+
+QAccessibleInterface* MakeAccessible(const QString& key, QObject* object) {
+    if (key != QLatin1StringView(TextBox::staticMetaObject.className())) return nullptr;
+    auto* box = qobject_cast<TextBox*>(object);
+    return box ? new BoxAccessible(box) : nullptr;
+}
+
+}  // namespace
+
+TextBox::TextBox(QWidget* parent) : QPlainTextEdit(parent) {
+    static const bool installed = [] {
+        QAccessible::installFactory(&MakeAccessible);
+        return true;
+    }();
+    Q_UNUSED(installed);
+    connect(document(), &QTextDocument::contentsChange, this, [this] { reading_.reset(); });
+}
+
+std::vector<qsizetype> TextBox::Cuts(qsizetype from, qsizetype to) const {
+    std::vector<qsizetype> cuts;
+    const QTextDocument* doc = document();
+    // No block format with the mark: no block to look at.
+    const QList<QTextFormat> formats = doc->allFormats();
+    if (std::none_of(formats.begin(), formats.end(),
+                     [](const QTextFormat& f) { return f.hasProperty(kCutBefore); }))
+        return cuts;
+    for (QTextBlock b = doc->findBlock(static_cast<int>(from)).next(); b.isValid(); b = b.next()) {
+        const qsizetype at = b.position() - 1;
+        if (to >= 0 && at >= to) break;
+        if (CutBefore(b)) cuts.push_back(at);
+    }
+    return cuts;
+}
+
+BoxContent TextBox::Content() const { return {document()->toRawText(), Cuts()}; }
+
+void TextBox::MarkCuts(qsizetype from, qsizetype to, const std::vector<qsizetype>& cuts) {
     QTextDocument* doc = document();
-    QString before = doc->isEmpty() ? QString() : doc->toRawText();
-    std::vector<int> cuts = CutBlocks();
+    QTextCursor cursor(doc);
+    auto next = cuts.begin();
+    for (QTextBlock b = doc->findBlock(static_cast<int>(from)).next();
+         b.isValid() && b.position() <= to; b = b.next()) {
+        const qsizetype at = b.position() - 1;
+        while (next != cuts.end() && *next < at) ++next;
+        const bool cut = next != cuts.end() && *next == at;
+        if (CutBefore(b) == cut) continue;
+        QTextBlockFormat format = b.blockFormat();
+        if (cut)
+            format.setProperty(kCutBefore, true);
+        else
+            format.clearProperty(kCutBefore);
+        cursor.setPosition(b.position());
+        cursor.setBlockFormat(format);
+    }
+}
+
+void TextBox::Load(const QString& text) {
+    QTextDocument* doc = document();
+    BoxContent before = doc->isEmpty() ? BoxContent{} : Content();
+    const BoxContent content = EncodeForBox(text);
     // Records nothing and drops the steps before: a step per paragraph of a large file would
     // make the load slow and hold memory for nothing.
-    SetTextInPieces(text);
-    doc->appendUndoItem(new LoadStep(this, std::move(before), std::move(cuts)));
+    setPlainText(content.raw);
+    doc->setUndoRedoEnabled(false);
+    MarkCuts(0, content.raw.size(), content.cuts);
+    doc->setUndoRedoEnabled(true);
+    doc->appendUndoItem(new LoadStep(this, std::move(before)));
 }
 
-void TextBox::RemoveCuts(QString& raw) const {
-    if (!mayHaveCuts_) return;
-    // Each block but the first follows one separator, at its position less one.
-    qsizetype out = 0, in = 0;
-    for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) {
-        if (b.userState() != kContinuesLine || b.position() == 0) continue;
-        const qsizetype cut = b.position() - 1;
-        if (cut >= raw.size()) break;
-        std::copy(raw.constBegin() + in, raw.constBegin() + cut, raw.begin() + out);
-        out += cut - in;
-        in = cut + 1;
+void TextBox::InsertText(QTextCursor& cursor, const QString& text) {
+    BoxContent content = EncodeForBox(text);
+    cursor.beginEditBlock();
+    cursor.removeSelectedText();
+    const qsizetype at = cursor.position();
+    // The blocks the text adds take the format of the block it goes into, marks and all.
+    const bool inherits = CutBefore(cursor.block());
+    cursor.insertText(content.raw);
+    if (inherits || !content.cuts.empty()) {
+        for (qsizetype& cut : content.cuts) cut += at;
+        MarkCuts(at, at + content.raw.size(), content.cuts);
     }
-    std::copy(raw.constBegin() + in, raw.constEnd(), raw.begin() + out);
-    raw.truncate(out + (raw.size() - in));
+    cursor.endEditBlock();
 }
 
-QString TextBox::text() const {
-    QString raw = document()->toRawText();
-    RemoveCuts(raw);
-    const qsizetype shown = raw.size();
-    QString text = TextFromBox(std::move(raw));
-    // Markers and cuts both make the text shorter than the document; without them the
-    // offsets of the text are the document's positions, which SelectStretch relies on.
-    identityRevision_ = text.size() == shown && !mayHaveCuts_ ? document()->revision() : -1;
-    return text;
+QString TextBox::text() const { return TextFromBox(RemoveCuts(document()->toRawText(), Cuts())); }
+
+const BoxReading& TextBox::Reading() const {
+    if (!reading_) reading_.emplace(Content());
+    return *reading_;
 }
 
 QMimeData* TextBox::createMimeDataFromSelection() const {
+    const QTextCursor selected = textCursor();
+    const qsizetype start = UnitStartAt(document(), selected.selectionStart());
+    const qsizetype end = UnitStartAt(document(), selected.selectionEnd());
+    QTextCursor cursor(document());
+    cursor.setPosition(static_cast<int>(start));
+    cursor.setPosition(static_cast<int>(end), QTextCursor::KeepAnchor);
+    std::vector<qsizetype> cuts = Cuts(start, end);
+    for (qsizetype& cut : cuts) cut -= start;
     auto* mime = new QMimeData;
-    mime->setText(TextFromBox(textCursor().selectedText()));
+    mime->setText(TextFromBox(RemoveCuts(cursor.selectedText(), cuts)));
     return mime;
+}
+
+void TextBox::insertFromMimeData(const QMimeData* source) {
+    if (isReadOnly() || source == nullptr || !source->hasText()) {
+        QPlainTextEdit::insertFromMimeData(source);
+        return;
+    }
+    QTextCursor cursor = textCursor();
+    InsertText(cursor, source->text());
+    setTextCursor(cursor);
+    ensureCursorVisible();
 }
 
 void TextBox::keyPressEvent(QKeyEvent* event) {
@@ -180,24 +300,45 @@ void TextBox::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
+    if (isReadOnly()) {
+        QPlainTextEdit::keyPressEvent(event);
+        return;
+    }
+    QTextCursor cursor = textCursor();
+    if (event->matches(QKeySequence::InsertParagraphSeparator)) {
+        QPlainTextEdit::keyPressEvent(event);
+        // The new block took the mark of the one it split; its break is a typed one.
+        cursor = textCursor();
+        QTextBlockFormat format = cursor.blockFormat();
+        if (format.hasProperty(kCutBefore)) {
+            format.clearProperty(kCutBefore);
+            cursor.joinPreviousEditBlock();
+            cursor.setBlockFormat(format);
+            cursor.endEditBlock();
+        }
+        return;
+    }
+    // A cut is no character: Backspace and Delete reach the character beyond it.
+    if (!cursor.hasSelection()) {
+        const bool backspace = event->key() == Qt::Key_Backspace &&
+                               !(event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier));
+        if (backspace) {
+            while (cursor.atBlockStart() && cursor.position() > 0 && CutBefore(cursor.block()))
+                cursor.setPosition(cursor.position() - 1);
+        } else if (event->matches(QKeySequence::Delete)) {
+            while (cursor.atBlockEnd() && CutBefore(cursor.block().next()))
+                cursor.setPosition(cursor.position() + 1);
+        }
+        if (cursor.position() != textCursor().position()) setTextCursor(cursor);
+    }
     QPlainTextEdit::keyPressEvent(event);
 }
 
 void TextBox::SelectStretch(qsizetype start, qsizetype end) {
-    // The one place that maps offsets of text() to positions of the document: one to one
-    // when the last text() found no marker and no cut, else by reading the document again.
+    const BoxReading& reading = Reading();
     const qsizetype last = std::max(document()->characterCount() - 1, 0);
-    std::function<qsizetype(qsizetype)> map = [](qsizetype offset) { return offset; };
-    QString raw;
-    std::vector<qsizetype> cuts;
-    if (identityRevision_ != document()->revision()) {
-        raw = document()->toRawText();
-        for (const int block : CutBlocks())
-            cuts.push_back(document()->findBlockByNumber(block).position() - 1);
-        map = [&](qsizetype offset) { return BoxPosition(raw, cuts, offset); };
-    }
     const auto position = [&](qsizetype offset) {
-        return static_cast<int>(std::clamp<qsizetype>(map(offset), 0, last));
+        return static_cast<int>(std::clamp<qsizetype>(reading.Position(offset), 0, last));
     };
     QTextCursor cursor(document());
     // The cursor at the start, so that a sentence longer than the box shows its beginning.

@@ -6,7 +6,6 @@
 #include "commands/command_fixture.h"
 #include "commands/counting.h"
 #include "core/results_model.h"
-#include "widgets/box_content.h"
 #include "widgets/text_box.h"
 
 namespace brintale {
@@ -86,7 +85,7 @@ TEST_F(CommandTest, RowsKeepTheirStretchOfTheCountedText) {
                              QStringLiteral("A b.\rC d.\r E."), QStringLiteral("x\r\r.y. z.")};
     for (const QString& given : texts) {
         SCOPED_TRACE(given.toStdString());
-        form.textBox()->ReplaceAll(TextForBox(given));
+        form.textBox()->Load(given);
         const QString counted = form.textBox()->text();
         StartCounting(form);
         ASSERT_GT(form.results().Count(), 0);

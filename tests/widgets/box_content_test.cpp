@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QTest>
 #include <QTextDocument>
+#include <vector>
 
 #include "widgets/text_box.h"
 
@@ -68,12 +69,11 @@ TEST(BoxContent, TypedAndDeletedBreaksReadAsTheyShow) {
     EXPECT_EQ(box.text(), u"old\rmac"_s);
 }
 
-// However many paragraphs, the whole replacement is one step back to the text before.
-TEST(BoxContent, AReplacementIsOneUndoStep) {
+// However many paragraphs, the whole load is one step back to the text before.
+TEST(BoxContent, ALoadIsOneUndoStep) {
     TextBox box;
     QTest::keyClicks(&box, u"typed"_s);
-    const QString loaded = TextForBox(u"Line.\r"_s.repeated(5000));
-    box.ReplaceAll(loaded);
+    box.Load(u"Line.\r"_s.repeated(5000));
     EXPECT_EQ(box.document()->availableUndoSteps(), 1);
     EXPECT_EQ(box.text(), u"Line.\r"_s.repeated(5000));
     box.undo();
@@ -86,23 +86,44 @@ TEST(BoxContent, AReplacementIsOneUndoStep) {
     EXPECT_EQ(box.text(), u"typed!"_s);
 }
 
-// Every offset of the text read back maps to the position in the box where that character
-// stands, markers, the box's own breaks and skipped cuts taken into account.
+// Encoded and read back, a text is itself (CR LF as LF), and every offset of it maps to the
+// position in the document where that character stands, and back.
 TEST(BoxContent, OffsetsOfTheTextMapToPositionsInTheBox) {
-    const QString texts[] = {u"plain text"_s, u"a\rb\r\nc\u2028d\u2029e"_s, u"\uFFF0x\uFFF3y\rz"_s,
-                             u"\r\r\u2028"_s};
+    const QString lines = u"Short line.\n"_s.repeated(400);  // long enough to be joined
+    const QString texts[] = {
+        u"plain text"_s,
+        u"a\rb\r\nc\u2028d\u2029e"_s,
+        u"\uFFF0x\uFFF3y\rz\uFFF3\uFFF3\uFFF0"_s,
+        u"\r\r\u2028"_s,
+        lines,
+        QString(kLongLine - 1, u'q') + u"\uFFF3\uFFF1\u2028"_s + QString(2 * kLongLine, u'q'),
+        u"a\r"_s + QString(3 * kLongLine, u'w') + u"\r\n"_s + lines,
+    };
     for (const QString& text : texts) {
-        SCOPED_TRACE(text.toStdString());
-        const QString raw = TextForBox(text);
-        const QString back = TextFromBox(raw);
-        for (qsizetype k = 0; k <= back.size(); ++k)
-            EXPECT_EQ(TextFromBox(raw.left(BoxPosition(raw, {}, k))), back.left(k)) << k;
+        SCOPED_TRACE(text.left(40).toStdString());
+        QString wanted = text;
+        wanted.replace(u"\r\n"_s, u"\n"_s);
+        const BoxContent content = EncodeForBox(text);
+        const BoxReading reading(content);
+        ASSERT_EQ(reading.text(), wanted);
+        for (qsizetype k = 0; k <= wanted.size(); ++k) {
+            const qsizetype at = reading.Position(k);
+            std::vector<qsizetype> before;
+            for (const qsizetype cut : content.cuts)
+                if (cut < at) before.push_back(cut);
+            ASSERT_EQ(TextFromBox(RemoveCuts(content.raw.left(at), before)), wanted.left(k)) << k;
+            ASSERT_EQ(reading.Offset(at), k) << k;
+        }
     }
-    // A skipped position (a cut of a long line) counts for nothing.
-    const QString raw = u"abc\u2029def"_s;
-    EXPECT_EQ(BoxPosition(raw, {3}, 3), 3);
-    EXPECT_EQ(BoxPosition(raw, {3}, 4), 5);
-    EXPECT_EQ(BoxPosition(raw, {3}, 6), 7);
+}
+
+// A selection that starts or ends between a marker and the break it marks holds the whole
+// character or none of it.
+TEST(BoxContent, ASelectionNeverHoldsHalfAMarkedCharacter) {
+    const QString raw = TextForBox(u"a\r\uFFF3\u2028b"_s);  // a FFF0 LF FFF3 FFF3 FFF1 LF b
+    ASSERT_EQ(raw.size(), 8);
+    const qsizetype wanted[] = {0, 1, 1, 3, 3, 5, 5, 7, 8};
+    for (qsizetype p = 0; p <= raw.size(); ++p) EXPECT_EQ(UnitStart(raw, p), wanted[p]) << p;
 }
 
 }  // namespace

@@ -1,11 +1,16 @@
 // A file loaded into the window is counted as brintale-count counts the same bytes.
+#include <QApplication>
+#include <QClipboard>
 #include <QFile>
 #include <QProcess>
 #include <QPushButton>
 #include <QStringDecoder>
 #include <QTemporaryDir>
+#include <QTest>
+#include <functional>
 
 #include "core/results_model.h"
+#include "widgets/text_box.h"
 #include "windows/window_fixture.h"
 
 namespace brintale {
@@ -58,6 +63,52 @@ TEST_F(WindowTest, ALoadedFileCountsAsTheCountCommandCountsIt) {
         EXPECT_EQ(rows, CountCommandSentences(path));
         EXPECT_FALSE(rows.isEmpty());
     }
+    EXPECT_TRUE(Reports().isEmpty());
+}
+
+// A line long enough for the box to show it in pieces comes back whole from every way out of
+// the box: undoing Clear List or a deletion, and a copy by keys.
+TEST_F(WindowTest, ALongLineSurvivesUndoAndCopyWhole) {
+    const QString text = u"Start. "_s + QString(100000, u'x') + u" end. Tail sentence here."_s;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"long.txt"_s);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) > 0);
+    file.close();
+    MainWindow& f = Load();
+    TextBox* box = f.textBox();
+    const auto count = [&] {
+        f.button(MainButton::StartCounting)->click();
+        return f.results().Count();
+    };
+    fakes.prompts.fileNames = {path};
+    f.button(MainButton::LoadTextFromFile)->click();
+    ASSERT_EQ(count(), 3);
+
+    const struct {
+        const char* name;
+        std::function<void()> edit;
+    } edits[] = {
+        {"Clear List", [&] { f.button(MainButton::ClearText)->click(); }},
+        {"Ctrl+A, Delete",
+         [&] {
+             QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+             QTest::keyClick(box, Qt::Key_Delete);
+         }},
+    };
+    for (const auto& e : edits) {
+        SCOPED_TRACE(e.name);
+        e.edit();
+        EXPECT_TRUE(box->text().isEmpty());
+        QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_TRUE(box->text() == text) << box->text().count(u'\n') << " line feeds";
+        EXPECT_EQ(count(), 3);
+    }
+
+    QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(box, Qt::Key_C, Qt::ControlModifier);
+    const QString copied = QApplication::clipboard()->text();
+    EXPECT_TRUE(copied == text) << copied.count(u'\n') << " line feeds";
     EXPECT_TRUE(Reports().isEmpty());
 }
 
