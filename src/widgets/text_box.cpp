@@ -214,6 +214,8 @@ BoxContent TextBox::Content() const { return {document()->toRawText(), Cuts()}; 
 void TextBox::MarkCuts(qsizetype from, qsizetype to, const std::vector<qsizetype>& cuts) {
     QTextDocument* doc = document();
     QTextCursor cursor(doc);
+    // In one edit: outside one, each move of the cursor lays out its block.
+    cursor.beginEditBlock();
     auto next = cuts.begin();
     for (QTextBlock b = doc->findBlock(static_cast<int>(from)).next();
          b.isValid() && b.position() <= to; b = b.next()) {
@@ -229,6 +231,7 @@ void TextBox::MarkCuts(qsizetype from, qsizetype to, const std::vector<qsizetype
         cursor.setPosition(b.position());
         cursor.setBlockFormat(format);
     }
+    cursor.endEditBlock();
 }
 
 void TextBox::Load(const QString& text) {
