@@ -54,8 +54,9 @@ bool NeedsMarkers(const char16_t* text, qsizetype size) {
 // In place: CR LF becomes one line feed; in a text long enough for it to matter, the line
 // breaks inside a paragraph shorter than kMinParagraph become soft breaks.
 void JoinShortLines(QString& text) {
+    // After the markers a carriage return stands only before a line feed.
     const bool join = text.size() >= kMinParagraph;
-    if (!join && !text.contains(u'\r')) return;
+    if (!text.contains(u'\n') || (!join && !text.contains(u'\r'))) return;
     char16_t* out = reinterpret_cast<char16_t*>(text.data());
     const char16_t* in = out;
     const char16_t* const end = in + text.size();
@@ -209,20 +210,20 @@ BoxContent EncodeForBox(QString text) {
     // Only line feeds break blocks now: the other breaks are marked, CR LF joined.
     BoxContent content;
     QString& shown = content.raw;
-    qsizetype lineStart = 0, copied = 0;
-    for (qsizetype i = 0, n = text.size(); i < n; ++i) {
-        if (text[i] == u'\n') {
-            lineStart = i + 1;
-        } else if (i - lineStart >= kLongLine) {
+    const qsizetype n = text.size();
+    qsizetype copied = 0;
+    for (qsizetype lineStart = 0; lineStart < n;) {
+        qsizetype lineEnd = text.indexOf(u'\n', lineStart);
+        if (lineEnd < 0) lineEnd = n;
+        while (lineEnd - lineStart > kLongLine) {
             const qsizetype cut = CutAt(text, lineStart);
             if (shown.isEmpty()) shown.reserve(n + n / (kLongLine / 2) + 16);
             shown.append(QStringView(text).sliced(copied, cut - copied));
             content.cuts.push_back(shown.size());
             shown.append(u'\n');
-            copied = cut;
-            lineStart = cut;
-            i = cut - 1;
+            copied = lineStart = cut;
         }
+        lineStart = lineEnd + 1;
     }
     if (content.cuts.empty()) {
         shown = std::move(text);

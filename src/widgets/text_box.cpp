@@ -234,10 +234,10 @@ void TextBox::MarkCuts(qsizetype from, qsizetype to, const std::vector<qsizetype
     cursor.endEditBlock();
 }
 
-void TextBox::Load(const QString& text) {
+void TextBox::Load(QString text) {
     QTextDocument* doc = document();
     BoxContent before = doc->isEmpty() ? BoxContent{} : Content();
-    const BoxContent content = EncodeForBox(text);
+    const BoxContent content = EncodeForBox(std::move(text));
     // Records nothing and drops the steps before: a step per paragraph of a large file would
     // make the load slow and hold memory for nothing.
     setPlainText(content.raw);

@@ -29,7 +29,7 @@ class TextBox : public QPlainTextEdit {
     // Puts a text into the box as one undo step that holds the text before it: undoing brings
     // that back exactly, and no step is recorded per paragraph, however large the text.
     // Earlier steps go.
-    void Load(const QString& text);
+    void Load(QString text);
 
     // Replaces the selection of `cursor` with a text, encoded as a load is, as one undo step.
     void InsertText(QTextCursor& cursor, const QString& text);
