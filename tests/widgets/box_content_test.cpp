@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QTest>
 #include <QTextDocument>
+#include <algorithm>
 #include <vector>
 
 #include "widgets/text_box.h"
@@ -106,13 +107,26 @@ TEST(BoxContent, OffsetsOfTheTextMapToPositionsInTheBox) {
         const BoxContent content = EncodeForBox(text);
         const BoxReading reading(content);
         ASSERT_EQ(reading.text(), wanted);
+        // Reading a prefix back costs its length: every offset near a cut or a marker, and
+        // every 50th elsewhere.
+        std::vector<bool> near(wanted.size() + 1, false);
+        for (qsizetype k = 0; k <= wanted.size(); ++k) {
+            const bool odd = k < wanted.size() && (wanted[k] == u'\r' || wanted[k] >= u'\u2028');
+            const bool atCut = std::binary_search(content.cuts.begin(), content.cuts.end(),
+                                                  reading.Position(k) - 1);
+            if (odd || atCut || k % 50 == 0)
+                for (qsizetype j = std::max<qsizetype>(k - 2, 0);
+                     j <= std::min(k + 2, wanted.size()); ++j)
+                    near[j] = true;
+        }
         for (qsizetype k = 0; k <= wanted.size(); ++k) {
             const qsizetype at = reading.Position(k);
+            ASSERT_EQ(reading.Offset(at), k) << k;
+            if (!near[k]) continue;
             std::vector<qsizetype> before;
             for (const qsizetype cut : content.cuts)
                 if (cut < at) before.push_back(cut);
             ASSERT_EQ(TextFromBox(RemoveCuts(content.raw.left(at), before)), wanted.left(k)) << k;
-            ASSERT_EQ(reading.Offset(at), k) << k;
         }
     }
 }
