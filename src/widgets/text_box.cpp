@@ -44,6 +44,24 @@ qsizetype UnitStartAt(const QTextDocument* doc, qsizetype position) {
     return from + UnitStart(window, position - from);
 }
 
+// QTextCursor's own comparison leaves out the anchor.
+bool Same(const QTextCursor& a, const QTextCursor& b) {
+    return a.position() == b.position() && a.anchor() == b.anchor();
+}
+
+// The cursor with each end that falls between a marker and what it marks moved before the
+// marker: a selection holds a marked character whole or not at all.
+QTextCursor WholeUnits(const QTextCursor& cursor) {
+    const QTextDocument* doc = cursor.document();
+    const int anchor = static_cast<int>(UnitStartAt(doc, cursor.anchor()));
+    const int position = static_cast<int>(UnitStartAt(doc, cursor.position()));
+    if (anchor == cursor.anchor() && position == cursor.position()) return cursor;
+    QTextCursor whole(cursor);
+    whole.setPosition(anchor);
+    whole.setPosition(position, QTextCursor::KeepAnchor);
+    return whole;
+}
+
 }  // namespace
 
 // Ctrl+Z after a load and back again. It holds one content at a time, the one that is not on
@@ -249,6 +267,7 @@ void TextBox::Load(QString text) {
 
 void TextBox::InsertText(QTextCursor& cursor, const QString& text) {
     BoxContent content = EncodeForBox(text);
+    cursor = WholeUnits(cursor);
     cursor.beginEditBlock();
     cursor.removeSelectedText();
     const qsizetype at = cursor.position();
@@ -270,12 +289,8 @@ const BoxReading& TextBox::Reading() const {
 }
 
 QMimeData* TextBox::createMimeDataFromSelection() const {
-    const QTextCursor selected = textCursor();
-    const qsizetype start = UnitStartAt(document(), selected.selectionStart());
-    const qsizetype end = UnitStartAt(document(), selected.selectionEnd());
-    QTextCursor cursor(document());
-    cursor.setPosition(static_cast<int>(start));
-    cursor.setPosition(static_cast<int>(end), QTextCursor::KeepAnchor);
+    const QTextCursor cursor = WholeUnits(textCursor());
+    const qsizetype start = cursor.selectionStart(), end = cursor.selectionEnd();
     std::vector<qsizetype> cuts = Cuts(start, end);
     for (qsizetype& cut : cuts) cut -= start;
     auto* mime = new QMimeData;
@@ -307,8 +322,18 @@ void TextBox::keyPressEvent(QKeyEvent* event) {
         QPlainTextEdit::keyPressEvent(event);
         return;
     }
+    const bool backspace = event->key() == Qt::Key_Backspace &&
+                           !(event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier));
+    const bool del = event->matches(QKeySequence::Delete);
+    const bool enter = event->matches(QKeySequence::InsertParagraphSeparator);
+    // An edit never goes between a marker and what it marks: the cursor there stands, to
+    // the eye, before the marker.
+    if (backspace || del || enter || !event->text().isEmpty()) {
+        const QTextCursor whole = WholeUnits(textCursor());
+        if (!Same(whole, textCursor())) setTextCursor(whole);
+    }
     QTextCursor cursor = textCursor();
-    if (event->matches(QKeySequence::InsertParagraphSeparator)) {
+    if (enter) {
         QPlainTextEdit::keyPressEvent(event);
         // The new block took the mark of the one it split; its break is a typed one.
         cursor = textCursor();
@@ -321,18 +346,23 @@ void TextBox::keyPressEvent(QKeyEvent* event) {
         }
         return;
     }
-    // A cut is no character: Backspace and Delete reach the character beyond it.
-    if (!cursor.hasSelection()) {
-        const bool backspace = event->key() == Qt::Key_Backspace &&
-                               !(event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier));
+    // A cut is no character: Backspace and Delete reach the character beyond it. A marker
+    // and what it marks go together.
+    if (!cursor.hasSelection() && (backspace || del)) {
+        const QTextDocument* doc = document();
         if (backspace) {
             while (cursor.atBlockStart() && cursor.position() > 0 && CutBefore(cursor.block()))
                 cursor.setPosition(cursor.position() - 1);
-        } else if (event->matches(QKeySequence::Delete)) {
+            const int at = cursor.position();
+            if (at >= 2 && UnitStartAt(doc, at - 1) == at - 2)
+                cursor.setPosition(at - 2, QTextCursor::KeepAnchor);
+        } else {
             while (cursor.atBlockEnd() && CutBefore(cursor.block().next()))
                 cursor.setPosition(cursor.position() + 1);
+            const int at = cursor.position();
+            if (UnitStartAt(doc, at + 1) == at) cursor.setPosition(at + 2, QTextCursor::KeepAnchor);
         }
-        if (cursor.position() != textCursor().position()) setTextCursor(cursor);
+        if (!Same(cursor, textCursor())) setTextCursor(cursor);
     }
     QPlainTextEdit::keyPressEvent(event);
 }

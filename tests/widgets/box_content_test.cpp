@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QTest>
 #include <QTextDocument>
 #include <algorithm>
+#include <functional>
 #include <vector>
 
 #include "widgets/text_box.h"
@@ -52,9 +54,9 @@ TEST(BoxContent, ALoadedTextReadsBackAsItselfAndShowsItsBreaks) {
     }
 }
 
-// Typed breaks stay line feeds; deleting a marked break leaves its character, which is what
-// counting would have made of it anyway (the words join).
-TEST(BoxContent, TypedAndDeletedBreaksReadAsTheyShow) {
+// Typed breaks stay line feeds. Every edit treats a marked character as the one character it
+// is: typing at the end of its line goes before it, deleting its break deletes it whole.
+TEST(BoxContent, EditsTreatAMarkedCharacterAsOne) {
     TextBox box;
     QTest::keyClicks(&box, u"One"_s);
     QTest::keyClick(&box, Qt::Key_Return);
@@ -62,12 +64,73 @@ TEST(BoxContent, TypedAndDeletedBreaksReadAsTheyShow) {
     QTest::keyClick(&box, Qt::Key_Return, Qt::ShiftModifier);
     QTest::keyClicks(&box, u"three"_s);
     EXPECT_EQ(box.text(), u"One\ntwo\nthree"_s);
-    box.setPlainText(TextForBox(u"old\rmac"_s));
-    box.moveCursor(QTextCursor::End);
-    box.moveCursor(QTextCursor::StartOfLine);
-    QTest::keyClick(&box, Qt::Key_Backspace);
-    EXPECT_EQ(Shown(box), u"oldmac"_s);
-    EXPECT_EQ(box.text(), u"old\rmac"_s);
+
+    const auto endOfFirstLine = [](TextBox& b) {
+        b.moveCursor(QTextCursor::Start);
+        b.moveCursor(QTextCursor::EndOfBlock);  // after the invisible marker
+    };
+    const struct {
+        const char* name;
+        QString loaded;
+        std::function<void(TextBox&)> edit;
+        QString after, shown;
+    } cases[] = {
+        {"typing at the end of a line", u"old\rmac"_s,
+         [&](TextBox& b) {
+             endOfFirstLine(b);
+             QTest::keyClicks(&b, u"X"_s);
+         },
+         u"oldX\rmac"_s, u"oldX\nmac"_s},
+        {"Delete at the end of a line", u"old\rmac"_s,
+         [&](TextBox& b) {
+             endOfFirstLine(b);
+             QTest::keyClick(&b, Qt::Key_Delete);
+         },
+         u"oldmac"_s, u"oldmac"_s},
+        {"Backspace at the start of a line", u"old\rmac"_s,
+         [](TextBox& b) {
+             b.moveCursor(QTextCursor::End);
+             b.moveCursor(QTextCursor::StartOfLine);
+             QTest::keyClick(&b, Qt::Key_Backspace);
+         },
+         u"oldmac"_s, u"oldmac"_s},
+        {"a line selected to its end and replaced", u"old\u2028mac"_s,
+         [&](TextBox& b) {
+             endOfFirstLine(b);
+             b.moveCursor(QTextCursor::StartOfBlock, QTextCursor::KeepAnchor);
+             QTest::keyClicks(&b, u"new"_s);
+         },
+         u"new\u2028mac"_s, u"new\nmac"_s},
+        {"Return at the end of a line", u"old\u2029mac"_s,
+         [&](TextBox& b) {
+             endOfFirstLine(b);
+             QTest::keyClick(&b, Qt::Key_Return);
+         },
+         u"old\n\u2029mac"_s, u"old\n\nmac"_s},
+        {"paste at the end of a line", u"old\rmac"_s,
+         [&](TextBox& b) {
+             QApplication::clipboard()->setText(u"Y\r"_s);
+             endOfFirstLine(b);
+             QTest::keyClick(&b, Qt::Key_V, Qt::ControlModifier);
+         },
+         u"oldY\r\rmac"_s, u"oldY\n\nmac"_s},
+        {"Delete before a marker the text holds", u"a\uFFF0b"_s,
+         [](TextBox& b) {
+             b.moveCursor(QTextCursor::Start);
+             b.moveCursor(QTextCursor::NextCharacter);
+             QTest::keyClick(&b, Qt::Key_Delete);
+         },
+         u"ab"_s, u"ab"_s},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        box.Load(c.loaded);
+        c.edit(box);
+        EXPECT_EQ(box.text(), c.after);
+        EXPECT_EQ(Shown(box), c.shown);
+        box.undo();
+        EXPECT_EQ(box.text(), c.loaded);
+    }
 }
 
 // However many paragraphs, the whole load is one step back to the text before.
