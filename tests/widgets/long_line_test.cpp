@@ -89,7 +89,7 @@ TEST(LongLines, ShowInBlocksAndReadBackWhole) {
 
 // Undo and redo of any edit give the text back exactly: the cuts come back as cuts.
 TEST(LongLines, UndoAndRedoGiveTheTextBackExactly) {
-    const QString issue = u"Start. "_s + QString(100000, u'x') + u" end. Tail sentence here."_s;
+    const QString longLine = u"Start. "_s + QString(100000, u'x') + u" end. Tail sentence here."_s;
     const QString words = Words(5 * kLongLine);
     const qsizetype in = kLongLine + 10;  // inside the second piece
     const qsizetype atCut = [&] {         // the offset of the first character after a cut
@@ -104,7 +104,7 @@ TEST(LongLines, UndoAndRedoGiveTheTextBackExactly) {
         QString after;
     } cases[] = {
         {"Clear List",
-         issue,
+         longLine,
          [](TextBox& box) {
              QTextCursor cursor(box.document());
              cursor.select(QTextCursor::Document);
@@ -112,7 +112,7 @@ TEST(LongLines, UndoAndRedoGiveTheTextBackExactly) {
          },
          {}},
         {"Ctrl+A, Delete",
-         issue,
+         longLine,
          [](TextBox& box) {
              QTest::keyClick(&box, Qt::Key_A, Qt::ControlModifier);
              QTest::keyClick(&box, Qt::Key_Delete);
