@@ -375,14 +375,16 @@ std::int64_t SplitByUnicodeRules(ByteSource& source, const CountSettings& settin
 // Output of one file, gathered into blocks.
 class FileOutput {
   public:
+    // The buffer comes with the first output, so that making one cannot fail.
     FileOutput(OrderedOutput& out, int index, qsizetype block)
-        : out_(out), index_(index), block_(block), room_(block), data_(new char[block]) {}
+        : out_(out), index_(index), block_(block), room_(block) {}
     // Room for `bytes` more at the end; Used says where the writing ended.
     char* Room(qsizetype bytes) {
         if (used_ + bytes > room_) {
             Flush();
-            if (bytes > room_) data_.reset(new char[room_ = bytes]);
+            if (bytes > room_) data_.reset(), room_ = bytes;
         }
+        if (!data_) data_.reset(new char[room_]);
         return data_.get() + used_;
     }
     void Used(const char* end) {

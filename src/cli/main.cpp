@@ -1,12 +1,15 @@
 // brintale-count: the sentence splitter for scripts and pipelines.
 #include <sched.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <QString>
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <new>
 #include <system_error>
 #include <thread>
@@ -70,6 +73,24 @@ bool StoredTick(const SettingsStore& store, const QString& key, const QString& d
                        .arg(key, Shown(stored), e.description()));
         return true;
     }
+}
+
+// Threads that the limit on the address space leaves room for, each with its stack, its
+// share of the allocator's arenas (64 MiB each) and its file's buffers; unlimited without
+// a limit.
+int ThreadsThatFit() {
+    constexpr rlim_t kPerThread = rlim_t(96) << 20;
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return std::numeric_limits<int>::max();
+    unsigned long long pages = 0;
+    if (std::FILE* statm = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(statm, "%llu", &pages) != 1) pages = 0;
+        std::fclose(statm);
+    }
+    const rlim_t used = rlim_t(pages) * rlim_t(::sysconf(_SC_PAGESIZE));
+    if (used >= limit.rlim_cur) return 1;
+    return int(std::clamp<rlim_t>((limit.rlim_cur - used) / kPerThread, 1, 1 << 20));
 }
 
 // The cores this process may run on.
@@ -139,9 +160,10 @@ int Run(int argc, char** argv) {
     // -j is the number of cores to use: so many files at a time, or fewer files each on
     // two cores.
     const int cores = options.jobs > 0 ? options.jobs : Cores();
-    const int jobs = std::min(cores, files);
+    const int threads = std::min(cores, ThreadsThatFit());
+    const int jobs = std::min(threads, files);
     CountSettings split = settings;
-    split.secondCore = cores >= 2 * jobs;
+    split.secondCore = threads >= 2 * jobs;
     const Tuning tuning;
     OrderedOutput out(stdout, stderr, files, tuning.outputBytes * 64, OutputFailed);
     std::vector<FileSummary> summaries(static_cast<std::size_t>(files));
@@ -150,8 +172,17 @@ int Run(int argc, char** argv) {
         for (int i; (i = next++) < files;) {
             const InputName* input = inputs[static_cast<std::size_t>(i)];
             FileSummary& summary = summaries[static_cast<std::size_t>(i)];
-            summary = CountInput(input, split, tuning, out, i);
-            if (summary.ok) out.Write(i, SummaryText(summary, settings, input));
+            try {
+                summary = CountInput(input, split, tuning, out, i);
+                if (summary.ok) out.Write(i, SummaryText(summary, settings, input));
+            } catch (const std::bad_alloc&) {
+                summary.ok = false;
+                try {
+                    out.Error(i, "brintale-count: there is not enough memory for this text\n");
+                } catch (const std::bad_alloc&) {
+                    // Nothing left even for the message; the status still says it.
+                }
+            }
             out.Finish(i);
         }
     };
