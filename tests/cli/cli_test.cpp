@@ -442,6 +442,12 @@ TEST_F(CountCommand, FewerThreadsThanAskedStillCountEverything) {
         SCOPED_TRACE(jobs);
         EXPECT_EQ(Shell(limits + "\"$COUNT\" -c -j " + jobs + " f*.txt"), Outcome(0, expected, ""));
     }
+    // Under a tight limit the threads started leave memory for the work.
+    for (const char* jobs : {"40", "2000"}) {
+        SCOPED_TRACE(jobs);
+        EXPECT_EQ(Shell(QByteArray("ulimit -v 400000 && \"$COUNT\" -c -j ") + jobs + " f*.txt"),
+                  Outcome(0, expected, ""));
+    }
     // One file on two cores, counted or split on a thread of its own.
     EXPECT_EQ(Shell(limits + "\"$COUNT\" -c -j 8 f07.txt"), Outcome(0, "8\n", ""));
     EXPECT_EQ(Shell(limits + "\"$COUNT\" -j 8 --no-abbreviations f01.txt"),
