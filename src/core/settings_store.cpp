@@ -15,7 +15,6 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
-#include <optional>
 #include <system_error>
 
 #include "core/failure.h"
@@ -96,40 +95,57 @@ QByteArray Contents(const QString& fileName) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// What a complete write of key = text over a file holding `before` gives: the same change
-// made to a copy elsewhere. Empty when there is nowhere to make it.
-std::optional<QByteArray> CompleteWrite(const QByteArray& before, const QString& key,
-                                        const QString& text) {
-    QTemporaryFile reference;
-    if (!reference.open() || reference.write(before) != before.size() || !reference.flush())
-        return std::nullopt;
-    reference.close();
-    {
-        QSettings whole(reference.fileName(), QSettings::IniFormat);
-        whole.setValue(key, text);
-        whole.sync();
-        if (whole.status() == QSettings::AccessError) return std::nullopt;
+// Bytes in a file of their own, whose name no QSettings of this process has cached, so that
+// QSettings reads them afresh.
+class FreshCopy {
+  public:
+    explicit FreshCopy(const QByteArray& bytes) {
+        ok_ = file_.open() && file_.write(bytes) == bytes.size() && file_.flush();
+        file_.close();
     }
-    return Contents(reference.fileName());
-}
+    bool ok() const { return ok_; }
+    QString fileName() const { return file_.fileName(); }
+
+  private:
+    QTemporaryFile file_;
+    bool ok_ = false;
+};
 
 // QSettings reports success even when the system wrote only part of the file (a full disk,
-// a size limit). Read back what landed: it ends its last line, holds the value, and is what
-// the same change gives elsewhere, byte for byte, whatever odd keys a damaged file held.
+// a size limit). Read back what landed: it ends its last line, holds the value, and keeps
+// every other value the file held before. A damaged file (random bytes, say) may hold keys
+// and values that no writing gives back as they were; a complete write of the same change
+// elsewhere tells them, and they are not asked for.
 bool LandedInFull(const QSettings& settings, const QByteArray& before, const QString& key,
                   const QString& text) {
     const QByteArray bytes = Contents(settings.fileName());
     // Every line the writer makes ends in a line feed; a cut one usually does not.
     if (bytes.isEmpty() || !bytes.endsWith('\n')) return false;
-    // Read through a copy whose name no QSettings of this process has cached.
-    QTemporaryFile copy;
-    if (copy.open() && copy.write(bytes) == bytes.size() && copy.flush()) {
-        copy.close();
-        const QSettings landed(copy.fileName(), QSettings::IniFormat);
-        if (TextOf(landed.value(key)) != text) return false;
+    const FreshCopy landedCopy(bytes);
+    if (!landedCopy.ok()) return true;  // nowhere to check: the line-feed test is all we have
+    const QSettings landed(landedCopy.fileName(), QSettings::IniFormat);
+    if (TextOf(landed.value(key)) != text) return false;
+
+    const FreshCopy originalCopy(before), changedCopy(before);
+    if (!originalCopy.ok() || !changedCopy.ok()) return true;
+    {
+        QSettings changed(changedCopy.fileName(), QSettings::IniFormat);
+        changed.setValue(key, text);
+        changed.sync();
+        if (changed.status() == QSettings::AccessError) return true;
     }
-    const std::optional<QByteArray> complete = CompleteWrite(before, key, text);
-    return !complete || *complete == bytes;
+    // Read through yet another name: the one changed is cached as this process wrote it.
+    const FreshCopy completeCopy(Contents(changedCopy.fileName()));
+    if (!completeCopy.ok()) return true;
+    const QSettings original(originalCopy.fileName(), QSettings::IniFormat);
+    const QSettings complete(completeCopy.fileName(), QSettings::IniFormat);
+    for (const QString& other : original.allKeys()) {
+        if (other == key || !original.contains(other) || !complete.contains(other)) continue;
+        const QString old = TextOf(original.value(other));
+        if (TextOf(complete.value(other)) != old) continue;  // lost by any write
+        if (!landed.contains(other) || TextOf(landed.value(other)) != old) return false;
+    }
+    return true;
 }
 
 }  // namespace

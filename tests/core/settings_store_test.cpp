@@ -103,7 +103,7 @@ TEST(SettingsStore, AnyFileGivesTheDefaultsOrATrueMessageAtOnce) {
     };
     for (unsigned seed = 1; seed <= 8; ++seed) {
         std::mt19937 random(seed);
-        QByteArray noise(std::size_t(seed) << 10, '\0');
+        QByteArray noise(std::size_t(seed) << 14, '\0');
         for (char& c : noise) c = char(random());
         cases.emplace_back(
             [&file, noise] {
@@ -127,9 +127,13 @@ TEST(SettingsStore, AnyFileGivesTheDefaultsOrATrueMessageAtOnce) {
                 ? QString()
                 : QStringLiteral("The settings in \"%1\" cannot be read: %2.").arg(file, why));
         if (why.isEmpty()) {
-            store.Write(kKeyTab, QStringLiteral("0"));
-            EXPECT_EQ(SettingsStore().Read(kKeyTab), QStringLiteral("0"));
-            EXPECT_EQ(OnDisk(kKeyTab), QStringLiteral("0"));
+            // Written anew, and again: this process holds what it read of the damage.
+            for (const QString& key : {kKeyEnding, kKeyTab, kKeyEnter, kKeyTab, kKeyEnding}) {
+                const QString value = key + QStringLiteral(" value");
+                store.Write(key, value);
+                EXPECT_EQ(SettingsStore().Read(key), value);
+                EXPECT_EQ(OnDisk(key), value);
+            }
         } else {
             EXPECT_THAT([&] { store.Write(kKeyTab, QStringLiteral("0")); },
                         ::testing::ThrowsMessage<Failure>(
