@@ -542,9 +542,8 @@ std::int64_t SplitSource(ByteSource& source, const CountSettings& settings, cons
     for (qsizetype got = 1; have < 3 && got > 0; have += got)
         got = source.Read(block.data() + have, block.size() - have);
     const auto* b = reinterpret_cast<const unsigned char*>(block.constData());
-    if (have == 0) {
-        // An empty file is no text, whatever the window shows for one.
-    } else if (have >= 2 && ((b[0] == 0xFF && b[1] == 0xFE) || (b[0] == 0xFE && b[1] == 0xFF))) {
+    // An empty file is no text (have == 0), whatever the window shows for one.
+    if (have >= 2 && ((b[0] == 0xFF && b[1] == 0xFE) || (b[0] == 0xFE && b[1] == 0xFF))) {
         StreamDecoder decoder(b[0] == 0xFF ? Encoding::Utf16LittleEndian
                                            : Encoding::Utf16BigEndian);
         QString units;
@@ -560,7 +559,7 @@ std::int64_t SplitSource(ByteSource& source, const CountSettings& settings, cons
         units.clear();
         decoder.Finish(units);
         stream.Feed(units, sink);
-    } else {
+    } else if (have > 0) {
         const qsizetype mark = have >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF ? 3 : 0;
         // Counting alone goes straight over the bytes where it can.
         const std::unique_ptr<ByteCounter> counter =
@@ -642,7 +641,7 @@ FileSummary CountInput(const InputName* input, const CountSettings& settings, co
 
 namespace {
 
-// name: the file's, or nullptr for a text alone; total: the line after several files.
+// name: the file's, or nullptr for the example; total: the line after several files.
 QByteArray CountLine(std::int64_t sentences, const QByteArray* name, bool total,
                      const CountSettings& settings) {
     QByteArray line;
