@@ -47,8 +47,8 @@ void PrintError(const QString& message) {
 // Writes and flushes; on failure ends the program with the system's reason.
 void WriteOut(QByteArrayView bytes) {
     errno = 0;
-    if (std::fwrite(bytes.data(), 1, static_cast<size_t>(bytes.size()), stdout) !=
-            static_cast<size_t>(bytes.size()) ||
+    if ((!bytes.isEmpty() && std::fwrite(bytes.data(), 1, static_cast<size_t>(bytes.size()),
+                                         stdout) != static_cast<size_t>(bytes.size())) ||
         std::fflush(stdout) != 0)
         OutputFailed(errno != 0 ? errno : EIO);
 }
