@@ -22,8 +22,6 @@ class ByteSource {
     // Whether ReadAt can read ahead of Read without disturbing it.
     virtual bool CanReadAhead() const { return false; }
     virtual qsizetype ReadAt(std::int64_t offset, char* buffer, qsizetype size);
-    // A file of no bytes reads as the window reads it; a pipe's empty text stays empty.
-    virtual bool IsNamedFile() const { return false; }
     // The name as the user gave it, for messages.
     virtual QString name() const = 0;
 };
@@ -40,7 +38,6 @@ class FileSource : public ByteSource {
     qsizetype Read(char* buffer, qsizetype size) override;
     bool CanReadAhead() const override { return regular_; }
     qsizetype ReadAt(std::int64_t offset, char* buffer, qsizetype size) override;
-    bool IsNamedFile() const override { return !standardInput_; }
     QString name() const override { return name_; }
 
   private:
@@ -53,19 +50,17 @@ class FileSource : public ByteSource {
 // Bytes in memory, handed out in blocks of at most `block` bytes; for tests.
 class MemorySource : public ByteSource {
   public:
-    MemorySource(QByteArray bytes, qsizetype block, bool readAhead, bool namedFile = true)
-        : bytes_(std::move(bytes)), block_(block), readAhead_(readAhead), named_(namedFile) {}
+    MemorySource(QByteArray bytes, qsizetype block, bool readAhead)
+        : bytes_(std::move(bytes)), block_(block), readAhead_(readAhead) {}
     qsizetype Read(char* buffer, qsizetype size) override;
     bool CanReadAhead() const override { return readAhead_; }
     qsizetype ReadAt(std::int64_t offset, char* buffer, qsizetype size) override;
-    bool IsNamedFile() const override { return named_; }
     QString name() const override { return QStringLiteral("memory"); }
 
   private:
     QByteArray bytes_;
     qsizetype block_;
     bool readAhead_;
-    bool named_;
     qsizetype next_ = 0;
 };
 

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
+#include <system_error>
 #include <utility>
 
 #include "cli/ordered_output.h"
@@ -354,8 +356,7 @@ class CodePointCursor {
 std::int64_t SplitByUnicodeRules(ByteSource& source, const CountSettings& settings,
                                  const Tuning& tuning, SentenceReceiver& receiver) {
     const QByteArray bytes = ReadWhole(source, tuning);
-    const QString text =
-        bytes.isEmpty() && source.IsNamedFile() ? QStringLiteral("empty file") : DecodeWhole(bytes);
+    const QString text = DecodeWhole(bytes);
     if (settings.countOnly) return CountUnicodeSentences(text, settings.abbreviations);
     std::int64_t count = 0;
     CodePointCursor cursor(text);
@@ -374,14 +375,16 @@ std::int64_t SplitByUnicodeRules(ByteSource& source, const CountSettings& settin
 // Output of one file, gathered into blocks.
 class FileOutput {
   public:
+    // The buffer comes with the first output, so that making one cannot fail.
     FileOutput(OrderedOutput& out, int index, qsizetype block)
-        : out_(out), index_(index), block_(block), room_(block), data_(new char[block]) {}
+        : out_(out), index_(index), block_(block), room_(block) {}
     // Room for `bytes` more at the end; Used says where the writing ended.
     char* Room(qsizetype bytes) {
         if (used_ + bytes > room_) {
             Flush();
-            if (bytes > room_) data_.reset(new char[room_ = bytes]);
+            if (bytes > room_) data_.reset(), room_ = bytes;
         }
+        if (!data_) data_.reset(new char[room_]);
         return data_.get() + used_;
     }
     void Used(const char* end) {
@@ -426,7 +429,10 @@ class Writer : public SentenceReceiver {
             case Format::Lines:
                 break;
             case Format::Tsv:
-                if (settings_.severalFiles) b += *name_ + '\t';
+                if (settings_.severalFiles) {
+                    AppendFieldName(*name_, b);
+                    b += '\t';
+                }
                 AppendNumber(start, b);
                 b += '\t';
                 AppendNumber(end, b);
@@ -519,7 +525,15 @@ std::int64_t SplitSource(ByteSource& source, const CountSettings& settings, cons
     // Only one sentence a line can be written before its end is known.
     if (!settings.stats && settings.format == Format::Lines)
         options.partUnits = tuning.sentencePartUnits;
-    SentenceStream stream(settings.separators, settings.abbreviations, options);
+    // A thread the system will not start leaves the work to this one.
+    std::optional<SentenceStream> made;
+    try {
+        made.emplace(settings.separators, settings.abbreviations, options);
+    } catch (const std::system_error&) {
+        options.secondCore = false;
+        made.emplace(settings.separators, settings.abbreviations, options);
+    }
+    SentenceStream& stream = *made;
     ForwardingSink sink(receiver);
 
     // The byte-order mark needs the first three bytes.
@@ -528,9 +542,8 @@ std::int64_t SplitSource(ByteSource& source, const CountSettings& settings, cons
     for (qsizetype got = 1; have < 3 && got > 0; have += got)
         got = source.Read(block.data() + have, block.size() - have);
     const auto* b = reinterpret_cast<const unsigned char*>(block.constData());
-    if (have == 0) {
-        if (source.IsNamedFile()) stream.Feed(QStringLiteral("empty file"), sink);
-    } else if (have >= 2 && ((b[0] == 0xFF && b[1] == 0xFE) || (b[0] == 0xFE && b[1] == 0xFF))) {
+    // An empty file is no text (have == 0), whatever the window shows for one.
+    if (have >= 2 && ((b[0] == 0xFF && b[1] == 0xFE) || (b[0] == 0xFE && b[1] == 0xFF))) {
         StreamDecoder decoder(b[0] == 0xFF ? Encoding::Utf16LittleEndian
                                            : Encoding::Utf16BigEndian);
         QString units;
@@ -546,14 +559,20 @@ std::int64_t SplitSource(ByteSource& source, const CountSettings& settings, cons
         units.clear();
         decoder.Finish(units);
         stream.Feed(units, sink);
-    } else {
+    } else if (have > 0) {
         const qsizetype mark = have >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF ? 3 : 0;
         // Counting alone goes straight over the bytes where it can.
         const std::unique_ptr<ByteCounter> counter =
             settings.countOnly ? ByteCounter::For(settings.separators, settings.abbreviations)
                                : nullptr;
         // With cores to spare the bytes are counted on two threads while this one reads.
-        if (counter && settings.secondCore) counter->UseCores(2);
+        if (counter && settings.secondCore) {
+            try {
+                counter->UseCores(2);
+            } catch (const std::system_error&) {
+                // Counted on this thread alone.
+            }
+        }
         StreamTarget toStream(stream, sink);
         std::optional<CounterTarget> toCounter;
         if (counter) toCounter.emplace(*counter);
@@ -603,7 +622,7 @@ FileSummary CountInput(const InputName* input, const CountSettings& settings, co
             FileSource source(*input);
             summary.sentences = SplitSource(source, settings, tuning, receiver);
         } else {
-            MemorySource example(SampleText().toUtf8(), tuning.blockBytes, true, false);
+            MemorySource example(SampleText().toUtf8(), tuning.blockBytes, true);
             summary.sentences = SplitSource(example, settings, tuning, receiver);
         }
         output.Flush();
@@ -622,10 +641,31 @@ FileSummary CountInput(const InputName* input, const CountSettings& settings, co
 
 namespace {
 
-QByteArray CountLine(std::int64_t sentences, const QByteArray* name) {
+// name: the file's, or nullptr for the example; total: the line after several files.
+QByteArray CountLine(std::int64_t sentences, const QByteArray* name, bool total,
+                     const CountSettings& settings) {
     QByteArray line;
+    if (settings.format == Format::Jsonl) {
+        line += "{\"file\":";
+        if (name) {
+            line += '"';
+            AppendJsonName(*name, line);
+            line += '"';
+        } else {
+            line += "null";
+        }
+        if (total) line += ",\"total\":true";
+        line += ",\"sentences\":";
+        AppendNumber(sentences, line);
+        return line + "}\n";
+    }
     AppendNumber(sentences, line);
-    if (name) line += '\t' + *name;
+    if (total) {
+        line += "\ttotal";
+    } else if (name && settings.severalFiles) {
+        line += '\t';
+        AppendFieldName(*name, line);
+    }
     return line + '\n';
 }
 
@@ -687,7 +727,14 @@ QByteArray StatisticsText(const FileSummary& summary, const CountSettings& setti
         AppendNumber(s.longerThanThreshold, out);
         return out + "}\n";
     }
-    if (settings.severalFiles) out += "==> " + (total ? QByteArray("total") : *name) + " <==\n";
+    if (settings.severalFiles) {
+        out += "==> ";
+        if (total)
+            out += "total";
+        else
+            AppendFieldName(*name, out);
+        out += " <==\n";
+    }
     out += "sentences: ";
     AppendNumber(s.sentences, out);
     out += "\nwords: ";
@@ -706,7 +753,10 @@ QByteArray StatisticsText(const FileSummary& summary, const CountSettings& setti
     if (s.longestIndex < 0) {
         out += "none";
     } else {
-        if (longestFile) out += *longestFile + ' ';
+        if (longestFile) {
+            AppendFieldName(*longestFile, out);
+            out += ' ';
+        }
         out += "number ";
         AppendNumber(s.longestIndex + 1, out);
         out += ", characters ";
@@ -729,8 +779,7 @@ QByteArray StatisticsText(const FileSummary& summary, const CountSettings& setti
 QByteArray SummaryText(const FileSummary& summary, const CountSettings& settings,
                        const InputName* input) {
     const QByteArray* name = input ? &input->bytes : nullptr;
-    if (settings.countOnly)
-        return CountLine(summary.sentences, settings.severalFiles ? name : nullptr);
+    if (settings.countOnly) return CountLine(summary.sentences, name, false, settings);
     if (!settings.stats) return {};
     QByteArray text = StatisticsText(summary, settings, name, false, nullptr);
     // A blank line between the blocks of several files.
@@ -759,8 +808,7 @@ QByteArray TotalText(const std::vector<FileSummary>& summaries,
         }
         total.statistics.Merge(s.statistics);
     }
-    static const QByteArray kTotal("total");
-    if (settings.countOnly) return CountLine(total.sentences, &kTotal);
+    if (settings.countOnly) return CountLine(total.sentences, nullptr, true, settings);
     return StatisticsText(total, settings, nullptr, true, longestFile);
 }
 

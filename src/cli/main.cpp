@@ -1,12 +1,18 @@
 // brintale-count: the sentence splitter for scripts and pipelines.
 #include <sched.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <QString>
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <new>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -30,6 +36,64 @@ void PrintError(const QString& message) {
     std::fprintf(stderr, "brintale-count: %s\n", message.toLocal8Bit().constData());
 }
 
+// Ends the program at once: a reader that has gone wants nothing more, and a full disk
+// takes nothing more.
+[[noreturn]] void OutputFailed(int error) {
+    PrintError(QStringLiteral("cannot write the output: %1")
+                   .arg(QString::fromLocal8Bit(std::strerror(error))));
+    std::_Exit(kExitFailure);
+}
+
+// Writes and flushes; on failure ends the program with the system's reason.
+void WriteOut(QByteArrayView bytes) {
+    errno = 0;
+    if ((!bytes.isEmpty() && std::fwrite(bytes.data(), 1, static_cast<size_t>(bytes.size()),
+                                         stdout) != static_cast<size_t>(bytes.size())) ||
+        std::fflush(stdout) != 0)
+        OutputFailed(errno != 0 ? errno : EIO);
+}
+
+// A stored text fit for a one-line message: control characters shown as U+FFFD, long ones cut.
+QString Shown(const QString& stored) {
+    QString shown = stored.left(40);
+    for (QChar& c : shown)
+        if (c.category() == QChar::Other_Control) c = QChar::ReplacementCharacter;
+    return stored.size() > shown.size() ? shown + u'\u2026' : shown;
+}
+
+// A stored check box as the window reads it: ticked (1) or not (0, or 2, the grey state,
+// which counts as cleared); a value the window cannot read leaves the box ticked, as it
+// starts.
+bool StoredTick(const SettingsStore& store, const QString& key, const QString& defaultValue) {
+    const QString stored = store.Read(key, defaultValue);
+    try {
+        return StoredCheckValue(stored) == 1;
+    } catch (const Failure& e) {
+        PrintError(QStringLiteral("the stored setting %1 \"%2\" is no check-box value (%3); "
+                                  "it is taken as on")
+                       .arg(key, Shown(stored), e.description()));
+        return true;
+    }
+}
+
+// Threads that the limit on the address space leaves room for, each with its stack, its
+// share of the allocator's arenas (64 MiB each) and its file's buffers; unlimited without
+// a limit.
+int ThreadsThatFit() {
+    constexpr rlim_t kPerThread = rlim_t(96) << 20;
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return std::numeric_limits<int>::max();
+    unsigned long long pages = 0;
+    if (std::FILE* statm = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(statm, "%llu", &pages) != 1) pages = 0;
+        std::fclose(statm);
+    }
+    const rlim_t used = rlim_t(pages) * rlim_t(::sysconf(_SC_PAGESIZE));
+    if (used >= limit.rlim_cur) return 1;
+    return int(std::clamp<rlim_t>((limit.rlim_cur - used) / kPerThread, 1, 1 << 20));
+}
+
 // The cores this process may run on.
 int Cores() {
     cpu_set_t set;
@@ -39,13 +103,17 @@ int Cores() {
 }
 
 CountSettings Settings(const Options& options) {
-    // Settings are read only where no option says otherwise; only "1" means on.
+    // Settings are read only where no option says otherwise.
     SettingsStore store;
+    if (!options.separators || !options.enter || !options.tab || !options.abbreviations) {
+        const QString unreadable = store.Unreadable();
+        if (!unreadable.isEmpty())
+            PrintError(unreadable + QStringLiteral(" The defaults are used."));
+    }
     const QString separatorText =
         options.separators ? *options.separators : store.Read(kKeyEnding, kDefaultEnding);
-    const bool enter =
-        options.enter ? *options.enter : store.Read(kKeyEnter, kDefaultEnter) == u"1";
-    const bool tab = options.tab ? *options.tab : store.Read(kKeyTab, kDefaultTab) == u"1";
+    const bool enter = options.enter ? *options.enter : StoredTick(store, kKeyEnter, kDefaultEnter);
+    const bool tab = options.tab ? *options.tab : StoredTick(store, kKeyTab, kDefaultTab);
     CountSettings settings;
     settings.abbreviations =
         options.abbreviations ? *options.abbreviations
@@ -70,12 +138,12 @@ int Run(int argc, char** argv) {
         return kExitUsage;
     }
     if (options.help) {
-        std::fputs(kUsage, stdout);
-        return std::fflush(stdout) == 0 ? kExitOk : kExitFailure;
+        WriteOut(kUsage);
+        return kExitOk;
     }
     if (options.version) {
-        std::fputs("brintale-count " BRINTALE_VERSION "\n", stdout);
-        return std::fflush(stdout) == 0 ? kExitOk : kExitFailure;
+        WriteOut("brintale-count " BRINTALE_VERSION "\n");
+        return kExitOk;
     }
     const CountSettings settings = Settings(options);
 
@@ -93,37 +161,49 @@ int Run(int argc, char** argv) {
     // -j is the number of cores to use: so many files at a time, or fewer files each on
     // two cores.
     const int cores = options.jobs > 0 ? options.jobs : Cores();
-    const int jobs = std::min(cores, files);
+    const int threads = std::min(cores, ThreadsThatFit());
+    const int jobs = std::min(threads, files);
     CountSettings split = settings;
-    split.secondCore = cores >= 2 * jobs;
+    split.secondCore = threads >= 2 * jobs;
     const Tuning tuning;
-    OrderedOutput out(stdout, stderr, files, tuning.outputBytes * 64);
+    OrderedOutput out(stdout, stderr, files, tuning.outputBytes * 64, OutputFailed);
     std::vector<FileSummary> summaries(static_cast<std::size_t>(files));
     std::atomic<int> next{0};
     const auto work = [&] {
         for (int i; (i = next++) < files;) {
             const InputName* input = inputs[static_cast<std::size_t>(i)];
             FileSummary& summary = summaries[static_cast<std::size_t>(i)];
-            summary = CountInput(input, split, tuning, out, i);
-            if (summary.ok) out.Write(i, SummaryText(summary, settings, input));
+            try {
+                summary = CountInput(input, split, tuning, out, i);
+                if (summary.ok) out.Write(i, SummaryText(summary, settings, input));
+            } catch (const std::bad_alloc&) {
+                summary.ok = false;
+                try {
+                    out.Error(i, "brintale-count: there is not enough memory for this text\n");
+                } catch (const std::bad_alloc&) {
+                    // Nothing left even for the message; the status still says it.
+                }
+            }
             out.Finish(i);
         }
     };
     std::vector<std::thread> workers;
-    for (int k = 1; k < jobs; ++k) workers.emplace_back(work);
+    for (int k = 1; k < jobs; ++k) {
+        // Where the system starts no more threads, those started do the work.
+        try {
+            workers.emplace_back(work);
+        } catch (const std::system_error&) {
+            break;
+        } catch (const std::bad_alloc&) {
+            break;
+        }
+    }
     work();
     for (std::thread& worker : workers) worker.join();
 
     bool allRead = true;
     for (const FileSummary& s : summaries) allRead = allRead && s.ok;
-    const QByteArray total = TotalText(summaries, inputs, settings);
-    std::fwrite(total.constData(), 1, static_cast<size_t>(total.size()), stdout);
-    if (std::fflush(stdout) != 0 || std::ferror(stdout) || !out.ok()) {
-        const int error = errno;
-        PrintError(QStringLiteral("cannot write the output: %1")
-                       .arg(QString::fromLocal8Bit(std::strerror(error))));
-        return kExitFailure;
-    }
+    WriteOut(TotalText(summaries, inputs, settings));
     return allRead ? kExitOk : kExitFailure;
 }
 

@@ -9,7 +9,8 @@ namespace brintale::cli {
 const char kUsage[] =
     "Usage: brintale-count [options] [FILE]...\n"
     "Cuts texts into sentences and prints each sentence on its own line (UTF-8),\n"
-    "or with --count only their number. Without FILE, or with -, reads standard input.\n"
+    "or with --count only their number. Without FILE, or with -, reads standard input\n"
+    "(- may be named once). An empty file is no text: no sentences.\n"
     "A text behind a UTF-16 byte-order mark is read as UTF-16, valid UTF-8 as UTF-8,\n"
     "anything else as Windows-1252; the mark itself is no text. Texts are read a\n"
     "block at a time, so memory stays small whatever their size.\n"
@@ -30,13 +31,16 @@ const char kUsage[] =
     "                        each text whole in memory\n"
     "  --example             count the built-in example text instead of a file\n"
     "  -c, --count           print only the number of sentences: N, or with several\n"
-    "                        files N<TAB>FILE for each and N<TAB>total\n"
+    "                        files N<TAB>FILE for each and N<TAB>total; with\n"
+    "                        --format=jsonl one JSON object each (file, sentences)\n"
     "  --format=FORMAT       lines: one sentence a line (default);\n"
     "                        tsv: START<TAB>END<TAB>SENTENCE, FILE<TAB> first with\n"
     "                        several files; jsonl: one JSON object a sentence with\n"
     "                        file, index, start, end and text. Positions count the\n"
     "                        characters (code points) of the text from 0, the end\n"
-    "                        excluded\n"
+    "                        excluded. In tsv, --count and --stats a FILE has tab,\n"
+    "                        line feed, carriage return and backslash written \\t,\n"
+    "                        \\n, \\r and \\\\, and a file named total is ./total\n"
     "  --stats               print statistics instead: sentences, words, characters,\n"
     "                        words per sentence, the longest sentence, the long ones\n"
     "                        (one JSON object a file with --format=jsonl)\n"
@@ -49,9 +53,12 @@ const char kUsage[] =
     "\n"
     "The defaults are the settings of the Brintale Software window; this command\n"
     "only reads them. Later options override earlier ones. Output comes in the\n"
-    "order of the files, whatever --jobs.\n"
-    "Exit status: 0 on success, 1 when an input cannot be read or the output cannot\n"
-    "be written (the other files are still counted), 2 for bad usage.\n";
+    "order of the files, whatever --jobs. Options that cannot go together are\n"
+    "refused: --stats with --format=tsv, --long without --stats, --separators,\n"
+    "--enter or --tab with --rules=unicode, --count with --stats.\n"
+    "Exit status: 0 on success, 1 when an input cannot be read (the other files are\n"
+    "still counted) or the output cannot be written (it stops at once), 2 for bad\n"
+    "usage.\n";
 
 namespace {
 
@@ -149,6 +156,7 @@ Options ParseArguments(int argc, const char* const* argv) {
             options.stats = true;
         } else if (name == u"long") {
             options.longWords = Number(value(longWords), QStringLiteral("long"), 0);
+            options.longGiven = true;
         } else if (name == u"j" || name == u"jobs") {
             options.jobs = Number(value(jobs), QStringLiteral("jobs"), 1);
         } else if (name == u"format") {
@@ -183,6 +191,19 @@ Options ParseArguments(int argc, const char* const* argv) {
         throw UsageError{QStringLiteral("--example reads no FILE")};
     if (options.countOnly && options.stats)
         throw UsageError{QStringLiteral("--count and --stats exclude each other")};
+    // What would be ignored is refused, so that no one takes it for done.
+    if (options.stats && options.format == Format::Tsv)
+        throw UsageError{QStringLiteral("--stats prints text or --format=jsonl, not tsv")};
+    if (options.longGiven && !options.stats)
+        throw UsageError{QStringLiteral("--long goes with --stats only")};
+    if (options.rules == Rules::Unicode && (options.separators || options.enter || options.tab))
+        throw UsageError{
+            QStringLiteral("--rules=unicode ends sentences by Unicode's rules: "
+                           "--separators, --enter and --tab do not go with it")};
+    qsizetype standardInputs = 0;
+    for (const InputName& input : options.inputs) standardInputs += input.standardInput();
+    if (standardInputs > 1)
+        throw UsageError{QStringLiteral("standard input (-) can be read only once")};
     return options;
 }
 

@@ -27,6 +27,7 @@ struct Options {
     bool stats = false;
     int longWords = 25;
     Format format = Format::Lines;
+    bool longGiven = false;
     Rules rules = Rules::Separators;
     int jobs = 0;  // 0: one per core
     bool help = false;

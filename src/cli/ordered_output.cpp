@@ -1,26 +1,43 @@
 #include "cli/ordered_output.h"
 
+#include <cerrno>
+
 namespace brintale::cli {
 
-OrderedOutput::OrderedOutput(std::FILE* out, std::FILE* errors, int files, qsizetype keepLimit)
-    : out_(out), errors_(errors), keepLimit_(keepLimit), slots_(static_cast<std::size_t>(files)) {}
+OrderedOutput::OrderedOutput(std::FILE* out, std::FILE* errors, int files, qsizetype keepLimit,
+                             std::function<void(int)> onFailure)
+    : out_(out),
+      errors_(errors),
+      keepLimit_(keepLimit),
+      slots_(static_cast<std::size_t>(files)),
+      onFailure_(std::move(onFailure)) {}
+
+void OrderedOutput::Failed(int error) {
+    if (failed_) return;
+    failed_ = true;
+    error_ = error != 0 ? error : EIO;
+    if (onFailure_) onFailure_(error_);
+}
 
 void OrderedOutput::Emit(bool error, QByteArrayView bytes) {
     const auto size = static_cast<size_t>(bytes.size());
     if (error) {
         // A message goes after the output written before it.
-        std::fflush(out_);
+        errno = 0;
+        if (!failed_ && std::fflush(out_) != 0) Failed(errno);
         std::fwrite(bytes.data(), 1, size, errors_);
         return;
     }
-    if (!failed_ && std::fwrite(bytes.data(), 1, size, out_) != size) failed_ = true;
+    // Read errno at once: the next call may change it.
+    errno = 0;
+    if (!failed_ && std::fwrite(bytes.data(), 1, size, out_) != size) Failed(errno);
 }
 
 void OrderedOutput::Write(int file, QByteArrayView bytes) {
     if (bytes.isEmpty()) return;
     std::unique_lock lock(mutex_);
     Slot& slot = slots_[static_cast<std::size_t>(file)];
-    if (file == turn_) {
+    if (file == turn_ || failed_) {
         Emit(false, bytes);
         return;
     }
@@ -58,6 +75,11 @@ void OrderedOutput::Advance() {
 bool OrderedOutput::ok() const {
     std::unique_lock lock(mutex_);
     return !failed_;
+}
+
+int OrderedOutput::error() const {
+    std::unique_lock lock(mutex_);
+    return error_;
 }
 
 }  // namespace brintale::cli

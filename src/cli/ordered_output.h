@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -14,7 +15,10 @@ namespace brintale::cli {
 // when they have kept `keepLimit` bytes, so that memory stays bounded.
 class OrderedOutput {
   public:
-    OrderedOutput(std::FILE* out, std::FILE* errors, int files, qsizetype keepLimit);
+    // onFailure hears the system's reason (errno) of the first write that fails, at once,
+    // from the thread that met it; it may end the process.
+    OrderedOutput(std::FILE* out, std::FILE* errors, int files, qsizetype keepLimit,
+                  std::function<void(int)> onFailure = {});
     OrderedOutput(const OrderedOutput&) = delete;
     OrderedOutput& operator=(const OrderedOutput&) = delete;
 
@@ -26,6 +30,8 @@ class OrderedOutput {
 
     // Whether every write reached the stream (false after the first that failed).
     bool ok() const;
+    // Why the first failed write failed; 0 while none has.
+    int error() const;
 
   private:
     struct Piece {
@@ -39,6 +45,7 @@ class OrderedOutput {
     };
     void Emit(bool error, QByteArrayView bytes);  // with the lock held
     void Advance();                               // with the lock held
+    void Failed(int error);                       // with the lock held
 
     std::FILE* out_;
     std::FILE* errors_;
@@ -48,6 +55,8 @@ class OrderedOutput {
     std::vector<Slot> slots_;
     int turn_ = 0;
     bool failed_ = false;
+    int error_ = 0;
+    std::function<void(int)> onFailure_;
 };
 
 }  // namespace brintale::cli

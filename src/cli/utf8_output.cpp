@@ -98,6 +98,10 @@ void AppendJsonString(QStringView text, QByteArray& out) {
                     *w++ = '\\', *w++ = 'u', *w++ = '0', *w++ = '0';
                     *w++ = kHex[c >> 4], *w++ = kHex[c & 0xF];
             }
+        } else if (c == 0x2028 || c == 0x2029) {
+            // Valid JSON raw, but line ends to JavaScript and to Python's splitlines().
+            *w++ = '\\', *w++ = 'u', *w++ = '2', *w++ = '0', *w++ = '2';
+            *w++ = c == 0x2028 ? '8' : '9';
         } else {
             PutCodePoint(c, w);
         }
@@ -107,6 +111,29 @@ void AppendJsonString(QStringView text, QByteArray& out) {
 
 void AppendJsonName(const QByteArray& name, QByteArray& out) {
     AppendJsonString(QString::fromUtf8(name), out);
+}
+
+void AppendFieldName(const QByteArray& name, QByteArray& out) {
+    // "total" names the total's line; the same file is "./total".
+    if (name == "total") out += "./";
+    for (const char c : name) {
+        switch (c) {
+            case '\t':
+                out += "\\t";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            default:
+                out += c;
+        }
+    }
 }
 
 qsizetype CodePoints(QStringView text) {

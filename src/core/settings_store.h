@@ -23,14 +23,18 @@ inline const QStringList kBuiltInAbbreviations = {QStringLiteral("etc."), QStrin
 
 inline const QString kAbbreviationDelimiter = QStringLiteral("My_Separatora12");
 
-// Per-user text values under application "Quorvane", section "Brintale Software".
-// Nothing is cached: every read sees the last write of any running copy.
+// Per-user text values under application "Quorvane", section "Brintale Software", as
+// QSettings keeps them. Whatever the file holds, no call blocks or reads more than a
+// settings file can be. Nothing is cached: every read sees the last write of any running copy.
 class SettingsStore {
   public:
     // The stored text, or defaultValue when the key is absent. Never creates the key.
     QString Read(const QString& key, const QString& defaultValue = QString()) const;
     // On disk when it returns; throws Failure when the store cannot be written.
     void Write(const QString& key, const QString& text);
+    // Why the stored values cannot be read (the file is no regular file, or too large), as
+    // one sentence; empty when they can. Read gives the defaults meanwhile.
+    QString Unreadable() const;
 };
 
 // The check-box value (0, 1 or 2) that a stored "Enter" or "Tab" stands for, converted as the

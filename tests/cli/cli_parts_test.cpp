@@ -1,9 +1,12 @@
 // The counter's parts on their own: decoding a block at a time, the reading decided for a
 // whole input, the output formats and the order of several files' output.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QProcess>
 #include <QStringDecoder>
+#include <csignal>
+#include <cstdio>
 #include <random>
 #include <string_view>
 #include <thread>
@@ -23,10 +26,10 @@ using namespace std::literals;
 
 QByteArray B(std::string_view bytes) { return QByteArray(bytes.data(), qsizetype(bytes.size())); }
 
-// The text as the window's reading gives it.
-QString WindowText(const QByteArray& bytes, bool namedFile) {
-    if (bytes.isEmpty()) return namedFile ? QStringLiteral("empty file") : QString();
-    return DecodeText(bytes);
+// The text as the window's reading gives it; an empty file is no text here, although the
+// window shows it as words.
+QString WindowText(const QByteArray& bytes) {
+    return bytes.isEmpty() ? QString() : DecodeText(bytes);
 }
 
 TEST(Utf8Validator, AgreesWithQtOnEveryCutOfRandomBytes) {
@@ -95,6 +98,12 @@ TEST(Utf8Output, EncodesAndEscapesEveryUnit) {
         {u"q\"b\\s/\x01\n\t\r\x1f\x7f\x85", "q\"b\\s/\x01\n\t\r\x1f\x7f\xC2\x85",
          "q\\\"b\\\\s/\\u0001\\n\\t\\r\\u001f\\u007f\\u0085"},
         {std::u16string_view(u"\0x", 2), B("\0x"sv), "\\u0000x"},
+        // Line ends to JavaScript and to Python's splitlines(), though JSON allows them raw.
+        {u"a\u2028b\u2029c\u2027",
+         "a\xE2\x80\xA8"
+         "b\xE2\x80\xA9"
+         "c\xE2\x80\xA7",
+         "a\\u2028b\\u2029c\xE2\x80\xA7"},
     };
     for (const auto& [text, utf8, json] : cases) {
         QByteArray a = "[", b = "[";
@@ -107,6 +116,26 @@ TEST(Utf8Output, EncodesAndEscapesEveryUnit) {
     AppendJsonName("caf\xE9\".txt", name);
     EXPECT_EQ(name, "caf\xEF\xBF\xBD\\\".txt");
     EXPECT_EQ(CodePoints(u"a\U0001F600\xD800"), 3);
+}
+
+// One record stays one line whatever the name; no name reads as the total's "total".
+TEST(Utf8Output, FieldNamesHoldNoSeparatorAndNoTotal) {
+    const std::pair<QByteArray, QByteArray> cases[] = {
+        {"plain.txt", "plain.txt"},
+        {"tab\there", "tab\\there"},
+        {"two\nlines\r\n", "two\\nlines\\r\\n"},
+        {"back\\t", "back\\\\t"},                  // a backslash and a t, not a tab
+        {"caf\xE9 \xC3\xA9", "caf\xE9 \xC3\xA9"},  // bytes as they are
+        {"total", "./total"},
+        {"totals", "totals"},
+        {"./total", "./total"},  // the same file
+        {"sub/total", "sub/total"},
+    };
+    for (const auto& [name, field] : cases) {
+        QByteArray out = "[";
+        AppendFieldName(name, out);
+        EXPECT_EQ(out, "[" + field) << name.toStdString();
+    }
 }
 
 // Several writers at once; whatever the timing, the stream holds every file's output in
@@ -141,6 +170,34 @@ TEST(OrderedOutput, KeepsTheOrderOfTheFilesWhateverTheTiming) {
     }
     EXPECT_EQ(QByteArray(text, qsizetype(size)), expected);
     std::free(text);
+}
+
+// A reader that has gone: the failure is heard at once with the system's reason, whatever
+// errno held before, and nothing more is kept for the files still working.
+TEST(OrderedOutput, AWriteThatFailsIsHeardAtOnceWithItsReason) {
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    ::close(ends[0]);
+    const auto previous = std::signal(SIGPIPE, SIG_IGN);
+    std::FILE* stream = ::fdopen(ends[1], "w");
+    std::setvbuf(stream, nullptr, _IONBF, 0);
+    std::vector<int> heard;
+    {
+        OrderedOutput out(stream, stderr, 2, 64, [&](int error) { heard.push_back(error); });
+        errno = ENOENT;
+        out.Write(1, "kept for later\n");
+        EXPECT_TRUE(heard.empty());
+        out.Write(0, "first\n");
+        EXPECT_EQ(heard, std::vector<int>{EPIPE});
+        EXPECT_FALSE(out.ok());
+        EXPECT_EQ(out.error(), EPIPE);
+        out.Write(1, QByteArray(100, 'x'));  // beyond the limit, yet nothing waits
+        out.Finish(0);
+        out.Finish(1);
+    }
+    EXPECT_EQ(heard, std::vector<int>{EPIPE});  // once
+    std::fclose(stream);
+    std::signal(SIGPIPE, previous);
 }
 
 class Collect : public SentenceReceiver {
@@ -219,7 +276,7 @@ TEST(SplitSource, BlocksOfAnySizeGiveTheWindowsSentences) {
                     SCOPED_TRACE(bytes.toHex().toStdString() + " block " + std::to_string(block) +
                                  (readAhead ? " file" : " pipe") + (countOnly ? " count" : ""));
                     settings.countOnly = countOnly;
-                    const QString text = WindowText(bytes, true);
+                    const QString text = WindowText(bytes);
                     Outcome expected;
                     expected.count = std::int64_t(
                         CountSentences(text, settings.separators, settings.abbreviations));
@@ -237,7 +294,7 @@ TEST(SplitSource, APipeThatTurnsOutNotUtf8LateFails) {
     CountSettings settings;
     settings.separators = QStringLiteral(".");
     const QByteArray bytes = "caf\xC3\xA9. " + QByteArray(40, 'x') + ". caf\xE9.";
-    const QString text = WindowText(bytes, true);
+    const QString text = WindowText(bytes);
     const auto window = InCodePoints(text, SplitLocatedSentences(text, settings.separators, {}));
     EXPECT_EQ(Split(bytes, settings, 4, false, 1000).sentences, window);  // decided in time
     EXPECT_EQ(Split(bytes, settings, 4, true, 8).sentences, window);      // a file: read ahead

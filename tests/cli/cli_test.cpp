@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -10,6 +11,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <map>
+#include <random>
 #include <tuple>
 
 #include "core/settings_store.h"
@@ -87,7 +89,7 @@ TEST_F(CountCommand, CountsInputAndFilesWithStoredSettingsAndOptions) {
         {{{kKeyEnding, ""}}, {"--no-enter", "--no-tab"}, "Hi. You!", ""},
         {{{kKeyEnding, "!"}}, {"--separators=?"}, "A. B? C!", "A. B?\n"},
         {{{kKeyEnter, "0"}, {kKeyTab, "0"}}, {}, "red\nblue\t.", "redblue.\n"},
-        {{{kKeyEnter, "2"}}, {}, "red\nblue.", "redblue.\n"},  // only "1" means on
+        {{{kKeyEnter, "2"}}, {}, "red\nblue.", "redblue.\n"},  // grey counts as cleared
         {{{kKeyEnter, "0"}}, {"--enter"}, "red\nblue.", "red\nblue.\n"},
         {{}, {"--tab", "--no-tab"}, "a\tb.", "ab.\n"},  // the last option wins
         {{{ab, etc}}, {}, "See etc. now. Done.", "See etc. now.\nDone.\n"},
@@ -99,8 +101,8 @@ TEST_F(CountCommand, CountsInputAndFilesWithStoredSettingsAndOptions) {
         {{{ab, etc}}, {"--abbreviation", "etc.", "--no-abbreviations"}, "etc. y.", "etc.\ny.\n"},
         {{}, {"--example", "-c"}, "", "9\n"},
         {{}, {utf16}, "", "One.\nTwo.\n"},  // files read as the window does, the mark no text
-        // A file of no bytes reads as the words "empty file"; an empty pipe as no text.
-        {{}, {"--separators", "e", empty}, "", "e\nmpty file\n"},
+        // A file of no bytes is no text, as an empty pipe is.
+        {{}, {"--separators", "e", empty}, "", ""},
         {{}, {"--separators", "e", "-"}, "", ""},
         {{}, {"--version"}, "", "brintale-count " BRINTALE_VERSION "\n"},
     };
@@ -117,13 +119,29 @@ TEST_F(CountCommand, CountsInputAndFilesWithStoredSettingsAndOptions) {
 TEST_F(CountCommand, FailuresAreOneLineWithTheirStatus) {
     const QString missing = files.filePath("missing.txt");
     const std::pair<QStringList, int> cases[] = {
-        {{"-c", missing}, 1},    {{"-c", files.path()}, 1},
-        {{"--bogus"}, 2},        {{"-x"}, 2},
-        {{"--separators"}, 2},   {{"--format=xml"}, 2},
-        {{"--count=1"}, 2},      {{"--example", "a.txt"}, 2},
-        {{"--abbreviation"}, 2}, {{"--rules=ear"}, 2},
-        {{"-j", "0"}, 2},        {{"--jobs=two"}, 2},
-        {{"-c", "--stats"}, 2},  {{"--long=-1"}, 2},
+        {{"-c", missing}, 1},
+        {{"-c", files.path()}, 1},
+        {{"--bogus"}, 2},
+        {{"-x"}, 2},
+        {{"--separators"}, 2},
+        {{"--format=xml"}, 2},
+        {{"--count=1"}, 2},
+        {{"--example", "a.txt"}, 2},
+        {{"--abbreviation"}, 2},
+        {{"--rules=ear"}, 2},
+        {{"-j", "0"}, 2},
+        {{"--jobs=two"}, 2},
+        {{"-c", "--stats"}, 2},
+        {{"--long=-1"}, 2},
+        // Standard input is read once.
+        {{"-", "-"}, 2},
+        {{"-c", "a.txt", "-", "--", "-"}, 2},
+        // What would be ignored is refused.
+        {{"--stats", "--format=tsv"}, 2},
+        {{"--format=tsv", "--long=3"}, 2},
+        {{"--rules=unicode", "--separators=;"}, 2},
+        {{"--no-tab", "--rules=unicode"}, 2},
+        {{"--rules=unicode", "--enter"}, 2},
     };
     for (const auto& [args, status] : cases) {
         SCOPED_TRACE(args.join(u' ').toStdString());
@@ -211,19 +229,31 @@ TEST_F(CountCommand, ReadsWhatTheShellNamesAndSaysWhyNot) {
         std::get<0>(Shell(
             "mkdir -p closed && echo 'One. Two.' > closed/a.txt && chmod 0 closed && chmod 755 .")),
         0);
-    EXPECT_EQ(Shell("\"$COUNT\" -c closed/a.txt", true),
+    // A copy of the command where a plain user reaches it, wherever the checkout lies.
+    QTemporaryDir reachable;
+    const QString copy = reachable.filePath(QStringLiteral("brintale-count"));
+    const auto open = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                      QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+    ASSERT_TRUE(QFile::copy(QStringLiteral(BRINTALE_COUNT_PATH), copy));
+    ASSERT_TRUE(QFile::setPermissions(copy, open) && QFile::setPermissions(reachable.path(), open));
+    const QByteArray asCopy = "COUNT='" + copy.toLocal8Bit() + "'; ";
+    if (std::get<0>(Shell(asCopy + "test -x \"$COUNT\" && test -x .", true)) != 0)
+        GTEST_SKIP() << "a plain user cannot reach the temporary folder "
+                     << reachable.path().toStdString();
+    EXPECT_EQ(Shell(asCopy + "\"$COUNT\" -c closed/a.txt", true),
               Outcome(1, "", "brintale-count: closed/a.txt: Permission denied\n"));
     // Qt cannot name the file to remove it.
     Shell("chmod 700 closed; rm \"$(printf 'caf\\351.txt')\"");
 }
 
 // Every line of --format=jsonl is a JSON object Python reads, whatever the text holds:
-// control characters, quotes, backslashes, unpaired surrogates of a UTF-16 file.
+// control characters, quotes, backslashes, unpaired surrogates of a UTF-16 file, and the
+// separators U+2028 and U+2029, which splitlines() takes for line ends.
 TEST_F(CountCommand, JsonLinesAreValidForAnyText) {
     QByteArray utf16 = "\xFF\xFE";
     const std::u16string_view text =
         u"Quote \" back\\slash \x01\x1f\x7f\x85 bell\x07.\t"
-        u"Lone \xD800 and \xDC00 halves.\tPair \U0001F600 ok!\u2028x.";
+        u"Lone \xD800 and \xDC00 halves.\tPair \U0001F600 ok!\u2028x\u2029y.";
     for (char16_t unit : text) utf16 += QByteArray(reinterpret_cast<const char*>(&unit), 2);
     const QString path = Write("nasty.txt", utf16);
     const auto [code, out, err] = Start({"--format=jsonl", "--no-abbreviations", path});
@@ -233,7 +263,7 @@ TEST_F(CountCommand, JsonLinesAreValidForAnyText) {
         QStringLiteral("python3"),
         {QStringLiteral("-c"),
          QStringLiteral("import json, sys\n"
-                        "for line in sys.stdin.buffer.read().decode('utf-8').split('\\n')[:-1]:\n"
+                        "for line in sys.stdin.buffer.read().decode('utf-8').splitlines():\n"
                         "    o = json.loads(line)\n"
                         "    assert sorted(o) == ['end', 'file', 'index', 'start', 'text'], o\n"
                         "    print(o['index'], ascii(o['text']))\n")});
@@ -245,7 +275,7 @@ TEST_F(CountCommand, JsonLinesAreValidForAnyText) {
               "1 'Quote \" back\\\\slash \\x01\\x1f\\x7f\\x85 bell\\x07.'\n"
               "2 'Lone \\ufffd and \\ufffd halves.'\n"
               "3 'Pair \\U0001f600 ok!'\n"
-              "4 '\\u2028x.'\n");
+              "4 '\\u2028x\\u2029y.'\n");
 }
 
 // The positions of --format=jsonl slice the text as Python decodes the file: text[start:end]
@@ -323,6 +353,191 @@ TEST_F(CountCommand, UnicodeRulesCountAsAReaderDoes) {
         Start({"--rules=unicode", "--format=tsv", "--abbreviation", "Mr.", path}),
         Outcome(0, "0\t14\tWait... what?!\n15\t42\tMr. Smith paid 3.5 dollars.\n43\t47\tDone\n",
                 ""));
+}
+
+// An empty file is no text in every output and under both rules.
+TEST_F(CountCommand, AnEmptyFileHasNoSentences) {
+    const QString empty = Write("empty.txt", "");
+    const QByteArray name = empty.toLocal8Bit();
+    const std::pair<QStringList, QByteArray> outputs[] = {
+        {{}, ""},
+        {{"-c"}, "0\n"},
+        {{"--format=tsv"}, ""},
+        {{"--format=jsonl"}, ""},
+        {{"-c", "--format=jsonl"}, "{\"file\":\"" + name + "\",\"sentences\":0}\n"},
+        {{"--stats"},
+         "sentences: 0\nwords: 0\ncharacters: 0\nwords per sentence: mean 0.00, median 0, 90th "
+         "percentile 0, maximum 0\nlongest sentence: none\nsentences of more than 25 words: 0\n"},
+    };
+    for (const char* rules : {"--rules=separators", "--rules=unicode"})
+        for (const auto& [args, expected] : outputs) {
+            SCOPED_TRACE(rules + (" " + args.join(u' ').toStdString()));
+            EXPECT_EQ(Start(args + QStringList{rules, empty}), Outcome(0, expected, ""));
+        }
+}
+
+// --count --format=jsonl gives what it says: one JSON object a file and the total.
+TEST_F(CountCommand, CountsAsJsonLines) {
+    const QString a = Write("a.txt", "One. Two."), b = Write("b\"c.txt", "Three.");
+    EXPECT_EQ(Start({"-c", "--format=jsonl", a, b}),
+              Outcome(0,
+                      "{\"file\":\"" + a.toLocal8Bit() + "\",\"sentences\":2}\n{\"file\":\"" +
+                          files.filePath("b\\\"c.txt").toLocal8Bit() +
+                          "\",\"sentences\":1}\n{\"file\":null,\"total\":true,\"sentences\":3}\n",
+                      ""));
+    EXPECT_EQ(Start({"-c", "--format=jsonl", "--example"}),
+              Outcome(0, "{\"file\":null,\"sentences\":9}\n", ""));
+}
+
+// A name with a tab, a line break or a backslash, or named "total", cannot add fields,
+// lines or a second total: the README's awk sum stays true.
+TEST_F(CountCommand, NamesCannotForgeFieldsLinesOrTheTotal) {
+    ASSERT_EQ(std::get<0>(Shell("printf 'A. B.' > \"$(printf 'a\\tb')\"; "
+                                "printf 'C.\\n' > \"$(printf 'two\\nlines\\r')\"; "
+                                "printf 'D. E. F.' > 'back\\t'; "
+                                "printf 'G. H. I. J.' > total; printf 'K.' > plain")),
+              0);
+    // In the order of the C locale: a\tb, back\t, plain, total, two\nlines\r.
+    EXPECT_EQ(Shell("LC_ALL=C; export LC_ALL; \"$COUNT\" -c *"),
+              Outcome(0,
+                      "2\ta\\tb\n3\tback\\\\t\n1\tplain\n4\t./total\n1\ttwo\\nlines\\r\n"
+                      "11\ttotal\n",
+                      ""));
+    EXPECT_EQ(Shell("LC_ALL=C; export LC_ALL; \"$COUNT\" -c * | awk -F'\\t' '$2 != \"total\" { n "
+                    "+= $1; files++ } "
+                    "END { print n \" sentences in \" files \" files\" }'"),
+              Outcome(0, "11 sentences in 5 files\n", ""));
+    EXPECT_EQ(Shell("\"$COUNT\" --format=tsv total \"$(printf 'two\\nlines\\r')\""),
+              Outcome(0,
+                      "./total\t0\t2\tG.\n./total\t3\t5\tH.\n./total\t6\t8\tI.\n"
+                      "./total\t9\t11\tJ.\ntwo\\nlines\\r\t0\t2\tC.\n",
+                      ""));
+    const auto [code, stats, err] =
+        Shell("\"$COUNT\" --stats --long=0 \"$(printf 'a\\tb')\" total plain");
+    EXPECT_EQ(code, 0) << err.toStdString();
+    const QList<QByteArray> headers = {
+        "==> a\\tb <==", "==> ./total <==", "==> plain <==", "==> total <=="};
+    for (const QByteArray& header : headers)
+        EXPECT_EQ(stats.count(header + '\n'), 1) << header.data();
+    EXPECT_TRUE(stats.contains("\nlongest sentence: a\\tb number 1,")) << stats.data();
+}
+
+// Where the system starts fewer threads than asked, those it starts do the work: each new
+// thread's stack is to be larger than the memory the process may map.
+TEST_F(CountCommand, FewerThreadsThanAskedStillCountEverything) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer maps more memory than the limit allows";
+#else
+    QByteArray expected;
+    int total = 0;
+    for (int i = 0; i < 40; ++i) {
+        const QString name = QStringLiteral("f%1.txt").arg(i, 2, 10, QChar(u'0'));
+        Write(name, QByteArray("One. ").repeated(i + 1));
+        expected += QByteArray::number(i + 1) + '\t' + name.toLocal8Bit() + '\n';
+        total += i + 1;
+    }
+    expected += QByteArray::number(total) + "\ttotal\n";
+    const QByteArray limits = "ulimit -v 3000000 && ulimit -s 3500000 && ";
+    for (const char* jobs : {"2", "40", "2000"}) {
+        SCOPED_TRACE(jobs);
+        EXPECT_EQ(Shell(limits + "\"$COUNT\" -c -j " + jobs + " f*.txt"), Outcome(0, expected, ""));
+    }
+    // Under a tight limit the threads started leave memory for the work.
+    for (const char* jobs : {"40", "2000"}) {
+        SCOPED_TRACE(jobs);
+        EXPECT_EQ(Shell(QByteArray("ulimit -v 400000 && \"$COUNT\" -c -j ") + jobs + " f*.txt"),
+                  Outcome(0, expected, ""));
+    }
+    // One file on two cores, counted or split on a thread of its own.
+    EXPECT_EQ(Shell(limits + "\"$COUNT\" -c -j 8 f07.txt"), Outcome(0, "8\n", ""));
+    EXPECT_EQ(Shell(limits + "\"$COUNT\" -j 8 --no-abbreviations f01.txt"),
+              Outcome(0, "One.\nOne.\n", ""));
+#endif
+}
+
+// With SIGPIPE ignored, as under a service manager, a reader that has gone ends the count at
+// once, with the true reason.
+TEST_F(CountCommand, AReaderThatHasGoneEndsTheCountAtOnce) {
+    QByteArray big;
+    for (int i = 0; i < 400000; ++i) big += "Sentence " + QByteArray::number(i) + ". ";
+    Write("big.txt", big);
+    const QByteArray gone = "brintale-count: cannot write the output: Broken pipe\nstatus 1\n";
+    EXPECT_EQ(Shell("trap '' PIPE; (\"$COUNT\" big.txt; echo status $? >&2) | head -1"),
+              Outcome(0, "Sentence 0.\n", gone));
+    EXPECT_EQ(Shell("trap '' PIPE; (\"$COUNT\" --format=jsonl -j 1 big.txt big.txt; "
+                    "echo status $? >&2) | head -c 1 | wc -c"),
+              Outcome(0, "1\n", gone));
+    // A text without end: stopped by the reader, not by the time limit.
+    EXPECT_EQ(Shell("trap '' PIPE; (timeout 30 \"$COUNT\" /dev/zero; echo status $? >&2) | "
+                    "head -c 10 | wc -c"),
+              Outcome(0, "10\n", gone));
+}
+
+// The stored options are read as the window reads them, and no settings file, whatever it
+// is, stops the count or takes long.
+TEST_F(CountCommand, StoredOptionsAreReadAsTheWindowReadsThem) {
+    const std::pair<QString, bool> ticks[] = {
+        {"1", true},    {"1.0", true}, {"1e0", true}, {" +1 ", true}, {"0.5", false},
+        {"1.5", false}, {"2", false},  {"0", false},  {"-0", false},  {"2.5", false},
+    };
+    for (const auto& [stored, on] : ticks) {
+        SCOPED_TRACE(stored.toStdString());
+        QDir(config.path()).removeRecursively();
+        SettingsStore().Write(kKeyEnter, stored);
+        SettingsStore().Write(kKeyTab, stored);
+        EXPECT_EQ(Start({}, "red\nblue\tgreen."),
+                  Outcome(0, on ? "red\nblue\ngreen.\n" : "redbluegreen.\n", ""));
+    }
+    QDir(config.path()).removeRecursively();
+    SettingsStore().Write(kKeyEnter, "yes\nplease");
+    EXPECT_EQ(Start({"--no-tab"}, "red\nblue."),
+              Outcome(0, "red\nblue.\n",
+                      "brintale-count: the stored setting Enter \"yes\xEF\xBF\xBDplease\" is no "
+                      "check-box value (Type mismatch); it is taken as on\n"));
+}
+
+TEST_F(CountCommand, AnySettingsFileGivesTheDefaultsOrOneLineAtOnce) {
+    const QString folder = config.filePath("Quorvane");
+    const QString store = folder + "/Brintale Software.conf";
+    const QByteArray unreadable =
+        "brintale-count: The settings in \"" + store.toLocal8Bit() + "\" cannot be read: ";
+    QByteArray noise(4096, '\0');
+    std::mt19937 random(7);
+    for (char& c : noise) c = char(random());
+    const std::tuple<const char*, QByteArray, QByteArray> cases[] = {
+        {"mkfifo", {}, unreadable + "it is not a regular file. The defaults are used.\n"},
+        {"mkdir", {}, unreadable + "it is not a regular file. The defaults are used.\n"},
+        {"truncate -s 1100M",
+         {},
+         unreadable + "it is larger than 64 MiB, too large for settings. The defaults are used.\n"},
+        {"true", noise, ""},
+    };
+    for (const auto& [make, bytes, message] : cases) {
+        SCOPED_TRACE(make);
+        QDir(config.path()).removeRecursively();
+        QDir().mkpath(folder);
+        if (!bytes.isEmpty()) {
+            QFile file(store);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        }
+        ASSERT_EQ(std::get<0>(Shell(make + QByteArray(" \"$XDG_CONFIG_HOME/Quorvane/Brintale "
+                                                      "Software.conf\""))),
+                  0);
+        QElapsedTimer timer;
+        timer.start();
+        const auto [code, out, err] = Start({"-c"}, "One. Two!\nThree\tfour");
+        EXPECT_LT(timer.elapsed(), 10000);
+        EXPECT_EQ(code, 0);
+        EXPECT_EQ(out, "3\n");  // the defaults: full stop, line break, tab
+        if (!message.isEmpty()) {
+            EXPECT_EQ(err, message);
+        }
+        EXPECT_LE(err.count('\n'), 1) << err.data();
+        // Nothing stored is needed: nothing is said.
+        EXPECT_EQ(
+            Start({"-c", "--separators=.", "--enter", "--tab", "--no-abbreviations"}, "One. Two."),
+            Outcome(0, "2\n", ""));
+    }
 }
 
 }  // namespace

@@ -2,12 +2,19 @@
 
 #include <gmock/gmock.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <csignal>
+#include <functional>
+#include <random>
 #include <variant>
+#include <vector>
 
 #include "core/failure.h"
 
@@ -71,6 +78,72 @@ TEST(SettingsStore, AFailedWriteThrowsTheReasonAndLeavesTheStoreAsItWas) {
     store.Write(kKeyEnter, QStringLiteral("0"));
     EXPECT_EQ(OnDisk(kKeyEnding), QStringLiteral("old"));
     EXPECT_EQ(OnDisk(kKeyTab), QStringLiteral("<absent>"));
+}
+
+// Whatever the file is, reading gives the stored values or the defaults at once, and
+// writing stores the value or says truly why not.
+TEST(SettingsStore, AnyFileGivesTheDefaultsOrATrueMessageAtOnce) {
+    const QString file = StoreFileName();
+    const QString notFile = QStringLiteral("it is not a regular file");
+    // How the file is made, and what a write says: nothing where it stores.
+    std::vector<std::pair<std::function<void()>, QString>> cases = {
+        {[&] { ASSERT_EQ(::mkfifo(QFile::encodeName(file).constData(), 0600), 0); }, notFile},
+        {[&] { ASSERT_TRUE(QDir().mkpath(file)); }, notFile},
+        {[&] {
+             QFile f(file);
+             ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.resize(qint64(1100) << 20));
+         },
+         QStringLiteral("it is larger than 64 MiB, too large for settings")},
+        {[&] {
+             QFile f(file);
+             ASSERT_TRUE(f.open(QIODevice::WriteOnly) &&
+                         f.write("[General]\nEnding=\"open\n@Variant(\\0\\0\\xff)\n[broken\n=x\n"));
+         },
+         QString()},
+    };
+    for (unsigned seed = 1; seed <= 8; ++seed) {
+        std::mt19937 random(seed);
+        QByteArray noise(std::size_t(seed) << 14, '\0');
+        for (char& c : noise) c = char(random());
+        cases.emplace_back(
+            [&file, noise] {
+                QFile f(file);
+                ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(noise) == noise.size());
+            },
+            QString());
+    }
+    for (const auto& [make, why] : cases) {
+        SCOPED_TRACE(why.toStdString());
+        QDir(QFileInfo(file).path()).removeRecursively();
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(file).path()));
+        make();
+        QElapsedTimer timer;
+        timer.start();
+        SettingsStore store;
+        EXPECT_EQ(store.Read(kKeyTab, QStringLiteral("default")), QStringLiteral("default"));
+        EXPECT_EQ(
+            store.Unreadable(),
+            why.isEmpty()
+                ? QString()
+                : QStringLiteral("The settings in \"%1\" cannot be read: %2.").arg(file, why));
+        if (why.isEmpty()) {
+            // Written anew, and again: this process holds what it read of the damage.
+            for (const QString& key : {kKeyEnding, kKeyTab, kKeyEnter, kKeyTab, kKeyEnding}) {
+                const QString value = key + QStringLiteral(" value");
+                store.Write(key, value);
+                EXPECT_EQ(SettingsStore().Read(key), value);
+                EXPECT_EQ(OnDisk(key), value);
+            }
+        } else {
+            EXPECT_THAT([&] { store.Write(kKeyTab, QStringLiteral("0")); },
+                        ::testing::ThrowsMessage<Failure>(
+                            QStringLiteral("The setting \"Tab\" could not be saved in \"%1\": %2.")
+                                .arg(file, why)
+                                .toStdString()));
+        }
+        EXPECT_LT(timer.elapsed(), 5000);
+    }
+    QDir(QFileInfo(file).path()).removeRecursively();
 }
 
 // A hand-edited "Enter" or "Tab": any number that rounds, half to even, to 0, 1 or 2.
