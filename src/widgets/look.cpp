@@ -86,6 +86,12 @@ class FocusFrameStyle : public QProxyStyle {
             DrawBox(option, painter);
             return;
         }
+        // The style's own group frame is a picture with a pale fill of its own, which shows
+        // as a grey patch on a white window and under white check boxes.
+        if (element == PE_FrameGroupBox) {
+            DrawBox(option, painter);
+            return;
+        }
         if (element != PE_FrameFocusRect) {
             QProxyStyle::drawPrimitive(element, option, painter, widget);
             return;
