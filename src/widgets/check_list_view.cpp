@@ -252,17 +252,4 @@ void CheckListView::setModel(QAbstractItemModel* model) {
     });
 }
 
-void CheckListView::focusOutEvent(QFocusEvent* event) {
-    QTreeView::focusOutEvent(event);
-    // The row that had the focus no longer has it; a reader is told, as it was told of the focus.
-    if (!QAccessible::isActive() || !currentIndex().isValid()) return;
-    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(this);
-    QAccessibleInterface* row = list ? list->child(currentIndex().row() + 1) : nullptr;
-    if (!row) return;
-    QAccessible::State changed;
-    changed.focused = true;
-    QAccessibleStateChangeEvent left(row, changed);
-    QAccessible::updateAccessibility(&left);
-}
-
 }  // namespace brintale

@@ -15,9 +15,6 @@ class CheckListView : public QTreeView {
     explicit CheckListView(QWidget* parent = nullptr);
     void setModel(QAbstractItemModel* model) override;
 
-  protected:
-    void focusOutEvent(QFocusEvent* event) override;
-
   private:
     QMetaObject::Connection captionWatch_;
 };

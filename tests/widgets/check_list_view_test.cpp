@@ -116,7 +116,7 @@ TEST_F(CheckList, RowsGiveTheirCheckBoxesRoom) {
     }
 }
 
-// A row is focused only while the list has the focus, and its losing it is heard.
+// A row is focused only while the list has the focus.
 TEST(CheckListFocus, ARowIsFocusedOnlyWhileTheListHasTheFocus) {
     QWidget window;
     auto* layout = new QVBoxLayout(&window);
