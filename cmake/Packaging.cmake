@@ -20,6 +20,10 @@ install(FILES ${brintale_resources}/icons/hicolor/scalable/apps/brintale.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/completion/brintale-count
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+# The pictures the metainfo shows, as scripts/take-screenshots took them.
+install(FILES ${brintale_resources}/screenshots/main-window.png
+              ${brintale_resources}/screenshots/abbreviations.png
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/brintale/screenshots)
 
 # The man pages carry the version, and are compressed without a time stamp as Debian wants.
 set(man_pages)
@@ -34,6 +38,20 @@ foreach(page brintale.1 brintale-count.1)
 endforeach()
 add_custom_target(brintale_man_pages ALL DEPENDS ${man_pages})
 install(FILES ${man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+# What Debian policy asks of every package: the copyright file, machine-readable, and the
+# changelog, which a native package (a version without a Debian revision) calls changelog.gz.
+set(brintale_doc_dir ${CMAKE_INSTALL_DATADIR}/doc/brintale)
+configure_file(${PROJECT_SOURCE_DIR}/packaging/changelog doc/changelog COPYONLY)
+add_custom_command(OUTPUT doc/changelog.gz
+    COMMAND gzip -9 --no-name --keep --force changelog
+    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/doc
+    DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/doc/changelog
+    VERBATIM)
+add_custom_target(brintale_changelog ALL DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/doc/changelog.gz)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright
+              ${CMAKE_CURRENT_BINARY_DIR}/doc/changelog.gz
+        DESTINATION ${brintale_doc_dir})
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_VERBATIM_VARIABLES ON)

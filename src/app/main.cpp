@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "commands/text_loading.h"
 #include "core/settings_store.h"
 #include "platform/qt_services.h"
 #include "widgets/look.h"
@@ -68,9 +67,11 @@ int main(int argc, char* argv[]) {
     brintale::FitOnScreen(&window);
     brintale::CenterOnScreen(&window);
     window.show();
-    // Once the window is up, so that a report about the file shows over it.
-    if (!options.files.isEmpty())
-        QTimer::singleShot(0, &window,
-                           [&window, &options] { LoadDroppedFiles(window, options.files); });
+    // Once the window is up, so that a report about the file shows over it. QApplication has
+    // taken its own options out of argv, which keeps the bytes of the name as given.
+    if (!options.files.isEmpty()) {
+        const QByteArray name = brintale::ArgumentBytes(argc, argv, options.files.first());
+        QTimer::singleShot(0, &window, [&window, name] { LoadStartupFile(window, name); });
+    }
     return app.exec();
 }

@@ -1,5 +1,6 @@
 #include "commands/abbreviations.h"
 
+#include <QHash>
 #include <QLocale>
 #include <QTreeWidget>
 
@@ -18,6 +19,11 @@ QString Count(qsizetype n) { return QLocale(QLocale::English).toString(n); }
 
 void AddRow(QTreeWidget& list, const QString& text) {
     list.addTopLevelItem(new QTreeWidgetItem(QStringList{text}));
+}
+
+// The entries a window opened now would show.
+QStringList ShownEntries(const QString& stored) {
+    return stored.isNull() ? kBuiltInAbbreviations : SplitAbbreviationsForWindow(stored);
 }
 
 }  // namespace
@@ -73,6 +79,7 @@ void LoadAbbreviations(AbbreviationsForm& form, ErrorTrap& trap) {
         for (int i = 0; i < kBuiltInAbbreviations.size(); ++i)
             trap(126 + 2 * i, [&] { AddRow(list, kBuiltInAbbreviations.at(i)); });
     }
+    form.seen = AbbreviationEntries(list) + form.overflow;
 }
 
 void AddAbbreviation(AbbreviationsForm& form) {
@@ -140,13 +147,50 @@ void CloseAbbreviations(AbbreviationsForm& form) {
     trap(100, [&] { form.CloseWindow(); });
 }
 
+QStringList MergeAbbreviations(const QStringList& now, const QStringList& before,
+                               const QStringList& after) {
+    QHash<QString, int> change;  // how many more of an entry `after` holds than `before`
+    QHash<QString, int> inAfter;
+    for (const QString& entry : before) --change[entry];
+    for (const QString& entry : after) {
+        ++change[entry];
+        ++inAfter[entry];
+    }
+    QHash<QString, int> kept;
+    QStringList merged;
+    merged.reserve(now.size() + after.size());
+    for (const QString& entry : now) {
+        int& removed = change[entry];
+        if (removed < 0) {
+            ++removed;
+            continue;
+        }
+        merged << entry;
+        ++kept[entry];
+    }
+    // An entry that another window added as well is not added twice.
+    for (const QString& entry : after) {
+        int& added = change[entry];
+        if (added <= 0 || kept.value(entry) >= inAfter.value(entry)) continue;
+        merged << entry;
+        --added;
+        ++kept[entry];
+    }
+    return merged;
+}
+
 void StoreAbbreviations(AbbreviationsForm& form) {
     ErrorTrap trap(form, tags::kStoreAbbreviations);
     QString stored;
+    QStringList now = form.seen;  // unless the store says otherwise
+    QStringList entries;
     trap(100, [&] { stored.clear(); });
-    trap(104,
-         [&] { stored = JoinAbbreviations(AbbreviationEntries(*form.list()) + form.overflow); });
-    trap(108, [&] { form.settings().Write(kKeyAbbreviations, stored); });
+    trap(102, [&] { now = ShownEntries(form.settings().Read(kKeyAbbreviations, QString())); });
+    trap(104, [&] {
+        entries = AbbreviationEntries(*form.list()) + form.overflow;
+        stored = JoinAbbreviations(MergeAbbreviations(now, form.seen, entries));
+    });
+    if (trap(108, [&] { form.settings().Write(kKeyAbbreviations, stored); })) form.seen = entries;
 }
 
 }  // namespace brintale

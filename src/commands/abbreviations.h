@@ -28,6 +28,9 @@ class AbbreviationsForm : public ErrorReporter {
 
     // Stored entries beyond what the list can hold; written back unless the list is cleared.
     QStringList overflow;
+    // The entries as this window last read or stored them: what it changed since is what it
+    // stores, so that another window's changes in the meantime are kept.
+    QStringList seen;
 };
 
 // "List Of Abbreviations To Ignore (Such as etc.)": shows the window, modal.
@@ -39,9 +42,14 @@ void AddAbbreviation(AbbreviationsForm& form);             // "Add"
 void DeleteSelectedAbbreviation(AbbreviationsForm& form);  // "Delete Selected"
 void ClearAbbreviations(AbbreviationsForm& form);          // "Clear List"
 void CloseAbbreviations(AbbreviationsForm& form);          // "Close"
-// Stores the whole list; runs after every change and at every close, so that an end of the
-// program while the window is open loses no edit.
+// Stores this window's changes into the list as it is stored now; runs after every change
+// and at every close, so that an end of the program while the window is open loses no edit.
 void StoreAbbreviations(AbbreviationsForm& form);
+
+// The stored list `now` with the change from `before` to `after` made to it: entries gone
+// from `after` are taken out, new ones appended in their order, and the rest left as they are.
+QStringList MergeAbbreviations(const QStringList& now, const QStringList& before,
+                               const QStringList& after);
 
 // True when no row of the list has exactly this text.
 bool IsNewAbbreviation(const QTreeWidget& list, const QString& text);

@@ -2,9 +2,12 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QApplication>
 #include <QHeaderView>
 #include <QPointer>
+#include <QStyledItemDelegate>
 #include <QWindow>
+#include <algorithm>
 #include <map>
 #include <memory>
 
@@ -79,7 +82,7 @@ class RowPart : public ListPart, public QAccessibleActionInterface {
         s.checked = Ticked();
         s.focusable = s.selectable = true;
         s.selected = view_->selectionModel() && view_->selectionModel()->isSelected(i);
-        s.focused = view_->currentIndex() == i;
+        s.focused = view_->hasFocus() && view_->currentIndex() == i;
         s.invisible = s.offscreen = !view_->viewport()->rect().intersects(view_->visualRect(i));
         return s;
     }
@@ -116,6 +119,15 @@ class ListAccessible : public QAccessibleWidget {
     ~ListAccessible() override {
         Forget();
         if (header_) QAccessible::deleteAccessibleInterface(header_);
+    }
+
+    // Named by the column's caption, which tells the total, whatever the list holds.
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Name && view_ && view_->model()) {
+            const QString caption = view_->model()->headerData(0, Qt::Horizontal).toString();
+            if (!caption.isEmpty()) return caption;
+        }
+        return QAccessibleWidget::text(t);
     }
 
     int childCount() const override {
@@ -197,6 +209,22 @@ class ListAccessible : public QAccessibleWidget {
     mutable std::unique_ptr<QObject> watch_;  // the model's connections end with it
 };
 
+// Rows tall enough that the check boxes of neighbouring rows stand apart, at any font size
+// and scale: the taller of text and box, with a quarter of a line of room above and below.
+class RoomyRows : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        const QWidget* widget = option.widget;
+        const QStyle* style = widget ? widget->style() : QApplication::style();
+        const int box = style->pixelMetric(QStyle::PM_IndicatorHeight, &option, widget);
+        const int line = option.fontMetrics.height();
+        size.setHeight(std::max(size.height(), std::max(box, line) + 2 * std::max(2, line / 4)));
+        return size;
+    }
+};
+
 QAccessibleInterface* MakeAccessible(const QString& key, QObject* object) {
     if (key != QLatin1StringView(CheckListView::staticMetaObject.className())) return nullptr;
     auto* view = qobject_cast<CheckListView*>(object);
@@ -211,6 +239,17 @@ CheckListView::CheckListView(QWidget* parent) : QTreeView(parent) {
         return true;
     }();
     Q_UNUSED(installed);
+    setItemDelegate(new RoomyRows(this));
+}
+
+void CheckListView::setModel(QAbstractItemModel* model) {
+    QTreeView::setModel(model);
+    disconnect(captionWatch_);
+    if (!model) return;
+    captionWatch_ = connect(model, &QAbstractItemModel::headerDataChanged, this, [this] {
+        QAccessibleEvent named(this, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&named);
+    });
 }
 
 }  // namespace brintale

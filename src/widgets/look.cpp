@@ -77,6 +77,8 @@ namespace {
 
 // A title bar and thin borders, for a window not yet shown.
 constexpr QMargins kUsualFrame(4, 30, 4, 4);
+// Between a group's title and the top of its frame, as the style leaves it.
+constexpr int kGroupTitleGap = 3;
 
 class FocusFrameStyle : public QProxyStyle {
   public:
@@ -84,6 +86,21 @@ class FocusFrameStyle : public QProxyStyle {
                        const QWidget* widget) const override {
         if (element == PE_Frame && qobject_cast<const QAbstractScrollArea*>(widget)) {
             DrawBox(option, painter);
+            return;
+        }
+        // The style's own group frame is a picture with a pale fill of its own, which shows
+        // as a grey patch on a white window and under white check boxes.
+        if (element == PE_FrameGroupBox) {
+            // Below the title, where the style puts its own.
+            const auto* group = qobject_cast<const QGroupBox*>(widget);
+            const int top = group && group->title().isEmpty()
+                                ? 0
+                                : std::max(proxy()->pixelMetric(PM_ExclusiveIndicatorHeight),
+                                           option->fontMetrics.height()) +
+                                      kGroupTitleGap;
+            QStyleOption frame(*option);
+            frame.rect.setTop(std::min(option->rect.bottom(), option->rect.top() + top));
+            DrawBox(&frame, painter);
             return;
         }
         if (element != PE_FrameFocusRect) {

@@ -18,7 +18,7 @@ struct Services;
 enum class AbbreviationsButton { Add, DeleteSelected, ClearList, Close };
 
 // "Ignore These Abbreviations": edits the stored abbreviation list. Every change and every
-// close, however the window was closed, store the whole list.
+// close, however the window was closed, store what this window changed.
 class AbbreviationsDialog : public QDialog, public AbbreviationsForm {
     Q_OBJECT
 

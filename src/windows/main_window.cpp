@@ -36,6 +36,7 @@
 #include "core/settings_store.h"
 #include "platform/data_files.h"
 #include "platform/services.h"
+#include "widgets/accessible_widgets.h"
 #include "widgets/check_list_view.h"
 #include "widgets/cursor_file.h"
 #include "widgets/look.h"
@@ -74,7 +75,7 @@ const MainButtonPlace kButtons[] = {
     {MainButton::ClearText, "clearTextButton", "Clear List", Twips(4080, 2445, 3840, 405),
      ClearText, "Empties the text box."},
     {MainButton::Help, "helpButton", "Help", Twips(120, 2940, 3840, 405), ShowHelp,
-     "Shows how to use the program (F1)."},
+     "Shows where to send questions: the address of Team Quorvane's contact page (F1)."},
     {MainButton::LoadSampleText, "loadSampleTextButton", "Load Sample/Example Text",
      Twips(4080, 2940, 3840, 405), LoadSampleText, "Replaces the text with an example text."},
     {MainButton::Abbreviations, "abbreviationsButton",
@@ -126,6 +127,7 @@ QString TickLongCaption(const SettingsStore& settings) {
 
 MainWindow::MainWindow(Services& services, SettingsStore& settings, QWidget* parent)
     : QWidget(parent), services_(services), settings_(settings) {
+    HearWindowsAsShown();
     buildControls();
     describeControls();
     setFocusOrder();
@@ -242,7 +244,6 @@ void MainWindow::describeControls() {
     tabEnds_->setAccessibleName(QStringLiteral("Tab"));
     tabEnds_->setAccessibleDescription(QStringLiteral("A tab ends a sentence."));
     // The list is named by its column header, which says the total after a count.
-    resultsView_->setAccessibleName(kInitialResultsCaption);
     resultsView_->setAccessibleDescription(
         QStringLiteral("One sentence a row; tick rows to copy or export them. Delete removes "
                        "the selected row; the context menu (Shift+F10) ticks or unticks all."));
@@ -305,7 +306,6 @@ void MainWindow::showListMenu(const QPoint& at) {
 
 void MainWindow::announceTotal() {
     const QString total = results_->CaptionOf(1);
-    resultsView_->setAccessibleName(total);
     statusLabel_->setText(total);
     // The same total again is news too: say it whether or not the text changed.
     QAccessibleEvent named(statusLabel_, QAccessible::NameChanged);

@@ -1,10 +1,17 @@
 // The window program's command line: parsed without an application object, and --help and
 // --version answered by the built executable where no display exists.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QTemporaryDir>
 
+#include "testing/fake_main_form.h"
+#include "widgets/text_box.h"
 #include "windows/startup_options.h"
 
 namespace brintale {
@@ -60,6 +67,57 @@ TEST(StartupOptions, HelpAndVersionNeedNoDisplay) {
         const QByteArray output = process.readAllStandardOutput();
         EXPECT_EQ(output.left(c.output.size()), c.output);
         EXPECT_EQ(output.isEmpty(), c.output.isEmpty());
+    }
+}
+
+// A desktop file's %f passes a name as its bytes, which need not be UTF-8.
+TEST(StartupOptions, AFileNameKeepsTheBytesItWasGivenAs) {
+    const char* const argv[] = {"brintale", "--", "caf\xE9.txt", "plain.txt"};
+    const QStringList decoded =
+        ParseStartupOptions({QString::fromLocal8Bit(argv[0]), QString::fromLocal8Bit(argv[1]),
+                             QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3])})
+            .files;
+    ASSERT_EQ(decoded.size(), 2);
+    EXPECT_EQ(ArgumentBytes(4, argv, decoded[0]), QByteArray("caf\xE9.txt"));
+    EXPECT_EQ(ArgumentBytes(4, argv, decoded[1]), QByteArray("plain.txt"));
+}
+
+// The file named at start-up is loaded, whatever bytes its name holds, or the user is told
+// why nothing was.
+TEST(StartupFile, LoadsTheNamedFileOrSaysWhyNot) {
+    QTemporaryDir dir;
+    const QByteArray folder = QFile::encodeName(dir.path()) + '/';
+    for (const char* name : {"plain.txt", "caf\xE9.txt", "\xFF\xFE.txt"}) {
+        const int fd = ::open((folder + name).constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        ASSERT_GE(fd, 0) << name;
+        const QByteArray text =
+            QByteArray("Text of ") + (name[0] == 'p' ? "plain" : "odd") + ". Two.";
+        ASSERT_EQ(::write(fd, text.constData(), text.size()), text.size());
+        ::close(fd);
+    }
+    const struct {
+        QByteArray name;
+        QString text;     // in the box afterwards
+        QString message;  // the part of the message that says why nothing was loaded
+    } cases[] = {
+        {folder + "plain.txt", "Text of plain. Two.", {}},
+        {folder + "caf\xE9.txt", "Text of odd. Two.", {}},
+        {folder + "\xFF\xFE.txt", "Text of odd. Two.", {}},
+        {folder + "missing.txt", {}, "missing.txt\" was not loaded: No such file or directory."},
+        {folder + "caf\xE9-gone.txt", {}, "-gone.txt\" was not loaded: No such file or directory."},
+        {folder, {}, "\" was not loaded: it is a folder, not a file."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name.toStdString());
+        testing::FakeMainForm form;
+        LoadStartupFile(form, c.name);
+        EXPECT_EQ(form.textBox()->text(), c.text);
+        const auto& calls = form.fakes().prompts.calls;
+        ASSERT_EQ(calls.size(), c.message.isEmpty() ? 0u : 1u);
+        if (!calls.empty()) {
+            EXPECT_TRUE(calls[0].text.endsWith(c.message)) << calls[0].text.toStdString();
+            EXPECT_EQ(calls[0].title, QStringLiteral("Brintale"));
+        }
     }
 }
 

@@ -5,6 +5,11 @@
 
 #include <QAccessible>
 #include <QAccessibleActionInterface>
+#include <QApplication>
+#include <QLineEdit>
+#include <QStyle>
+#include <QTest>
+#include <QVBoxLayout>
 
 #include "core/results_model.h"
 
@@ -79,6 +84,61 @@ TEST_F(CheckList, RowsAreNumberedAfreshWhenTheListChanges) {
     model.Append(u"Four."_s);
     EXPECT_EQ(list->child(1)->text(QAccessible::Name), u"Four."_s);
     EXPECT_FALSE(list->child(1)->state().checked);
+}
+
+// The list is heard by its caption, which tells the total, also once the rows are cleared.
+TEST_F(CheckList, TheListIsNamedByItsCaptionWhateverItHolds) {
+    model.SetHeaderTotal();
+    EXPECT_EQ(list->text(QAccessible::Name), u"Total Sentence Count: 3"_s);
+    model.Clear();
+    model.SetHeaderTotal();
+    EXPECT_EQ(list->text(QAccessible::Name), u"Total Sentence Count: 0"_s);
+    model.SetColumnCaption(u"Result(s)"_s);
+    EXPECT_EQ(list->text(QAccessible::Name), u"Result(s)"_s);
+}
+
+// Rows leave room around their check boxes, so that the boxes of neighbouring rows stand
+// apart at every font size.
+TEST_F(CheckList, RowsGiveTheirCheckBoxesRoom) {
+    for (const qreal points : {6.0, 9.0, 14.0, 24.0}) {
+        SCOPED_TRACE(points);
+        QFont font = view.font();
+        font.setPointSizeF(points);
+        font.setBold(true);
+        view.setFont(font);
+        view.doItemsLayout();
+        QStyleOptionViewItem option;
+        option.initFrom(&view);
+        const int box = view.style()->pixelMetric(QStyle::PM_IndicatorHeight, &option, &view);
+        const int line = QFontMetrics(font).height();
+        const int row = view.visualRect(model.index(0, 0)).height();
+        EXPECT_GE(row, std::max(box, line) + 4);
+    }
+}
+
+// A row is focused only while the list has the focus.
+TEST(CheckListFocus, ARowIsFocusedOnlyWhileTheListHasTheFocus) {
+    QWidget window;
+    auto* layout = new QVBoxLayout(&window);
+    auto* view = new CheckListView;
+    auto* edit = new QLineEdit;
+    layout->addWidget(view);
+    layout->addWidget(edit);
+    ResultsModel model;
+    view->setModel(&model);
+    model.Append(u"One."_s);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    view->setFocus();
+    view->setCurrentIndex(model.index(0, 0));
+    QAccessibleInterface* row = QAccessible::queryAccessibleInterface(view)->child(1);
+    ASSERT_NE(row, nullptr);
+    EXPECT_TRUE(row->state().focused);
+    edit->setFocus();
+    ASSERT_TRUE(edit->hasFocus());
+    EXPECT_FALSE(row->state().focused);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(view)->focusChild(), nullptr);
 }
 
 }  // namespace

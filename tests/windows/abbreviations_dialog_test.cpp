@@ -156,6 +156,80 @@ TEST_F(AbbreviationWindow, EveryChangeIsStoredBeforeTheWindowCloses) {
     EXPECT_TRUE(Reports()[0].contains(ReportedAt(tags::kStoreAbbreviations, 108)));
 }
 
+// Two programs share the store: a window stores its own changes into the list as the other
+// left it, and never puts back what it read when it opened.
+TEST_F(AbbreviationWindow, ClosingKeepsWhatAnotherWindowStoredMeanwhile) {
+    const QStringList builtIn = kBuiltInAbbreviations;
+    const auto without = [&](const QString& entry) {
+        QStringList entries = builtIn;
+        entries.removeAll(entry);
+        return entries;
+    };
+    const auto deleteRow = [](AbbreviationsDialog& form, int row) {
+        form.list()->setCurrentItem(form.list()->topLevelItem(row));
+        DeleteSelectedAbbreviation(form);
+    };
+    struct Case {
+        const char* name;
+        std::function<void(AbbreviationsDialog&)> other;  // opens after the first, closes
+        std::function<void(AbbreviationsDialog&)> first;  // then this, then it closes
+        QStringList stored;
+    };
+    const Case cases[] = {
+        {"other adds, first changes nothing", [&](auto& f) { AddAbbreviation(f); }, [](auto&) {},
+         builtIn + QStringList{u"Dr."_s}},
+        {"other deletes, first changes nothing", [&](auto& f) { deleteRow(f, 1); }, [](auto&) {},
+         without(u"vs."_s)},
+        {"both add other entries", [&](auto& f) { AddAbbreviation(f); },
+         [&](auto& f) { AddAbbreviation(f); }, builtIn + QStringList{u"Dr."_s, u"Mr."_s}},
+        {"both add the same entry", [&](auto& f) { AddAbbreviation(f); },
+         [&](auto& f) { AddAbbreviation(f); }, builtIn + QStringList{u"Dr."_s}},
+        {"other adds, first deletes", [&](auto& f) { AddAbbreviation(f); },
+         [&](auto& f) { deleteRow(f, 0); }, without(u"etc."_s) + QStringList{u"Dr."_s}},
+        {"other adds, first clears", [&](auto& f) { AddAbbreviation(f); },
+         [](auto& f) { ClearAbbreviations(f); }, QStringList{u"Dr."_s}},
+        {"other clears, first adds", [&](auto& f) { ClearAbbreviations(f); },
+         [&](auto& f) { AddAbbreviation(f); }, QStringList{u"Dr."_s}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QSettings(u"Quorvane"_s, u"Brintale Software"_s).remove(kKeyAbbreviations);
+        fakes.prompts.inputAnswers = {
+            u"Dr."_s,
+            QString::fromLatin1(c.name).startsWith(u"both add other") ? u"Mr."_s : u"Dr."_s};
+        AbbreviationsDialog first(fakes.services, store);
+        first.RunStartup();
+        first.show();
+        AbbreviationsDialog& other = Open();
+        c.other(other);
+        CloseAbbreviations(other);
+        c.first(first);
+        CloseAbbreviations(first);
+        EXPECT_EQ(Stored(), JoinAbbreviations(c.stored));
+    }
+    EXPECT_TRUE(Reports().isEmpty());
+}
+
+// What a window changed is taken out of or added to the list as stored now, repeats and all.
+TEST(MergeAbbreviations, AppliesOnlyTheWindowsOwnChange) {
+    const struct {
+        QStringList now, before, after, merged;
+    } cases[] = {
+        {{"a", "b"}, {"a"}, {"a"}, {"a", "b"}},
+        {{"b", "a"}, {"a"}, {"a", "c"}, {"b", "a", "c"}},
+        {{"a", "c"}, {"a"}, {"a", "c"}, {"a", "c"}},
+        {{"x", "a", "b"}, {"a", "b"}, {"b"}, {"x", "b"}},
+        {{"a", "a", "b"}, {"a", "a", "b"}, {"a", "b"}, {"a", "b"}},
+        {{"x"}, {"a", "b"}, {}, {"x"}},
+        {{}, {"a"}, {"a", "b"}, {"b"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE((c.now.join(u',') + u'|' + c.before.join(u',') + u'|' + c.after.join(u','))
+                         .toStdString());
+        EXPECT_EQ(MergeAbbreviations(c.now, c.before, c.after), c.merged);
+    }
+}
+
 TEST_F(AbbreviationWindow, ListHoldsAtMost32767EntriesAndLosesNoneStored) {
     QStringList many;
     for (int i = 0; i < kMaxAbbreviations + 3; ++i) many << u"a%1."_s.arg(i);
