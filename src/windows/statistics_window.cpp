@@ -202,6 +202,8 @@ void StatisticsWindow::buildControls() {
     scroll_->setObjectName(QStringLiteral("statisticsScrollArea"));
     scroll_->setWidgetResizable(true);
     scroll_->setFrameShape(QFrame::NoFrame);
+    // Its controls take the focus, not the area round them.
+    scroll_->setFocusPolicy(Qt::NoFocus);
     outer->addWidget(scroll_);
     auto* content = new QWidget(scroll_);
     content->setObjectName(QStringLiteral("statisticsContent"));
