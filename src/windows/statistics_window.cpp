@@ -137,7 +137,8 @@ QString Described(const QString& sentence) {
     return sentence.first(end) + QChar(0x2026);
 }
 
-// The room the chart's axis leaves round a caption (QtCharts pads each side by 4).
+// The room the chart's axis leaves beside a caption (QtCharts pads each side by 4), and a
+// little over.
 constexpr qreal kCaptionPadding = 10;
 
 constexpr int kChartHeight = 260;
@@ -288,22 +289,7 @@ void StatisticsWindow::buildControls() {
     selectionNote_->hide();
     layout->addWidget(selectionNote_);
 
-    table_ = new QTableWidget(0, 2, content);
-    table_->setObjectName(QStringLiteral("histogramTable"));
-    table_->setAccessibleName(QStringLiteral("Sentence lengths as a table"));
-    table_->setHorizontalHeaderLabels({QStringLiteral("Words"), QStringLiteral("Sentences")});
-    table_->verticalHeader()->hide();
-    table_->horizontalHeader()->setStretchLastSection(true);
-    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    table_->setSelectionMode(QAbstractItemView::SingleSelection);
-    // Tab goes on to the next control, as everywhere else; the arrows move through the rows.
-    table_->setTabKeyNavigation(false);
-    table_->installEventFilter(this);
-    table_->setMinimumHeight(100);
-    table_->setMaximumHeight(160);
-    connect(table_, &QTableWidget::cellActivated, this, [this](int row, int) { SelectBin(row); });
-    connect(table_, &QTableWidget::cellClicked, this, [this](int row, int) { SelectBin(row); });
+    table_ = makeTable(content);
     layout->addWidget(table_);
 
     scroll_->setWidget(content);
@@ -365,6 +351,39 @@ void StatisticsWindow::placeOnScreen() {
     frame.moveLeft(std::max(area.left(), std::min(frame.left(), area.right() + 1 - frame.width())));
     frame.moveTop(std::max(area.top(), std::min(frame.top(), area.bottom() + 1 - frame.height())));
     move(frame.topLeft());
+}
+
+QTableWidget* StatisticsWindow::makeTable(QWidget* parent) {
+    auto* table = new QTableWidget(0, 2, parent);
+    table->setObjectName(QStringLiteral("histogramTable"));
+    table->setAccessibleName(QStringLiteral("Sentence lengths as a table"));
+    table->setHorizontalHeaderLabels({QStringLiteral("Words"), QStringLiteral("Sentences")});
+    table->verticalHeader()->hide();
+    table->horizontalHeader()->setStretchLastSection(true);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Tab goes on to the next control, as everywhere else; the arrows move through the rows.
+    table->setTabKeyNavigation(false);
+    table->installEventFilter(this);
+    table->setMinimumHeight(100);
+    table->setMaximumHeight(160);
+    connect(table, &QTableWidget::cellActivated, this, [this](int row, int) { SelectBin(row); });
+    connect(table, &QTableWidget::cellClicked, this, [this](int row, int) { SelectBin(row); });
+    return table;
+}
+
+// A screen reader is not told when a table's rows go (Qt tells it nothing of them), and asks
+// on for cells it knew of. A new table for new figures is told: the old one and its cells
+// are gone, and nobody asks the new one for them.
+void StatisticsWindow::replaceTable() {
+    QTableWidget* old = table_;
+    table_ = makeTable(old->parentWidget());
+    old->parentWidget()->layout()->replaceWidget(old, table_);
+    setTabOrder(old, table_);
+    table_->show();
+    if (old->hasFocus()) table_->setFocus(Qt::OtherFocusReason);
+    delete old;
 }
 
 bool StatisticsWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -469,10 +488,7 @@ void StatisticsWindow::showHistogram(const SentenceStatistics& stats) {
     shortBars_ = nullptr;
     longBars_ = nullptr;
     chartView_->setMinimumWidth(0);
-    // The table's rows go in one reset, so that a screen reader never asks for a cell of the
-    // rows that went.
-    table_->clearContents();
-    table_->setRowCount(0);
+    replaceTable();
     if (bins == 0) {
         chart_->setTitle(QStringLiteral("Sentence lengths in words: no sentences to show"));
         return;
@@ -539,9 +555,8 @@ void StatisticsWindow::fitBarCaptions() {
     if (categories_ == nullptr || categories_->count() == 0) return;
     const qreal plotWidth = chart_->plotArea().width();
     if (plotWidth <= 0) return;
-    // Measured as the chart measures its labels: as rich text.
+    // Measured as the chart measures its labels: as rich text, with the document's margin.
     QTextDocument measure;
-    measure.setDocumentMargin(0);
     measure.setDefaultFont(categories_->labelsFont());
     QSizeF largest;
     for (const QString& caption : categories_->categories()) {

@@ -73,6 +73,8 @@ class StatisticsWindow : public QWidget {
   private:
     void buildControls();
     void placeOnScreen();
+    QTableWidget* makeTable(QWidget* parent);
+    void replaceTable();
     void fitBarCaptions();
     void connectModel();
     void scheduleRecompute();

@@ -413,8 +413,8 @@ TEST_F(StatisticsTest, TheCountAxisReadsWholeSentences) {
             left.removeIf([](const QString& t) { return !t.front().isDigit(); });
             return left;
         };
-        QTest::qWaitFor([&] { return numbers() == labels; });
-        EXPECT_EQ(numbers().join(u' ').toStdString(), labels.join(u' ').toStdString());
+        EXPECT_TRUE(QTest::qWaitFor([&] { return numbers() == labels; }))
+            << numbers().join(u' ').toStdString();
     }
 }
 
@@ -425,7 +425,11 @@ TEST_F(StatisticsTest, EveryBarShowsItsWholeRange) {
         QSize window;
     } cases[] = {{13, {620, 700}}, {30, {620, 700}}, {13, {330, 500}}, {3, {330, 500}}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.bars);
+        SCOPED_TRACE(QStringLiteral("%1 bars in %2x%3")
+                         .arg(c.bars)
+                         .arg(c.window.width())
+                         .arg(c.window.height())
+                         .toStdString());
         Count(OneSentencePerBar(c.bars));
         StatisticsWindow& window = Open();
         window.resize(c.window);
@@ -549,29 +553,35 @@ TEST_F(StatisticsTest, TheWindowFitsTheScreenAndScrollsToEveryControl) {
     }
 }
 
-// A recount while the table has a row chosen: a screen reader is never told of a cell that
-// has gone.
-TEST_F(StatisticsTest, ARecountTellsAScreenReaderOfNoCellThatWent) {
-    static QStringList warnings;
-    warnings.clear();
-    const QtMessageHandler previous =
-        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& message) {
-            if (message.contains(QStringLiteral("QAccessible"))) warnings << message;
-        });
-    QAccessible::setActive(true);
+// Qt tells a screen reader nothing when a table's rows go, so it asks on for the cells it
+// knew of, by the table's id as the desktop's bridge does: it must get none of the rows that
+// went (on a desktop Qt warns "QAccessibleTable::child: Invalid index" for each, which
+// check-accessibility watches for). The table found now answers for every cell it has.
+TEST_F(StatisticsTest, AScreenReaderGetsNoCellOfRowsThatWent) {
     Count(OneSentencePerBar(8));
     StatisticsWindow& window = Open();
-    auto* table = window.findChild<QTableWidget*>();
-    table->setFocus(Qt::OtherFocusReason);
-    table->setCurrentCell(7, 1);
-    for (const int bars : {2, 8, 0, 5}) {
+    ASSERT_TRUE(Activate(window));
+    window.findChild<QTableWidget*>()->setFocus();
+    QAccessibleInterface* table =
+        QAccessible::queryAccessibleInterface(window.findChild<QTableWidget*>());
+    const QAccessible::Id id = QAccessible::uniqueId(table);
+    const int known = table->childCount();
+    for (int i = 0; i < known; ++i) ASSERT_NE(table->child(i), nullptr) << i;
+    for (const int bars : {2, 0, 5}) {
+        SCOPED_TRACE(bars);
         Count(OneSentencePerBar(bars));
         QCoreApplication::processEvents();
-        EXPECT_EQ(table->rowCount(), bars);
+        if (QAccessibleInterface* asked = QAccessible::accessibleInterface(id)) {
+            for (int i = asked->childCount(); i < known; ++i)
+                EXPECT_EQ(asked->child(i), nullptr) << i;
+        }
+        auto* now = window.findChild<QTableWidget*>();
+        EXPECT_EQ(now->rowCount(), bars);
+        EXPECT_TRUE(now->hasFocus());  // the focus stays where it was
+        QAccessibleInterface* fresh = QAccessible::queryAccessibleInterface(now);
+        EXPECT_EQ(fresh->childCount(), (bars + 1) * 3);  // with the headers' cells
+        for (int i = 0; i < fresh->childCount(); ++i) EXPECT_NE(fresh->child(i), nullptr) << i;
     }
-    QAccessible::setActive(false);
-    qInstallMessageHandler(previous);
-    EXPECT_EQ(warnings, QStringList());
 }
 
 }  // namespace
