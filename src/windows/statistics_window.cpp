@@ -275,7 +275,15 @@ void StatisticsWindow::buildControls() {
     chart_ = new QChart;
     chart_->setTitle(QStringLiteral("Sentence lengths in words"));
     chart_->legend()->setAlignment(Qt::AlignBottom);
-    chartView_ = new QChartView(chart_, content);
+    // Many bars make the chart wider than the window: it scrolls sideways by itself, and the
+    // figures keep to the window's width.
+    chartScroll_ = new QScrollArea(content);
+    chartScroll_->setObjectName(QStringLiteral("histogramScrollArea"));
+    chartScroll_->setWidgetResizable(true);
+    chartScroll_->setFrameShape(QFrame::NoFrame);
+    chartScroll_->setFocusPolicy(Qt::NoFocus);
+    chartScroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    chartView_ = new QChartView(chart_, chartScroll_);
     chartView_->setObjectName(QStringLiteral("histogram"));
     chartView_->setAccessibleName(QStringLiteral("Histogram of sentence lengths in words"));
     chartView_->setAccessibleDescription(
@@ -284,7 +292,9 @@ void StatisticsWindow::buildControls() {
     chartView_->setRenderHint(QPainter::Antialiasing);
     chartView_->setMinimumHeight(kChartHeight);
     connect(chart_, &QChart::plotAreaChanged, this, &StatisticsWindow::fitBarCaptions);
-    layout->addWidget(chartView_, 1);
+    chartScroll_->setWidget(chartView_);
+    layout->addWidget(chartScroll_, 1);
+    fitChartScroll();
     selectionNote_ = Figure(QStringLiteral("Selection"), "selectionNote", content);
     selectionNote_->hide();
     layout->addWidget(selectionNote_);
@@ -488,6 +498,8 @@ void StatisticsWindow::showHistogram(const SentenceStatistics& stats) {
     shortBars_ = nullptr;
     longBars_ = nullptr;
     chartView_->setMinimumWidth(0);
+    chartView_->setMinimumHeight(kChartHeight);
+    fitChartScroll();
     replaceTable();
     if (bins == 0) {
         chart_->setTitle(QStringLiteral("Sentence lengths in words: no sentences to show"));
@@ -570,11 +582,19 @@ void StatisticsWindow::fitBarCaptions() {
     // Upright ranges take height from the bars; the chart grows by it instead.
     chartView_->setMinimumHeight(kChartHeight +
                                  (angle == 0 ? 0 : static_cast<int>(largest.width())));
+    fitChartScroll();
     const qreal upright = largest.height() + kCaptionPadding;
     if (perBar < upright) {
         const int more = static_cast<int>(std::ceil((upright - perBar) * bars));
         chartView_->setMinimumWidth(chartView_->width() + more);
     }
+}
+
+// The chart's own scroll area is as high as the chart needs, with room for its scroll bar.
+void StatisticsWindow::fitChartScroll() {
+    const int bar =
+        chartScroll_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, chartScroll_);
+    chartScroll_->setMinimumHeight(chartView_->minimumHeight() + bar);
 }
 
 void StatisticsWindow::startReaderCount() {

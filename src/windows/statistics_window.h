@@ -76,6 +76,7 @@ class StatisticsWindow : public QWidget {
     QTableWidget* makeTable(QWidget* parent);
     void replaceTable();
     void fitBarCaptions();
+    void fitChartScroll();
     void connectModel();
     void scheduleRecompute();
     void showFigures();
@@ -113,6 +114,7 @@ class StatisticsWindow : public QWidget {
     QLabel* counts_ = nullptr;
     QLabel* whyCountsDiffer_ = nullptr;
     QScrollArea* scroll_ = nullptr;
+    QScrollArea* chartScroll_ = nullptr;
     QChart* chart_ = nullptr;
     QChartView* chartView_ = nullptr;
     QBarCategoryAxis* categories_ = nullptr;
