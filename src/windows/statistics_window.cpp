@@ -383,9 +383,9 @@ QTableWidget* StatisticsWindow::makeTable(QWidget* parent) {
     return table;
 }
 
-// A screen reader is not told when a table's rows go (Qt tells it nothing of them), and asks
-// on for cells it knew of. A new table for new figures is told: the old one and its cells
-// are gone, and nobody asks the new one for them.
+// Qt tells a screen reader nothing when a table's rows go, so the reader goes on asking for
+// the cells it knew of, and Qt warns of each. A table made afresh for each count is told of:
+// the reader learns that the old one went with all its cells.
 void StatisticsWindow::replaceTable() {
     QTableWidget* old = table_;
     table_ = makeTable(old->parentWidget());
