@@ -194,7 +194,8 @@ StatisticsWindow::StatisticsWindow(MainForm& form, QWidget* parent)
     resize(kWantedSize);
 }
 
-StatisticsWindow::~StatisticsWindow() = default;
+// The focus moves while the children go, when this is no longer a statistics window.
+StatisticsWindow::~StatisticsWindow() { disconnect(focusFollower_); }
 
 void StatisticsWindow::buildControls() {
     auto* outer = new QVBoxLayout(this);
@@ -305,18 +306,19 @@ void StatisticsWindow::buildControls() {
     scroll_->setWidget(content);
     // Keys move the focus onto controls scrolled out of sight: bring the whole control into
     // view, or its top where it is taller than the window.
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
-        QWidget* content = scroll_->widget();
-        if (now == nullptr || !content->isAncestorOf(now)) return;
-        const QRect place(now->mapTo(content, QPoint(0, 0)), now->size());
-        const auto bringIn = [](QScrollBar* bar, int from, int length, int room) {
-            if (from + length - bar->value() > room) bar->setValue(from + length - room);
-            if (from < bar->value() || length > room) bar->setValue(from);
-        };
-        const QSize room = scroll_->viewport()->size();
-        bringIn(scroll_->verticalScrollBar(), place.y(), place.height(), room.height());
-        bringIn(scroll_->horizontalScrollBar(), place.x(), place.width(), room.width());
-    });
+    focusFollower_ =
+        connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+            QWidget* content = scroll_->widget();
+            if (now == nullptr || !content->isAncestorOf(now)) return;
+            const QRect place(now->mapTo(content, QPoint(0, 0)), now->size());
+            const auto bringIn = [](QScrollBar* bar, int from, int length, int room) {
+                if (from + length - bar->value() > room) bar->setValue(from + length - room);
+                if (from < bar->value() || length > room) bar->setValue(from);
+            };
+            const QSize room = scroll_->viewport()->size();
+            bringIn(scroll_->verticalScrollBar(), place.y(), place.height(), room.height());
+            bringIn(scroll_->horizontalScrollBar(), place.x(), place.width(), room.width());
+        });
 }
 
 void StatisticsWindow::connectModel() {
@@ -389,7 +391,7 @@ QTableWidget* StatisticsWindow::makeTable(QWidget* parent) {
 void StatisticsWindow::replaceTable() {
     QTableWidget* old = table_;
     table_ = makeTable(old->parentWidget());
-    old->parentWidget()->layout()->replaceWidget(old, table_);
+    delete old->parentWidget()->layout()->replaceWidget(old, table_);  // the old table's item
     setTabOrder(old, table_);
     table_->show();
     if (old->hasFocus()) table_->setFocus(Qt::OtherFocusReason);

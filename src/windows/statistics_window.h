@@ -91,6 +91,7 @@ class StatisticsWindow : public QWidget {
     QTimer recomputeTimer_;
     bool stale_ = true;  // rows changed while hidden
     bool placed_ = false;
+    QMetaObject::Connection focusFollower_;
     StatisticsCollector collector_;
     int binWidth_ = 5;
 
