@@ -126,6 +126,7 @@ void StartCounting(MainForm& form) {
                           }
                       }),
                       number};
+    form.lastCount.sentences = results.Count();
     trap(154, [&] { results.SetHeaderTotal(); });
     trap(156, [&] { form.SetPointer(MainForm::Pointer::Default); });
 }

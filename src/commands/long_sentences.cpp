@@ -23,7 +23,7 @@ void StoreLongSentenceWords(MainForm& form, int words) {
 
 void TickLongSentences(MainForm& form, int longerThanWords) {
     if (form.IsBusy()) return;
-    form.results().SetTickedWhere(
+    form.results().TickWhere(
         [longerThanWords](const QString& text) { return CountWords(text) > longerThanWords; });
 }
 

@@ -16,8 +16,8 @@ int ReadLongSentenceWords(const SettingsStore& settings);
 // Stored at once; a failing store is told once, as the sentence-end options are.
 void StoreLongSentenceWords(MainForm& form, int words);
 
-// Ticks exactly the rows of more than `longerThanWords` words and unticks the others, so that
-// the copy and the export give the sentences to rewrite. Nothing while busy.
+// Ticks the rows of more than `longerThanWords` words, so that the copy and the export give
+// the sentences to rewrite; the ticks the user gave the others stay. Nothing while busy.
 void TickLongSentences(MainForm& form, int longerThanWords);
 
 }  // namespace brintale

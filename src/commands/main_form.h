@@ -56,6 +56,7 @@ class MainForm : public ErrorReporter {
         bool changedSince = false;
         QFuture<qsizetype> readerCount;  // -1 when the reader's rules could not count it
         quint64 number = 0;              // counts the counts, so that each is told apart
+        qsizetype sentences = 0;         // the rows it made
     };
     CountedText lastCount;
 };

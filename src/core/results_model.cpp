@@ -120,11 +120,17 @@ void ResultsModel::SetAllTicked(bool checked) {
     emit dataChanged(index(0), index(Count() - 1), {Qt::CheckStateRole});
 }
 
-void ResultsModel::SetTickedWhere(const std::function<bool(const QString& text)>& tick) {
-    if (rows_.empty()) return;
+void ResultsModel::TickWhere(const std::function<bool(const QString& text)>& tick) {
     publish();
-    for (Row& r : rows_) r.checked = tick(r.text);
-    emit dataChanged(index(0), index(Count() - 1), {Qt::CheckStateRole});
+    int first = -1, last = -1;
+    for (int row = 0; row < static_cast<int>(rows_.size()); ++row) {
+        Row& r = rows_[static_cast<std::size_t>(row)];
+        if (r.checked || !tick(r.text)) continue;
+        r.checked = true;
+        if (first < 0) first = row;
+        last = row;
+    }
+    if (first >= 0) emit dataChanged(index(first), index(last), {Qt::CheckStateRole});
 }
 
 int ResultsModel::rowCount(const QModelIndex& parent) const {

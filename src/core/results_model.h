@@ -58,8 +58,9 @@ class ResultsModel : public QAbstractListModel {
     void RemoveAt(int row);
     void SetTickedAt(int row, bool checked);
     void SetAllTicked(bool checked);
-    // Ticks exactly the rows whose text passes, in one change for the views.
-    void SetTickedWhere(const std::function<bool(const QString& text)>& tick);
+    // Ticks the rows whose text passes, in one change for the views; the others keep their
+    // tick or its absence.
+    void TickWhere(const std::function<bool(const QString& text)>& tick);
 
     // QAbstractItemModel
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;

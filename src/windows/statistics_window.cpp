@@ -1,5 +1,7 @@
 #include "windows/statistics_window.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QBarCategoryAxis>
 #include <QBarSet>
 #include <QChart>
@@ -9,12 +11,17 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QStackedBarSeries>
 #include <QTableWidget>
+#include <QTextDocument>
 #include <QToolTip>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -30,6 +37,7 @@
 #include "core/error_report.h"
 #include "core/results_model.h"
 #include "core/splitter/unicode_sentences.h"
+#include "widgets/look.h"
 #include "widgets/text_box.h"
 
 namespace brintale {
@@ -86,17 +94,60 @@ QString BinCaption(int bin, int width) {
                       : QStringLiteral("%1\u2013%2").arg(bin * width).arg((bin + 1) * width - 1);
 }
 
-QLabel* Figure(const QString& accessibleName, const char* objectName, QWidget* parent) {
+// What a figure shows without sentences, and how it is heard.
+const QString kNoFigure = QStringLiteral("\u2014");
+const QString kNoFigureHeard = QStringLiteral("none");
+
+// A figure's caption, kept on its label so that it is heard with the value.
+constexpr char kCaptionProperty[] = "figureCaption";
+
+QLabel* Figure(const QString& caption, const char* objectName, QWidget* parent) {
     auto* label = new QLabel(parent);
     label->setObjectName(QString::fromLatin1(objectName));
-    label->setAccessibleName(accessibleName);
+    label->setProperty(kCaptionProperty, caption);
+    label->setAccessibleName(caption);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     return label;
 }
 
+// A screen reader reads a label's accessible name in place of its text: the name holds both.
+void ShowFigure(QLabel* label, const QString& shown, const QString& heard) {
+    label->setText(shown);
+    label->setAccessibleName(label->property(kCaptionProperty).toString() + QStringLiteral(": ") +
+                             heard);
+}
+
+void ShowFigure(QLabel* label, const QString& value) { ShowFigure(label, value, value); }
+
 QString TickCaption(int words) {
     return QStringLiteral("Tick Sentences Longer Than %1 Words").arg(words);
 }
+
+QString LongCaption(int words) {
+    return QStringLiteral("Sentences longer than %1 words").arg(words);
+}
+
+// The longest sentence's description for a screen reader: all of it up to a size a reader
+// can take.
+QString Described(const QString& sentence) {
+    constexpr qsizetype kMaxDescription = 4000;
+    if (sentence.size() <= kMaxDescription) return sentence;
+    qsizetype end = kMaxDescription;
+    if (sentence[end - 1].isHighSurrogate()) --end;
+    return sentence.first(end) + QChar(0x2026);
+}
+
+// The room the chart's axis leaves beside a caption (QtCharts pads each side by 4), and a
+// little over.
+constexpr qreal kCaptionPadding = 10;
+
+constexpr int kChartHeight = 260;
+
+// The size the window asks for where the screen has room.
+constexpr QSize kWantedSize(620, 820);
+constexpr QSize kSmallestSize(320, 240);
+// A title bar and borders, for a window the manager has not framed yet.
+constexpr QMargins kFrameGuess(4, 30, 4, 4);
 
 }  // namespace
 
@@ -107,6 +158,17 @@ int HistogramBinWidth(qsizetype maxWords) {
     // The smallest multiple of five that fits the largest count into the bars.
     const qsizetype width = (maxWords + kMaxHistogramBins) / kMaxHistogramBins;
     return static_cast<int>((width + kStep - 1) / kStep * kStep);
+}
+
+CountAxisScale CountAxis(qsizetype highest) {
+    highest = std::max<qsizetype>(highest, 1);
+    for (qsizetype magnitude = 1;; magnitude *= 10) {
+        for (const qsizetype factor : {1, 2, 5}) {
+            const qsizetype step = factor * magnitude;
+            const qsizetype steps = (highest + step - 1) / step;
+            if (steps <= kMaxCountSteps) return {steps * step, step};
+        }
+    }
 }
 
 StatisticsWindow::StatisticsWindow(MainForm& form, QWidget* parent)
@@ -124,29 +186,45 @@ StatisticsWindow::StatisticsWindow(MainForm& form, QWidget* parent)
         showCounts();
         emit readerCountShown();
     });
-    resize(620, 820);
+    auto* close = new QAction(this);
+    close->setShortcut(QKeySequence(Qt::Key_Escape));
+    close->setShortcutContext(Qt::WindowShortcut);
+    connect(close, &QAction::triggered, this, &QWidget::close);
+    addAction(close);
+    resize(kWantedSize);
 }
 
-StatisticsWindow::~StatisticsWindow() = default;
+// The focus moves while the children go, when this is no longer a statistics window.
+StatisticsWindow::~StatisticsWindow() { disconnect(focusFollower_); }
 
 void StatisticsWindow::buildControls() {
-    auto* layout = new QVBoxLayout(this);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    scroll_ = new QScrollArea(this);
+    scroll_->setObjectName(QStringLiteral("statisticsScrollArea"));
+    scroll_->setWidgetResizable(true);
+    scroll_->setFrameShape(QFrame::NoFrame);
+    // Its controls take the focus, not the area round them.
+    scroll_->setFocusPolicy(Qt::NoFocus);
+    outer->addWidget(scroll_);
+    auto* content = new QWidget(scroll_);
+    content->setObjectName(QStringLiteral("statisticsContent"));
+    auto* layout = new QVBoxLayout(content);
 
-    textChanged_ = Figure(QStringLiteral("Text state"), "textChangedNote", this);
-    textChanged_->setText(QStringLiteral("The text has changed since the count"));
+    textChanged_ = Figure(QStringLiteral("Text state"), "textChangedNote", content);
     textChanged_->setStyleSheet(QStringLiteral("color: #b00000;"));
     textChanged_->hide();
     layout->addWidget(textChanged_);
 
     auto* figures = new QFormLayout;
-    sentences_ = Figure(QStringLiteral("Sentences"), "sentencesValue", this);
-    words_ = Figure(QStringLiteral("Words"), "wordsValue", this);
-    characters_ = Figure(QStringLiteral("Characters"), "charactersValue", this);
-    meanWords_ = Figure(QStringLiteral("Mean words per sentence"), "meanWordsValue", this);
-    medianWords_ = Figure(QStringLiteral("Median words per sentence"), "medianWordsValue", this);
+    sentences_ = Figure(QStringLiteral("Sentences"), "sentencesValue", content);
+    words_ = Figure(QStringLiteral("Words"), "wordsValue", content);
+    characters_ = Figure(QStringLiteral("Characters"), "charactersValue", content);
+    meanWords_ = Figure(QStringLiteral("Mean words per sentence"), "meanWordsValue", content);
+    medianWords_ = Figure(QStringLiteral("Median words per sentence"), "medianWordsValue", content);
     percentile90Words_ = Figure(QStringLiteral("90th percentile of words per sentence"),
-                                "percentile90WordsValue", this);
-    maxWords_ = Figure(QStringLiteral("Most words in a sentence"), "maxWordsValue", this);
+                                "percentile90WordsValue", content);
+    maxWords_ = Figure(QStringLiteral("Most words in a sentence"), "maxWordsValue", content);
     figures->addRow(QStringLiteral("Sentences:"), sentences_);
     figures->addRow(QStringLiteral("Words:"), words_);
     figures->addRow(QStringLiteral("Characters:"), characters_);
@@ -156,8 +234,7 @@ void StatisticsWindow::buildControls() {
     figures->addRow(QStringLiteral("Maximum:"), maxWords_);
 
     // A link, so that the whole preview wraps inside the window and still takes a click.
-    longest_ = Figure(QStringLiteral("Longest sentence"), "longestSentence", this);
-    longest_->setAccessibleDescription(QStringLiteral("Activate it to select it in the list"));
+    longest_ = Figure(QStringLiteral("Longest sentence"), "longestSentence", content);
     longest_->setWordWrap(true);
     longest_->setTextFormat(Qt::RichText);
     longest_->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
@@ -165,65 +242,83 @@ void StatisticsWindow::buildControls() {
     figures->addRow(QStringLiteral("Longest sentence:"), longest_);
 
     auto* longRow = new QHBoxLayout;
-    threshold_ = new QSpinBox(this);
+    threshold_ = new QSpinBox(content);
     threshold_->setObjectName(QStringLiteral("longSentenceWords"));
     threshold_->setAccessibleName(QStringLiteral("Words that make a sentence long"));
     threshold_->setRange(0, kMaxLongSentenceWords);
     threshold_->setValue(ReadLongSentenceWords(form_.settings()));
-    longCount_ = Figure(QStringLiteral("Sentences longer than that"), "longCountValue", this);
-    longRow->addWidget(new QLabel(QStringLiteral("Longer than"), this));
+    longCount_ = Figure(LongCaption(threshold_->value()), "longCountValue", content);
+    longRow->addWidget(new QLabel(QStringLiteral("Longer than"), content));
     longRow->addWidget(threshold_);
-    longRow->addWidget(new QLabel(QStringLiteral("words:"), this));
+    longRow->addWidget(new QLabel(QStringLiteral("words:"), content));
     longRow->addWidget(longCount_, 1);
     figures->addRow(QStringLiteral("Long sentences:"), longRow);
     layout->addLayout(figures);
 
-    tickLong_ = new QPushButton(TickCaption(threshold_->value()), this);
+    tickLong_ = new QPushButton(TickCaption(threshold_->value()), content);
     tickLong_->setObjectName(QStringLiteral("tickLongSentencesButton"));
     connect(tickLong_, &QPushButton::clicked, this,
             [this] { TickLongSentences(form_, threshold_->value()); });
     layout->addWidget(tickLong_, 0, Qt::AlignLeft);
     connect(threshold_, &QSpinBox::valueChanged, this, &StatisticsWindow::thresholdChanged);
 
-    counts_ = Figure(QStringLiteral("The two counts"), "countsValue", this);
-    whyCountsDiffer_ = Figure(QStringLiteral("Why the counts differ"), "whyCountsDiffer", this);
+    counts_ = Figure(QStringLiteral("The two counts"), "countsValue", content);
+    counts_->setWordWrap(true);
+    whyCountsDiffer_ = Figure(QStringLiteral("Why the counts differ"), "whyCountsDiffer", content);
     whyCountsDiffer_->setWordWrap(true);
-    whyCountsDiffer_->setText(QStringLiteral(
-        "Your separators end a sentence at each one of a run (\"...\", \"?!\") and at the point "
-        "inside a number (\"3.5\"), and leave out a last sentence without one; a reader does "
-        "none of that."));
+    ShowFigure(whyCountsDiffer_,
+               QStringLiteral("Your separators end a sentence at each one of a run (\"...\", "
+                              "\"?!\") and at the point inside a number (\"3.5\"), and leave out "
+                              "a last sentence without one; a reader does none of that."));
     layout->addWidget(counts_);
     layout->addWidget(whyCountsDiffer_);
 
     chart_ = new QChart;
     chart_->setTitle(QStringLiteral("Sentence lengths in words"));
     chart_->legend()->setAlignment(Qt::AlignBottom);
-    chartView_ = new QChartView(chart_, this);
+    // Many bars make the chart wider than the window: it scrolls sideways by itself, and the
+    // figures keep to the window's width.
+    chartScroll_ = new QScrollArea(content);
+    chartScroll_->setObjectName(QStringLiteral("histogramScrollArea"));
+    chartScroll_->setWidgetResizable(true);
+    chartScroll_->setFrameShape(QFrame::NoFrame);
+    chartScroll_->setFocusPolicy(Qt::NoFocus);
+    chartScroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    chartView_ = new QChartView(chart_, chartScroll_);
     chartView_->setObjectName(QStringLiteral("histogram"));
     chartView_->setAccessibleName(QStringLiteral("Histogram of sentence lengths in words"));
     chartView_->setAccessibleDescription(
         QStringLiteral("The same figures are in the table below it. Click a bar to select its "
                        "sentences in the list."));
     chartView_->setRenderHint(QPainter::Antialiasing);
-    chartView_->setMinimumHeight(260);
-    layout->addWidget(chartView_, 1);
-    selectionNote_ = Figure(QStringLiteral("Selection"), "selectionNote", this);
+    chartView_->setMinimumHeight(kChartHeight);
+    connect(chart_, &QChart::plotAreaChanged, this, &StatisticsWindow::fitBarCaptions);
+    chartScroll_->setWidget(chartView_);
+    layout->addWidget(chartScroll_, 1);
+    fitChartScroll();
+    selectionNote_ = Figure(QStringLiteral("Selection"), "selectionNote", content);
     selectionNote_->hide();
     layout->addWidget(selectionNote_);
 
-    table_ = new QTableWidget(0, 2, this);
-    table_->setObjectName(QStringLiteral("histogramTable"));
-    table_->setAccessibleName(QStringLiteral("Sentence lengths as a table"));
-    table_->setHorizontalHeaderLabels({QStringLiteral("Words"), QStringLiteral("Sentences")});
-    table_->verticalHeader()->hide();
-    table_->horizontalHeader()->setStretchLastSection(true);
-    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    table_->setSelectionMode(QAbstractItemView::SingleSelection);
-    table_->setMaximumHeight(160);
-    connect(table_, &QTableWidget::cellActivated, this, [this](int row, int) { SelectBin(row); });
-    connect(table_, &QTableWidget::cellClicked, this, [this](int row, int) { SelectBin(row); });
+    table_ = makeTable(content);
     layout->addWidget(table_);
+
+    scroll_->setWidget(content);
+    // Keys move the focus onto controls scrolled out of sight: bring the whole control into
+    // view, or its top where it is taller than the window.
+    focusFollower_ =
+        connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+            QWidget* content = scroll_->widget();
+            if (now == nullptr || !content->isAncestorOf(now)) return;
+            const QRect place(now->mapTo(content, QPoint(0, 0)), now->size());
+            const auto bringIn = [](QScrollBar* bar, int from, int length, int room) {
+                if (from + length - bar->value() > room) bar->setValue(from + length - room);
+                if (from < bar->value() || length > room) bar->setValue(from);
+            };
+            const QSize room = scroll_->viewport()->size();
+            bringIn(scroll_->verticalScrollBar(), place.y(), place.height(), room.height());
+            bringIn(scroll_->horizontalScrollBar(), place.x(), place.width(), room.width());
+        });
 }
 
 void StatisticsWindow::connectModel() {
@@ -243,6 +338,81 @@ void StatisticsWindow::scheduleRecompute() {
         stale_ = true;
 }
 
+void StatisticsWindow::setVisible(bool visible) {
+    if (visible && !placed_) {
+        placed_ = true;
+        placeOnScreen();
+    }
+    QWidget::setVisible(visible);
+}
+
+void StatisticsWindow::placeOnScreen() {
+    const QWidget* owner = parentWidget() != nullptr ? parentWidget()->window() : nullptr;
+    QScreen* screen = owner != nullptr ? owner->screen() : this->screen();
+    if (screen == nullptr) screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr) return;
+    setScreen(screen);
+    const QRect area = screen->availableGeometry();
+    // The scroll area inside takes any cut, with its scroll bars.
+    const QSize size = FittedSize(kWantedSize, area.size(), kFrameGuess, 0);
+    setMinimumSize(kSmallestSize.boundedTo(size));
+    resize(size);
+    // Over the main window where the screen allows, wholly on the screen's free area always.
+    QRect frame(QPoint(), size.grownBy(kFrameGuess));
+    frame.moveCenter(owner != nullptr ? owner->frameGeometry().center() : area.center());
+    frame.moveLeft(std::max(area.left(), std::min(frame.left(), area.right() + 1 - frame.width())));
+    frame.moveTop(std::max(area.top(), std::min(frame.top(), area.bottom() + 1 - frame.height())));
+    move(frame.topLeft());
+}
+
+QTableWidget* StatisticsWindow::makeTable(QWidget* parent) {
+    auto* table = new QTableWidget(0, 2, parent);
+    table->setObjectName(QStringLiteral("histogramTable"));
+    table->setAccessibleName(QStringLiteral("Sentence lengths as a table"));
+    table->setHorizontalHeaderLabels({QStringLiteral("Words"), QStringLiteral("Sentences")});
+    table->verticalHeader()->hide();
+    table->horizontalHeader()->setStretchLastSection(true);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Tab goes on to the next control, as everywhere else; the arrows move through the rows.
+    table->setTabKeyNavigation(false);
+    table->installEventFilter(this);
+    table->setMinimumHeight(100);
+    table->setMaximumHeight(160);
+    connect(table, &QTableWidget::cellActivated, this, [this](int row, int) { SelectBin(row); });
+    connect(table, &QTableWidget::cellClicked, this, [this](int row, int) { SelectBin(row); });
+    return table;
+}
+
+// Qt tells a screen reader nothing when a table's rows go, so the reader goes on asking for
+// the cells it knew of, and Qt warns of each. A table made afresh for each count is told of:
+// the reader learns that the old one went with all its cells.
+void StatisticsWindow::replaceTable() {
+    QTableWidget* old = table_;
+    table_ = makeTable(old->parentWidget());
+    delete old->parentWidget()->layout()->replaceWidget(old, table_);  // the old table's item
+    setTabOrder(old, table_);
+    table_->show();
+    if (old->hasFocus()) table_->setFocus(Qt::OtherFocusReason);
+    delete old;
+}
+
+bool StatisticsWindow::eventFilter(QObject* watched, QEvent* event) {
+    // Ctrl+Tab and Ctrl+Shift+Tab leave the table as Tab and Shift+Tab do, as they leave the
+    // main window's text box.
+    if (watched == table_ && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool tab = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab;
+        if (tab && key->modifiers().testFlag(Qt::ControlModifier)) {
+            focusNextPrevChild(key->key() == Qt::Key_Tab &&
+                               !key->modifiers().testFlag(Qt::ShiftModifier));
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 void StatisticsWindow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (stale_) Recompute();
@@ -255,7 +425,7 @@ void StatisticsWindow::Recompute() {
         collector_ = CollectRows(form_.results());
     } catch (const std::exception&) {
         collector_ = StatisticsCollector();
-        textChanged_->setText(DescribeFailure(std::current_exception()));
+        ShowFigure(textChanged_, DescribeFailure(std::current_exception()));
         textChanged_->show();
         return;
     }
@@ -267,22 +437,45 @@ void StatisticsWindow::Recompute() {
 
 void StatisticsWindow::showFigures() {
     const SentenceStatistics stats = collector_.Result(threshold_->value());
-    sentences_->setText(QString::number(stats.sentences));
-    words_->setText(QString::number(stats.words));
-    characters_->setText(QString::number(stats.characters));
-    meanWords_->setText(QString::number(stats.meanWords, 'f', 1));
-    medianWords_->setText(Number(stats.medianWords));
-    percentile90Words_->setText(QString::number(stats.percentile90Words));
-    maxWords_->setText(QString::number(stats.maxWords));
-    longest_->setText(
-        stats.longestIndex < 0
-            ? QString()
-            : QStringLiteral("<a href=\"#row\">%1</a>").arg(stats.longestPreview.toHtmlEscaped()));
-    longest_->setToolTip(
-        stats.longestIndex < 0
-            ? QString()
-            : QStringLiteral("Row %1; click to select it").arg(stats.longestIndex + 1));
-    longCount_->setText(QString::number(stats.longerThanThreshold));
+    const bool none = stats.sentences == 0;
+    ShowFigure(sentences_, QString::number(stats.sentences));
+    ShowFigure(words_, QString::number(stats.words));
+    ShowFigure(characters_, QString::number(stats.characters));
+    const auto showWords = [none](QLabel* label, const QString& value) {
+        if (none)
+            ShowFigure(label, kNoFigure, kNoFigureHeard);
+        else
+            ShowFigure(label, value);
+    };
+    showWords(meanWords_, QString::number(stats.meanWords, 'f', 1));
+    showWords(medianWords_, Number(stats.medianWords));
+    showWords(percentile90Words_, QString::number(stats.percentile90Words));
+    showWords(maxWords_, QString::number(stats.maxWords));
+
+    const ResultsModel& rows = form_.results();
+    const bool known = stats.longestIndex >= 0 && stats.longestIndex < rows.Count();
+    const QString whole = known ? rows.TextAt(static_cast<int>(stats.longestIndex) + 1) : QString();
+    // The preview is cut at a code point; "…" tells that more follows.
+    const QString preview = stats.longestPreview.size() < whole.size()
+                                ? stats.longestPreview + QChar(0x2026)
+                                : stats.longestPreview;
+    if (known) {
+        ShowFigure(longest_, QStringLiteral("<a href=\"#row\">%1</a>").arg(preview.toHtmlEscaped()),
+                   preview);
+        longest_->setToolTip(QStringLiteral("<p>Row %1; click to select it in the list.</p>")
+                                 .arg(stats.longestIndex + 1) +
+                             ToolTipText(whole));
+        longest_->setAccessibleDescription(
+            QStringLiteral("Row %1; activate it to select it in the list. The whole sentence: %2")
+                .arg(stats.longestIndex + 1)
+                .arg(Described(whole)));
+    } else {
+        ShowFigure(longest_, kNoFigure, kNoFigureHeard);
+        longest_->setToolTip(QString());
+        longest_->setAccessibleDescription(QString());
+    }
+    longCount_->setProperty(kCaptionProperty, LongCaption(threshold_->value()));
+    ShowFigure(longCount_, QString::number(stats.longerThanThreshold));
     showHistogram(stats);
 }
 
@@ -303,6 +496,18 @@ void StatisticsWindow::showHistogram(const SentenceStatistics& stats) {
         chart_->removeAxis(axis);
         delete axis;
     }
+    categories_ = nullptr;
+    shortBars_ = nullptr;
+    longBars_ = nullptr;
+    chartView_->setMinimumWidth(0);
+    chartView_->setMinimumHeight(kChartHeight);
+    fitChartScroll();
+    replaceTable();
+    if (bins == 0) {
+        chart_->setTitle(QStringLiteral("Sentence lengths in words: no sentences to show"));
+        return;
+    }
+    chart_->setTitle(QStringLiteral("Sentence lengths in words"));
     shortBars_ = new QBarSet(QStringLiteral("Up to %1 words").arg(longer));
     longBars_ = new QBarSet(QStringLiteral("Longer than %1 words").arg(longer));
     shortBars_->setColor(kShortColour);
@@ -325,18 +530,24 @@ void StatisticsWindow::showHistogram(const SentenceStatistics& stats) {
     series->append(longBars_);
     series->setBarWidth(0.9);
     chart_->addSeries(series);
-    auto* categories = new QBarCategoryAxis;
-    categories->append(captions);
-    categories->setTitleText(QStringLiteral("Words per sentence"));
-    categories->setLabelsAngle(captions.size() > 12 ? -60 : 0);
-    chart_->addAxis(categories, Qt::AlignBottom);
-    series->attachAxis(categories);
+    categories_ = new QBarCategoryAxis;
+    categories_->append(captions);
+    categories_->setTitleText(QStringLiteral("Words per sentence"));
+    chart_->addAxis(categories_, Qt::AlignBottom);
+    series->attachAxis(categories_);
+    // Whole numbers of sentences at every gridline, each with its label.
+    const CountAxisScale scale = CountAxis(highest);
     auto* counts = new QValueAxis;
-    counts->setRange(0, static_cast<qreal>(std::max<qsizetype>(highest, 1)));
+    counts->setRange(0, static_cast<qreal>(scale.top));
+    counts->setTickType(QValueAxis::TicksDynamic);
+    counts->setTickAnchor(0);
+    counts->setTickInterval(static_cast<qreal>(scale.step));
+    counts->setMinorTickCount(0);
     counts->setLabelFormat(QStringLiteral("%d"));
     counts->setTitleText(QStringLiteral("Sentences"));
     chart_->addAxis(counts, Qt::AlignLeft);
     series->attachAxis(counts);
+    fitBarCaptions();
     connect(series, &QStackedBarSeries::clicked, this,
             [this](int bin, QBarSet*) { SelectBin(bin); });
     connect(series, &QStackedBarSeries::hovered, this,
@@ -350,6 +561,42 @@ void StatisticsWindow::showHistogram(const SentenceStatistics& stats) {
                                        .arg(longBins[b]),
                                    chartView_);
             });
+}
+
+// The word ranges stand level under their bars where they fit, else upright; the chart is
+// kept wide enough for upright ones, and the window scrolls to it.
+void StatisticsWindow::fitBarCaptions() {
+    if (categories_ == nullptr || categories_->count() == 0) return;
+    const qreal plotWidth = chart_->plotArea().width();
+    if (plotWidth <= 0) return;
+    // Measured as the chart measures its labels: as rich text, with the document's margin.
+    QTextDocument measure;
+    measure.setDefaultFont(categories_->labelsFont());
+    QSizeF largest;
+    for (const QString& caption : categories_->categories()) {
+        measure.setHtml(caption);
+        largest = largest.expandedTo(measure.size());
+    }
+    const qreal bars = categories_->count();
+    const qreal perBar = plotWidth / bars;
+    const int angle = largest.width() + kCaptionPadding <= perBar ? 0 : -90;
+    if (categories_->labelsAngle() != angle) categories_->setLabelsAngle(angle);
+    // Upright ranges take height from the bars; the chart grows by it instead.
+    chartView_->setMinimumHeight(kChartHeight +
+                                 (angle == 0 ? 0 : static_cast<int>(largest.width())));
+    fitChartScroll();
+    const qreal upright = largest.height() + kCaptionPadding;
+    if (perBar < upright) {
+        const int more = static_cast<int>(std::ceil((upright - perBar) * bars));
+        chartView_->setMinimumWidth(chartView_->width() + more);
+    }
+}
+
+// The chart's own scroll area is as high as the chart needs, with room for its scroll bar.
+void StatisticsWindow::fitChartScroll() {
+    const int bar =
+        chartScroll_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, chartScroll_);
+    chartScroll_->setMinimumHeight(chartView_->minimumHeight() + bar);
 }
 
 void StatisticsWindow::startReaderCount() {
@@ -366,19 +613,33 @@ void StatisticsWindow::startReaderCount() {
 }
 
 void StatisticsWindow::showCounts() {
-    const qsizetype byYours = form_.results().Count();
+    const MainForm::CountedText& counted = form_.lastCount;
+    const qsizetype rows = form_.results().Count();
+    // Once the list is emptied, its count is gone: nothing is left to set beside the
+    // reader's.
+    if (!counted.done || (rows == 0 && counted.sentences > 0)) {
+        counts_->setText(QStringLiteral("The list holds no count to compare with a reader's."));
+        counts_->setAccessibleName(counts_->text());
+        whyCountsDiffer_->hide();
+        return;
+    }
+    QString yours = QString::number(counted.sentences);
+    if (rows != counted.sentences) yours += QStringLiteral(" (%1 left in the list)").arg(rows);
     const QString reader =
         readerCount_ >= 0 ? QString::number(readerCount_) : QStringLiteral("\u2026");
     counts_->setText(QStringLiteral("By your separators: %1 \u00b7 As a reader counts (Unicode "
                                     "rules): %2")
-                         .arg(byYours)
-                         .arg(reader));
-    whyCountsDiffer_->setVisible(readerCount_ >= 0 && readerCount_ != byYours);
+                         .arg(yours, reader));
+    counts_->setAccessibleName(
+        QStringLiteral("By your separators: %1; as a reader counts (Unicode rules): %2")
+            .arg(yours, readerCount_ >= 0 ? reader : QStringLiteral("still counting")));
+    whyCountsDiffer_->setVisible(readerCount_ >= 0 && readerCount_ != counted.sentences);
 }
 
 void StatisticsWindow::showTextState() {
-    textChanged_->setText(QStringLiteral("The text has changed since the count"));
-    textChanged_->setVisible(form_.lastCount.done && form_.lastCount.changedSince);
+    ShowFigure(textChanged_, QStringLiteral("The text has changed since the count"));
+    textChanged_->setVisible(form_.lastCount.done && form_.lastCount.changedSince &&
+                             form_.results().Count() > 0);
 }
 
 void StatisticsWindow::thresholdChanged(int words) {
@@ -410,7 +671,8 @@ void StatisticsWindow::selectRows(const std::vector<int>& rows) {
     // thousand scattered rows, the list and the removal of a row would stall.
     const bool all = rows.size() <= kMaxSelectedRows;
     selectionNote_->setVisible(!all);
-    selectionNote_->setText(
+    ShowFigure(
+        selectionNote_,
         QStringLiteral("%1 sentences: the list selects the first of them.").arg(rows.size()));
     QItemSelection ranges;
     for (std::size_t i = 0; i < (all ? rows.size() : 1);) {

@@ -10,11 +10,13 @@
 
 #include "core/statistics.h"
 
+class QBarCategoryAxis;
 class QBarSet;
 class QChart;
 class QChartView;
 class QLabel;
 class QPushButton;
+class QScrollArea;
 class QSpinBox;
 class QTableWidget;
 
@@ -25,6 +27,16 @@ class MainForm;
 // Words per bar of the histogram: five, or more when that would give more than kMaxBins bars.
 inline constexpr int kMaxHistogramBins = 30;
 int HistogramBinWidth(qsizetype maxWords);
+
+// The count axis of the histogram: from 0 to `top` in steps of `step` sentences, whole
+// numbers both, so that every gridline has a label that is true; at most kMaxCountSteps
+// steps.
+inline constexpr int kMaxCountSteps = 5;
+struct CountAxisScale {
+    qsizetype top = 1;
+    qsizetype step = 1;
+};
+CountAxisScale CountAxis(qsizetype highest);
 
 // The figures of the rows of the results list: counts, words per sentence, the longest
 // sentence, the long ones and a histogram of lengths; beside them the count a reader would
@@ -46,6 +58,9 @@ class StatisticsWindow : public QWidget {
     void SelectLongest();
     // Whether the reader's count is still being made.
     bool readerCountRunning() const { return readerWatcher_.isRunning(); }
+    // At its first showing the window takes its size and place within the screen's free
+    // area; what does not fit scrolls.
+    void setVisible(bool visible) override;
 
   signals:
     // The reader's count of the last counted text has been shown.
@@ -53,9 +68,15 @@ class StatisticsWindow : public QWidget {
 
   protected:
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void buildControls();
+    void placeOnScreen();
+    QTableWidget* makeTable(QWidget* parent);
+    void replaceTable();
+    void fitBarCaptions();
+    void fitChartScroll();
     void connectModel();
     void scheduleRecompute();
     void showFigures();
@@ -69,6 +90,8 @@ class StatisticsWindow : public QWidget {
     MainForm& form_;
     QTimer recomputeTimer_;
     bool stale_ = true;  // rows changed while hidden
+    bool placed_ = false;
+    QMetaObject::Connection focusFollower_;
     StatisticsCollector collector_;
     int binWidth_ = 5;
 
@@ -91,8 +114,11 @@ class StatisticsWindow : public QWidget {
     QPushButton* tickLong_ = nullptr;
     QLabel* counts_ = nullptr;
     QLabel* whyCountsDiffer_ = nullptr;
+    QScrollArea* scroll_ = nullptr;
+    QScrollArea* chartScroll_ = nullptr;
     QChart* chart_ = nullptr;
     QChartView* chartView_ = nullptr;
+    QBarCategoryAxis* categories_ = nullptr;
     QBarSet* shortBars_ = nullptr;
     QBarSet* longBars_ = nullptr;
     QTableWidget* table_ = nullptr;

@@ -6,7 +6,8 @@
 namespace brintale {
 namespace {
 
-TEST_F(CommandTest, TickLongSentencesTicksExactlyTheLongOnes) {
+// The long rows are ticked; a row ticked by hand keeps its tick, long or not.
+TEST_F(CommandTest, TickLongSentencesTicksTheLongOnesAndKeepsTheOtherTicks) {
     // Words: 1, 3, 5, 0 and 4 ("3.5" and "don't" are a word each).
     const QStringList rows = {"One.", "Two more words.", "It costs 3.5 dollars, really.", "...",
                               "Don't stop me now."};
@@ -17,16 +18,16 @@ TEST_F(CommandTest, TickLongSentencesTicksExactlyTheLongOnes) {
         std::vector<bool> ticked;
     };
     const Case cases[] = {
-        {"more than three", 3, false, {false, false, true, false, true}},
+        {"more than three", 3, false, {true, false, true, false, true}},
         {"more than zero", 0, false, {true, true, true, false, true}},
-        {"more than all", 5, false, {false, false, false, false, false}},
-        {"busy leaves the ticks", 0, true, {true, false, true, false, false}},
+        {"more than all", 5, false, {true, false, true, false, false}},
+        {"busy changes nothing", 0, true, {true, false, true, false, false}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         form.results().Clear();
         for (const QString& row : rows) form.results().Append(row);
-        form.results().SetTickedAt(1, true);  // ticks from before are replaced
+        form.results().SetTickedAt(1, true);  // by hand: a short row and a long one
         form.results().SetTickedAt(3, true);
         form.SetPointer(c.busy ? MainForm::Pointer::Hourglass : MainForm::Pointer::Default);
         TickLongSentences(form, c.longerThan);

@@ -56,10 +56,12 @@ TEST(ResultsModel, RowsKeepTheirStretchAndTickInOneChange) {
 
     model.SetTickedAt(1, true);
     QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
-    model.SetTickedWhere([](const QString& text) { return text.startsWith(u'L'); });
-    EXPECT_EQ(std::pair(model.IsTickedAt(1), model.IsTickedAt(2)), std::pair(false, true));
+    model.TickWhere([](const QString& text) { return text.startsWith(u'L'); });
+    EXPECT_EQ(std::pair(model.IsTickedAt(1), model.IsTickedAt(2)), std::pair(true, true));
     ASSERT_EQ(changed.size(), 1);
     EXPECT_EQ(changed[0][1].value<QModelIndex>().row(), 1);
+    model.TickWhere([](const QString&) { return true; });  // nothing left to change
+    EXPECT_EQ(changed.size(), 1);
 }
 
 }  // namespace

@@ -1,18 +1,25 @@
 #include "windows/statistics_window.h"
 
+#include <QAccessible>
+#include <QApplication>
 #include <QBarSet>
 #include <QChart>
 #include <QChartView>
+#include <QGraphicsTextItem>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QScrollArea>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QStackedBarSeries>
 #include <QTableWidget>
 #include <QTest>
 #include <QTreeView>
+#include <algorithm>
 
 #include "commands/long_sentences.h"
 #include "core/results_model.h"
@@ -67,6 +74,46 @@ class StatisticsTest : public WindowTest {
             words.push_back(static_cast<std::int32_t>(CountWords(form->results().TextAt(r))));
         return words;
     }
+    static bool Activate(QWidget& window) {
+        window.activateWindow();
+        return QTest::qWaitFor([&] { return QApplication::activeWindow() == &window; });
+    }
+    // What a screen reader hears of a control.
+    static QString Heard(QObject* control, QAccessible::Text text = QAccessible::Name) {
+        QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(control);
+        return iface ? iface->text(text) : QString();
+    }
+    QString HeardFigure(const char* name) const {
+        return Heard(form->statisticsWindow()->findChild<QLabel*>(QString::fromLatin1(name)));
+    }
+    // The texts the chart shows once laid out, by where they stand beside its plot: left of
+    // it (the count axis) or below it (the word ranges), each from top to bottom or left to
+    // right.
+    struct ChartTexts {
+        QStringList left, below;
+    };
+    ChartTexts Laidout() const {
+        auto* view = form->statisticsWindow()->findChild<QChartView*>();
+        const QRectF plot = view->chart()->plotArea();
+        std::vector<std::pair<QPointF, QString>> left, below;
+        for (QGraphicsItem* item : view->scene()->items()) {
+            auto* text = dynamic_cast<QGraphicsTextItem*>(item);
+            if (text == nullptr || !text->isVisible() || text->toPlainText().isEmpty()) continue;
+            const QRectF box = text->sceneBoundingRect();
+            if (box.right() <= plot.left() + 1 && box.bottom() > plot.top() - box.height())
+                left.emplace_back(box.center(), text->toPlainText());
+            else if (box.top() >= plot.bottom() - 1)
+                below.emplace_back(box.center(), text->toPlainText());
+        }
+        std::sort(left.begin(), left.end(),
+                  [](const auto& a, const auto& b) { return a.first.y() < b.first.y(); });
+        std::sort(below.begin(), below.end(),
+                  [](const auto& a, const auto& b) { return a.first.x() < b.first.x(); });
+        ChartTexts texts;
+        for (const auto& [at, text] : left) texts.left << text;
+        for (const auto& [at, text] : below) texts.below << text;
+        return texts;
+    }
     std::vector<int> SelectedRows() const {
         std::vector<int> rows;
         for (const QModelIndex& i : form->resultsView()->selectionModel()->selectedRows())
@@ -84,7 +131,6 @@ TEST_F(StatisticsTest, ShowsTheFiguresOfTheRows) {
         kIssueExample,
         QStringLiteral("One two three. Four five!\r\nSix seven eight nine ten eleven?"),
         QStringLiteral("Short. ") + longOne + QStringLiteral(" Tail."),
-        QString(),
     };
     Load();
     for (const QString& text : cases) {
@@ -167,7 +213,7 @@ TEST_F(StatisticsTest, TheTextChangedSinceTheCount) {
 }
 
 // The long-sentence number: stored at once, the figures and bars follow, the button and the
-// list's menu tick exactly the long rows.
+// list's menu tick the long rows and leave the other ticks as they were.
 TEST_F(StatisticsTest, LongSentencesByTheChosenNumber) {
     // Words: 2, 6, 3, 9; bins 0-4 and 5-9.
     Count(QStringLiteral("Two words. One two three four five six. A b c. 1 2 3 4 5 6 7 8 9."));
@@ -202,12 +248,16 @@ TEST_F(StatisticsTest, LongSentencesByTheChosenNumber) {
         std::vector<qreal> longBars;
         for (int b = 0; b < Bars()[1]->count(); ++b) longBars.push_back(Bars()[1]->at(b));
         EXPECT_EQ(longBars, c.longBars);
-        form->results().SetAllTicked(true);
+        form->results().SetAllTicked(false);
         tick->click();
         EXPECT_EQ(ticked(), c.ticked);
+        // A row ticked by hand keeps its tick.
         form->results().SetAllTicked(false);
+        form->results().SetTickedAt(1, true);
+        std::vector<int> withFirst = c.ticked;
+        if (withFirst.empty() || withFirst.front() != 1) withFirst.insert(withFirst.begin(), 1);
         form->tickLongSentencesAction()->trigger();  // the menu reads the stored number
-        EXPECT_EQ(ticked(), c.ticked);
+        EXPECT_EQ(ticked(), withFirst);
     }
     EXPECT_TRUE(Reports().isEmpty());
 }
@@ -264,12 +314,36 @@ TEST_F(StatisticsTest, BarsAndTheLongestSentenceSelectRows) {
     EXPECT_FALSE(window.findChild<QLabel*>(QStringLiteral("selectionNote"))->isVisible());
 }
 
-TEST_F(StatisticsTest, EveryFigureHasAName) {
-    Count(QStringLiteral("One."));
+TEST_F(StatisticsTest, EveryFigureIsHeardWithItsValue) {
+    // Words: 2, 6, 3 and 9.
+    Count(QStringLiteral("Two words. One two three four five six. A b c. 1 2 3 4 5 6 7 8 9."));
     StatisticsWindow& window = Open();
+    Counts();
+    StatisticsCollector collector;
+    for (int r = 1; r <= form->results().Count(); ++r) collector.Add(form->results().TextAt(r));
+    const std::pair<const char*, QString> figures[] = {
+        {"sentencesValue", "Sentences: 4"},
+        {"wordsValue", "Words: 20"},
+        {"charactersValue", QStringLiteral("Characters: %1").arg(collector.Result().characters)},
+        {"meanWordsValue", "Mean words per sentence: 5.0"},
+        {"medianWordsValue", "Median words per sentence: 4.5"},
+        {"percentile90WordsValue", "90th percentile of words per sentence: 9"},
+        {"maxWordsValue", "Most words in a sentence: 9"},
+        {"longestSentence", "Longest sentence: 1 2 3 4 5 6 7 8 9."},
+        {"longCountValue", "Sentences longer than 25 words: 0"},
+        {"countsValue", "By your separators: 4; as a reader counts (Unicode rules): 4"},
+    };
+    for (const auto& [name, heard] : figures) EXPECT_EQ(HeardFigure(name), heard) << name;
+    window.findChild<QSpinBox*>()->setValue(5);
+    EXPECT_EQ(HeardFigure("longCountValue"), QStringLiteral("Sentences longer than 5 words: 2"));
+    // Whatever else the window shows is heard with what it says.
     for (QLabel* label : window.findChildren<QLabel*>()) {
-        if (label->objectName().isEmpty()) continue;  // the captions of the figures
-        EXPECT_FALSE(label->accessibleName().isEmpty()) << label->objectName().toStdString();
+        if (!label->isVisible()) continue;
+        const QString shown = Heard(label);
+        QString value = label->text();
+        value.remove(QRegularExpression(QStringLiteral("<[^>]*>")));
+        EXPECT_TRUE(shown.contains(value.section(QStringLiteral(" \u00b7 "), 0, 0)))
+            << label->objectName().toStdString() << ": " << shown.toStdString();
     }
     for (QWidget* w : std::initializer_list<QWidget*>{window.findChild<QChartView*>(),
                                                       window.findChild<QTableWidget*>(),
@@ -295,6 +369,219 @@ TEST_F(StatisticsTest, ListMenuAndShortcut) {
     ASSERT_NE(f.statisticsWindow(), nullptr);
     EXPECT_TRUE(f.statisticsWindow()->isVisible());
     EXPECT_FALSE(f.statisticsWindow()->isModal());
+}
+
+// Sentences of 1, 6, 11, ... words: one in each bar of five words, `bars` bars.
+QString OneSentencePerBar(int bars) {
+    QString text;
+    for (int bar = 0; bar < bars; ++bar)
+        text += QStringLiteral("w ").repeated(5 * bar) + QStringLiteral("end. ");
+    return text;
+}
+
+TEST_F(StatisticsTest, CountAxisStepsAreWholeAndReachTheHighestBar) {
+    const std::tuple<qsizetype, qsizetype, qsizetype> cases[] = {
+        {0, 1, 1}, {1, 1, 1}, {3, 3, 1},   {5, 5, 1},
+        {6, 6, 2}, {7, 8, 2}, {11, 15, 5}, {1000, 1000, 200},
+    };
+    for (const auto& [highest, top, step] : cases) {
+        const CountAxisScale scale = CountAxis(highest);
+        EXPECT_EQ(std::pair(scale.top, scale.step), std::pair(top, step)) << highest;
+    }
+    for (qsizetype highest = 1; highest <= 20000; ++highest) {
+        const CountAxisScale scale = CountAxis(highest);
+        ASSERT_EQ(scale.top % scale.step, 0) << highest;
+        ASSERT_GE(scale.top, highest);
+        ASSERT_LT(scale.top - scale.step, highest);  // no empty step above the highest bar
+        ASSERT_LE(scale.top / scale.step, kMaxCountSteps);
+    }
+}
+
+// Every gridline of the count axis has a whole number that is true of it.
+TEST_F(StatisticsTest, TheCountAxisReadsWholeSentences) {
+    const std::pair<QString, QStringList> cases[] = {
+        {QStringLiteral("One. Two. Three."), {"3", "2", "1", "0"}},
+        {QStringLiteral("One."), {"1", "0"}},
+        {QStringLiteral("A. ").repeated(7), {"8", "6", "4", "2", "0"}},
+    };
+    for (const auto& [text, labels] : cases) {
+        SCOPED_TRACE(text.toStdString());
+        Count(text);
+        Open();
+        const auto numbers = [&] {
+            QStringList left = Laidout().left;
+            left.removeIf([](const QString& t) { return !t.front().isDigit(); });
+            return left;
+        };
+        EXPECT_TRUE(QTest::qWaitFor([&] { return numbers() == labels; }))
+            << numbers().join(u' ').toStdString();
+    }
+}
+
+// However many bars, and however narrow the window, each bar's range is shown whole.
+TEST_F(StatisticsTest, EveryBarShowsItsWholeRange) {
+    const struct {
+        int bars;
+        QSize window;
+    } cases[] = {{13, {620, 700}}, {30, {620, 700}}, {13, {330, 500}}, {3, {330, 500}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(QStringLiteral("%1 bars in %2x%3")
+                         .arg(c.bars)
+                         .arg(c.window.width())
+                         .arg(c.window.height())
+                         .toStdString());
+        Count(OneSentencePerBar(c.bars));
+        StatisticsWindow& window = Open();
+        window.resize(c.window);
+        ASSERT_EQ(window.binWidth(), 5);
+        QStringList ranges;
+        for (int bar = 0; bar < c.bars; ++bar)
+            ranges << QStringLiteral("%1\u2013%2").arg(5 * bar).arg(5 * bar + 4);
+        const auto whole = [&] {
+            const QStringList below = Laidout().below;
+            return std::all_of(ranges.begin(), ranges.end(),
+                               [&](const QString& r) { return below.contains(r); });
+        };
+        EXPECT_TRUE(QTest::qWaitFor(whole, 3000)) << Laidout().below.join(u' ').toStdString();
+    }
+}
+
+// Once the list is cleared there is no count left to set beside the reader's; a count that
+// found nothing, or a list a row shorter, still has one.
+TEST_F(StatisticsTest, AnEmptyListComparesNothingAndDrawsNoAxis) {
+    Count(kIssueExample);
+    StatisticsWindow& window = Open();
+    Counts();
+    auto* why = window.findChild<QLabel*>(QStringLiteral("whyCountsDiffer"));
+    EXPECT_TRUE(why->isVisible());
+    form->results().RemoveAt(1);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Shown("countsValue"), QStringLiteral("By your separators: 8 (7 left in the list) "
+                                                   "\u00b7 As a reader counts (Unicode rules): 4"));
+
+    form->button(MainButton::ClearResults)->click();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Shown("countsValue"),
+              QStringLiteral("The list holds no count to compare with a reader's."));
+    EXPECT_FALSE(why->isVisible());
+    EXPECT_EQ(Shown("sentencesValue"), QStringLiteral("0"));
+    EXPECT_EQ(Shown("meanWordsValue"), QStringLiteral("\u2014"));
+    EXPECT_EQ(HeardFigure("meanWordsValue"), QStringLiteral("Mean words per sentence: none"));
+    EXPECT_EQ(HeardFigure("longestSentence"), QStringLiteral("Longest sentence: none"));
+    QChart* chart = window.findChild<QChartView*>()->chart();
+    EXPECT_TRUE(chart->axes().isEmpty());
+    EXPECT_TRUE(chart->series().isEmpty());
+    EXPECT_EQ(window.findChild<QTableWidget*>()->rowCount(), 0);
+
+    Count(QStringLiteral("A line without a full stop"));
+    EXPECT_EQ(Counts(), QStringLiteral("By your separators: 0 \u00b7 As a reader counts (Unicode "
+                                       "rules): 1"));
+    EXPECT_TRUE(why->isVisible());
+    EXPECT_TRUE(chart->axes().isEmpty());
+}
+
+TEST_F(StatisticsTest, TheLongestSentenceCutShowsItGoesOn) {
+    const QString longOne = QStringLiteral("word ").repeated(30) + QStringLiteral("end.");
+    const QString exactly80 = QStringLiteral("x").repeated(75) + QStringLiteral(" end.");
+    const struct {
+        QString text, shown, whole;
+    } cases[] = {
+        {QStringLiteral("Short. ") + longOne, longOne.left(80) + QChar(0x2026), longOne},
+        {QStringLiteral("Short. ") + exactly80, exactly80, exactly80},
+    };
+    for (const auto& c : cases) {
+        Count(c.text);
+        StatisticsWindow& window = Open();
+        auto* longest = window.findChild<QLabel*>(QStringLiteral("longestSentence"));
+        EXPECT_EQ(longest->text(), QStringLiteral("<a href=\"#row\">%1</a>").arg(c.shown));
+        EXPECT_EQ(Heard(longest), QStringLiteral("Longest sentence: ") + c.shown);
+        EXPECT_TRUE(Heard(longest, QAccessible::Description).endsWith(c.whole));
+        EXPECT_TRUE(longest->toolTip().contains(c.whole));
+    }
+}
+
+TEST_F(StatisticsTest, TabLeavesTheTableAndEscapeClosesTheWindow) {
+    Count(OneSentencePerBar(4));
+    StatisticsWindow& window = Open();
+    ASSERT_TRUE(Activate(window));
+    auto* table = window.findChild<QTableWidget*>();
+    const std::pair<int, Qt::KeyboardModifiers> keys[] = {
+        {Qt::Key_Tab, Qt::NoModifier},
+        {Qt::Key_Backtab, Qt::ShiftModifier},
+        {Qt::Key_Tab, Qt::ControlModifier},
+        {Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier},
+    };
+    for (const auto& [key, modifiers] : keys) {
+        SCOPED_TRACE(QKeySequence(key | modifiers).toString().toStdString());
+        table->setFocus(Qt::OtherFocusReason);
+        table->setCurrentCell(1, 0);
+        ASSERT_TRUE(table->hasFocus());
+        QTest::keyClick(table, Qt::Key(key), modifiers);
+        EXPECT_FALSE(table->hasFocus());
+        EXPECT_EQ(table->currentRow(), 1);
+    }
+    table->setFocus(Qt::OtherFocusReason);
+    QTest::keyClick(table, Qt::Key_Escape);
+    EXPECT_FALSE(window.isVisible());
+    Open();  // the same window again, where it was
+    EXPECT_EQ(form->statisticsWindow(), &window);
+    EXPECT_TRUE(window.isVisible());
+}
+
+// On a screen smaller than the window's own size it opens within the free area, and every
+// control can be scrolled into view.
+TEST_F(StatisticsTest, TheWindowFitsTheScreenAndScrollsToEveryControl) {
+    Count(OneSentencePerBar(6));
+    StatisticsWindow& window = Open();
+    ASSERT_TRUE(Activate(window));
+    const QRect area = window.screen()->availableGeometry();
+    ASSERT_LT(area.height(), 820) << "a screen with room for the whole window tells nothing";
+    EXPECT_TRUE(area.contains(window.frameGeometry()))
+        << window.frameGeometry().width() << "x" << window.frameGeometry().height();
+    auto* scroll = window.findChild<QScrollArea*>();
+    ASSERT_NE(scroll, nullptr);
+    const QRect visible = scroll->viewport()->rect();
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             window.findChild<QSpinBox*>(), window.findChild<QPushButton*>(),
+             window.findChild<QChartView*>(), window.findChild<QTableWidget*>()}) {
+        SCOPED_TRACE(w->objectName().toStdString());
+        w->setFocus(Qt::TabFocusReason);
+        QCoreApplication::processEvents();
+        const QRect shown(w->mapTo(scroll->viewport(), QPoint(0, 0)), w->size());
+        EXPECT_TRUE(visible.contains(shown) || shown.contains(visible))
+            << shown.y() << "+" << shown.height() << " in " << visible.height();
+    }
+}
+
+// Qt tells a screen reader nothing when a table's rows go, so it asks on for the cells it
+// knew of, by the table's id as the desktop's bridge does: it must get none of the rows that
+// went (on a desktop Qt warns "QAccessibleTable::child: Invalid index" for each, which
+// check-accessibility watches for). The table found now answers for every cell it has.
+TEST_F(StatisticsTest, AScreenReaderGetsNoCellOfRowsThatWent) {
+    Count(OneSentencePerBar(8));
+    StatisticsWindow& window = Open();
+    ASSERT_TRUE(Activate(window));
+    window.findChild<QTableWidget*>()->setFocus();
+    QAccessibleInterface* table =
+        QAccessible::queryAccessibleInterface(window.findChild<QTableWidget*>());
+    const QAccessible::Id id = QAccessible::uniqueId(table);
+    const int known = table->childCount();
+    for (int i = 0; i < known; ++i) ASSERT_NE(table->child(i), nullptr) << i;
+    for (const int bars : {2, 0, 5}) {
+        SCOPED_TRACE(bars);
+        Count(OneSentencePerBar(bars));
+        QCoreApplication::processEvents();
+        if (QAccessibleInterface* asked = QAccessible::accessibleInterface(id)) {
+            for (int i = asked->childCount(); i < known; ++i)
+                EXPECT_EQ(asked->child(i), nullptr) << i;
+        }
+        auto* now = window.findChild<QTableWidget*>();
+        EXPECT_EQ(now->rowCount(), bars);
+        EXPECT_TRUE(now->hasFocus());  // the focus stays where it was
+        QAccessibleInterface* fresh = QAccessible::queryAccessibleInterface(now);
+        EXPECT_EQ(fresh->childCount(), (bars + 1) * 3);  // with the headers' cells
+        for (int i = 0; i < fresh->childCount(); ++i) EXPECT_NE(fresh->child(i), nullptr) << i;
+    }
 }
 
 }  // namespace
