@@ -1,5 +1,6 @@
 #include "commands/text_export.h"
 
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStringEncoder>
 
@@ -33,20 +34,24 @@ void Flush(QSaveFile& file, QByteArray& buffer) {
     buffer.resize(0);
 }
 
-// Every row, ticked or not, as one UTF-8 line ended by CR LF.
-void WriteRows(MainForm& form, QSaveFile& file) {
+// Every row, ticked or not, as one UTF-8 line ended by CR LF. False when the user cancelled.
+bool WriteRows(MainForm& form, QSaveFile& file, bool cancellable) {
     const ResultsModel& list = form.results();
     const int rows = list.Count();
     ListChangeWatch watch(list);
     EventPump pump;
     ProgressScope progress(form.services().progress, form.widget(),
-                           QStringLiteral("Saving %L1 rows as a text file\u2026").arg(rows), rows);
+                           rows == 1
+                               ? QStringLiteral("Saving 1 row as a text file\u2026")
+                               : QStringLiteral("Saving %L1 rows as a text file\u2026").arg(rows),
+                           rows, cancellable);
     QStringEncoder encoder(QStringEncoder::Utf8, QStringConverter::Flag::Stateless);
     QByteArray buffer;
     buffer.reserve(kWriteChunk + 4096);
     for (int r = 1; r <= rows; ++r) {
         pump();
         progress(r - 1);
+        if (progress.cancelled()) return false;
         watch.Check();
         const QString text = list.TextAt(r);
         const qsizetype used = buffer.size();
@@ -58,6 +63,7 @@ void WriteRows(MainForm& form, QSaveFile& file) {
         if (buffer.size() >= kWriteChunk) Flush(file, buffer);
     }
     Flush(file, buffer);
+    return true;
 }
 
 }  // namespace
@@ -91,13 +97,18 @@ void SaveResultsAsTextFile(MainForm& form) {
     // takes no new file leaves only writing the target in place.
     QSaveFile file(fileName);
     file.setDirectWriteFallback(true);
+    // Only a new file beside the target can be dropped halfway; one rewritten in place
+    // cannot, so that save offers no Cancel.
+    const bool cancellable = QFileInfo(QFileInfo(fileName).absolutePath()).isWritable();
     bool written = trap(124, [&] {
         if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
             throw Failure(file.errorString());
     });
-    // 126 to 132; the first failing row is reported and ends the save.
-    if (written) written = trap(130, [&] { WriteRows(form, file); });
-    if (written) {
+    // 126 to 132; the first failing row is reported and ends the save. A cancelled save
+    // drops the new file, which leaves any earlier one as it was.
+    bool complete = false;
+    if (written) written = trap(130, [&] { complete = WriteRows(form, file, cancellable); });
+    if (written && complete) {
         trap(134, [&] {
             if (!file.flush() || file.error() != QFileDevice::NoError || !file.commit() ||
                 file.error() != QFileDevice::NoError)

@@ -137,6 +137,37 @@ TEST_F(TextExport, SaveWritesEveryRowOrLeavesTheEarlierFile) {
     }
 }
 
+// The progress tells the rows saved and offers Cancel, which drops the new file: any earlier
+// file stays as it was, no other file is left, nothing is reported.
+TEST_F(TextExport, CancelLeavesTheEarlierFile) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("results.txt");
+    for (const bool earlier : {true, false}) {
+        SCOPED_TRACE(earlier ? "over an earlier file" : "new file");
+        QFile old(path);
+        ASSERT_TRUE(!earlier || (old.open(QIODevice::WriteOnly) && old.write("Earlier\r\n") == 9));
+        old.close();
+        Fill({{"One.", false}, {"Two.", true}, {"Three.", false}});
+        fakes.progress.tasks.clear();
+        fakes.progress.cancelAt = 2;
+        fakes.prompts.fileNames = {path};
+        fakes.prompts.yesNoAnswers = {true};
+        SaveResultsAsTextFile(form);
+        ASSERT_EQ(fakes.progress.tasks.size(), 1u);
+        const auto& task = fakes.progress.tasks[0];
+        EXPECT_EQ(std::tuple(task.label, task.steps, task.cancellable, task.finished),
+                  std::tuple(QStringLiteral("Saving 3 rows as a text file\u2026"), 3, true, true));
+        QFile saved(path);
+        EXPECT_EQ(saved.open(QIODevice::ReadOnly) ? saved.readAll() : QByteArray(),
+                  earlier ? QByteArray("Earlier\r\n") : QByteArray());
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                  earlier ? QStringList{"results.txt"} : QStringList());
+        EXPECT_TRUE(form.Reports().isEmpty());
+        EXPECT_EQ(form.pointer(), MainForm::Pointer::Default);
+        QFile::remove(path);
+    }
+}
+
 // Runs body as an unprivileged user, in a child process when this one is root (root may write
 // any folder); the answer is body's, or nullopt when no user could be taken on.
 std::optional<bool> AsUnprivilegedUser(const std::function<bool()>& body) {
@@ -184,8 +215,11 @@ TEST_F(TextExport, SaveReplacesTheFileOrRewritesItWhereOnlyTheFileIsWritable) {
             fakes.prompts.calls.clear();
             fakes.prompts.fileNames = {path};
             fakes.prompts.yesNoAnswers = {true};
+            fakes.progress.tasks.clear();
             SaveResultsAsTextFile(form);
-            return form.Reports().isEmpty();
+            // Only a new file beside the old one can be dropped halfway.
+            return form.Reports().isEmpty() && fakes.progress.tasks.size() == 1 &&
+                   fakes.progress.tasks[0].cancellable == !lockedFolder;
         });
         QFile::setPermissions(folder, all | QFileDevice::WriteOwner);
         if (!quiet) GTEST_SKIP() << "no unprivileged user to save as";
@@ -214,7 +248,10 @@ TEST_F(TextExport, CopyPutsTheTickedRowsOnTheClipboardAndTellsHowToPaste) {
     const QString hint =
         "\r\rNo row was ticked, so only the total was copied. Tick rows, or right-click the "
         "list and choose Check All.";
-    const QStringList expected = {copied, copied, copied + hint};
+    const QString empty =
+        "\r\rThe list is empty, so nothing was copied and the clipboard is as it was. Press "
+        "Start Counting to fill the list.";
+    const QStringList expected = {copied + empty, copied, copied + hint};
     ASSERT_EQ(fakes.prompts.calls.size(), 3u);
     for (int i = 0; i < 3; ++i) {
         const auto& told = fakes.prompts.calls[static_cast<std::size_t>(i)];
