@@ -11,6 +11,8 @@
 #include <QTextStream>
 #include <QUrl>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <map>
 #include <utility>
 #include <vector>
@@ -261,15 +263,23 @@ class XlsxApplication : public SpreadsheetApplication {
             const auto col = static_cast<lxw_col_t>(column - 1);
             worksheet_set_column(sheet_, col, col, ColumnWidth(length), nullptr);
         }
+        errno = 0;
         const lxw_error error = workbook_close(workbook_);  // frees it, written or not
+        // libxlsxwriter names only its own step ("Zip generic error"); the system's reason,
+        // such as a full disk, is what the user can act on.
+        const int cause = errno;
         workbook_ = nullptr;
         sheet_ = nullptr;
         const QString path = std::exchange(path_, QString());
         if (error != LXW_NO_ERROR) {
             QFile::remove(path);
-            throw Failure(
-                QStringLiteral("The workbook %1 could not be written: %2")
-                    .arg(QDir::toNativeSeparators(path), QString::fromUtf8(lxw_strerror(error))));
+            const QString library = QString::fromUtf8(lxw_strerror(error));
+            throw Failure(QStringLiteral("The workbook %1 could not be written: %2")
+                              .arg(QDir::toNativeSeparators(path),
+                                   cause != 0
+                                       ? QString::fromLocal8Bit(std::strerror(cause)) +
+                                             QStringLiteral(" (") + library + QStringLiteral(")")
+                                       : library));
         }
         // Only now is the file complete, so only now may the user's application open it.
         if (!desktop_.OpenUrl(QUrl::fromLocalFile(path))) {

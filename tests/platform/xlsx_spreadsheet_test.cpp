@@ -1,6 +1,7 @@
 #include "platform/xlsx_spreadsheet.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <QDir>
@@ -8,6 +9,9 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 
 #include "testing/fakes.h"
 
@@ -136,6 +140,32 @@ TEST_F(XlsxWorkbook, NamesEachWorkbookAndLeavesNothingUnseen) {
         app.reset();
         EXPECT_TRUE(Files().isEmpty());
     }
+    EXPECT_TRUE(desktop.opened.empty());
+}
+
+// A workbook the disk cannot take says why, in the system's words, and leaves nothing.
+TEST_F(XlsxWorkbook, AWorkbookThatCannotBeWrittenSaysWhy) {
+    auto app = provider.Create();
+    app->AddWorkbook();
+    app->SetVisible(true);
+    for (int row = 1; row <= 2000; ++row)
+        app->SetCell(row, 1, QStringLiteral("Sentence number %1 takes some room.").arg(row));
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    const auto signal = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 4096;  // as a nearly full disk: a longer file fails with EFBIG
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    QString said;
+    try {
+        app->Release();
+    } catch (const Failure& failure) {
+        said = failure.description();
+    }
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, signal);
+    EXPECT_TRUE(said.contains(QString::fromLocal8Bit(std::strerror(EFBIG)))) << said.toStdString();
+    EXPECT_TRUE(Files().isEmpty());
     EXPECT_TRUE(desktop.opened.empty());
 }
 
