@@ -105,7 +105,6 @@ class ProgressDialog : public QDialog {
         setWindowTitle(ApplicationTitle());
         setWindowModality(Qt::WindowModal);
         setWindowFlag(Qt::WindowCloseButtonHint, cancellable);
-        setWindowFlag(Qt::WindowContextHelpButtonHint, false);
         auto* layout = new QVBoxLayout(this);
         auto* text = new QLabel(label, this);
         text->setTextFormat(Qt::PlainText);
@@ -163,7 +162,6 @@ struct QtProgress::Task {
     QString label;
     int steps = 0;
     bool cancellable = false;
-    int done = 0;
     QElapsedTimer sinceStart;
     QElapsedTimer sinceUpdate;
     QPointer<ProgressDialog> dialog;  // made when first shown; the window may take it along
@@ -184,7 +182,6 @@ void QtProgress::Start(QWidget* parent, const QString& label, int steps, bool ca
 
 void QtProgress::Advance(int done) {
     if (!task_) return;
-    task_->done = done;
     if (task_->sinceUpdate.isValid() && task_->sinceUpdate.elapsed() < kProgressUpdateMs) return;
     task_->sinceUpdate.start();
     ProgressDialog* dialog = task_->dialog.data();

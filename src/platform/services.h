@@ -46,8 +46,7 @@ class Progress {
     virtual void Finish() = 0;
 };
 
-// Progress from construction to destruction, so that a failure ending the task ends it too;
-// Finish() ends it sooner, before whatever the task says at its end.
+// Progress from construction to destruction, so that a failure ending the task ends it too.
 class ProgressScope {
   public:
     ProgressScope(Progress& progress, QWidget* parent, const QString& label, int steps,
@@ -55,19 +54,14 @@ class ProgressScope {
         : progress_(progress) {
         progress_.Start(parent, label, steps, cancellable);
     }
-    ~ProgressScope() { Finish(); }
+    ~ProgressScope() { progress_.Finish(); }
     ProgressScope(const ProgressScope&) = delete;
     ProgressScope& operator=(const ProgressScope&) = delete;
     void operator()(int done) { progress_.Advance(done); }
     bool cancelled() const { return progress_.Cancelled(); }
-    void Finish() {
-        if (running_) progress_.Finish();
-        running_ = false;
-    }
 
   private:
     Progress& progress_;
-    bool running_ = true;
 };
 
 // The browser and the desktop's own applications.
