@@ -1,9 +1,11 @@
 #include "commands/text_export.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -165,6 +167,61 @@ TEST_F(TextExport, CancelLeavesTheEarlierFile) {
         EXPECT_TRUE(form.Reports().isEmpty());
         EXPECT_EQ(form.pointer(), MainForm::Pointer::Default);
         QFile::remove(path);
+    }
+}
+
+// A device or a pipe takes the rows where it stands: it is never replaced by a file, a pipe
+// nobody reads fails at once instead of holding the window, and /dev/full's error is told.
+TEST_F(TextExport, SaveWritesIntoADeviceOrAPipeInsteadOfReplacingIt) {
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath("pipe"), full = dir.filePath("full");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    // The system's full device, made here so that nothing outside the test is at stake.
+    const bool device =
+        ::mknod(QFile::encodeName(full).constData(), S_IFCHR | 0600, makedev(1, 7)) == 0;
+    const auto kind = [](const QString& path) {
+        struct stat info {};
+        return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & S_IFMT : 0u;
+    };
+    Fill({{"One.", false}, {"Two.", true}});
+    struct Case {
+        const char* name;
+        QString path;
+        bool reader;
+        QString report;  // the start of the one report, "" for none
+    };
+    const Case cases[] = {
+        {"pipe without a reader", fifo, false, qt_error_string(ENXIO) + "\r\nin "},
+        {"pipe with a reader", fifo, true, ""},
+        {"full device", full, false, qt_error_string(ENOSPC) + "\r\nin "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.path == full && !device) continue;  // no right to make a device here
+        const mode_t before = kind(c.path);
+        const int reader =
+            c.reader ? ::open(QFile::encodeName(c.path).constData(), O_RDONLY | O_NONBLOCK) : -1;
+        fakes.prompts.calls.clear();
+        fakes.prompts.fileNames = {c.path};
+        fakes.prompts.yesNoAnswers = {true};
+        SaveResultsAsTextFile(form);
+        const QStringList reports = form.Reports();
+        EXPECT_EQ(reports.size(), c.report.isEmpty() ? 0 : 1);
+        EXPECT_TRUE(c.report.isEmpty() || (!reports.isEmpty() && reports[0].startsWith(c.report)))
+            << reports.join(u'|').toStdString();
+        if (reader >= 0) {
+            char got[64] = {};
+            EXPECT_EQ(std::string(got, static_cast<std::size_t>(
+                                           std::max<ssize_t>(0, ::read(reader, got, 63)))),
+                      "One.\r\nTwo.\r\n");
+            ::close(reader);
+        }
+        EXPECT_EQ(kind(c.path), before);
+        EXPECT_EQ(
+            QDir(dir.path())
+                .entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot)
+                .size(),
+            device ? 2 : 1);
     }
 }
 
