@@ -20,6 +20,9 @@ const QString kCopiedMessage =
 const QString kNothingTickedHint = QStringLiteral(
     "\r\rNo row was ticked, so only the total was copied. Tick rows, or right-click the list "
     "and choose Check All.");
+const QString kEmptyListHint = QStringLiteral(
+    "\r\rThe list is empty, so nothing was copied and the clipboard is as it was. Press Start "
+    "Counting to fill the list.");
 
 bool AnyTicked(const ResultsModel& results) {
     for (int row = 1; row <= results.Count(); ++row)
@@ -33,10 +36,12 @@ void CopyResultsToClipboard(MainForm& form) {
     ErrorTrap trap(form, tags::kCopyResultsToClipboard);
     trap(106, [&] { CopyListToClipboard(form.results(), form.services().clipboard); });
     trap(108, [&] {
-        // After a count nothing is ticked, which makes a copy of the total alone easy to miss.
+        // After a count nothing is ticked, which makes a copy of the total alone easy to miss;
+        // an empty list copies nothing at all.
         const ResultsModel& results = form.results();
-        const QString hint =
-            results.Count() > 0 && !AnyTicked(results) ? kNothingTickedHint : QString();
+        const QString hint = results.Count() == 0  ? kEmptyListHint
+                             : !AnyTicked(results) ? kNothingTickedHint
+                                                   : QString();
         form.services().prompts.Message(form.widget(), ApplicationTitle(), kCopiedMessage + hint,
                                         Prompts::Icon::None);
     });

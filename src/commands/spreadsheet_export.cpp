@@ -1,6 +1,7 @@
 #include "commands/spreadsheet_export.h"
 
 #include <QAbstractItemModel>
+#include <optional>
 
 #include "commands/main_form.h"
 #include "core/error_report.h"
@@ -86,18 +87,34 @@ void ExportListToSpreadsheet(MainForm& form, const QAbstractItemModel& list) {
         fill(134, [&] { app->AutofitColumn(c); });
     }
 
-    int j = 2;  // 138
+    // The progress counts the rows that go into the sheet; with none ticked there is nothing
+    // to wait for.
+    int ticked = 0;
     const int rows = ListRowCount(list);
-    ProgressScope progress(form.services().progress, form.widget(),
-                           QStringLiteral("Exporting %L1 rows to a workbook\u2026").arg(rows),
-                           rows);
+    for (int r = 1; r <= rows; ++r) ticked += ListCheckMark(list, r) ? 1 : 0;
+    // Nothing is written before the release below, so a cancelled export leaves no file.
+    std::optional<ProgressScope> progress;
+    if (ticked > 0) {
+        progress.emplace(
+            form.services().progress, form.widget(),
+            (ticked == 1 ? QStringLiteral("Exporting 1 row to a workbook\u2026")
+                         : QStringLiteral("Exporting %L1 rows to a workbook\u2026").arg(ticked)),
+            ticked, true);
+    }
+    bool cancelled = false;
+    int written = 0;
+    int j = 2;  // 138
     for (int r = 1; r <= rows && !stopped; ++r) {
         if (!trap(142, [&] {
                 pump();
-                progress(r - 1);
+                if (progress) (*progress)(written);
                 watch.Check();
             })) {
             stopped = true;
+            break;
+        }
+        if (progress && progress->cancelled()) {
+            cancelled = true;
             break;
         }
         if (trap.test(144, [&] { return ListCheckMark(list, r); })) {
@@ -112,8 +129,16 @@ void ExportListToSpreadsheet(MainForm& form, const QAbstractItemModel& list) {
                 });
                 ++i;
             }
+            ++written;
         }
         ++j;  // 164
+    }
+    // The progress goes before anything is said, and before the workbook is written.
+    progress.reset();
+    if (cancelled) {
+        app.reset();
+        restorePointer();
+        return;
     }
 
     trap(168, [&] { app->AutofitAllColumns(); });
@@ -121,9 +146,7 @@ void ExportListToSpreadsheet(MainForm& form, const QAbstractItemModel& list) {
     // here, so a failure to do so is reported with the last statement on the workbook.
     trap(168, [&] { app->Release(); });
     restorePointer();
-    bool anyTicked = false;
-    for (int r = 1; r <= rows && !anyTicked; ++r) anyTicked = ListCheckMark(list, r);
-    if (!anyTicked && rows > 0) {
+    if (ticked == 0) {
         // After a count nothing is ticked: a sheet with the total alone is easy to mistake.
         Tell(form, QStringLiteral("No row was ticked, so only the total was exported. Tick rows, "
                                   "or right-click the list and choose Check All."));

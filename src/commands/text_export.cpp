@@ -1,7 +1,13 @@
 #include "commands/text_export.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStringEncoder>
+#include <cerrno>
 
 #include "commands/file_dialogs.h"
 #include "commands/main_form.h"
@@ -24,7 +30,7 @@ constexpr qsizetype kWriteChunk = 1 << 20;
 
 // A short write is retried, so that the system's reason (a full disk, a size limit) is the
 // one reported.
-void Flush(QSaveFile& file, QByteArray& buffer) {
+void Flush(QFileDevice& file, QByteArray& buffer) {
     for (qsizetype done = 0; done < buffer.size();) {
         const qint64 wrote = file.write(buffer.constData() + done, buffer.size() - done);
         if (wrote <= 0) throw Failure(file.errorString());
@@ -33,20 +39,24 @@ void Flush(QSaveFile& file, QByteArray& buffer) {
     buffer.resize(0);
 }
 
-// Every row, ticked or not, as one UTF-8 line ended by CR LF.
-void WriteRows(MainForm& form, QSaveFile& file) {
+// Every row, ticked or not, as one UTF-8 line ended by CR LF. False when the user cancelled.
+bool WriteRows(MainForm& form, QFileDevice& file, bool cancellable) {
     const ResultsModel& list = form.results();
     const int rows = list.Count();
     ListChangeWatch watch(list);
     EventPump pump;
     ProgressScope progress(form.services().progress, form.widget(),
-                           QStringLiteral("Saving %L1 rows as a text file\u2026").arg(rows), rows);
+                           rows == 1
+                               ? QStringLiteral("Saving 1 row as a text file\u2026")
+                               : QStringLiteral("Saving %L1 rows as a text file\u2026").arg(rows),
+                           rows, cancellable);
     QStringEncoder encoder(QStringEncoder::Utf8, QStringConverter::Flag::Stateless);
     QByteArray buffer;
     buffer.reserve(kWriteChunk + 4096);
     for (int r = 1; r <= rows; ++r) {
         pump();
         progress(r - 1);
+        if (progress.cancelled()) return false;
         watch.Check();
         const QString text = list.TextAt(r);
         const qsizetype used = buffer.size();
@@ -58,6 +68,21 @@ void WriteRows(MainForm& form, QSaveFile& file) {
         if (buffer.size() >= kWriteChunk) Flush(file, buffer);
     }
     Flush(file, buffer);
+    return true;
+}
+
+// Opens a device or a pipe for writing without waiting for a reader: a pipe nobody reads
+// fails at once instead of holding the window.
+void OpenSpecialFile(QFile& file) {
+    const int fd =
+        ::open(QFile::encodeName(file.fileName()).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) throw Failure(qt_error_string(errno));
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (!file.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered,
+                   QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        throw Failure(file.errorString());
+    }
 }
 
 }  // namespace
@@ -89,19 +114,36 @@ void SaveResultsAsTextFile(MainForm& form) {
     // temporary file goes when `file` does. Unbuffered, so that every write meets the disk
     // here: commit() would rename a file whose last bytes it failed to flush. A folder that
     // takes no new file leaves only writing the target in place.
-    QSaveFile file(fileName);
-    file.setDirectWriteFallback(true);
+    QSaveFile newFile(fileName);
+    newFile.setDirectWriteFallback(true);
+    // A device or a pipe (/dev/null, /dev/full) takes the rows as they come: a file put in
+    // its place would replace the device itself.
+    const QFileInfo target(fileName);
+    const bool special = target.exists() && !target.isFile() && !target.isDir();
+    QFile specialFile(fileName);
+    QFileDevice& file = special ? static_cast<QFileDevice&>(specialFile) : newFile;
+    // Only a new file beside the target can be dropped halfway; one rewritten in place
+    // cannot, so that save offers no Cancel.
+    const bool cancellable = !special && QFileInfo(QFileInfo(fileName).absolutePath()).isWritable();
     bool written = trap(124, [&] {
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-            throw Failure(file.errorString());
+        if (special)
+            OpenSpecialFile(specialFile);
+        else if (!newFile.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+            throw Failure(newFile.errorString());
     });
-    // 126 to 132; the first failing row is reported and ends the save.
-    if (written) written = trap(130, [&] { WriteRows(form, file); });
-    if (written) {
+    // 126 to 132; the first failing row is reported and ends the save. A cancelled save
+    // drops the new file, which leaves any earlier one as it was.
+    bool complete = false;
+    if (written) written = trap(130, [&] { complete = WriteRows(form, file, cancellable); });
+    if (written && complete) {
         trap(134, [&] {
-            if (!file.flush() || file.error() != QFileDevice::NoError || !file.commit() ||
-                file.error() != QFileDevice::NoError)
+            if (!file.flush() || file.error() != QFileDevice::NoError)
                 throw Failure(file.errorString());
+            if (special)
+                specialFile.close();
+            else if (!newFile.commit())
+                throw Failure(newFile.errorString());
+            if (file.error() != QFileDevice::NoError) throw Failure(file.errorString());
         });
     }
     trap(136, [&] { form.SetPointer(MainForm::Pointer::Default); });

@@ -9,8 +9,13 @@ namespace brintale {
 // The text of a box as it is drawn: every CR LF and every lone CR becomes one line break.
 QString DisplayLineBreaks(QString text);
 
+class QtProgress;
+
+// Qt's boxes and dialogs. A progress dialog of `progress` is put away while any of them is
+// up, so that it never stands over a question and locks both.
 class QtPrompts : public Prompts {
   public:
+    explicit QtPrompts(QtProgress* progress = nullptr) : progress_(progress) {}
     void Message(QWidget* parent, const QString& title, const QString& text, Icon icon) override;
     bool AskYesNo(QWidget* parent, const QString& title, const QString& text) override;
     QString InputText(QWidget* parent, const QString& title, const QString& prompt) override;
@@ -18,22 +23,34 @@ class QtPrompts : public Prompts {
                          const QString& folder) override;
     QString SaveFileName(QWidget* parent, const QString& title, const QString& filter,
                          const QString& folder) override;
+
+  private:
+    QtProgress* progress_;
 };
 
-// A progress dialog modal to the window, without a cancel button, shown once the task has
-// run for half a second; updated a few times a second at most, since every update of a
-// modal one lets all pending events through.
+// A progress dialog modal to the window, shown once the task has run for half a second and
+// only while no other modal box or dialog is up; updated a few times a second at most.
+// Cancel, Escape and closing it stop a cancellable task; one that cannot stop safely has no
+// Cancel and waits for its task, which closes it at its end.
 class QtProgress : public Progress {
   public:
     QtProgress();
     ~QtProgress() override;
-    void Start(QWidget* parent, const QString& label, int steps) override;
+    void Start(QWidget* parent, const QString& label, int steps, bool cancellable) override;
     void Advance(int done) override;
+    bool Cancelled() const override;
     void Finish() override;
 
+    // While held (a box or dialog is up), the dialog is hidden and stays so.
+    void Hold();
+    void Unhold();
+    // The dialog as it is shown, or null while it is not.
+    QWidget* dialog() const;
+
   private:
-    struct Shown;
-    std::unique_ptr<Shown> shown_;
+    struct Task;
+    std::unique_ptr<Task> task_;
+    int held_ = 0;
 };
 
 class QtDesktop : public Desktop {
@@ -67,12 +84,12 @@ class ProductionServices {
     Services& services() { return *services_; }
 
   private:
-    QtPrompts prompts_;
+    QtProgress progress_;
+    QtPrompts prompts_{&progress_};
     QtDesktop desktop_;
     std::unique_ptr<SpreadsheetProvider> spreadsheets_;
     TimeSeededRandom random_;
     QtClipboard clipboard_;
-    QtProgress progress_;
     std::unique_ptr<Services> services_;
 };
 

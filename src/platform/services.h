@@ -32,28 +32,33 @@ class Prompts {
 };
 
 // How far a long task has come, for the user to see; shown only once the task has run for
-// a while. Tests record it instead.
+// a while, and never over a box or a dialog. Tests record it instead.
 class Progress {
   public:
     virtual ~Progress() = default;
-    // A task of `steps` steps begins; the label says what it does.
-    virtual void Start(QWidget* parent, const QString& label, int steps) = 0;
+    // A task of `steps` steps begins; the label says what it does. A task that can stop
+    // without leaving anything half done offers Cancel.
+    virtual void Start(QWidget* parent, const QString& label, int steps, bool cancellable) = 0;
     // `done` of the steps are done. Called once a step, so it must be cheap.
     virtual void Advance(int done) = 0;
+    // True once the user has asked a cancellable task to stop.
+    virtual bool Cancelled() const = 0;
     virtual void Finish() = 0;
 };
 
 // Progress from construction to destruction, so that a failure ending the task ends it too.
 class ProgressScope {
   public:
-    ProgressScope(Progress& progress, QWidget* parent, const QString& label, int steps)
+    ProgressScope(Progress& progress, QWidget* parent, const QString& label, int steps,
+                  bool cancellable)
         : progress_(progress) {
-        progress_.Start(parent, label, steps);
+        progress_.Start(parent, label, steps, cancellable);
     }
     ~ProgressScope() { progress_.Finish(); }
     ProgressScope(const ProgressScope&) = delete;
     ProgressScope& operator=(const ProgressScope&) = delete;
     void operator()(int done) { progress_.Advance(done); }
+    bool cancelled() const { return progress_.Cancelled(); }
 
   private:
     Progress& progress_;

@@ -11,6 +11,8 @@
 #include <QTextStream>
 #include <QUrl>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <map>
 #include <utility>
 #include <vector>
@@ -106,46 +108,62 @@ bool IsHexDigit(QChar c) {
     return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
 }
 
-// "_x" + four hex digits + "_": the form in which a cell carries a character.
+// How text[i] goes into the sheet's XML.
+enum class Unit {
+    Plain,    // as it is
+    Pair,     // as it is, with the next unit (a surrogate pair)
+    Control,  // a C0 control, which libxlsxwriter writes as "_xHHHH_"
+    Escaped,  // as "_xHHHH_", written here
+};
+
+// XML 1.0 has no place for most C0 controls, U+FFFE, U+FFFF or half a pair, and reads a
+// carriage return as a line feed.
+Unit WriteForm(const QString& text, qsizetype i);
+
+// "_x" + four hex digits + "_" in the XML from text[i] on: the form in which a cell carries
+// a character. The last underscore may also be the start of the next character's escape.
 bool StartsEscapeForm(const QString& text, qsizetype i) {
-    if (i + 6 >= text.size() || text[i] != u'_' || text[i + 1] != u'x' || text[i + 6] != u'_')
-        return false;
+    if (i + 6 >= text.size() || text[i] != u'_' || text[i + 1] != u'x') return false;
     for (qsizetype k = i + 2; k < i + 6; ++k)
         if (!IsHexDigit(text[k])) return false;
-    return true;
+    if (text[i + 6] == u'_') return true;
+    const Unit next = WriteForm(text, i + 6);
+    return next == Unit::Control || next == Unit::Escaped;
 }
 
-// How text[i] goes into the sheet's XML: 0 as it is, 2 as it is with the next unit (a
-// surrogate pair), 1 as "_xHHHH_": XML 1.0 has no place for most C0 controls, U+FFFE, U+FFFF
-// or half a pair, and reads a carriage return as a line feed.
-int CellUnits(const QString& text, qsizetype i) {
+Unit WriteForm(const QString& text, qsizetype i) {
     const char16_t c = text[i].unicode();
-    if (c < 0x20) return c == u'\t' || c == u'\n' ? 0 : 1;
-    if (c == 0xFFFE || c == 0xFFFF) return 1;
+    // libxlsxwriter escapes the controls after it has measured the text, so that they count
+    // as the one character they stand for; U+0000 would end its C string.
+    if (c < 0x20)
+        return c == u'\t' || c == u'\n' ? Unit::Plain : c == 0 ? Unit::Escaped : Unit::Control;
+    if (c == 0xFFFE || c == 0xFFFF) return Unit::Escaped;
     if (QChar::isHighSurrogate(c))
-        return i + 1 < text.size() && text[i + 1].isLowSurrogate() ? 2 : 1;
-    if (QChar::isLowSurrogate(c)) return 1;
+        return i + 1 < text.size() && text[i + 1].isLowSurrogate() ? Unit::Pair : Unit::Escaped;
+    if (QChar::isLowSurrogate(c)) return Unit::Escaped;
     // Already in the escape form, it would be read as the character it names: its underscore
     // goes as "_x005F_", so that it reads back as written.
-    return c == u'_' && StartsEscapeForm(text, i) ? 1 : 0;
+    return c == u'_' && StartsEscapeForm(text, i) ? Unit::Escaped : Unit::Plain;
 }
 
-// The text as the workbook's shared strings carry it, in OOXML's escapes where XML cannot;
-// the spreadsheet application reads it back unchanged. libxlsxwriter escapes C0 controls
-// only, and leaves "_xHHHH_" in the text alone; with the controls gone it changes nothing.
-QString CellText(const QString& text) {
+// The text as libxlsxwriter takes it for a cell's XML: in OOXML's escapes where XML cannot
+// carry a character and libxlsxwriter would not escape it, so that the spreadsheet
+// application reads back the text unchanged. `escaped` counts the escapes made here.
+QString CellText(const QString& text, qsizetype& escaped) {
     QString out;
+    escaped = 0;
     qsizetype copied = 0;  // text before this is in out
     for (qsizetype i = 0; i < text.size();) {
-        const int units = CellUnits(text, i);
-        if (units == 1) {
+        const Unit unit = WriteForm(text, i);
+        if (unit == Unit::Escaped) {
             out += QStringView(text).mid(copied, i - copied);
             out += QStringLiteral("_x") +
                    QString::number(text[i].unicode(), 16).rightJustified(4, u'0').toUpper() +
                    QChar(u'_');
             copied = i + 1;
+            ++escaped;
         }
-        i += units == 2 ? 2 : 1;
+        i += unit == Unit::Pair ? 2 : 1;
     }
     if (copied == 0) return text;
     out += QStringView(text).mid(copied);
@@ -186,6 +204,8 @@ class XlsxApplication : public SpreadsheetApplication {
             throw SpreadsheetStopped(
                 QStringLiteral("The sheet has no cell in row %1, column %2.").arg(row).arg(column));
         }
+        // The limit is on the cell as the application reads it back: the row's own
+        // characters, each escape counted as the one it stands for.
         if (value.size() > kCellTextMax) {
             throw Failure(QStringLiteral("The text for row %1, column %2 is longer than a cell "
                                          "holds (%3 characters).")
@@ -193,10 +213,23 @@ class XlsxApplication : public SpreadsheetApplication {
                               .arg(column)
                               .arg(kCellTextMax));
         }
+        qsizetype escaped = 0;
+        const QByteArray written = CellText(value, escaped).toUtf8();
         // Always a string: a text that begins with "=" must stay text.
-        const lxw_error error = worksheet_write_string(
-            sheet_, static_cast<lxw_row_t>(row - 1), static_cast<lxw_col_t>(column - 1),
-            CellText(value).toUtf8().constData(), nullptr);
+        const lxw_error error = worksheet_write_string(sheet_, static_cast<lxw_row_t>(row - 1),
+                                                       static_cast<lxw_col_t>(column - 1),
+                                                       written.constData(), nullptr);
+        if (error == LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED) {
+            // libxlsxwriter measures the escapes written here at their full length.
+            throw Failure(QStringLiteral("The text for row %1, column %2 holds %3 characters "
+                                         "that a workbook carries only in a longer escaped "
+                                         "form, and so escaped it is longer than a cell takes "
+                                         "(%4 characters).")
+                              .arg(row)
+                              .arg(column)
+                              .arg(escaped)
+                              .arg(kCellTextMax));
+        }
         if (error != LXW_NO_ERROR) throw Failure(QString::fromUtf8(lxw_strerror(error)));
         const auto c = static_cast<std::size_t>(column - 1);
         if (longest_.size() <= c) longest_.resize(c + 1, 0);
@@ -230,15 +263,23 @@ class XlsxApplication : public SpreadsheetApplication {
             const auto col = static_cast<lxw_col_t>(column - 1);
             worksheet_set_column(sheet_, col, col, ColumnWidth(length), nullptr);
         }
+        errno = 0;
         const lxw_error error = workbook_close(workbook_);  // frees it, written or not
+        // libxlsxwriter names only its own step ("Zip generic error"); the system's reason,
+        // such as a full disk, is what the user can act on.
+        const int cause = errno;
         workbook_ = nullptr;
         sheet_ = nullptr;
         const QString path = std::exchange(path_, QString());
         if (error != LXW_NO_ERROR) {
             QFile::remove(path);
-            throw Failure(
-                QStringLiteral("The workbook %1 could not be written: %2")
-                    .arg(QDir::toNativeSeparators(path), QString::fromUtf8(lxw_strerror(error))));
+            const QString library = QString::fromUtf8(lxw_strerror(error));
+            throw Failure(QStringLiteral("The workbook %1 could not be written: %2")
+                              .arg(QDir::toNativeSeparators(path),
+                                   cause != 0
+                                       ? QString::fromLocal8Bit(std::strerror(cause)) +
+                                             QStringLiteral(" (") + library + QStringLiteral(")")
+                                       : library));
         }
         // Only now is the file complete, so only now may the user's application open it.
         if (!desktop_.OpenUrl(QUrl::fromLocalFile(path))) {
@@ -354,7 +395,7 @@ QString ReserveWorkbookFile(const QString& folder, const QDateTime& when) {
         lastError = file.errorString();
         if (!file.exists()) break;  // not taken, just impossible
     }
-    throw Failure(QStringLiteral("No workbook file could be created in %1: %2")
+    throw Failure(QStringLiteral("The workbook could not be created in the folder %1: %2")
                       .arg(QDir::toNativeSeparators(folder), lastError));
 }
 
@@ -367,12 +408,9 @@ std::unique_ptr<SpreadsheetApplication> XlsxSpreadsheetProvider::Create() {
     const XdgDirs dirs = dirs_ ? *dirs_ : XdgDirs::FromEnvironment();
     if (types.isEmpty() || DesktopDefaultApplication(types, dirs).isEmpty())
         throw Failure(QStringLiteral("No application is registered for .xlsx files."));
+    // Whether the folder takes the workbook is found out when the workbook is made, and
+    // told as what it is: the application is there all the same.
     const QString folder = folder_.isEmpty() ? QDir::tempPath() : folder_;
-    const QFileInfo info(folder);
-    if (!info.isDir() || !info.isWritable()) {
-        throw Failure(QStringLiteral("The folder %1 cannot take a workbook.")
-                          .arg(QDir::toNativeSeparators(folder)));
-    }
     return std::make_unique<XlsxApplication>(desktop_, folder);
 }
 

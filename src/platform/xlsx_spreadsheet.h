@@ -42,8 +42,8 @@ class XlsxSpreadsheetProvider : public SpreadsheetProvider {
     // An empty folder means the user's temporary folder; no dirs, the environment's.
     explicit XlsxSpreadsheetProvider(Desktop& desktop, QString folder = QString(),
                                      std::optional<XdgDirs> dirs = std::nullopt);
-    // Throws Failure when no application is registered for .xlsx files or the folder
-    // cannot take the workbook.
+    // Throws Failure when no application is registered for .xlsx files; a folder that takes
+    // no workbook is told by AddWorkbook().
     std::unique_ptr<SpreadsheetApplication> Create() override;
 
   private:

@@ -2,11 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
 #include <QRegularExpression>
 #include <QStandardItemModel>
+#include <QTemporaryDir>
+#include <algorithm>
 
+#include "core/results_model.h"
 #include "core/settings_store.h"
 #include "platform/spreadsheet_application.h"
+#include "platform/xlsx_spreadsheet.h"
 #include "testing/fake_main_form.h"
 
 namespace brintale {
@@ -100,21 +106,115 @@ TEST_F(SpreadsheetExport, FillsTheSheetOrStopsAtTheFirstFailure) {
     }
 }
 
-// After a count nothing is ticked: the sheet holds the total alone, and the user is told why.
-TEST_F(SpreadsheetExport, NoTickedRowIsTold) {
+// The progress counts the rows that go into the sheet, and is gone before anything is said:
+// after a count nothing is ticked, the sheet holds the total alone, and the user is told why.
+TEST_F(SpreadsheetExport, ProgressCountsTheExportedRowsAndEndsBeforeAnyMessage) {
+    createsBeforeFailing = 9;
+    const QString noneTicked =
+        "No row was ticked, so only the total was exported. Tick rows, or right-click the list "
+        "and choose Check All.";
+    struct Case {
+        const char* name;
+        std::vector<bool> ticks;  // one per row
+        int cellsBeforeStop;
+        QString label;     // of the progress; "": none
+        QStringList told;  // "progress running: text" of each box
+    };
+    const Case cases[] = {
+        {"nothing ticked", {false, false, false}, 9, "", {"no: " + noneTicked}},
+        {"one ticked", {false, true, false}, 9, "Exporting 1 row to a workbook\u2026", {}},
+        {"all ticked", {true, true, true}, 9, "Exporting 3 rows to a workbook\u2026", {}},
+        // A report while the rows go in: the prompts put the progress away (tested with them).
+        {"a cell refused",
+         {true, true, true},
+         1,
+         "Exporting 3 rows to a workbook\u2026",
+         {"yes: Application Error"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QStandardItemModel list(0, 1);
+        list.setHorizontalHeaderLabels({QStringLiteral("Total Sentence Count: 3")});
+        for (const bool tick : c.ticks) {
+            auto* row = new QStandardItem(QStringLiteral("Row."));
+            row->setCheckState(tick ? Qt::Checked : Qt::Unchecked);
+            list.appendRow(row);
+        }
+        cellsBeforeStop = c.cellsBeforeStop;
+        fakes.progress.tasks.clear();
+        fakes.prompts.calls.clear();
+        QStringList told;
+        fakes.prompts.onCall = [&](const testing::FakePrompts::Call& call) {
+            told << QString(fakes.progress.running() ? "yes: " : "no: ") +
+                        (call.title == kErrorReportTitle ? call.title : call.text);
+        };
+        ExportListToSpreadsheet(form, list);
+        EXPECT_EQ(told, c.told);
+        const int ticked = static_cast<int>(std::count(c.ticks.begin(), c.ticks.end(), true));
+        if (c.label.isEmpty()) {
+            EXPECT_TRUE(fakes.progress.tasks.empty());
+        } else {
+            ASSERT_EQ(fakes.progress.tasks.size(), 1u);
+            const auto& task = fakes.progress.tasks[0];
+            EXPECT_EQ(std::tuple(task.label, task.steps, task.cancellable, task.finished),
+                      std::tuple(c.label, ticked, true, true));
+        }
+    }
+}
+
+// Cancel drops the workbook before it is written: nothing is released, nothing is said, and
+// the pointer is back.
+TEST_F(SpreadsheetExport, CancelLeavesNoWorkbook) {
     createsBeforeFailing = cellsBeforeStop = 9;
     QStandardItemModel list(0, 1);
-    list.setHorizontalHeaderLabels({QStringLiteral("Total Sentence Count: 2")});
-    for (const char* text : {"One.", "Two."}) list.appendRow(new QStandardItem(text));
+    list.setHorizontalHeaderLabels({QStringLiteral("Total Sentence Count: 3")});
+    for (const char* text : {"One.", "Two.", "Three."}) {
+        auto* row = new QStandardItem(text);
+        row->setCheckState(Qt::Checked);
+        list.appendRow(row);
+    }
+    fakes.progress.cancelAt = 1;
     ExportListToSpreadsheet(form, list);
-    ASSERT_EQ(fakes.prompts.calls.size(), 1u);
-    EXPECT_EQ(fakes.prompts.calls[0].text,
-              "No row was ticked, so only the total was exported. Tick rows, or right-click the "
-              "list and choose Check All.");
-    list.item(1)->setCheckState(Qt::Checked);
-    fakes.prompts.calls.clear();
-    ExportListToSpreadsheet(form, list);
+    EXPECT_EQ(calls.join(u','),
+              "new,drop,new,book,visible 1,1,1 Total Sentence Count: 3,fit 1,2,1 One.,drop");
     EXPECT_TRUE(fakes.prompts.calls.empty());
+    EXPECT_EQ(form.pointer(), MainForm::Pointer::Default);
+}
+
+// A temporary folder that takes no workbook is said as what it is, once: the application is
+// there all the same.
+TEST(SpreadsheetExportFolder, AFolderThatTakesNoWorkbookIsToldOnce) {
+    QTemporaryDir root;
+    const QString xlsx = XlsxMimeTypes().value(0);
+    ASSERT_FALSE(xlsx.isEmpty());
+    XdgDirs dirs;
+    dirs.dataDirs = {root.filePath(QStringLiteral("data"))};
+    const QString apps = dirs.dataDirs[0] + QStringLiteral("/applications");
+    ASSERT_TRUE(QDir().mkpath(apps));
+    QFile entry(apps + QStringLiteral("/sheets.desktop")), cache(apps + "/mimeinfo.cache");
+    ASSERT_TRUE(entry.open(QIODevice::WriteOnly) && cache.open(QIODevice::WriteOnly));
+    entry.write("[Desktop Entry]\nType=Application\n");
+    cache.write("[MIME Cache]\n" + xlsx.toUtf8() + "=sheets.desktop;\n");
+    entry.close();
+    cache.close();
+    // A file where the folder should be refuses a workbook whoever runs the test.
+    QFile notAFolder(root.filePath(QStringLiteral("tmp")));
+    ASSERT_TRUE(notAFolder.open(QIODevice::WriteOnly));
+    testing::FakeDesktop desktop;
+    XlsxSpreadsheetProvider sheets(desktop, notAFolder.fileName(), dirs);
+    testing::FakeMainForm form(&sheets);
+    form.results().Append(QStringLiteral("One."));
+    form.results().SetTickedAt(1, true);
+    SaveResultsAsSpreadsheet(form);
+    QStringList told;
+    for (const auto& call : form.fakes().prompts.calls) told << call.title;
+    EXPECT_EQ(told, QStringList{kErrorReportTitle});
+    const QStringList reports = form.Reports();
+    ASSERT_EQ(reports.size(), 1);
+    EXPECT_TRUE(reports[0].contains(QDir::toNativeSeparators(notAFolder.fileName())) &&
+                reports[0].contains(QStringLiteral("at line 114")))
+        << reports[0].toStdString();
+    EXPECT_TRUE(desktop.opened.empty());
 }
 
 }  // namespace

@@ -1,9 +1,11 @@
 #include "commands/text_export.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -137,6 +139,92 @@ TEST_F(TextExport, SaveWritesEveryRowOrLeavesTheEarlierFile) {
     }
 }
 
+// The progress tells the rows saved and offers Cancel, which drops the new file: any earlier
+// file stays as it was, no other file is left, nothing is reported.
+TEST_F(TextExport, CancelLeavesTheEarlierFile) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("results.txt");
+    for (const bool earlier : {true, false}) {
+        SCOPED_TRACE(earlier ? "over an earlier file" : "new file");
+        QFile old(path);
+        ASSERT_TRUE(!earlier || (old.open(QIODevice::WriteOnly) && old.write("Earlier\r\n") == 9));
+        old.close();
+        Fill({{"One.", false}, {"Two.", true}, {"Three.", false}});
+        fakes.progress.tasks.clear();
+        fakes.progress.cancelAt = 2;
+        fakes.prompts.fileNames = {path};
+        fakes.prompts.yesNoAnswers = {true};
+        SaveResultsAsTextFile(form);
+        ASSERT_EQ(fakes.progress.tasks.size(), 1u);
+        const auto& task = fakes.progress.tasks[0];
+        EXPECT_EQ(std::tuple(task.label, task.steps, task.cancellable, task.finished),
+                  std::tuple(QStringLiteral("Saving 3 rows as a text file\u2026"), 3, true, true));
+        QFile saved(path);
+        EXPECT_EQ(saved.open(QIODevice::ReadOnly) ? saved.readAll() : QByteArray(),
+                  earlier ? QByteArray("Earlier\r\n") : QByteArray());
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                  earlier ? QStringList{"results.txt"} : QStringList());
+        EXPECT_TRUE(form.Reports().isEmpty());
+        EXPECT_EQ(form.pointer(), MainForm::Pointer::Default);
+        QFile::remove(path);
+    }
+}
+
+// A device or a pipe takes the rows where it stands: it is never replaced by a file, a pipe
+// nobody reads fails at once instead of holding the window, and /dev/full's error is told.
+TEST_F(TextExport, SaveWritesIntoADeviceOrAPipeInsteadOfReplacingIt) {
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath("pipe"), full = dir.filePath("full");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    // The system's full device, made here so that nothing outside the test is at stake.
+    const bool device =
+        ::mknod(QFile::encodeName(full).constData(), S_IFCHR | 0600, makedev(1, 7)) == 0;
+    const auto kind = [](const QString& path) {
+        struct stat info {};
+        return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & S_IFMT : 0u;
+    };
+    Fill({{"One.", false}, {"Two.", true}});
+    struct Case {
+        const char* name;
+        QString path;
+        bool reader;
+        QString report;  // the start of the one report, "" for none
+    };
+    const Case cases[] = {
+        {"pipe without a reader", fifo, false, qt_error_string(ENXIO) + "\r\nin "},
+        {"pipe with a reader", fifo, true, ""},
+        {"full device", full, false, qt_error_string(ENOSPC) + "\r\nin "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.path == full && !device) continue;  // no right to make a device here
+        const mode_t before = kind(c.path);
+        const int reader =
+            c.reader ? ::open(QFile::encodeName(c.path).constData(), O_RDONLY | O_NONBLOCK) : -1;
+        fakes.prompts.calls.clear();
+        fakes.prompts.fileNames = {c.path};
+        fakes.prompts.yesNoAnswers = {true};
+        SaveResultsAsTextFile(form);
+        const QStringList reports = form.Reports();
+        EXPECT_EQ(reports.size(), c.report.isEmpty() ? 0 : 1);
+        EXPECT_TRUE(c.report.isEmpty() || (!reports.isEmpty() && reports[0].startsWith(c.report)))
+            << reports.join(u'|').toStdString();
+        if (reader >= 0) {
+            char got[64] = {};
+            EXPECT_EQ(std::string(got, static_cast<std::size_t>(
+                                           std::max<ssize_t>(0, ::read(reader, got, 63)))),
+                      "One.\r\nTwo.\r\n");
+            ::close(reader);
+        }
+        EXPECT_EQ(kind(c.path), before);
+        EXPECT_EQ(
+            QDir(dir.path())
+                .entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot)
+                .size(),
+            device ? 2 : 1);
+    }
+}
+
 // Runs body as an unprivileged user, in a child process when this one is root (root may write
 // any folder); the answer is body's, or nullopt when no user could be taken on.
 std::optional<bool> AsUnprivilegedUser(const std::function<bool()>& body) {
@@ -184,8 +272,11 @@ TEST_F(TextExport, SaveReplacesTheFileOrRewritesItWhereOnlyTheFileIsWritable) {
             fakes.prompts.calls.clear();
             fakes.prompts.fileNames = {path};
             fakes.prompts.yesNoAnswers = {true};
+            fakes.progress.tasks.clear();
             SaveResultsAsTextFile(form);
-            return form.Reports().isEmpty();
+            // Only a new file beside the old one can be dropped halfway.
+            return form.Reports().isEmpty() && fakes.progress.tasks.size() == 1 &&
+                   fakes.progress.tasks[0].cancellable == !lockedFolder;
         });
         QFile::setPermissions(folder, all | QFileDevice::WriteOwner);
         if (!quiet) GTEST_SKIP() << "no unprivileged user to save as";
@@ -214,7 +305,10 @@ TEST_F(TextExport, CopyPutsTheTickedRowsOnTheClipboardAndTellsHowToPaste) {
     const QString hint =
         "\r\rNo row was ticked, so only the total was copied. Tick rows, or right-click the "
         "list and choose Check All.";
-    const QStringList expected = {copied, copied, copied + hint};
+    const QString empty =
+        "\r\rThe list is empty, so nothing was copied and the clipboard is as it was. Press "
+        "Start Counting to fill the list.";
+    const QStringList expected = {copied + empty, copied, copied + hint};
     ASSERT_EQ(fakes.prompts.calls.size(), 3u);
     for (int i = 0; i < 3; ++i) {
         const auto& told = fakes.prompts.calls[static_cast<std::size_t>(i)];

@@ -1,6 +1,7 @@
 #include "platform/xlsx_spreadsheet.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <QDir>
@@ -8,6 +9,9 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 
 #include "testing/fakes.h"
 
@@ -81,10 +85,19 @@ class XlsxWorkbook : public ::testing::Test {
     XlsxSpreadsheetProvider provider{desktop, folder.path(), tree.dirs};
 };
 
-TEST_F(XlsxWorkbook, StartsOnlyWithAnApplicationAndAFolderAndRefusesWhatASheetCannotHold) {
+// Missing only without an application; a folder that takes no workbook says so when the
+// workbook is made. A cell takes 32,767 characters as the application reads them back.
+TEST_F(XlsxWorkbook, StartsOnlyWithAnApplicationAndRefusesWhatASheetCannotHold) {
     EXPECT_THROW(XlsxSpreadsheetProvider(desktop, folder.path(), XdgTree().dirs).Create(), Failure);
-    EXPECT_THROW(XlsxSpreadsheetProvider(desktop, folder.filePath("gone"), tree.dirs).Create(),
-                 Failure);
+    const auto nowhere =
+        XlsxSpreadsheetProvider(desktop, folder.filePath("gone"), tree.dirs).Create();
+    try {
+        nowhere->AddWorkbook();
+        ADD_FAILURE() << "a workbook was made in a folder that is not there";
+    } catch (const Failure& failure) {
+        EXPECT_TRUE(failure.description().contains(folder.filePath("gone")))
+            << failure.description().toStdString();
+    }
     const auto app = provider.Create();
     EXPECT_THROW(app->SetCell(1, 1, QStringLiteral("before the workbook")), SpreadsheetStopped);
     app->AddWorkbook();
@@ -96,6 +109,15 @@ TEST_F(XlsxWorkbook, StartsOnlyWithAnApplicationAndAFolderAndRefusesWhatASheetCa
     } catch (const SpreadsheetStopped&) {
         ADD_FAILURE() << "a long text stopped the export";
     } catch (const Failure&) {
+    }
+    // The controls are escaped in the file but count as one character each.
+    EXPECT_NO_THROW(app->SetCell(3, 1, QString(32767, QChar(u'\x01'))));
+    try {  // escapes that libxlsxwriter measures at their length are told as such
+        app->SetCell(4, 1, QString(5000, QChar(0xFFFF)));
+        ADD_FAILURE() << "a text longer than libxlsxwriter takes was taken";
+    } catch (const Failure& failure) {
+        EXPECT_TRUE(failure.description().contains(QStringLiteral("5000 characters")))
+            << failure.description().toStdString();
     }
     EXPECT_NO_THROW(app->SetCell(1048576, 16384, QString(32767, QChar(u'a'))));
 }
@@ -121,6 +143,32 @@ TEST_F(XlsxWorkbook, NamesEachWorkbookAndLeavesNothingUnseen) {
     EXPECT_TRUE(desktop.opened.empty());
 }
 
+// A workbook the disk cannot take says why, in the system's words, and leaves nothing.
+TEST_F(XlsxWorkbook, AWorkbookThatCannotBeWrittenSaysWhy) {
+    auto app = provider.Create();
+    app->AddWorkbook();
+    app->SetVisible(true);
+    for (int row = 1; row <= 2000; ++row)
+        app->SetCell(row, 1, QStringLiteral("Sentence number %1 takes some room.").arg(row));
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    const auto signal = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 4096;  // as a nearly full disk: a longer file fails with EFBIG
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    QString said;
+    try {
+        app->Release();
+    } catch (const Failure& failure) {
+        said = failure.description();
+    }
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, signal);
+    EXPECT_TRUE(said.contains(QString::fromLocal8Bit(std::strerror(EFBIG)))) << said.toStdString();
+    EXPECT_TRUE(Files().isEmpty());
+    EXPECT_TRUE(desktop.opened.empty());
+}
+
 // The code units of a text as hexadecimal digits, lone surrogates included.
 QString Utf16Hex(const QString& text) {
     return QString::fromLatin1(
@@ -136,17 +184,23 @@ TEST_F(XlsxWorkbook, TheWrittenWorkbookReadsBackAsStrings) {
         QStringLiteral("A much longer sentence, so that column A is fitted to it.");
     // Every code unit XML 1.0 refuses or changes, and escapes as text; U+0000 last, since a
     // C string would end there.
-    QString unwritable = QStringLiteral("_x0041_ _x005F_ _xFFFF__x000D_ _X0041_ _x41_ 😀 ");
+    QString unwritable = QStringLiteral("_x0041_ _x005F_ _xFFFF__x000D_ _X0041_ _x41_ 😀 _x0042");
+    unwritable += QStringLiteral("\x01 _x0043\uFFFF ");  // followed by an escape of its own
     for (char16_t c = 1; c < 0x20; ++c) unwritable += QChar(c);
     for (const char16_t c : {0xFFFE, 0xFFFF, 0xD800, 0xDFFF, 0xDC00, 0xD83D, 0x0000})
         unwritable += QChar(c);
+    // 30,000 characters, a tenth of them controls: escaped, far more than a cell takes.
+    QString controls;
+    for (int i = 0; i < 30000; ++i)
+        controls += QChar(i % 10 == 0 ? 1 + i / 10 % 31 : u'a' + i % 26);
     const std::pair<int, QString> cells[] = {{1, QStringLiteral("Total Sentence Count: 5")},
                                              {2, QStringLiteral("=SUM(A1:A2)")},
                                              {4, QStringLiteral("Grüße – 日本 😀")},
                                              {5, QStringLiteral("12")},
                                              {6, longest},
                                              {7, unwritable},
-                                             {8, QStringLiteral("After.")}};
+                                             {8, QStringLiteral("After.")},
+                                             {9, controls}};
     auto app = provider.Create();
     app->AddWorkbook();
     app->SetVisible(true);

@@ -60,7 +60,8 @@ class FakeDesktop : public Desktop {
     bool answer = true;
 };
 
-// Records every task's label, steps and furthest progress; shows nothing.
+// Records every task's label, steps and furthest progress; shows nothing. Cancels a
+// cancellable task once it has done cancelAt steps, when that is set.
 class FakeProgress : public Progress {
   public:
     struct Task {
@@ -68,17 +69,27 @@ class FakeProgress : public Progress {
         int steps = 0;
         int done = 0;
         bool finished = false;
+        bool cancellable = false;
     };
-    void Start(QWidget*, const QString& label, int steps) override {
-        tasks.push_back({label, steps, 0, false});
+    void Start(QWidget*, const QString& label, int steps, bool cancellable) override {
+        tasks.push_back({label, steps, 0, false, cancellable});
     }
     void Advance(int done) override {
         if (!tasks.empty()) tasks.back().done = std::max(tasks.back().done, done);
     }
+    bool Cancelled() const override {
+        return cancelAt >= 0 && !tasks.empty() && tasks.back().cancellable &&
+               !tasks.back().finished && tasks.back().done >= cancelAt;
+    }
     void Finish() override {
         if (!tasks.empty()) tasks.back().finished = true;
     }
+    // The task running at this moment, if any.
+    const Task* running() const {
+        return tasks.empty() || tasks.back().finished ? nullptr : &tasks.back();
+    }
     std::vector<Task> tasks;
+    int cancelAt = -1;
 };
 
 class FakeRandom : public RandomSource {
