@@ -154,8 +154,16 @@ SentenceStream::SentenceStream(QStringView separators, const QStringList& abbrev
                                Options options)
     : separators_(separators.toString()), abbreviations_(abbreviations), options_(options) {
     canEnd_ = false;
-    for (QChar c : separators) canEnd_ = canEnd_ || c.unicode() != detail::kCarriageReturn;
+    bool surrogates = false;
+    for (QChar c : separators) {
+        canEnd_ = canEnd_ || c.unicode() != detail::kCarriageReturn;
+        surrogates = surrogates || c.isSurrogate();
+    }
     inAbbreviations_.Add(detail::kCarriageReturn);
+    // A separator of two units must find both in one stretch: no cut after a first half.
+    if (surrogates)
+        for (char16_t u = 0xD800; u <= 0xDBFF; ++u) inAbbreviations_.Add(u);
+    keepPairs_ = surrogates;
     std::vector<qsizetype> before;  // the entries that can match
     quiet_ = true;
     for (qsizetype i = 0; i < abbreviations.size(); ++i) {
@@ -228,6 +236,14 @@ bool SentenceStream::NoneStraddles(const char16_t* d, qsizetype n, qsizetype at)
     return true;
 }
 
+// Whether a cut at `at` would part a surrogate pair that a separator may be.
+bool SentenceStream::PairAt(const char16_t* d, qsizetype at) const {
+    if (!keepPairs_) return false;
+    qsizetype before = at - 1;
+    while (before >= 0 && d[before] == detail::kCarriageReturn) --before;
+    return before >= 0 && IsHigh(d[before]);
+}
+
 void SentenceStream::Advance(Sink& sink) {
     while (window_.size() >= stretchUnits_) {
         // The last unit no abbreviation holds; the stretch ends after it.
@@ -240,7 +256,7 @@ void SentenceStream::Advance(Sink& sink) {
         if (cut == 0 && quiet_) {
             const qsizetype least = std::max<qsizetype>(window_.size() - kStraddleLooks, 1);
             for (qsizetype at = window_.size() - 1; at >= least && cut == 0; --at)
-                if (NoneStraddles(d, window_.size(), at)) cut = at;
+                if (!PairAt(d, at) && NoneStraddles(d, window_.size(), at)) cut = at;
         }
         if (cut > 0) {
             Step(cut, sink);

@@ -78,6 +78,7 @@ class SentenceStream {
     class Worker;
     void Advance(Sink& sink);
     bool NoneStraddles(const char16_t* d, qsizetype n, qsizetype at) const;
+    bool PairAt(const char16_t* d, qsizetype at) const;
     // Places looked at, from the end, for a cut where no unit outside the abbreviations is.
     static constexpr qsizetype kStraddleLooks = 256;
     void Step(qsizetype cut, Sink& sink);
@@ -92,6 +93,7 @@ class SentenceStream {
     detail::UnitSet inAbbreviations_;     // units some entry may match, and the carriage return
     std::vector<std::u16string> folded_;  // the entries of two units or more, folded
     bool quiet_ = true;                   // no entry can match across another's marker
+    bool keepPairs_ = false;              // a separator is a surrogate pair or half of one
     QString window_;                      // units not masked and scanned yet
     qsizetype written_ = 0;               // the window's size when Room was asked
     std::int64_t windowStart_ = 0;        // their place in the whole text, in units

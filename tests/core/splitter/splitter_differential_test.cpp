@@ -285,6 +285,34 @@ TEST(SplitterDifferential, StreamedLongTextsCutAtRandom) {
     }
 }
 
+// Separators beyond the Basic Multilingual Plane, whole or in halves, on texts with pairs
+// that share a half with them, lone halves and carriage returns between two halves.
+TEST(SplitterDifferential, SeparatorsOfTwoUnitsAreWholeCharacters) {
+    const QString grin = QStringLiteral("\U0001F600"), beam = QStringLiteral("\U0001F601"),
+                  other = QStringLiteral("\U0001F200");
+    const QStringList bits = {grin, beam, other, grin.left(1), grin.right(1), "\r", ".",
+                              " ",  "\n", "x",   "etc" + grin, "etc",         "ab"};
+    const QStringList separatorPool = {grin,
+                                       "." + grin,
+                                       grin + other,
+                                       beam + "\n",
+                                       grin.left(1),
+                                       grin.right(1),
+                                       grin.left(1) + "\r" + grin.right(1)};
+    const QStringList entryPool = {"etc", "etc" + grin.left(1), "", "x", "b" + grin};
+    Generator g{std::mt19937(77)};
+    for (int round = 0; round < 600 && !HasFailure(); ++round) {
+        QString text;
+        for (int k = g.Below(30); k > 0; --k) text += g.Pick(bits);
+        const QString& separators = g.Pick(separatorPool);
+        QStringList entries;
+        for (int k = g.Below(3); k > 0; --k) entries += g.Pick(entryPool);
+        Compare(text, separators, entries, false);
+        if (round % 4 == 0)
+            CompareStreamed(text, separators, entries, EveryCut(text.size()), 1 + g.Below(4));
+    }
+}
+
 TEST(SplitterDifferential, AgreesOnLongTextsWithManyOccurrences) {
     Generator g{std::mt19937(7)};
     for (int round = 0; round < 40 && !HasFailure(); ++round) {

@@ -140,6 +140,58 @@ TEST(Splitter, PlacesEachSentenceInTheTextAsGiven) {
     }
 }
 
+// A separator is a character: a pair ends its sentence after both halves, and a character
+// that merely shares a half with it ends nothing.
+TEST(Splitter, SeparatorsBeyondTheBasicPlaneAreWholeCharacters) {
+    const QString grin = QStringLiteral("\U0001F600"), beam = QStringLiteral("\U0001F601");
+    const QString high = grin.left(1), low = grin.right(1);
+    struct Case {
+        const char* name;
+        QString text, separators;
+        QStringList entries;
+        std::vector<LocatedSentence> sentences;
+    } cases[] = {
+        {"pair ends after itself, sharer left whole",
+         "a" + grin + "b" + grin + " c" + beam + "d.",
+         grin,
+         {},
+         {{"a" + grin, 0, 3}, {"b" + grin, 3, 6}}},
+        {"with full stops",
+         "a" + grin + " c" + beam + "d.",
+         "." + grin,
+         {},
+         {{"a" + grin, 0, 3}, {"c" + beam + "d.", 4, 9}}},
+        {"carriage return between the halves",
+         "a" + high + "\r" + low + "b.",
+         grin,
+         {},
+         {{"a" + grin, 0, 4}}},
+        {"lone first half ends only a lone one",
+         "x" + high + "y" + grin + "z.",
+         high,
+         {},
+         {{"x" + high, 0, 2}}},
+        {"lone second half ends only a lone one",
+         grin + low + "q.",
+         low + ".",
+         {},
+         {{grin + low, 0, 3}, {"q.", 3, 5}}},
+        {"abbreviation before the pair",
+         "see etc" + grin + " more" + grin,
+         grin,
+         {"etc"},
+         {{"see etc" + grin, 0, 9}, {"more" + grin, 10, 16}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(SplitLocatedSentences(c.text, c.separators, c.entries), c.sentences);
+        QStringList texts;
+        for (const LocatedSentence& s : c.sentences) texts.push_back(s.text);
+        EXPECT_EQ(testing::ReferenceSplit(c.text, c.separators, c.entries), texts);
+        EXPECT_EQ(CountSentences(c.text, c.separators, c.entries), c.sentences.size());
+    }
+}
+
 TEST(ComposeSeparatorSet, AppendsLineFeedThenTab) {
     EXPECT_EQ(ComposeSeparatorSet(".!?", false, false), ".!?");
     EXPECT_EQ(ComposeSeparatorSet(".!?", false, true), ".!?\t");
