@@ -4,6 +4,7 @@
 #include <array>
 #include <map>
 #include <string>
+#include <unordered_set>
 #include <utility>
 
 #include "core/failure.h"
@@ -97,8 +98,12 @@ int Preimages(char16_t value) {
     return counts[value];
 }
 
-std::vector<Entry> PrepareEntries(const QStringList& abbreviations) {
+// The entries to search for. An entry folded as one before it finds nothing that one left,
+// unless it matches across a marker (which `repeated` is kept to tell).
+std::vector<Entry> PrepareEntries(const QStringList& abbreviations,
+                                  std::vector<std::pair<qsizetype, std::u16string>>& repeated) {
     std::vector<Entry> entries;
+    std::unordered_set<std::u16string> seen;
     std::vector<char16_t> anchors;
     // The units the search for anchors looks for; kept within what a UnitSet searches for
     // with vector compares, where an entry allows.
@@ -112,6 +117,10 @@ std::vector<Entry> PrepareEntries(const QStringList& abbreviations) {
         e.index = i;
         e.folded.reserve(a.size());
         for (QChar c : a) e.folded.push_back(Fold(c.unicode()));
+        if (!seen.insert(e.folded).second) {
+            repeated.emplace_back(i, std::move(e.folded));
+            continue;
+        }
         // The rarest unit, preferring one that is searched for already.
         int best = -1, bestCost = 0, bestUnits = 0;
         for (int pass = 0; pass < 2 && best < 0; ++pass) {
@@ -273,6 +282,92 @@ bool CanOverlapMarker(std::u16string_view folded, qsizetype entry) {
     return CanOverlap(folded, FoldedMarker(entry));
 }
 
+MarkerOverlaps::MarkerOverlaps(std::vector<qsizetype> entries) : entries_(std::move(entries)) {
+    std::sort(entries_.begin(), entries_.end());
+    entries_.erase(std::unique(entries_.begin(), entries_.end()), entries_.end());
+}
+
+qsizetype MarkerOverlaps::FirstMatching(int length, int from, int to, std::uint64_t fixed) {
+    const std::uint64_t key =
+        fixed | std::uint64_t(to) << 40 | std::uint64_t(from) << 48 | std::uint64_t(length) << 56;
+    if (const auto known = known_.find(key); known != known_.end()) return known->second;
+    const auto power = [](int n) {
+        qsizetype p = 1;
+        while (n-- > 0) p *= 10;
+        return p;
+    };
+    // Ascending digits before the fixed ones give ascending indices: the first hit is least.
+    qsizetype first = -1;
+    const qsizetype low = length > 1 ? power(length - 1) : 0;
+    const qsizetype span = power(length - to);
+    for (qsizetype head = from > 0 ? power(from - 1) : 0;
+         head < std::max<qsizetype>(power(from), 1); ++head) {
+        const qsizetype lo = std::max(low, (head * power(to - from) + qsizetype(fixed)) * span);
+        const qsizetype hi =
+            std::min(power(length), (head * power(to - from) + qsizetype(fixed) + 1) * span);
+        if (entries_.empty() || lo > entries_.back()) break;
+        if (lo >= hi) continue;
+        const auto it = std::lower_bound(entries_.begin(), entries_.end(), lo);
+        if (it != entries_.end() && *it < hi) {
+            first = *it;
+            break;
+        }
+    }
+    known_.emplace(key, first);
+    return first;
+}
+
+qsizetype MarkerOverlaps::First(std::u16string_view folded) {
+    if (entries_.empty() || folded.empty()) return -1;
+    const std::u16string key(folded);
+    if (const auto known = firsts_.find(key); known != firsts_.end()) return known->second;
+    const std::u16string_view prefix(kFoldedMarkerPrefix, kMarkerPrefixLength);
+    const auto inMarker = [&](char16_t u) {
+        return (u >= u'0' && u <= u'9') || prefix.find(u) != std::u16string_view::npos;
+    };
+    const auto el = qsizetype(folded.size());
+    // An overlap takes in the entry's first unit, its last, or the whole marker: most entries
+    // can be let go at a glance.
+    bool may = folded.find(prefix) != std::u16string_view::npos;
+    for (qsizetype x = 0; !may && x < el && inMarker(folded[x]); ++x)
+        may = x == el - 1 || (folded[x] >= u'0' && folded[x] <= u'9');
+    for (qsizetype x = el - 1; !may && x >= 0 && inMarker(folded[x]); --x)
+        may = folded[x] == u'a' &&
+              prefix.starts_with(folded.substr(x, std::min<qsizetype>(el - x, prefix.size())));
+    qsizetype first = -1;
+    int maxLength = 1;
+    for (qsizetype v = entries_.back(); v >= 10; v /= 10) ++maxLength;
+    for (int length = 1; may && length <= maxLength; ++length) {
+        const qsizetype ml = kMarkerPrefixLength + length;
+        for (qsizetype d = -(ml - 1); d < el; ++d) {
+            const qsizetype lo = std::max<qsizetype>(0, d), hi = std::min(el, d + ml);
+            bool equal = lo < hi;
+            std::uint64_t fixed = 0;
+            for (qsizetype x = lo; equal && x < hi; ++x) {
+                const qsizetype p = x - d;
+                const char16_t u = folded[x];
+                if (p < kMarkerPrefixLength) {
+                    equal = u == prefix[p];
+                } else {
+                    // No index has a leading zero but 0 itself.
+                    equal = u >= u'0' && u <= u'9' &&
+                            !(u == u'0' && p == kMarkerPrefixLength && length > 1);
+                    fixed = fixed * 10 + (u - u'0');
+                }
+            }
+            if (!equal) continue;
+            const int from =
+                int(std::max<qsizetype>(lo - d, kMarkerPrefixLength) - kMarkerPrefixLength);
+            const int to =
+                int(std::max<qsizetype>(hi - d, kMarkerPrefixLength) - kMarkerPrefixLength);
+            const qsizetype found = FirstMatching(length, std::min(from, to), to, fixed);
+            if (found >= 0 && (first < 0 || found < first)) first = found;
+        }
+    }
+    firsts_.emplace(key, first);
+    return first;
+}
+
 QString MarkerText(qsizetype entry) {
     char16_t text[kMarkerCapacity];
     return QString(reinterpret_cast<const QChar*>(text), WriteMarker(entry, text));
@@ -280,7 +375,8 @@ QString MarkerText(qsizetype entry) {
 
 std::optional<MaskedText> MaskByOccurrences(const QString& text, const QStringList& abbreviations) {
     MaskedText masked{text, {}, abbreviations, {}};
-    const std::vector<Entry> entries = PrepareEntries(abbreviations);
+    std::vector<std::pair<qsizetype, std::u16string>> repeated;
+    const std::vector<Entry> entries = PrepareEntries(abbreviations, repeated);
     if (entries.empty()) return masked;
 
     std::vector<Occurrence> found = FindOccurrences(text, entries);
@@ -302,18 +398,20 @@ std::optional<MaskedText> MaskByOccurrences(const QString& text, const QStringLi
     std::vector<Occurrence>().swap(found);
 
     // The picks above are those of the passes as long as no entry can match across a marker
-    // that an earlier entry put into the text.
-    std::vector<bool> used(entries.size(), false);
-    for (const Occurrence& o : accepted) used[o.entry] = true;
-    bool anyUsed = false;
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        const Entry& e = entries[i];
-        if (anyUsed && e.mayCutMarkerLetters) return std::nullopt;
-        if (anyUsed && e.hasDigit)
-            for (std::size_t j = 0; j < i; ++j)
-                if (used[j] && CanOverlap(e.folded, FoldedMarker(entries[j].index)))
+    // that an earlier entry put into the text (a repeated entry included).
+    std::vector<qsizetype> used;
+    for (const Occurrence& o : accepted)
+        if (used.empty() || used.back() != entries[o.entry].index)
+            used.push_back(entries[o.entry].index);
+    if (!used.empty()) {
+        MarkerOverlaps overlaps(std::move(used));
+        for (const auto& [index, folded] : repeated)
+            if (const qsizetype first = overlaps.First(folded); first >= 0 && first < index)
+                return std::nullopt;
+        for (const Entry& e : entries)
+            if (e.mayCutMarkerLetters || e.hasDigit)
+                if (const qsizetype first = overlaps.First(e.folded); first >= 0 && first < e.index)
                     return std::nullopt;
-        anyUsed = anyUsed || used[i];
     }
 
     // No entry matches inside a marker here, so after each entry the masked text is the

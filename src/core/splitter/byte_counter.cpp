@@ -6,6 +6,7 @@
 #include <deque>
 #include <mutex>
 #include <thread>
+#include <unordered_set>
 
 #include "core/failure.h"
 #include "core/splitter/splitter.h"
@@ -249,6 +250,8 @@ std::unique_ptr<ByteCounter> ByteCounter::For(QStringView separators,
     }
     bool anyHolds = false, allHold = true, breaksAlone = false;
     std::vector<qsizetype> indices;
+    std::vector<std::pair<qsizetype, std::u16string>> folded;
+    std::unordered_set<std::string> seen;
     for (qsizetype i = 0; i < abbreviations.size(); ++i) {
         const QString& a = abbreviations[i];
         if (a.isEmpty() || a.contains(QChar(detail::kCarriageReturn))) continue;
@@ -261,20 +264,20 @@ std::unique_ptr<ByteCounter> ByteCounter::For(QStringView separators,
             onlyBreaks = onlyBreaks && (b == ' ' || b == '\n' || b == '\t');
             e.folded += char(b);
         }
-        // None may match across the marker of one before it.
-        const std::u16string folded(e.folded.begin(), e.folded.end());
-        for (qsizetype j : indices)
-            if (detail::CanOverlapMarker(folded, j)) return nullptr;
+        folded.emplace_back(i, std::u16string(e.folded.begin(), e.folded.end()));
         indices.push_back(i);
         // The same entry again then matches nothing the first left.
-        if (std::any_of(c->entries_.begin(), c->entries_.end(),
-                        [&](const Entry& x) { return x.folded == e.folded; }))
-            continue;
+        if (!seen.insert(e.folded).second) continue;
         anyHolds = anyHolds || holds;
         allHold = allHold && holds;
         breaksAlone = breaksAlone || onlyBreaks;
         c->entries_.push_back(std::move(e));
     }
+    // None may match across the marker of one before it.
+    detail::MarkerOverlaps overlaps(std::move(indices));
+    for (const auto& [index, units] : folded)
+        if (const qsizetype first = overlaps.First(units); first >= 0 && first < index)
+            return nullptr;
     if (anyHolds && !allHold) return nullptr;
     if (!anyHolds) {
         // Abbreviations without a separator change a count only where they turn a buffer

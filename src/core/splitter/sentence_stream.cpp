@@ -6,6 +6,7 @@
 #include <exception>
 #include <mutex>
 #include <thread>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -164,8 +165,10 @@ SentenceStream::SentenceStream(QStringView separators, const QStringList& abbrev
     if (surrogates)
         for (char16_t u = 0xD800; u <= 0xDBFF; ++u) inAbbreviations_.Add(u);
     keepPairs_ = surrogates;
-    std::vector<qsizetype> before;  // the entries that can match
-    quiet_ = true;
+    std::vector<std::pair<qsizetype, std::u16string>> entries;  // those that can match
+    std::vector<qsizetype> indices;
+    std::unordered_set<std::u16string> seen;
+    std::vector<bool> added(0x10000, false);
     for (qsizetype i = 0; i < abbreviations.size(); ++i) {
         const QString& entry = abbreviations[i];
         // An empty entry changes nothing; one with a carriage return never matches.
@@ -174,12 +177,20 @@ SentenceStream::SentenceStream(QStringView separators, const QStringList& abbrev
         for (QChar c : entry) {
             folded.push_back(detail::Fold(c.unicode()));
             // Every unit that folds as this one does.
-            detail::ForEachUnitFoldingTo(folded.back(),
-                                         [&](char16_t u) { inAbbreviations_.Add(u); });
+            if (!added[folded.back()])
+                detail::ForEachUnitFoldingTo(folded.back(),
+                                             [&](char16_t u) { inAbbreviations_.Add(u); });
+            added[folded.back()] = true;
         }
-        for (qsizetype j : before) quiet_ = quiet_ && !detail::CanOverlapMarker(folded, j);
-        before.push_back(i);
-        if (folded.size() > 1) folded_.push_back(std::move(folded));
+        indices.push_back(i);
+        if (folded.size() > 1 && seen.insert(folded).second) folded_.push_back(folded);
+        entries.emplace_back(i, std::move(folded));
+    }
+    quiet_ = true;
+    detail::MarkerOverlaps overlaps(std::move(indices));
+    for (const auto& [index, folded] : entries) {
+        const qsizetype first = overlaps.First(folded);
+        quiet_ = quiet_ && !(first >= 0 && first < index);
     }
     stretchUnits_ = options_.stretchUnits = std::max<qsizetype>(options_.stretchUnits, 1);
     if (options_.secondCore && canEnd_) worker_ = std::make_unique<Worker>(*this);

@@ -9,7 +9,9 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -36,6 +38,25 @@ QString MarkerText(qsizetype entry);
 // Whether some placement of the folded units overlaps the folded marker of an entry by at
 // least one unit, all equal: whether an entry could match across that marker.
 bool CanOverlapMarker(std::u16string_view folded, qsizetype entry);
+
+// Which of a set of markers an entry could match across, for lists of any size: the answer
+// of CanOverlapMarker for the least marker of the set it holds for, without trying each.
+class MarkerOverlaps {
+  public:
+    // The entries whose markers may stand in the text, in any order.
+    explicit MarkerOverlaps(std::vector<qsizetype> entries);
+    // The least of the entries whose marker CanOverlapMarker(folded, ...) holds for; -1: none.
+    qsizetype First(std::u16string_view folded);
+
+  private:
+    // The least entry whose index has `length` digits, of which those at [from, to) are the
+    // digits of `fixed`; -1: none.
+    qsizetype FirstMatching(int length, int from, int to, std::uint64_t fixed);
+
+    std::vector<qsizetype> entries_;  // ascending
+    std::unordered_map<std::uint64_t, qsizetype> known_;
+    std::unordered_map<std::u16string, qsizetype> firsts_;
+};
 
 // Calls visit(u) for every code unit u whose folding is `folded`.
 void ForEachUnitFoldingTo(char16_t folded, const std::function<void(char16_t)>& visit);

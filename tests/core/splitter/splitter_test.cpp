@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <stdexcept>
 
 #include "core/failure.h"
@@ -220,6 +221,34 @@ TEST(Splitter, CommonListsNeedNoPassPerEntry) {
     EXPECT_TRUE(detail::MaskByOccurrences("Mr. No. 5. etc. e.g. al. x", list).has_value());
     EXPECT_FALSE(detail::MaskByOccurrences("etc. x", {"etc.", "tion"}).has_value());
     EXPECT_FALSE(detail::MaskByOccurrences("etc. x", {"etc.", "0."}).has_value());
+}
+
+// The least marker an entry can match across, found without trying each, is the one that
+// trying each finds: for entries made of the markers' own units, random sets of markers.
+TEST(MarkerOverlaps, FindsTheLeastMarkerEachEntryCanMatchAcross) {
+    std::mt19937 random(5);
+    const auto below = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(random); };
+    const std::u16string units = u"abbreviation_0123456789.x";
+    const std::u16string pieces[] = {u"abbreviation_", u"tion_", u"n_1", u"_", u"a", u"ab"};
+    for (int round = 0; round < 3000; ++round) {
+        std::vector<qsizetype> set;
+        const int top = round % 3 == 0 ? 12 : round % 3 == 1 ? 150 : 2000;
+        for (int k = below(8); k > 0; --k) set.push_back(below(top));
+        std::u16string entry;
+        for (int k = 1 + below(6); k > 0; --k) {
+            if (below(4) == 0)
+                entry += pieces[below(int(std::size(pieces)))];
+            else
+                entry += units[below(int(units.size()))];
+        }
+        qsizetype expected = -1;
+        for (qsizetype m : set)
+            if (detail::CanOverlapMarker(entry, m) && (expected < 0 || m < expected)) expected = m;
+        detail::MarkerOverlaps overlaps(set);
+        ASSERT_EQ(overlaps.First(entry), expected)
+            << ::testing::PrintToString(QString::fromStdU16String(entry).toStdString()) << " "
+            << ::testing::PrintToString(set);
+    }
 }
 
 TEST(Splitter, RefusesListsThatGrowTheTextPastItsLimit) {
