@@ -65,6 +65,16 @@ class ByteCounter {
     };
 
     class Pool;
+    // For long lists: the entries by their units before and after the anchor, hashed, so that
+    // a separator costs a few look-ups whatever the list's length.
+    struct Hashed;
+    static std::uint64_t Key(std::uint64_t a, std::uint64_t b);
+    // The unit (folded) that ends before `at` or starts at it, carriage returns skipped, and
+    // where the next one is; false at the text's end or a byte no entry holds.
+    bool UnitBack(const unsigned char* d, qsizetype& at, bool utf8, unsigned char& unit) const;
+    bool UnitForward(const unsigned char* d, qsizetype n, qsizetype& at, bool utf8,
+                     unsigned char& unit) const;
+    Found FindHashed(const unsigned char* d, qsizetype n, qsizetype q, bool utf8) const;
 
     ByteCounter() = default;
     // Counts the stretch d[0, n), cut after a byte no abbreviation holds (or the text's end).
@@ -100,7 +110,9 @@ class ByteCounter {
     std::array<int, 256> anchorSlot_{};  // index into byBefore_ + 1, 0: anchors nothing
     // By a separator and the byte before it: whether some entry may end there.
     std::array<bool, 65536> mayEndBefore_{};
-    bool foldsBeyondAscii_ = false;  // some entry holds an s or a k
+    std::unique_ptr<Hashed> hashed_;
+    std::shared_ptr<const detail::PreparedList> prepared_;  // for the splitter, when needed
+    bool foldsBeyondAscii_ = false;                         // some entry holds an s or a k
     bool utf8_ = false;
     qsizetype heldBeforeLooking_ = 0;
     QByteArray held_;

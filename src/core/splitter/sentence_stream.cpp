@@ -167,7 +167,7 @@ SentenceStream::SentenceStream(QStringView separators, const QStringList& abbrev
     keepPairs_ = surrogates;
     std::vector<std::pair<qsizetype, std::u16string>> entries;  // those that can match
     std::vector<qsizetype> indices;
-    std::unordered_set<std::u16string> seen;
+    std::unordered_set<std::u16string> seen(std::size_t(abbreviations.size()));
     std::vector<bool> added(0x10000, false);
     for (qsizetype i = 0; i < abbreviations.size(); ++i) {
         const QString& entry = abbreviations[i];
@@ -317,7 +317,8 @@ void SentenceStream::Step(qsizetype cut, Sink& sink) {
     highBefore_ = IsHigh(window_.back().unicode());
     windowStart_ += cut;
     windowStartPoint_ += cut - qsizetype(stretch.seconds.size());
-    stretch.masked = MaskAbbreviations(std::move(window_), abbreviations_);
+    if (!prepared_) prepared_ = detail::PrepareList(abbreviations_);
+    stretch.masked = detail::MaskAbbreviations(std::move(window_), abbreviations_, *prepared_);
     if (worker_) {
         worker_->Push(std::move(stretch));
         window_ = worker_->Spare();

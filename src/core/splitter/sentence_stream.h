@@ -88,6 +88,7 @@ class SentenceStream {
 
     QString separators_;
     QStringList abbreviations_;
+    std::shared_ptr<const detail::PreparedList> prepared_;
     Options options_;
     bool canEnd_;
     detail::UnitSet inAbbreviations_;     // units some entry may match, and the carriage return

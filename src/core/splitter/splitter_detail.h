@@ -8,6 +8,7 @@
 #include <QStringView>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,10 +20,19 @@
 
 namespace brintale::detail {
 
+// A list's entries made ready for searching, once for many texts.
+class PreparedList;
+std::shared_ptr<const PreparedList> PrepareList(const QStringList& abbreviations);
+
 // One pass over the text for all entries at once. Gives up (nullopt) when an entry could
 // match across a marker that an earlier entry inserted, where only the pass-by-pass method
-// is exact.
-std::optional<MaskedText> MaskByOccurrences(const QString& text, const QStringList& abbreviations);
+// is exact. `prepared`, when given, is PrepareList(abbreviations).
+std::optional<MaskedText> MaskByOccurrences(const QString& text, const QStringList& abbreviations,
+                                            const PreparedList* prepared = nullptr);
+
+// MaskAbbreviations with the list made ready before.
+MaskedText MaskAbbreviations(QString text, const QStringList& abbreviations,
+                             const PreparedList& prepared);
 
 // One pass over the whole text per entry, as the rules tell it; linear per entry.
 MaskedText MaskByPasses(QString text, const QStringList& abbreviations);

@@ -148,6 +148,28 @@ TEST(ByteCounter, CountsLongTextsCutAtRandom) {
     }
 }
 
+// Lists long enough to be looked up by hash: many entries sharing their units before and
+// after the full stop, repeated ones, some with s and k that other letters fold into.
+TEST(ByteCounter, CountsAsTheSplitterWithLongLists) {
+    Random g{std::mt19937(13)};
+    const std::string letters = "abeksx.";
+    for (int round = 0; round < 50 && !HasFailure(); ++round) {
+        QStringList entries = kLists[2];
+        for (int k = 70 + g.Below(200); k > 0; --k) {
+            QString entry;
+            for (int u = g.Below(4); u > 0; --u) entry += QChar(letters[std::size_t(g.Below(6))]);
+            entry += u'.';
+            for (int u = g.Below(3); u > 0; --u) entry += QChar(letters[std::size_t(g.Below(7))]);
+            if (!entry.endsWith(u'.')) entry += u'.';
+            entries += g.Below(3) ? entry : entry.toUpper();
+        }
+        for (int k = g.Below(30); k > 0; --k) entries += entries[g.Below(int(entries.size()))];
+        const QString text = g.Text(g.Below(60)) + "ab.ks. Sx.k.e. ABE.E.";
+        Compare(text, kSeparators[g.Below(int(std::size(kSeparators)))], entries,
+                EveryCut(text.toLatin1().size()), EveryCut(text.toUtf8().size()));
+    }
+}
+
 // A text of the abbreviations' letters alone is cut where none can straddle the cut; one
 // where some could straddle every place is refused once too long to hold.
 TEST(ByteCounter, CutsTextsOfAbbreviationLettersAndRefusesThoseWithNoPlace) {

@@ -313,6 +313,43 @@ TEST(SplitterDifferential, SeparatorsOfTwoUnitsAreWholeCharacters) {
     }
 }
 
+// Lists long enough to be looked up by hash, with entries nested in each other, repeated in
+// other cases, matching across markers or not: the plain rules, entry after entry, decide.
+TEST(SplitterDifferential, LongListsWithRepeatedAndNestedEntries) {
+    Generator g{std::mt19937(99)};
+    const QString letters = QStringLiteral("abcetx.1_ ");
+    // Lists that match inside markers grow short texts to a million units: fewer of them.
+    for (int round = 0; round < 20 && !HasFailure(); ++round) {
+        const bool quiet = round % 4 != 0;
+        QStringList entries;
+        for (int k = 65 + g.Below(120); k > 0; --k) {
+            if (g.Below(3) == 0) {
+                entries += g.Pick(quiet ? kQuietEntryPool : kEntryPool);
+                continue;
+            }
+            QString entry;
+            for (int u = 1 + g.Below(4); u > 0; --u) entry += letters[g.Below(int(letters.size()))];
+            if (quiet) entry.replace(u'a', u'x').replace(u'1', u'x').replace(u'_', u'x');
+            entries += g.Below(2) ? entry : entry.toUpper();
+        }
+        // Repeated entries, the same or in another case, later in the list.
+        for (int k = g.Below(40); k > 0; --k)
+            entries += entries[g.Below(int(entries.size()))].toUpper();
+        QString text;
+        for (int k = 0; k < 3; ++k) text += g.Text();
+        const QString& separators = g.Pick(kSeparatorPool);
+        try {
+            Compare(text, separators, entries, false);
+        } catch (const testing::ReferenceRefused&) {
+            EXPECT_THROW(SplitSentences(text, separators, entries), Failure);
+            continue;
+        }
+        if (round % 10 == 0)
+            CompareStreamed(text, separators, entries, {{text.size() / 2}, {1, 7, 20}},
+                            1 + g.Below(40));
+    }
+}
+
 TEST(SplitterDifferential, AgreesOnLongTextsWithManyOccurrences) {
     Generator g{std::mt19937(7)};
     for (int round = 0; round < 40 && !HasFailure(); ++round) {
