@@ -135,6 +135,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     options.stretchUnits = stretch;
     options.partUnits = piece % 4;
     options.secondCore = stretch % 2 == 0;
+    // The whole-text calls above take the small buckets, these the look-up by hash.
+    options.hashedAbove = 0;
     brintale::SentenceStream stream(separators, entries, options);
     for (qsizetype from = 0; from < text.size(); from += piece)
         stream.Feed(QStringView(text).sliced(from, std::min(piece, text.size() - from)), collect);
@@ -150,7 +152,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool pairsWhole = QString::fromUtf8(text.toUtf8()) == text;
     for (const bool utf8 : {true, false}) {
         if ((!utf8 && !single) || (utf8 && !pairsWhole)) continue;
-        const auto counter = brintale::ByteCounter::For(separators, entries);
+        const auto counter = brintale::ByteCounter::For(separators, entries, qsizetype(1) << 16, 0);
         if (!counter) break;
         if (utf8) counter->ReadAsUtf8();
         const QByteArray bytes = utf8 ? text.toUtf8() : text.toLatin1();

@@ -186,16 +186,12 @@ std::uint64_t Key(std::uint64_t a, std::uint64_t b) {
     return x | 1;
 }
 
-// Lists longer than this look their entries up by hash at each anchor; shorter ones keep
-// small buckets, which are quicker for a few entries.
-constexpr std::size_t kHashedEntries = 64;
-
 }  // namespace
 
 // The entries of a list made ready for the search, once for every text.
 class PreparedList {
   public:
-    explicit PreparedList(const QStringList& abbreviations);
+    PreparedList(const QStringList& abbreviations, std::size_t hashedAbove);
     std::vector<Occurrence> FindOccurrences(const QString& text) const;
 
     std::vector<Entry> entries;
@@ -229,7 +225,7 @@ class PreparedList {
     std::vector<std::vector<int>> tailLengths_, lists_;
 };
 
-PreparedList::PreparedList(const QStringList& abbreviations) {
+PreparedList::PreparedList(const QStringList& abbreviations, std::size_t hashedAbove) {
     entries = PrepareEntries(abbreviations, repeated);
     lowSlot_.fill(-1);
     std::vector<int> slotOfEntry(entries.size());
@@ -246,7 +242,7 @@ PreparedList::PreparedList(const QStringList& abbreviations) {
     }
     for (char16_t value : slotValue_)
         ForEachUnitFoldingTo(value, [&](char16_t u) { anchorUnits_.Add(u); });
-    hashed_ = entries.size() > kHashedEntries;
+    hashed_ = entries.size() > hashedAbove;
     if (hashed_) {
         anchorOffsets_.resize(slotValue_.size());
         prefixes_.Reserve(entries.size());
@@ -513,15 +509,16 @@ QString MarkerText(qsizetype entry) {
     return QString(reinterpret_cast<const QChar*>(text), WriteMarker(entry, text));
 }
 
-std::shared_ptr<const PreparedList> PrepareList(const QStringList& abbreviations) {
-    return std::make_shared<const PreparedList>(abbreviations);
+std::shared_ptr<const PreparedList> PrepareList(const QStringList& abbreviations,
+                                                std::size_t hashedAbove) {
+    return std::make_shared<const PreparedList>(abbreviations, hashedAbove);
 }
 
 std::optional<MaskedText> MaskByOccurrences(const QString& text, const QStringList& abbreviations,
                                             const PreparedList* prepared) {
     MaskedText masked{text, {}, abbreviations, {}};
     std::optional<PreparedList> own;
-    if (!prepared) prepared = &own.emplace(abbreviations);
+    if (!prepared) prepared = &own.emplace(abbreviations, kHashedEntries);
     const std::vector<Entry>& entries = prepared->entries;
     const auto& repeated = prepared->repeated;
     if (entries.empty()) return masked;

@@ -260,10 +260,6 @@ class FlatIndex {
     std::vector<int> values_;
 };
 
-// Lists longer than this are looked up by hash; shorter ones keep the plain lists, which
-// are quicker for a few entries.
-constexpr std::size_t kHashedEntries = 64;
-
 struct ByteCounter::Hashed {
     std::array<std::vector<int>, 256> offsets;  // the anchors' offsets by anchor, ascending
     FlatIndex prefixes;                         // anchor, offset, units before -> group
@@ -354,8 +350,10 @@ void ByteCounter::UseCores(int threads) {
 
 std::unique_ptr<ByteCounter> ByteCounter::For(QStringView separators,
                                               const QStringList& abbreviations,
-                                              qsizetype heldBeforeLooking) {
+                                              qsizetype heldBeforeLooking,
+                                              std::size_t hashedAbove) {
     std::unique_ptr<ByteCounter> c(new ByteCounter);
+    c->hashedAbove_ = hashedAbove;
     c->heldBeforeLooking_ = heldBeforeLooking;
     c->separators_ = separators.toString();
     c->abbreviations_ = abbreviations;
@@ -404,7 +402,7 @@ std::unique_ptr<ByteCounter> ByteCounter::For(QStringView separators,
         c->entries_.clear();
     }
     c->inEntries_[kCr] = true;
-    if (c->entries_.size() > kHashedEntries) {
+    if (c->entries_.size() > hashedAbove) {
         auto h = std::make_unique<Hashed>();
         h->prefixes.Reserve(c->entries_.size());
         h->tails.Reserve(c->entries_.size());
@@ -802,7 +800,7 @@ void ByteCounter::CountBySplitter(const unsigned char* d, qsizetype n, bool utf8
     detail::StepOptions options;
     options.countOnly = true;
     // Made ready once: a long list would cost more than the stretch.
-    if (!prepared_) prepared_ = detail::PrepareList(abbreviations_);
+    if (!prepared_) prepared_ = detail::PrepareList(abbreviations_, hashedAbove_);
     detail::ScanStep(detail::MaskAbbreviations(text, abbreviations_, *prepared_), separators_,
                      options, carry_, nowhere);
 }

@@ -29,10 +29,11 @@ class ByteCounter {
   public:
     // nullptr when the separators and abbreviations are not of that kind. Bytes held
     // beyond heldBeforeLooking with no byte outside the abbreviations are cut where none can
-    // straddle the cut.
+    // straddle the cut. Lists of more than hashedAbove entries are looked up by hash.
     static std::unique_ptr<ByteCounter> For(QStringView separators,
                                             const QStringList& abbreviations,
-                                            qsizetype heldBeforeLooking = qsizetype(1) << 16);
+                                            qsizetype heldBeforeLooking = qsizetype(1) << 16,
+                                            std::size_t hashedAbove = detail::kHashedEntries);
 
     ~ByteCounter();
     ByteCounter(const ByteCounter&) = delete;
@@ -112,7 +113,8 @@ class ByteCounter {
     std::array<bool, 65536> mayEndBefore_{};
     std::unique_ptr<Hashed> hashed_;
     std::shared_ptr<const detail::PreparedList> prepared_;  // for the splitter, when needed
-    bool foldsBeyondAscii_ = false;                         // some entry holds an s or a k
+    std::size_t hashedAbove_ = detail::kHashedEntries;
+    bool foldsBeyondAscii_ = false;  // some entry holds an s or a k
     bool utf8_ = false;
     qsizetype heldBeforeLooking_ = 0;
     QByteArray held_;

@@ -317,7 +317,7 @@ void SentenceStream::Step(qsizetype cut, Sink& sink) {
     highBefore_ = IsHigh(window_.back().unicode());
     windowStart_ += cut;
     windowStartPoint_ += cut - qsizetype(stretch.seconds.size());
-    if (!prepared_) prepared_ = detail::PrepareList(abbreviations_);
+    if (!prepared_) prepared_ = detail::PrepareList(abbreviations_, options_.hashedAbove);
     stretch.masked = detail::MaskAbbreviations(std::move(window_), abbreviations_, *prepared_);
     if (worker_) {
         worker_->Push(std::move(stretch));

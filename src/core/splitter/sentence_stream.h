@@ -40,6 +40,8 @@ class SentenceStream {
         // On a second core: the stretches are masked by the caller's thread and scanned by
         // one of the stream's own, which then calls the sink (never two calls at once).
         bool secondCore = false;
+        // Lists of more entries than this are looked up by hash.
+        std::size_t hashedAbove = detail::kHashedEntries;
     };
 
     class Sink {

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <QStringView>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -20,9 +21,14 @@
 
 namespace brintale::detail {
 
+// Lists of more entries than this (after repeated ones) look them up by hash at each place
+// where one may be; shorter ones keep small buckets, quicker for a few entries.
+inline constexpr std::size_t kHashedEntries = 512;
+
 // A list's entries made ready for searching, once for many texts.
 class PreparedList;
-std::shared_ptr<const PreparedList> PrepareList(const QStringList& abbreviations);
+std::shared_ptr<const PreparedList> PrepareList(const QStringList& abbreviations,
+                                                std::size_t hashedAbove = kHashedEntries);
 
 // One pass over the text for all entries at once. Gives up (nullopt) when an entry could
 // match across a marker that an earlier entry inserted, where only the pass-by-pass method

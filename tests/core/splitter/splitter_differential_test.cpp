@@ -190,7 +190,8 @@ void Compare(const QString& text, const QString& separators, const QStringList& 
 // The stream, fed the text in two pieces cut at every place (or at the given places), gives
 // the sentences and count of the whole text, however short its stretches.
 void CompareStreamed(const QString& text, const QString& separators, const QStringList& entries,
-                     const std::vector<std::vector<qsizetype>>& cutsToTry, qsizetype stretch) {
+                     const std::vector<std::vector<qsizetype>>& cutsToTry, qsizetype stretch,
+                     std::size_t hashedAbove = detail::kHashedEntries) {
     SCOPED_TRACE(::testing::Message()
                  << "text " << ::testing::PrintToString(text.toStdU16String()) << " separators "
                  << ::testing::PrintToString(separators.toStdU16String()) << " entries "
@@ -204,6 +205,7 @@ void CompareStreamed(const QString& text, const QString& separators, const QStri
     }
     SentenceStream::Options options;
     options.stretchUnits = stretch;
+    options.hashedAbove = hashedAbove;
     for (const std::vector<qsizetype>& cuts : cutsToTry) {
         options.countOnly = false;
         options.partUnits = cuts.size() % 3;  // now and then in parts of a few units
@@ -313,7 +315,7 @@ TEST(SplitterDifferential, SeparatorsOfTwoUnitsAreWholeCharacters) {
     }
 }
 
-// Lists long enough to be looked up by hash, with entries nested in each other, repeated in
+// Long lists, with entries nested in each other, repeated in
 // other cases, matching across markers or not: the plain rules, entry after entry, decide.
 TEST(SplitterDifferential, LongListsWithRepeatedAndNestedEntries) {
     Generator g{std::mt19937(99)};
@@ -344,9 +346,18 @@ TEST(SplitterDifferential, LongListsWithRepeatedAndNestedEntries) {
             EXPECT_THROW(SplitSentences(text, separators, entries), Failure);
             continue;
         }
-        if (round % 10 == 0)
+        // The same looked up by hash, as lists longer than these are.
+        const auto hashed = detail::PrepareList(entries, 0);
+        const auto byHash = detail::MaskByOccurrences(text, entries, hashed.get());
+        EXPECT_EQ(byHash.has_value(), detail::MaskByOccurrences(text, entries).has_value());
+        if (byHash) {
+            ExpectSameMasking(*byHash, testing::ReferenceMask(text, entries));
+            EXPECT_EQ(ScannedLocated(*byHash, separators),
+                      Located(testing::ReferenceSplitLocated(text, separators, entries)));
+        }
+        if (round % 5 == 0)
             CompareStreamed(text, separators, entries, {{text.size() / 2}, {1, 7, 20}},
-                            1 + g.Below(40));
+                            1 + g.Below(40), 0);
     }
 }
 
