@@ -192,7 +192,9 @@ std::uint64_t Key(std::uint64_t a, std::uint64_t b) {
 class PreparedList {
   public:
     PreparedList(const QStringList& abbreviations, std::size_t hashedAbove);
-    std::vector<Occurrence> FindOccurrences(const QString& text) const;
+    // nullopt when there are more than `most`.
+    std::optional<std::vector<Occurrence>> FindOccurrences(const QString& text,
+                                                           std::size_t most) const;
 
     std::vector<Entry> entries;
     std::vector<std::pair<qsizetype, std::u16string>> repeated;
@@ -293,10 +295,12 @@ PreparedList::PreparedList(const QStringList& abbreviations, std::size_t hashedA
 
 // Every occurrence of every entry in the text (carriage returns skipped), overlapping ones
 // included, found from each entry's anchor unit.
-std::vector<Occurrence> PreparedList::FindOccurrences(const QString& text) const {
+std::optional<std::vector<Occurrence>> PreparedList::FindOccurrences(const QString& text,
+                                                                     std::size_t most) const {
     const char16_t* d = Units(text);
     const qsizetype n = text.size();
     std::vector<Occurrence> found;
+    bool over = false;
     const auto verify = [&](std::uint32_t item, qsizetype q) {
         const Entry& e = entries[item];
         const std::u16string& f = e.folded;
@@ -313,10 +317,14 @@ std::vector<Occurrence> PreparedList::FindOccurrences(const QString& text) const
             while (r < n && d[r] == kCarriageReturn);
             if (r >= n || Fold(d[r]) != f[j]) return;
         }
-        found.push_back({start, r + 1, qsizetype(item)});
+        if (found.size() < most)
+            found.push_back({start, r + 1, qsizetype(item)});
+        else
+            over = true;
     };
     if (hashed_) {
         anchorUnits_.ForEach(d, 0, n, [&](qsizetype q) {
+            if (over) return;
             const int slot = SlotOf(Fold(d[q]));
             std::uint64_t before = std::uint64_t(slot);
             int read = 0;
@@ -347,6 +355,7 @@ std::vector<Occurrence> PreparedList::FindOccurrences(const QString& text) const
                 }
             }
         });
+        if (over) return std::nullopt;
         return found;
     }
     const auto visit = [&](int bucket, qsizetype q) {
@@ -354,6 +363,7 @@ std::vector<Occurrence> PreparedList::FindOccurrences(const QString& text) const
             verify(items_[k], q);
     };
     anchorUnits_.ForEach(d, 0, n, [&](qsizetype q) {
+        if (over) return;
         const int slot = SlotOf(Fold(d[q]));
         const int base = slot * kBuckets;
         qsizetype before = q - 1;
@@ -370,6 +380,7 @@ std::vector<Occurrence> PreparedList::FindOccurrences(const QString& text) const
         if (after < n) visit(base + kAfter + Fold(d[after]) % kUnitKeys, q);
         visit(base + kNone, q);
     });
+    if (over) return std::nullopt;
     return found;
 }
 
@@ -523,7 +534,12 @@ std::optional<MaskedText> MaskByOccurrences(const QString& text, const QStringLi
     const auto& repeated = prepared->repeated;
     if (entries.empty()) return masked;
 
-    std::vector<Occurrence> found = prepared->FindOccurrences(text);
+    // Entries nested in each other can match many times at each place; beyond a match a
+    // unit the passes, whose memory does not grow with the list, take over.
+    std::optional<std::vector<Occurrence>> occurrences =
+        prepared->FindOccurrences(text, std::size_t(text.size() + 4096));
+    if (!occurrences) return std::nullopt;
+    std::vector<Occurrence> found = std::move(*occurrences);
     std::sort(found.begin(), found.end(), [](const Occurrence& a, const Occurrence& b) {
         return a.start != b.start ? a.start < b.start : a.entry < b.entry;
     });

@@ -251,6 +251,21 @@ TEST(MarkerOverlaps, FindsTheLeastMarkerEachEntryCanMatchAcross) {
     }
 }
 
+// Entries nested in each other match many times at each place: the one-pass masking gives
+// way to the passes before holding every match, and the list is refused all the same.
+TEST(Splitter, NestedEntriesAreRefusedWithoutHoldingEveryMatch) {
+    // x cuts no marker: only the number of matches stops the one-pass masking.
+    QStringList nested;
+    for (int k = 1; k <= 40; ++k) nested += QString(k, u'x');
+    const QString text = QStringLiteral("x").repeated(200000) + u'.';
+    EXPECT_FALSE(detail::MaskByOccurrences(text, nested).has_value());
+    EXPECT_THROW(MaskAbbreviations(text, nested), Failure);
+    // Where the list is not refused, the passes give what the rules give.
+    const QString shortText = QStringLiteral("xxxx. xx. x.");
+    EXPECT_EQ(SplitSentences(shortText, kStops, nested),
+              testing::ReferenceSplit(shortText, kStops, nested));
+}
+
 TEST(Splitter, RefusesListsThatGrowTheTextPastItsLimit) {
     // "." turns each full stop into "Abbreviation_0", 13 units more; "0" then does the same to
     // the digit of each such marker. The limit is the text plus 1 Mi units below 349526 units,
