@@ -19,6 +19,7 @@
 #include <immintrin.h>
 #endif
 
+#include "core/splitter/byte_counter.h"
 #include "core/splitter/sentence_stream.h"
 #include "core/splitter/splitter.h"
 #include "splitter_text.h"
@@ -252,6 +253,81 @@ void BM_Count(benchmark::State& state) { Count(state, Text()); }
 BENCHMARK(BM_Count)->Arg(0)->Arg(5)->Arg(100)->Unit(benchmark::kMillisecond);
 void BM_CountDoubled(benchmark::State& state) { Count(state, DoubledText()); }
 BENCHMARK(BM_CountDoubled)->Arg(5)->Unit(benchmark::kMillisecond);
+
+// Long lists: `entries` distinct ones, or (negative) the five built-in ones repeated to that
+// many, made ready inside the timing as a program does for every text. The count straight
+// from the UTF-8 bytes, and every sentence through the stream.
+const QStringList& LongList(int entries) {
+    static std::map<int, QStringList> lists;
+    QStringList& list = lists[entries];
+    if (list.isEmpty()) {
+        if (entries > 0) {
+            list = bench::DistinctAbbreviations(entries);
+        } else {
+            for (int k = 0; k < -entries; ++k) list += bench::FiveAbbreviations()[k % 5];
+        }
+    }
+    return list;
+}
+
+double PeakMiB() { return double(peak.load()) / (1 << 20); }
+
+void BM_LongListCount(benchmark::State& state) {
+    static const QByteArray bytes = Text().toUtf8();
+    const QStringList& list = LongList(int(state.range(0)));
+    std::int64_t sentences = 0;
+    const auto count = [&] {
+        const auto counter = ByteCounter::For(kSeparators, list);
+        if (!counter) return std::int64_t(-1);
+        counter->ReadAsUtf8();
+        for (qsizetype from = 0; from < bytes.size(); from += 1 << 20)
+            counter->Feed(QByteArrayView(bytes).sliced(
+                from, std::min<qsizetype>(1 << 20, bytes.size() - from)));
+        return counter->Finish();
+    };
+    for (auto _ : state) benchmark::DoNotOptimize(sentences = count());
+    state.SetBytesProcessed(int64_t(state.iterations()) * bytes.size());
+    state.counters["sentences"] = double(sentences);
+    live.store(0), peak.store(0), tracking.store(true);
+    count();
+    tracking.store(false);
+    state.counters["peak_MiB"] = PeakMiB();
+}
+BENCHMARK(BM_LongListCount)
+    ->Arg(5000)
+    ->Arg(100000)
+    ->Arg(-100000)
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
+
+void BM_LongListStream(benchmark::State& state) {
+    const QString& text = Text();
+    const QStringList& list = LongList(int(state.range(0)));
+    struct Sink : SentenceStream::Sink {
+        void Sentence(QStringView text, std::int64_t, std::int64_t) override {
+            benchmark::DoNotOptimize(text.constData());
+        }
+    } sink;
+    std::int64_t sentences = 0;
+    const auto run = [&] {
+        SentenceStream stream(kSeparators, list, {});
+        for (qsizetype from = 0; from < text.size(); from += 1 << 16)
+            stream.Feed(
+                QStringView(text).sliced(from, std::min<qsizetype>(1 << 16, text.size() - from)),
+                sink);
+        stream.Finish(sink);
+        return stream.count();
+    };
+    for (auto _ : state) sentences = run();
+    SetCommon(state, text);
+    state.counters["sentences"] = double(sentences);
+    live.store(0), peak.store(0), tracking.store(true);
+    run();
+    tracking.store(false);
+    state.counters["peak_MiB"] = PeakMiB();
+}
+BENCHMARK(BM_LongListStream)->Arg(5000)->Arg(100000)->Arg(-100000)->Unit(benchmark::kMillisecond);
 
 // The peer: ICU's sentence iterator counting boundaries over the same buffer, no copy.
 void BM_IcuSentences(benchmark::State& state) {

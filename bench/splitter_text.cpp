@@ -1,5 +1,6 @@
 #include "splitter_text.h"
 
+#include <QSet>
 #include <random>
 
 namespace brintale::bench {
@@ -80,6 +81,22 @@ QStringList HundredAbbreviations() {
         "kg.",   "mg.",   "ml.",   "sq.",     "nos.",  "op.",    "pt.",   "pts.",  "ibid.",
         "Gov.",  "Pres.", "Supt.", "Messrs.", "Esq."};
     for (const char* a : more) list += QLatin1String(a);
+    return list;
+}
+
+QStringList DistinctAbbreviations(int count) {
+    std::mt19937 random(17);
+    const auto below = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(random); };
+    QStringList list;
+    QSet<QString> seen;
+    while (list.size() < count) {
+        QString entry;
+        for (int k = 2 + below(6); k > 0; --k) entry += QChar(u'a' + below(26));
+        if (below(100) < 15) entry.insert(1, u'.');
+        if (below(100) < 30) entry[0] = entry[0].toUpper();
+        entry += u'.';
+        if (!seen.contains(entry.toLower())) seen.insert(entry.toLower()), list += entry;
+    }
     return list;
 }
 

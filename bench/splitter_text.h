@@ -14,4 +14,8 @@ QString EnglishLikeText(qsizetype units);
 QStringList FiveAbbreviations();
 QStringList HundredAbbreviations();
 
+// `count` entries, distinct letter case aside: two to seven letters and a full stop, some
+// with a full stop after the first letter, some capitalised; the same for every run.
+QStringList DistinctAbbreviations(int count);
+
 }  // namespace brintale::bench

@@ -17,11 +17,23 @@
 
 namespace {
 
-const char16_t kAlphabet[] = u"Abbreviation_0123456789.!?etcgNOo \n\t\r xÉéßſK\u212a";
+// Two halves of U+1F600 and the second half of U+1F601, so that pairs, pairs that share a
+// half and lone halves all come.
+const char16_t kAlphabet[] =
+    u"Abbreviation_0123456789.!?etcgNOo \n\t\r xÉéßſK\u212a\xD83D\xDE00\xDE01";
 constexpr std::size_t kLetters = sizeof(kAlphabet) / sizeof(char16_t) - 1;
 
-const char16_t* const kSeparators[] = {u".!?", u".!?\n", u".!?\n\t", u"",    u" ", u".A",  u"._",
-                                       u".1",  u".0",    u".b",      u"\r.", u"x", u".e\n"};
+const char16_t* const kSeparators[] = {u".!?",    u".!?\n",      u".!?\n\t",
+                                       u"",       u" ",          u".A",
+                                       u"._",     u".1",         u".0",
+                                       u".b",     u"\r.",        u"x",
+                                       u".e\n",   u"\U0001F600", u".\U0001F601\n",
+                                       u"\xD83D", u"\xDE00.",    u"\U0001F600\U0001F601"};
+
+// Letters of made-up entries: none of them can match across a marker, so that a long list
+// stays quick to check against the reference.
+const char16_t kEntryLetters[] = u"etcgNOo xÉéßſK.!?\xD83D\xDE00";
+constexpr std::size_t kEntryLetterCount = sizeof(kEntryLetters) / sizeof(char16_t) - 1;
 
 struct Reader {
     const std::uint8_t* data;
@@ -63,6 +75,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     QStringList entries;
     const int count = in.Next() % 16;
     for (int k = 0; k < count; ++k) entries += in.Spell(in.Next() % 7);
+    // Now and then a long list: made-up entries (long enough to be looked up by hash), then
+    // the whole list again in other cases.
+    if (const std::uint8_t shape = in.Next(); shape % 4 == 0) {
+        std::uint32_t seed = in.Next() * 2654435761u + 1;
+        const auto draw = [&] { return (seed = seed * 1103515245u + 12345u) >> 16; };
+        for (int k = 65 + int(draw() % 100); k > 0; --k) {
+            QString entry;
+            for (int u = 1 + int(draw() % 4); u > 0; --u)
+                entry += QChar(kEntryLetters[draw() % kEntryLetterCount]);
+            entries += entry + QChar(u".!?"[draw() % 3]);
+        }
+        const QStringList once = entries;
+        for (int copy = (shape >> 2) % 4; copy > 0; --copy)
+            for (const QString& entry : once)
+                entries += copy % 2 ? entry.toUpper() : entry.toLower();
+    }
     const QString text = in.Spell(in.size);
 
     std::optional<std::vector<brintale::testing::ReferenceSentence>> reference;
@@ -107,6 +135,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     options.stretchUnits = stretch;
     options.partUnits = piece % 4;
     options.secondCore = stretch % 2 == 0;
+    // The whole-text calls above take the small buckets, these the look-up by hash.
+    options.hashedAbove = 0;
     brintale::SentenceStream stream(separators, entries, options);
     for (qsizetype from = 0; from < text.size(); from += piece)
         stream.Feed(QStringView(text).sliced(from, std::min(piece, text.size() - from)), collect);
@@ -118,9 +148,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // encoding where the text has one.
     bool single = true;
     for (QChar c : text) single = single && c.unicode() <= 0xFF;
+    // A lone half of a pair has no UTF-8 of its own.
+    const bool pairsWhole = QString::fromUtf8(text.toUtf8()) == text;
     for (const bool utf8 : {true, false}) {
-        if (!utf8 && !single) continue;
-        const auto counter = brintale::ByteCounter::For(separators, entries);
+        if ((!utf8 && !single) || (utf8 && !pairsWhole)) continue;
+        const auto counter = brintale::ByteCounter::For(separators, entries, qsizetype(1) << 16, 0);
         if (!counter) break;
         if (utf8) counter->ReadAsUtf8();
         const QByteArray bytes = utf8 ? text.toUtf8() : text.toLatin1();

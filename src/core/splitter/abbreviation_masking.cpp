@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <map>
+#include <memory>
 #include <string>
+#include <unordered_set>
 #include <utility>
 
 #include "core/failure.h"
@@ -97,8 +99,13 @@ int Preimages(char16_t value) {
     return counts[value];
 }
 
-std::vector<Entry> PrepareEntries(const QStringList& abbreviations) {
+// The entries to search for. An entry folded as one before it finds nothing that one left,
+// unless it matches across a marker (which `repeated` is kept to tell).
+std::vector<Entry> PrepareEntries(const QStringList& abbreviations,
+                                  std::vector<std::pair<qsizetype, std::u16string>>& repeated) {
     std::vector<Entry> entries;
+    entries.reserve(std::size_t(abbreviations.size()));
+    std::unordered_set<std::u16string> seen(std::size_t(abbreviations.size()));
     std::vector<char16_t> anchors;
     // The units the search for anchors looks for; kept within what a UnitSet searches for
     // with vector compares, where an entry allows.
@@ -112,6 +119,10 @@ std::vector<Entry> PrepareEntries(const QStringList& abbreviations) {
         e.index = i;
         e.folded.reserve(a.size());
         for (QChar c : a) e.folded.push_back(Fold(c.unicode()));
+        if (!seen.insert(e.folded).second) {
+            repeated.emplace_back(i, std::move(e.folded));
+            continue;
+        }
         // The rarest unit, preferring one that is searched for already.
         int best = -1, bestCost = 0, bestUnits = 0;
         for (int pass = 0; pass < 2 && best < 0; ++pass) {
@@ -136,60 +147,160 @@ std::vector<Entry> PrepareEntries(const QStringList& abbreviations) {
     return entries;
 }
 
-// Every occurrence of every entry in the text (carriage returns skipped), overlapping ones
-// included, found from each entry's anchor unit.
-std::vector<Occurrence> FindOccurrences(const QString& text, const std::vector<Entry>& entries) {
+// Open addressing over 64-bit keys (never 0) to small numbers.
+class FlatIndex {
+  public:
+    void Reserve(std::size_t items) {
+        std::size_t size = 16;
+        while (size < 2 * items) size *= 2;
+        keys_.assign(size, 0);
+        values_.assign(size, -1);
+    }
+    int Find(std::uint64_t key) const {
+        for (std::size_t i = key & (keys_.size() - 1);; i = (i + 1) & (keys_.size() - 1)) {
+            if (keys_[i] == key) return values_[i];
+            if (keys_[i] == 0) return -1;
+        }
+    }
+    // The value of key, given `fresh` when it is new.
+    int Insert(std::uint64_t key, int fresh) {
+        for (std::size_t i = key & (keys_.size() - 1);; i = (i + 1) & (keys_.size() - 1)) {
+            if (keys_[i] == key) return values_[i];
+            if (keys_[i] == 0) {
+                keys_[i] = key;
+                values_[i] = fresh;
+                return fresh;
+            }
+        }
+    }
+
+  private:
+    std::vector<std::uint64_t> keys_;
+    std::vector<int> values_;
+};
+
+std::uint64_t Key(std::uint64_t a, std::uint64_t b) {
+    std::uint64_t x = a * 0x9E3779B97F4A7C15ull ^ (b + 0x632BE59BD9B4E019ull);
+    x = (x ^ (x >> 31)) * 0xBF58476D1CE4E5B9ull;
+    x ^= x >> 29;
+    return x | 1;
+}
+
+}  // namespace
+
+// The entries of a list made ready for the search, once for every text.
+class PreparedList {
+  public:
+    PreparedList(const QStringList& abbreviations, std::size_t hashedAbove);
+    // nullopt when there are more than `most`.
+    std::optional<std::vector<Occurrence>> FindOccurrences(const QString& text,
+                                                           std::size_t most) const;
+
+    std::vector<Entry> entries;
+    std::vector<std::pair<qsizetype, std::u16string>> repeated;
+
+  private:
     // Anchor values get slots; each slot has buckets keyed by the two units before the
     // anchor (entries anchored two or more units past their start), the one unit before it
     // (anchored one unit past), the unit after it (anchored at the start), or none.
-    constexpr int kBefore = kPairKeys, kAfter = kBefore + kUnitKeys, kNone = kAfter + kUnitKeys;
-    constexpr int kBuckets = kNone + 1;
-    const auto pairKey = [](char16_t before, char16_t twoBefore) {
+    static constexpr int kBefore = kPairKeys, kAfter = kBefore + kUnitKeys,
+                         kNone = kAfter + kUnitKeys;
+    static constexpr int kBuckets = kNone + 1;
+    static int PairKey(char16_t before, char16_t twoBefore) {
         return int((before ^ (unsigned(twoBefore) * kPairKeyMultiplier)) % kPairKeys);
-    };
-    std::vector<char16_t> slotValue;
-    std::array<int, 128> lowSlot;
-    lowSlot.fill(-1);
-    const auto slotOf = [&](char16_t value) {
-        if (value < 0x80) return lowSlot[value];
-        const auto it = std::find(slotValue.begin(), slotValue.end(), value);
-        return it == slotValue.end() ? -1 : int(it - slotValue.begin());
-    };
-    std::vector<int> bucketOf(entries.size());
+    }
+    int SlotOf(char16_t value) const {
+        if (value < 0x80) return lowSlot_[value];
+        const auto it = std::find(slotValue_.begin(), slotValue_.end(), value);
+        return it == slotValue_.end() ? -1 : int(it - slotValue_.begin());
+    }
+
+    std::vector<char16_t> slotValue_;
+    std::array<int, 128> lowSlot_;
+    std::vector<std::uint32_t> offsets_, items_;
+    UnitSet anchorUnits_;
+    // Long lists: by slot, the anchors' offsets ascending; the entries by their units before
+    // the anchor (a group), then by those after it.
+    bool hashed_ = false;
+    std::vector<std::vector<int>> anchorOffsets_;
+    FlatIndex prefixes_, tails_;
+    std::vector<std::vector<int>> tailLengths_, lists_;
+};
+
+PreparedList::PreparedList(const QStringList& abbreviations, std::size_t hashedAbove) {
+    entries = PrepareEntries(abbreviations, repeated);
+    lowSlot_.fill(-1);
+    std::vector<int> slotOfEntry(entries.size());
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const Entry& e = entries[i];
         const char16_t value = e.folded[e.anchor];
-        int slot = slotOf(value);
+        int slot = SlotOf(value);
         if (slot < 0) {
-            slot = int(slotValue.size());
-            slotValue.push_back(value);
-            if (value < 0x80) lowSlot[value] = slot;
+            slot = int(slotValue_.size());
+            slotValue_.push_back(value);
+            if (value < 0x80) lowSlot_[value] = slot;
         }
+        slotOfEntry[i] = slot;
+    }
+    for (char16_t value : slotValue_)
+        ForEachUnitFoldingTo(value, [&](char16_t u) { anchorUnits_.Add(u); });
+    hashed_ = entries.size() > hashedAbove;
+    if (hashed_) {
+        anchorOffsets_.resize(slotValue_.size());
+        prefixes_.Reserve(entries.size());
+        tails_.Reserve(entries.size());
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            const Entry& e = entries[i];
+            std::uint64_t before = std::uint64_t(slotOfEntry[i]);
+            for (int j = e.anchor - 1; j >= 0; --j) before = Key(before, e.folded[j]);
+            const int group =
+                prefixes_.Insert(Key(before, std::uint64_t(e.anchor)), int(tailLengths_.size()));
+            if (group == int(tailLengths_.size())) tailLengths_.emplace_back();
+            std::uint64_t after = std::uint64_t(group);
+            for (std::size_t j = std::size_t(e.anchor) + 1; j < e.folded.size(); ++j)
+                after = Key(after, e.folded[j]);
+            const int tail = int(e.folded.size()) - e.anchor - 1;
+            const int list =
+                tails_.Insert(Key(after, std::uint64_t(tail) << 32), int(lists_.size()));
+            if (list == int(lists_.size())) lists_.emplace_back();
+            lists_[std::size_t(list)].push_back(int(i));
+            for (const auto& [v, value] :
+                 {std::pair(&anchorOffsets_[std::size_t(slotOfEntry[i])], e.anchor),
+                  std::pair(&tailLengths_[std::size_t(group)], tail)}) {
+                const auto at = std::lower_bound(v->begin(), v->end(), value);
+                if (at == v->end() || *at != value) v->insert(at, value);
+            }
+        }
+        return;
+    }
+    std::vector<int> bucketOf(entries.size());
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const Entry& e = entries[i];
         int bucket = kNone;
         if (e.anchor > 1)
-            bucket = pairKey(e.folded[e.anchor - 1], e.folded[e.anchor - 2]);
+            bucket = PairKey(e.folded[e.anchor - 1], e.folded[e.anchor - 2]);
         else if (e.anchor == 1)
             bucket = kBefore + e.folded[0] % kUnitKeys;
         else if (e.folded.size() > 1)
             bucket = kAfter + e.folded[1] % kUnitKeys;
-        bucketOf[i] = slot * kBuckets + bucket;
+        bucketOf[i] = slotOfEntry[i] * kBuckets + bucket;
     }
-    std::vector<std::uint32_t> offsets(slotValue.size() * kBuckets + 1, 0);
-    for (int b : bucketOf) ++offsets[b + 1];
-    for (std::size_t b = 1; b < offsets.size(); ++b) offsets[b] += offsets[b - 1];
-    std::vector<std::uint32_t> items(entries.size());
-    {
-        std::vector<std::uint32_t> fill(offsets.begin(), offsets.end() - 1);
-        for (std::size_t i = 0; i < entries.size(); ++i) items[fill[bucketOf[i]]++] = i;
-    }
+    offsets_.assign(slotValue_.size() * kBuckets + 1, 0);
+    for (int b : bucketOf) ++offsets_[b + 1];
+    for (std::size_t b = 1; b < offsets_.size(); ++b) offsets_[b] += offsets_[b - 1];
+    items_.resize(entries.size());
+    std::vector<std::uint32_t> fill(offsets_.begin(), offsets_.end() - 1);
+    for (std::size_t i = 0; i < entries.size(); ++i) items_[fill[bucketOf[i]]++] = i;
+}
 
-    UnitSet anchorUnits;
-    for (char16_t value : slotValue)
-        ForEachUnitFoldingTo(value, [&](char16_t u) { anchorUnits.Add(u); });
-
+// Every occurrence of every entry in the text (carriage returns skipped), overlapping ones
+// included, found from each entry's anchor unit.
+std::optional<std::vector<Occurrence>> PreparedList::FindOccurrences(const QString& text,
+                                                                     std::size_t most) const {
     const char16_t* d = Units(text);
     const qsizetype n = text.size();
     std::vector<Occurrence> found;
+    bool over = false;
     const auto verify = [&](std::uint32_t item, qsizetype q) {
         const Entry& e = entries[item];
         const std::u16string& f = e.folded;
@@ -206,13 +317,54 @@ std::vector<Occurrence> FindOccurrences(const QString& text, const std::vector<E
             while (r < n && d[r] == kCarriageReturn);
             if (r >= n || Fold(d[r]) != f[j]) return;
         }
-        found.push_back({start, r + 1, qsizetype(item)});
+        if (found.size() < most)
+            found.push_back({start, r + 1, qsizetype(item)});
+        else
+            over = true;
     };
+    if (hashed_) {
+        anchorUnits_.ForEach(d, 0, n, [&](qsizetype q) {
+            if (over) return;
+            const int slot = SlotOf(Fold(d[q]));
+            std::uint64_t before = std::uint64_t(slot);
+            int read = 0;
+            qsizetype back = q;
+            for (const int offset : anchorOffsets_[std::size_t(slot)]) {
+                for (; read < offset; ++read) {
+                    do --back;
+                    while (back >= 0 && d[back] == kCarriageReturn);
+                    if (back < 0) return;
+                    before = Key(before, Fold(d[back]));
+                }
+                const int group = prefixes_.Find(Key(before, std::uint64_t(offset)));
+                if (group < 0) continue;
+                std::uint64_t after = std::uint64_t(group);
+                int length = 0;
+                qsizetype ahead = q;
+                for (const int wanted : tailLengths_[std::size_t(group)]) {
+                    for (; length < wanted; ++length) {
+                        do ++ahead;
+                        while (ahead < n && d[ahead] == kCarriageReturn);
+                        if (ahead >= n) break;
+                        after = Key(after, Fold(d[ahead]));
+                    }
+                    if (length < wanted) break;
+                    const int list = tails_.Find(Key(after, std::uint64_t(wanted) << 32));
+                    if (list < 0) continue;
+                    for (const int k : lists_[std::size_t(list)]) verify(std::uint32_t(k), q);
+                }
+            }
+        });
+        if (over) return std::nullopt;
+        return found;
+    }
     const auto visit = [&](int bucket, qsizetype q) {
-        for (std::uint32_t k = offsets[bucket]; k < offsets[bucket + 1]; ++k) verify(items[k], q);
+        for (std::uint32_t k = offsets_[bucket]; k < offsets_[bucket + 1]; ++k)
+            verify(items_[k], q);
     };
-    anchorUnits.ForEach(d, 0, n, [&](qsizetype q) {
-        const int slot = slotOf(Fold(d[q]));
+    anchorUnits_.ForEach(d, 0, n, [&](qsizetype q) {
+        if (over) return;
+        const int slot = SlotOf(Fold(d[q]));
         const int base = slot * kBuckets;
         qsizetype before = q - 1;
         while (before >= 0 && d[before] == kCarriageReturn) --before;
@@ -221,15 +373,18 @@ std::vector<Occurrence> FindOccurrences(const QString& text, const std::vector<E
             visit(base + kBefore + b % kUnitKeys, q);
             qsizetype twoBefore = before - 1;
             while (twoBefore >= 0 && d[twoBefore] == kCarriageReturn) --twoBefore;
-            if (twoBefore >= 0) visit(base + pairKey(b, Fold(d[twoBefore])), q);
+            if (twoBefore >= 0) visit(base + PairKey(b, Fold(d[twoBefore])), q);
         }
         qsizetype after = q + 1;
         while (after < n && d[after] == kCarriageReturn) ++after;
         if (after < n) visit(base + kAfter + Fold(d[after]) % kUnitKeys, q);
         visit(base + kNone, q);
     });
+    if (over) return std::nullopt;
     return found;
 }
+
+namespace {
 
 // Occurrences that overlap each other, resolved as the passes in list order would: each
 // entry takes its leftmost occurrences that overlap neither its own earlier pick nor any
@@ -273,17 +428,118 @@ bool CanOverlapMarker(std::u16string_view folded, qsizetype entry) {
     return CanOverlap(folded, FoldedMarker(entry));
 }
 
+MarkerOverlaps::MarkerOverlaps(std::vector<qsizetype> entries) : entries_(std::move(entries)) {
+    std::sort(entries_.begin(), entries_.end());
+    entries_.erase(std::unique(entries_.begin(), entries_.end()), entries_.end());
+}
+
+qsizetype MarkerOverlaps::FirstMatching(int length, int from, int to, std::uint64_t fixed) {
+    const std::uint64_t key =
+        fixed | std::uint64_t(to) << 40 | std::uint64_t(from) << 48 | std::uint64_t(length) << 56;
+    if (const auto known = known_.find(key); known != known_.end()) return known->second;
+    const auto power = [](int n) {
+        qsizetype p = 1;
+        while (n-- > 0) p *= 10;
+        return p;
+    };
+    // Ascending digits before the fixed ones give ascending indices: the first hit is least.
+    qsizetype first = -1;
+    const qsizetype low = length > 1 ? power(length - 1) : 0;
+    const qsizetype span = power(length - to);
+    for (qsizetype head = from > 0 ? power(from - 1) : 0;
+         head < std::max<qsizetype>(power(from), 1); ++head) {
+        const qsizetype lo = std::max(low, (head * power(to - from) + qsizetype(fixed)) * span);
+        const qsizetype hi =
+            std::min(power(length), (head * power(to - from) + qsizetype(fixed) + 1) * span);
+        if (entries_.empty() || lo > entries_.back()) break;
+        if (lo >= hi) continue;
+        const auto it = std::lower_bound(entries_.begin(), entries_.end(), lo);
+        if (it != entries_.end() && *it < hi) {
+            first = *it;
+            break;
+        }
+    }
+    known_.emplace(key, first);
+    return first;
+}
+
+qsizetype MarkerOverlaps::First(std::u16string_view folded) {
+    if (entries_.empty() || folded.empty()) return -1;
+    const std::u16string_view prefix(kFoldedMarkerPrefix, kMarkerPrefixLength);
+    const auto inMarker = [&](char16_t u) {
+        return (u >= u'0' && u <= u'9') || prefix.find(u) != std::u16string_view::npos;
+    };
+    const auto el = qsizetype(folded.size());
+    // An overlap takes in the entry's first unit, its last, or the whole marker: most entries
+    // can be let go at a glance.
+    bool may = folded.find(prefix) != std::u16string_view::npos;
+    for (qsizetype x = 0; !may && x < el && inMarker(folded[x]); ++x)
+        may = x == el - 1 || (folded[x] >= u'0' && folded[x] <= u'9');
+    for (qsizetype x = el - 1; !may && x >= 0 && inMarker(folded[x]); --x)
+        may = folded[x] == u'a' &&
+              prefix.starts_with(folded.substr(x, std::min<qsizetype>(el - x, prefix.size())));
+    if (!may) return -1;
+    const std::u16string key(folded);
+    if (const auto known = firsts_.find(key); known != firsts_.end()) return known->second;
+    qsizetype first = -1;
+    int maxLength = 1;
+    for (qsizetype v = entries_.back(); v >= 10; v /= 10) ++maxLength;
+    for (int length = 1; length <= maxLength; ++length) {
+        const qsizetype ml = kMarkerPrefixLength + length;
+        for (qsizetype d = -(ml - 1); d < el; ++d) {
+            const qsizetype lo = std::max<qsizetype>(0, d), hi = std::min(el, d + ml);
+            bool equal = lo < hi;
+            std::uint64_t fixed = 0;
+            for (qsizetype x = lo; equal && x < hi; ++x) {
+                const qsizetype p = x - d;
+                const char16_t u = folded[x];
+                if (p < kMarkerPrefixLength) {
+                    equal = u == prefix[p];
+                } else {
+                    // No index has a leading zero but 0 itself.
+                    equal = u >= u'0' && u <= u'9' &&
+                            !(u == u'0' && p == kMarkerPrefixLength && length > 1);
+                    fixed = fixed * 10 + (u - u'0');
+                }
+            }
+            if (!equal) continue;
+            const int from =
+                int(std::max<qsizetype>(lo - d, kMarkerPrefixLength) - kMarkerPrefixLength);
+            const int to =
+                int(std::max<qsizetype>(hi - d, kMarkerPrefixLength) - kMarkerPrefixLength);
+            const qsizetype found = FirstMatching(length, std::min(from, to), to, fixed);
+            if (found >= 0 && (first < 0 || found < first)) first = found;
+        }
+    }
+    firsts_.emplace(key, first);
+    return first;
+}
+
 QString MarkerText(qsizetype entry) {
     char16_t text[kMarkerCapacity];
     return QString(reinterpret_cast<const QChar*>(text), WriteMarker(entry, text));
 }
 
-std::optional<MaskedText> MaskByOccurrences(const QString& text, const QStringList& abbreviations) {
+std::shared_ptr<const PreparedList> PrepareList(const QStringList& abbreviations,
+                                                std::size_t hashedAbove) {
+    return std::make_shared<const PreparedList>(abbreviations, hashedAbove);
+}
+
+std::optional<MaskedText> MaskByOccurrences(const QString& text, const QStringList& abbreviations,
+                                            const PreparedList* prepared) {
     MaskedText masked{text, {}, abbreviations, {}};
-    const std::vector<Entry> entries = PrepareEntries(abbreviations);
+    std::optional<PreparedList> own;
+    if (!prepared) prepared = &own.emplace(abbreviations, kHashedEntries);
+    const std::vector<Entry>& entries = prepared->entries;
+    const auto& repeated = prepared->repeated;
     if (entries.empty()) return masked;
 
-    std::vector<Occurrence> found = FindOccurrences(text, entries);
+    // Entries nested in each other can match many times at each place; beyond a match a
+    // unit the passes, whose memory does not grow with the list, take over.
+    std::optional<std::vector<Occurrence>> occurrences =
+        prepared->FindOccurrences(text, std::size_t(text.size() + 4096));
+    if (!occurrences) return std::nullopt;
+    std::vector<Occurrence> found = std::move(*occurrences);
     std::sort(found.begin(), found.end(), [](const Occurrence& a, const Occurrence& b) {
         return a.start != b.start ? a.start < b.start : a.entry < b.entry;
     });
@@ -302,18 +558,20 @@ std::optional<MaskedText> MaskByOccurrences(const QString& text, const QStringLi
     std::vector<Occurrence>().swap(found);
 
     // The picks above are those of the passes as long as no entry can match across a marker
-    // that an earlier entry put into the text.
-    std::vector<bool> used(entries.size(), false);
-    for (const Occurrence& o : accepted) used[o.entry] = true;
-    bool anyUsed = false;
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        const Entry& e = entries[i];
-        if (anyUsed && e.mayCutMarkerLetters) return std::nullopt;
-        if (anyUsed && e.hasDigit)
-            for (std::size_t j = 0; j < i; ++j)
-                if (used[j] && CanOverlap(e.folded, FoldedMarker(entries[j].index)))
+    // that an earlier entry put into the text (a repeated entry included).
+    std::vector<qsizetype> used;
+    for (const Occurrence& o : accepted)
+        if (used.empty() || used.back() != entries[o.entry].index)
+            used.push_back(entries[o.entry].index);
+    if (!used.empty()) {
+        MarkerOverlaps overlaps(std::move(used));
+        for (const auto& [index, folded] : repeated)
+            if (const qsizetype first = overlaps.First(folded); first >= 0 && first < index)
+                return std::nullopt;
+        for (const Entry& e : entries)
+            if (e.mayCutMarkerLetters || e.hasDigit)
+                if (const qsizetype first = overlaps.First(e.folded); first >= 0 && first < e.index)
                     return std::nullopt;
-        anyUsed = anyUsed || used[i];
     }
 
     // No entry matches inside a marker here, so after each entry the masked text is the
@@ -507,5 +765,15 @@ MaskedText MaskAbbreviations(QString text, const QStringList& abbreviations) {
     if (auto masked = detail::MaskByOccurrences(text, abbreviations)) return std::move(*masked);
     return detail::MaskByPasses(std::move(text), abbreviations);
 }
+
+namespace detail {
+
+MaskedText MaskAbbreviations(QString text, const QStringList& abbreviations,
+                             const PreparedList& prepared) {
+    if (auto masked = MaskByOccurrences(text, abbreviations, &prepared)) return std::move(*masked);
+    return MaskByPasses(std::move(text), abbreviations);
+}
+
+}  // namespace detail
 
 }  // namespace brintale

@@ -6,6 +6,7 @@
 #include <deque>
 #include <mutex>
 #include <thread>
+#include <unordered_set>
 
 #include "core/failure.h"
 #include "core/splitter/splitter.h"
@@ -227,6 +228,120 @@ class ByteCounter::Pool {
     bool stopping_ = false;
 };
 
+// Open addressing over 64-bit keys (never 0) to small numbers.
+class FlatIndex {
+  public:
+    void Reserve(std::size_t items) {
+        std::size_t size = 16;
+        while (size < 2 * items) size *= 2;
+        keys_.assign(size, 0);
+        values_.assign(size, -1);
+    }
+    int Find(std::uint64_t key) const {
+        for (std::size_t i = key & (keys_.size() - 1);; i = (i + 1) & (keys_.size() - 1)) {
+            if (keys_[i] == key) return values_[i];
+            if (keys_[i] == 0) return -1;
+        }
+    }
+    // The value of key, given `fresh` when it is new.
+    int Insert(std::uint64_t key, int fresh) {
+        for (std::size_t i = key & (keys_.size() - 1);; i = (i + 1) & (keys_.size() - 1)) {
+            if (keys_[i] == key) return values_[i];
+            if (keys_[i] == 0) {
+                keys_[i] = key;
+                values_[i] = fresh;
+                return fresh;
+            }
+        }
+    }
+
+  private:
+    std::vector<std::uint64_t> keys_;
+    std::vector<int> values_;
+};
+
+struct ByteCounter::Hashed {
+    std::array<std::vector<int>, 256> offsets;  // the anchors' offsets by anchor, ascending
+    FlatIndex prefixes;                         // anchor, offset, units before -> group
+    std::vector<std::vector<int>> tailLengths;  // by group, ascending
+    FlatIndex tails;                            // group, length, units after -> list
+    std::vector<std::vector<int>> lists;        // entries, to be verified
+};
+
+std::uint64_t ByteCounter::Key(std::uint64_t a, std::uint64_t b) {
+    std::uint64_t x = a * 0x9E3779B97F4A7C15ull ^ (b + 0x632BE59BD9B4E019ull);
+    x = (x ^ (x >> 31)) * 0xBF58476D1CE4E5B9ull;
+    x ^= x >> 29;
+    return x | 1;
+}
+
+bool ByteCounter::UnitBack(const unsigned char* d, qsizetype& at, bool utf8,
+                           unsigned char& unit) const {
+    while (at >= 0 && d[at] == kCr) --at;
+    if (at < 0) return false;
+    if (d[at] < 0x80) {
+        unit = FoldByte(d[at--]);
+        return true;
+    }
+    if (utf8 && at >= 1 && d[at] == 0xBF && d[at - 1] == 0xC5) {
+        unit = 's', at -= 2;
+        return true;
+    }
+    if (utf8 && at >= 2 && d[at] == 0xAA && d[at - 1] == 0x84 && d[at - 2] == 0xE2) {
+        unit = 'k', at -= 3;
+        return true;
+    }
+    return false;
+}
+
+bool ByteCounter::UnitForward(const unsigned char* d, qsizetype n, qsizetype& at, bool utf8,
+                              unsigned char& unit) const {
+    while (at < n && d[at] == kCr) ++at;
+    if (at >= n) return false;
+    if (d[at] < 0x80) {
+        unit = FoldByte(d[at++]);
+        return true;
+    }
+    if (utf8 && at + 1 < n && d[at] == 0xC5 && d[at + 1] == 0xBF) {
+        unit = 's', at += 2;
+        return true;
+    }
+    if (utf8 && at + 2 < n && d[at] == 0xE2 && d[at + 1] == 0x84 && d[at + 2] == 0xAA) {
+        unit = 'k', at += 3;
+        return true;
+    }
+    return false;
+}
+
+ByteCounter::Found ByteCounter::FindHashed(const unsigned char* d, qsizetype n, qsizetype q,
+                                           bool utf8) const {
+    Found found;
+    const std::vector<int>& offsets = hashed_->offsets[d[q]];
+    std::uint64_t before = d[q];
+    int read = 0;
+    qsizetype back = q - 1;
+    for (const int offset : offsets) {
+        unsigned char unit = 0;
+        while (read < offset && UnitBack(d, back, utf8, unit)) before = Key(before, unit), ++read;
+        if (read < offset) break;
+        const int group = hashed_->prefixes.Find(Key(before, std::uint64_t(offset)));
+        if (group < 0) continue;
+        std::uint64_t after = std::uint64_t(group);
+        int length = 0;
+        qsizetype ahead = q + 1;
+        for (const int wanted : hashed_->tailLengths[std::size_t(group)]) {
+            while (length < wanted && UnitForward(d, n, ahead, utf8, unit))
+                after = Key(after, unit), ++length;
+            if (length < wanted) break;
+            const int list = hashed_->tails.Find(Key(after, std::uint64_t(wanted) << 32));
+            if (list < 0) continue;
+            for (const int k : hashed_->lists[std::size_t(list)])
+                if (Verify(d, n, q, k, utf8, found) && found.count > 1) return found;
+        }
+    }
+    return found;
+}
+
 ByteCounter::~ByteCounter() = default;
 
 void ByteCounter::UseCores(int threads) {
@@ -235,8 +350,10 @@ void ByteCounter::UseCores(int threads) {
 
 std::unique_ptr<ByteCounter> ByteCounter::For(QStringView separators,
                                               const QStringList& abbreviations,
-                                              qsizetype heldBeforeLooking) {
+                                              qsizetype heldBeforeLooking,
+                                              std::size_t hashedAbove) {
     std::unique_ptr<ByteCounter> c(new ByteCounter);
+    c->hashedAbove_ = hashedAbove;
     c->heldBeforeLooking_ = heldBeforeLooking;
     c->separators_ = separators.toString();
     c->abbreviations_ = abbreviations;
@@ -249,6 +366,8 @@ std::unique_ptr<ByteCounter> ByteCounter::For(QStringView separators,
     }
     bool anyHolds = false, allHold = true, breaksAlone = false;
     std::vector<qsizetype> indices;
+    std::vector<std::pair<qsizetype, std::u16string>> folded;
+    std::unordered_set<std::string> seen(std::size_t(abbreviations.size()));
     for (qsizetype i = 0; i < abbreviations.size(); ++i) {
         const QString& a = abbreviations[i];
         if (a.isEmpty() || a.contains(QChar(detail::kCarriageReturn))) continue;
@@ -261,20 +380,20 @@ std::unique_ptr<ByteCounter> ByteCounter::For(QStringView separators,
             onlyBreaks = onlyBreaks && (b == ' ' || b == '\n' || b == '\t');
             e.folded += char(b);
         }
-        // None may match across the marker of one before it.
-        const std::u16string folded(e.folded.begin(), e.folded.end());
-        for (qsizetype j : indices)
-            if (detail::CanOverlapMarker(folded, j)) return nullptr;
+        folded.emplace_back(i, std::u16string(e.folded.begin(), e.folded.end()));
         indices.push_back(i);
         // The same entry again then matches nothing the first left.
-        if (std::any_of(c->entries_.begin(), c->entries_.end(),
-                        [&](const Entry& x) { return x.folded == e.folded; }))
-            continue;
+        if (!seen.insert(e.folded).second) continue;
         anyHolds = anyHolds || holds;
         allHold = allHold && holds;
         breaksAlone = breaksAlone || onlyBreaks;
         c->entries_.push_back(std::move(e));
     }
+    // None may match across the marker of one before it.
+    detail::MarkerOverlaps overlaps(std::move(indices));
+    for (const auto& [index, units] : folded)
+        if (const qsizetype first = overlaps.First(units); first >= 0 && first < index)
+            return nullptr;
     if (anyHolds && !allHold) return nullptr;
     if (!anyHolds) {
         // Abbreviations without a separator change a count only where they turn a buffer
@@ -283,6 +402,36 @@ std::unique_ptr<ByteCounter> ByteCounter::For(QStringView separators,
         c->entries_.clear();
     }
     c->inEntries_[kCr] = true;
+    if (c->entries_.size() > hashedAbove) {
+        auto h = std::make_unique<Hashed>();
+        h->prefixes.Reserve(c->entries_.size());
+        h->tails.Reserve(c->entries_.size());
+        for (std::size_t k = 0; k < c->entries_.size(); ++k) {
+            const Entry& e = c->entries_[k];
+            const auto anchor = static_cast<unsigned char>(e.folded[std::size_t(e.anchor)]);
+            std::uint64_t before = anchor;
+            for (int j = e.anchor - 1; j >= 0; --j)
+                before = Key(before, static_cast<unsigned char>(e.folded[std::size_t(j)]));
+            const int group = h->prefixes.Insert(Key(before, std::uint64_t(e.anchor)),
+                                                 int(h->tailLengths.size()));
+            if (group == int(h->tailLengths.size())) h->tailLengths.emplace_back();
+            std::uint64_t after = std::uint64_t(group);
+            for (std::size_t j = std::size_t(e.anchor) + 1; j < e.folded.size(); ++j)
+                after = Key(after, static_cast<unsigned char>(e.folded[j]));
+            const int tail = int(e.folded.size()) - e.anchor - 1;
+            const int list =
+                h->tails.Insert(Key(after, std::uint64_t(tail) << 32), int(h->lists.size()));
+            if (list == int(h->lists.size())) h->lists.emplace_back();
+            h->lists[std::size_t(list)].push_back(int(k));
+            for (auto* v : {&h->offsets[anchor], &h->tailLengths[std::size_t(group)]}) {
+                const int value = v == &h->offsets[anchor] ? e.anchor : tail;
+                const auto at = std::lower_bound(v->begin(), v->end(), value);
+                if (at == v->end() || *at != value) v->insert(at, value);
+            }
+        }
+        c->hashed_ = std::move(h);
+    }
+    std::vector<bool> marked(256 * 257, false);  // anchor and byte before, looked at
     for (std::size_t k = 0; k < c->entries_.size(); ++k) {
         const Entry& e = c->entries_[k];
         const auto anchor = static_cast<unsigned char>(e.folded[e.anchor]);
@@ -296,11 +445,14 @@ std::unique_ptr<ByteCounter> ByteCounter::For(QStringView separators,
             int(k));
         // The bytes before the anchor that call for a look: the entry's own there (either
         // case), any when it starts at its anchor, and those the look itself weighs apart.
-        for (unsigned prior = 0; prior < 256; ++prior) {
+        const std::size_t kind =
+            std::size_t(anchor) * 257 + std::size_t(e.anchor == 0 ? 256 : before);
+        for (unsigned prior = 0; prior < 256 && !marked[kind]; ++prior) {
             const bool anyBefore = e.anchor == 0 || prior == kCr || prior >= 0x80;
             if (anyBefore || FoldByte(static_cast<unsigned char>(prior)) == before)
                 c->mayEndBefore_[std::size_t(anchor) << 8 | prior] = true;
         }
+        marked[kind] = true;
         for (char ch : e.folded) {
             const auto b = static_cast<unsigned char>(ch);
             c->inEntries_[b] = true;
@@ -521,6 +673,7 @@ ByteCounter::Found ByteCounter::FindAt(const unsigned char* d, qsizetype n, qsiz
     Found found;
     const int slot = anchorSlot_[d[q]];
     if (slot == 0) return found;
+    if (hashed_) return FindHashed(d, n, q, utf8);
     // Most separators end a word no abbreviation ends in: only entries whose unit before the
     // anchor is the one before it, and those with none, need a look. A carriage return or a
     // letter beyond ASCII before it takes them all.
@@ -646,8 +799,10 @@ void ByteCounter::CountBySplitter(const unsigned char* d, qsizetype n, bool utf8
     } nowhere;
     detail::StepOptions options;
     options.countOnly = true;
-    detail::ScanStep(MaskAbbreviations(text, abbreviations_), separators_, options, carry_,
-                     nowhere);
+    // Made ready once: a long list would cost more than the stretch.
+    if (!prepared_) prepared_ = detail::PrepareList(abbreviations_, hashedAbove_);
+    detail::ScanStep(detail::MaskAbbreviations(text, abbreviations_, *prepared_), separators_,
+                     options, carry_, nowhere);
 }
 
 }  // namespace brintale

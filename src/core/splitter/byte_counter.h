@@ -29,10 +29,11 @@ class ByteCounter {
   public:
     // nullptr when the separators and abbreviations are not of that kind. Bytes held
     // beyond heldBeforeLooking with no byte outside the abbreviations are cut where none can
-    // straddle the cut.
+    // straddle the cut. Lists of more than hashedAbove entries are looked up by hash.
     static std::unique_ptr<ByteCounter> For(QStringView separators,
                                             const QStringList& abbreviations,
-                                            qsizetype heldBeforeLooking = qsizetype(1) << 16);
+                                            qsizetype heldBeforeLooking = qsizetype(1) << 16,
+                                            std::size_t hashedAbove = detail::kHashedEntries);
 
     ~ByteCounter();
     ByteCounter(const ByteCounter&) = delete;
@@ -65,6 +66,16 @@ class ByteCounter {
     };
 
     class Pool;
+    // For long lists: the entries by their units before and after the anchor, hashed, so that
+    // a separator costs a few look-ups whatever the list's length.
+    struct Hashed;
+    static std::uint64_t Key(std::uint64_t a, std::uint64_t b);
+    // The unit (folded) that ends before `at` or starts at it, carriage returns skipped, and
+    // where the next one is; false at the text's end or a byte no entry holds.
+    bool UnitBack(const unsigned char* d, qsizetype& at, bool utf8, unsigned char& unit) const;
+    bool UnitForward(const unsigned char* d, qsizetype n, qsizetype& at, bool utf8,
+                     unsigned char& unit) const;
+    Found FindHashed(const unsigned char* d, qsizetype n, qsizetype q, bool utf8) const;
 
     ByteCounter() = default;
     // Counts the stretch d[0, n), cut after a byte no abbreviation holds (or the text's end).
@@ -100,6 +111,9 @@ class ByteCounter {
     std::array<int, 256> anchorSlot_{};  // index into byBefore_ + 1, 0: anchors nothing
     // By a separator and the byte before it: whether some entry may end there.
     std::array<bool, 65536> mayEndBefore_{};
+    std::unique_ptr<Hashed> hashed_;
+    std::shared_ptr<const detail::PreparedList> prepared_;  // for the splitter, when needed
+    std::size_t hashedAbove_ = detail::kHashedEntries;
     bool foldsBeyondAscii_ = false;  // some entry holds an s or a k
     bool utf8_ = false;
     qsizetype heldBeforeLooking_ = 0;

@@ -109,21 +109,66 @@ inline char16_t* CopyWithoutBreaks(const char16_t* s, qsizetype n, char16_t* w) 
     return w;
 }
 
-// Separators as scanning sees them: a carriage return never reaches the scan.
-UnitSet SeparatorUnits(QStringView separators) {
-    UnitSet set;
-    for (QChar c : separators)
-        if (c.unicode() != kCarriageReturn) set.Add(c.unicode());
-    return set;
-}
+inline bool IsHigh(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
+inline bool IsLow(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+
+// Separators as scanning sees them: characters, a carriage return never among them. A
+// surrogate pair ends a buffer at its second unit, and only when the whole pair is one of
+// them; a lone surrogate ends one only where the text has it alone too.
+class SeparatorChars {
+  public:
+    explicit SeparatorChars(QStringView separators) {
+        const auto* s = reinterpret_cast<const char16_t*>(separators.utf16());
+        const qsizetype n = separators.size();
+        for (qsizetype i = 0; i < n; ++i) {
+            const char16_t u = s[i];
+            if (u == kCarriageReturn) continue;
+            if (IsHigh(u) && i + 1 < n && IsLow(s[i + 1])) {
+                pairs_.emplace_back(u, s[i + 1]);
+                units_.Add(s[++i]);
+                surrogates_ = true;
+                continue;
+            }
+            if (IsHigh(u) || IsLow(u)) lone_.push_back(u), surrogates_ = true;
+            units_.Add(u);
+        }
+    }
+
+    // The units a search looks for; a surrogate among them is to be confirmed by EndsAt.
+    const UnitSet& units() const { return units_; }
+    bool Contains(char16_t u) const { return units_.Contains(u) && !IsHigh(u) && !IsLow(u); }
+    bool Empty() const { return units_.Empty(); }
+
+    // Whether the member unit at q of d ends a buffer, the text running from `from` to `to`
+    // around it (carriage returns count as absent).
+    bool EndsAt(const char16_t* d, qsizetype from, qsizetype to, qsizetype q) const {
+        const char16_t u = d[q];
+        if (!surrogates_ || (!IsHigh(u) && !IsLow(u))) return true;
+        if (IsLow(u)) {
+            qsizetype before = q - 1;
+            while (before >= from && d[before] == kCarriageReturn) --before;
+            if (before >= from && IsHigh(d[before]))
+                return std::find(pairs_.begin(), pairs_.end(), std::pair(d[before], u)) !=
+                       pairs_.end();
+        } else {
+            qsizetype after = q + 1;
+            while (after < to && d[after] == kCarriageReturn) ++after;
+            if (after < to && IsLow(d[after])) return false;
+        }
+        return std::find(lone_.begin(), lone_.end(), u) != lone_.end();
+    }
+
+  private:
+    UnitSet units_;
+    std::vector<std::pair<char16_t, char16_t>> pairs_;
+    std::vector<char16_t> lone_;
+    bool surrogates_ = false;
+};
 
 class Scanner {
   public:
     Scanner(const MaskedText& masked, QStringView separators)
-        : m_(masked),
-          d_(Units(masked.text)),
-          n_(masked.text.size()),
-          separators_(SeparatorUnits(separators)) {
+        : m_(masked), d_(Units(masked.text)), n_(masked.text.size()), separators_(separators) {
         for (char16_t u : std::u16string_view(kMarkerPrefix))
             cutsMarkers_ = cutsMarkers_ || separators_.Contains(u);
         for (char16_t u = u'0'; u <= u'9'; ++u)
@@ -140,12 +185,19 @@ class Scanner {
         const auto count = qsizetype(markers.size());
         Cursor start{0, false, 0};
         qsizetype gapBegin = 0;
+        bool skippedBreak = false;  // a break before a member that ended nothing
         for (qsizetype g = 0;; ++g) {
             const qsizetype gapEnd = g < count ? markers[g].position : n_;
-            separators_.ForEachNotingBreaks(d_, gapBegin, gapEnd, [&](qsizetype q, bool broke) {
-                close(start, Cursor{g, false, q}, broke);
-                start = Cursor{g, false, q + 1};
-            });
+            separators_.units().ForEachNotingBreaks(
+                d_, gapBegin, gapEnd, [&](qsizetype q, bool broke) {
+                    if (!separators_.EndsAt(d_, gapBegin, gapEnd, q)) {
+                        skippedBreak = skippedBreak || broke;
+                        return;
+                    }
+                    close(start, Cursor{g, false, q}, broke || skippedBreak);
+                    skippedBreak = false;
+                    start = Cursor{g, false, q + 1};
+                });
             if (g == count) break;
             const MaskedText::Marker& marker = markers[g];
             if (cutsMarkers_) {
@@ -290,7 +342,7 @@ class Scanner {
     const MaskedText& m_;
     const char16_t* d_;
     qsizetype n_;
-    UnitSet separators_;
+    SeparatorChars separators_;
     bool cutsMarkers_ = false;
 };
 

@@ -6,6 +6,7 @@
 #include <exception>
 #include <mutex>
 #include <thread>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -154,10 +155,20 @@ SentenceStream::SentenceStream(QStringView separators, const QStringList& abbrev
                                Options options)
     : separators_(separators.toString()), abbreviations_(abbreviations), options_(options) {
     canEnd_ = false;
-    for (QChar c : separators) canEnd_ = canEnd_ || c.unicode() != detail::kCarriageReturn;
+    bool surrogates = false;
+    for (QChar c : separators) {
+        canEnd_ = canEnd_ || c.unicode() != detail::kCarriageReturn;
+        surrogates = surrogates || c.isSurrogate();
+    }
     inAbbreviations_.Add(detail::kCarriageReturn);
-    std::vector<qsizetype> before;  // the entries that can match
-    quiet_ = true;
+    // A separator of two units must find both in one stretch: no cut after a first half.
+    if (surrogates)
+        for (char16_t u = 0xD800; u <= 0xDBFF; ++u) inAbbreviations_.Add(u);
+    keepPairs_ = surrogates;
+    std::vector<std::pair<qsizetype, std::u16string>> entries;  // those that can match
+    std::vector<qsizetype> indices;
+    std::unordered_set<std::u16string> seen(std::size_t(abbreviations.size()));
+    std::vector<bool> added(0x10000, false);
     for (qsizetype i = 0; i < abbreviations.size(); ++i) {
         const QString& entry = abbreviations[i];
         // An empty entry changes nothing; one with a carriage return never matches.
@@ -166,12 +177,20 @@ SentenceStream::SentenceStream(QStringView separators, const QStringList& abbrev
         for (QChar c : entry) {
             folded.push_back(detail::Fold(c.unicode()));
             // Every unit that folds as this one does.
-            detail::ForEachUnitFoldingTo(folded.back(),
-                                         [&](char16_t u) { inAbbreviations_.Add(u); });
+            if (!added[folded.back()])
+                detail::ForEachUnitFoldingTo(folded.back(),
+                                             [&](char16_t u) { inAbbreviations_.Add(u); });
+            added[folded.back()] = true;
         }
-        for (qsizetype j : before) quiet_ = quiet_ && !detail::CanOverlapMarker(folded, j);
-        before.push_back(i);
-        if (folded.size() > 1) folded_.push_back(std::move(folded));
+        indices.push_back(i);
+        if (folded.size() > 1 && seen.insert(folded).second) folded_.push_back(folded);
+        entries.emplace_back(i, std::move(folded));
+    }
+    quiet_ = true;
+    detail::MarkerOverlaps overlaps(std::move(indices));
+    for (const auto& [index, folded] : entries) {
+        const qsizetype first = overlaps.First(folded);
+        quiet_ = quiet_ && !(first >= 0 && first < index);
     }
     stretchUnits_ = options_.stretchUnits = std::max<qsizetype>(options_.stretchUnits, 1);
     if (options_.secondCore && canEnd_) worker_ = std::make_unique<Worker>(*this);
@@ -228,6 +247,14 @@ bool SentenceStream::NoneStraddles(const char16_t* d, qsizetype n, qsizetype at)
     return true;
 }
 
+// Whether a cut at `at` would part a surrogate pair that a separator may be.
+bool SentenceStream::PairAt(const char16_t* d, qsizetype at) const {
+    if (!keepPairs_) return false;
+    qsizetype before = at - 1;
+    while (before >= 0 && d[before] == detail::kCarriageReturn) --before;
+    return before >= 0 && IsHigh(d[before]);
+}
+
 void SentenceStream::Advance(Sink& sink) {
     while (window_.size() >= stretchUnits_) {
         // The last unit no abbreviation holds; the stretch ends after it.
@@ -240,7 +267,7 @@ void SentenceStream::Advance(Sink& sink) {
         if (cut == 0 && quiet_) {
             const qsizetype least = std::max<qsizetype>(window_.size() - kStraddleLooks, 1);
             for (qsizetype at = window_.size() - 1; at >= least && cut == 0; --at)
-                if (NoneStraddles(d, window_.size(), at)) cut = at;
+                if (!PairAt(d, at) && NoneStraddles(d, window_.size(), at)) cut = at;
         }
         if (cut > 0) {
             Step(cut, sink);
@@ -290,7 +317,8 @@ void SentenceStream::Step(qsizetype cut, Sink& sink) {
     highBefore_ = IsHigh(window_.back().unicode());
     windowStart_ += cut;
     windowStartPoint_ += cut - qsizetype(stretch.seconds.size());
-    stretch.masked = MaskAbbreviations(std::move(window_), abbreviations_);
+    if (!prepared_) prepared_ = detail::PrepareList(abbreviations_, options_.hashedAbove);
+    stretch.masked = detail::MaskAbbreviations(std::move(window_), abbreviations_, *prepared_);
     if (worker_) {
         worker_->Push(std::move(stretch));
         window_ = worker_->Spare();

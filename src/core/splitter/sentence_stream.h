@@ -40,6 +40,8 @@ class SentenceStream {
         // On a second core: the stretches are masked by the caller's thread and scanned by
         // one of the stream's own, which then calls the sink (never two calls at once).
         bool secondCore = false;
+        // Lists of more entries than this are looked up by hash.
+        std::size_t hashedAbove = detail::kHashedEntries;
     };
 
     class Sink {
@@ -78,6 +80,7 @@ class SentenceStream {
     class Worker;
     void Advance(Sink& sink);
     bool NoneStraddles(const char16_t* d, qsizetype n, qsizetype at) const;
+    bool PairAt(const char16_t* d, qsizetype at) const;
     // Places looked at, from the end, for a cut where no unit outside the abbreviations is.
     static constexpr qsizetype kStraddleLooks = 256;
     void Step(qsizetype cut, Sink& sink);
@@ -87,11 +90,13 @@ class SentenceStream {
 
     QString separators_;
     QStringList abbreviations_;
+    std::shared_ptr<const detail::PreparedList> prepared_;
     Options options_;
     bool canEnd_;
     detail::UnitSet inAbbreviations_;     // units some entry may match, and the carriage return
     std::vector<std::u16string> folded_;  // the entries of two units or more, folded
     bool quiet_ = true;                   // no entry can match across another's marker
+    bool keepPairs_ = false;              // a separator is a surrogate pair or half of one
     QString window_;                      // units not masked and scanned yet
     qsizetype written_ = 0;               // the window's size when Room was asked
     std::int64_t windowStart_ = 0;        // their place in the whole text, in units

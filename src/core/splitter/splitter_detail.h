@@ -6,10 +6,14 @@
 #include <QString>
 #include <QStringList>
 #include <QStringView>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -17,10 +21,24 @@
 
 namespace brintale::detail {
 
+// Lists of more entries than this (after repeated ones) look them up by hash at each place
+// where one may be; shorter ones keep small buckets, quicker for a few entries.
+inline constexpr std::size_t kHashedEntries = 512;
+
+// A list's entries made ready for searching, once for many texts.
+class PreparedList;
+std::shared_ptr<const PreparedList> PrepareList(const QStringList& abbreviations,
+                                                std::size_t hashedAbove = kHashedEntries);
+
 // One pass over the text for all entries at once. Gives up (nullopt) when an entry could
 // match across a marker that an earlier entry inserted, where only the pass-by-pass method
-// is exact.
-std::optional<MaskedText> MaskByOccurrences(const QString& text, const QStringList& abbreviations);
+// is exact. `prepared`, when given, is PrepareList(abbreviations).
+std::optional<MaskedText> MaskByOccurrences(const QString& text, const QStringList& abbreviations,
+                                            const PreparedList* prepared = nullptr);
+
+// MaskAbbreviations with the list made ready before.
+MaskedText MaskAbbreviations(QString text, const QStringList& abbreviations,
+                             const PreparedList& prepared);
 
 // One pass over the whole text per entry, as the rules tell it; linear per entry.
 MaskedText MaskByPasses(QString text, const QStringList& abbreviations);
@@ -36,6 +54,25 @@ QString MarkerText(qsizetype entry);
 // Whether some placement of the folded units overlaps the folded marker of an entry by at
 // least one unit, all equal: whether an entry could match across that marker.
 bool CanOverlapMarker(std::u16string_view folded, qsizetype entry);
+
+// Which of a set of markers an entry could match across, for lists of any size: the answer
+// of CanOverlapMarker for the least marker of the set it holds for, without trying each.
+class MarkerOverlaps {
+  public:
+    // The entries whose markers may stand in the text, in any order.
+    explicit MarkerOverlaps(std::vector<qsizetype> entries);
+    // The least of the entries whose marker CanOverlapMarker(folded, ...) holds for; -1: none.
+    qsizetype First(std::u16string_view folded);
+
+  private:
+    // The least entry whose index has `length` digits, of which those at [from, to) are the
+    // digits of `fixed`; -1: none.
+    qsizetype FirstMatching(int length, int from, int to, std::uint64_t fixed);
+
+    std::vector<qsizetype> entries_;  // ascending
+    std::unordered_map<std::uint64_t, qsizetype> known_;
+    std::unordered_map<std::u16string, qsizetype> firsts_;
+};
 
 // Calls visit(u) for every code unit u whose folding is `folded`.
 void ForEachUnitFoldingTo(char16_t folded, const std::function<void(char16_t)>& visit);

@@ -14,10 +14,11 @@ namespace {
 
 // The bytes count as their text would, whatever pieces they come in.
 std::int64_t Counted(const QByteArray& bytes, QStringView separators, const QStringList& entries,
-                     bool utf8, const std::vector<qsizetype>& cuts) {
+                     bool utf8, const std::vector<qsizetype>& cuts,
+                     std::size_t hashedAbove = detail::kHashedEntries) {
     // Held bytes looked at for a place to cut at once, now and then.
-    const auto counter =
-        ByteCounter::For(separators, entries, cuts.size() % 2 ? 1 : qsizetype(1) << 16);
+    const auto counter = ByteCounter::For(separators, entries,
+                                          cuts.size() % 2 ? 1 : qsizetype(1) << 16, hashedAbove);
     if (!counter) return -1;
     if (utf8) counter->ReadAsUtf8();
     // Now and then on two threads of its own, each piece counted on its own and put together.
@@ -98,7 +99,8 @@ struct Random {
 
 void Compare(const QString& text, const QString& separators, const QStringList& entries,
              const std::vector<std::vector<qsizetype>>& latinCuts,
-             const std::vector<std::vector<qsizetype>>& utf8Cuts) {
+             const std::vector<std::vector<qsizetype>>& utf8Cuts,
+             std::size_t hashedAbove = detail::kHashedEntries) {
     SCOPED_TRACE(::testing::Message()
                  << "text " << ::testing::PrintToString(text.toStdU16String()) << " separators "
                  << separators.toStdString() << " entries " << entries.join(u'|').toStdString());
@@ -106,7 +108,7 @@ void Compare(const QString& text, const QString& separators, const QStringList& 
     const auto expected = std::int64_t(CountSentences(text, separators, entries));
     const QByteArray utf8 = text.toUtf8();
     for (const auto& cuts : utf8Cuts)
-        ASSERT_EQ(Counted(utf8, separators, entries, true, cuts), expected)
+        ASSERT_EQ(Counted(utf8, separators, entries, true, cuts, hashedAbove), expected)
             << ::testing::PrintToString(cuts);
     // A single-byte reading of the same text, where it has one.
     bool single = true;
@@ -114,7 +116,7 @@ void Compare(const QString& text, const QString& separators, const QStringList& 
     if (!single) return;
     const QByteArray latin = text.toLatin1();
     for (const auto& cuts : latinCuts)
-        ASSERT_EQ(Counted(latin, separators, entries, false, cuts), expected)
+        ASSERT_EQ(Counted(latin, separators, entries, false, cuts, hashedAbove), expected)
             << ::testing::PrintToString(cuts);
 }
 
@@ -145,6 +147,28 @@ TEST(ByteCounter, CountsLongTextsCutAtRandom) {
                 c.push_back(at);
         const QStringList& entries = kLists[g.Below(int(std::size(kLists)))];
         Compare(text, kSeparators[g.Below(int(std::size(kSeparators)))], entries, cuts, cuts);
+    }
+}
+
+// Lists looked up by hash: many entries sharing their units before and
+// after the full stop, repeated ones, some with s and k that other letters fold into.
+TEST(ByteCounter, CountsAsTheSplitterWithLongLists) {
+    Random g{std::mt19937(13)};
+    const std::string letters = "abeksx.";
+    for (int round = 0; round < 50 && !HasFailure(); ++round) {
+        QStringList entries = kLists[2];
+        for (int k = 70 + g.Below(200); k > 0; --k) {
+            QString entry;
+            for (int u = g.Below(4); u > 0; --u) entry += QChar(letters[std::size_t(g.Below(6))]);
+            entry += u'.';
+            for (int u = g.Below(3); u > 0; --u) entry += QChar(letters[std::size_t(g.Below(7))]);
+            if (!entry.endsWith(u'.')) entry += u'.';
+            entries += g.Below(3) ? entry : entry.toUpper();
+        }
+        for (int k = g.Below(30); k > 0; --k) entries += entries[g.Below(int(entries.size()))];
+        const QString text = g.Text(g.Below(60)) + "ab.ks. Sx.k.e. ABE.E.";
+        Compare(text, kSeparators[g.Below(int(std::size(kSeparators)))], entries,
+                EveryCut(text.toLatin1().size()), EveryCut(text.toUtf8().size()), 64);
     }
 }
 

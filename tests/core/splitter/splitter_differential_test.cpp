@@ -190,7 +190,8 @@ void Compare(const QString& text, const QString& separators, const QStringList& 
 // The stream, fed the text in two pieces cut at every place (or at the given places), gives
 // the sentences and count of the whole text, however short its stretches.
 void CompareStreamed(const QString& text, const QString& separators, const QStringList& entries,
-                     const std::vector<std::vector<qsizetype>>& cutsToTry, qsizetype stretch) {
+                     const std::vector<std::vector<qsizetype>>& cutsToTry, qsizetype stretch,
+                     std::size_t hashedAbove = detail::kHashedEntries) {
     SCOPED_TRACE(::testing::Message()
                  << "text " << ::testing::PrintToString(text.toStdU16String()) << " separators "
                  << ::testing::PrintToString(separators.toStdU16String()) << " entries "
@@ -204,6 +205,7 @@ void CompareStreamed(const QString& text, const QString& separators, const QStri
     }
     SentenceStream::Options options;
     options.stretchUnits = stretch;
+    options.hashedAbove = hashedAbove;
     for (const std::vector<qsizetype>& cuts : cutsToTry) {
         options.countOnly = false;
         options.partUnits = cuts.size() % 3;  // now and then in parts of a few units
@@ -282,6 +284,80 @@ TEST(SplitterDifferential, StreamedLongTextsCutAtRandom) {
         CompareStreamed(text, g.Pick(kSeparatorPool),
                         g.Entries(round % 2 ? kEntryPool : kQuietEntryPool), cutsToTry,
                         round % 3 == 0 ? 1 : 1 + g.Below(400));
+    }
+}
+
+// Separators beyond the Basic Multilingual Plane, whole or in halves, on texts with pairs
+// that share a half with them, lone halves and carriage returns between two halves.
+TEST(SplitterDifferential, SeparatorsOfTwoUnitsAreWholeCharacters) {
+    const QString grin = QStringLiteral("\U0001F600"), beam = QStringLiteral("\U0001F601"),
+                  other = QStringLiteral("\U0001F200");
+    const QStringList bits = {grin, beam, other, grin.left(1), grin.right(1), "\r", ".",
+                              " ",  "\n", "x",   "etc" + grin, "etc",         "ab"};
+    const QStringList separatorPool = {grin,
+                                       "." + grin,
+                                       grin + other,
+                                       beam + "\n",
+                                       grin.left(1),
+                                       grin.right(1),
+                                       grin.left(1) + "\r" + grin.right(1)};
+    const QStringList entryPool = {"etc", "etc" + grin.left(1), "", "x", "b" + grin};
+    Generator g{std::mt19937(77)};
+    for (int round = 0; round < 600 && !HasFailure(); ++round) {
+        QString text;
+        for (int k = g.Below(30); k > 0; --k) text += g.Pick(bits);
+        const QString& separators = g.Pick(separatorPool);
+        QStringList entries;
+        for (int k = g.Below(3); k > 0; --k) entries += g.Pick(entryPool);
+        Compare(text, separators, entries, false);
+        if (round % 4 == 0)
+            CompareStreamed(text, separators, entries, EveryCut(text.size()), 1 + g.Below(4));
+    }
+}
+
+// Long lists, with entries nested in each other, repeated in
+// other cases, matching across markers or not: the plain rules, entry after entry, decide.
+TEST(SplitterDifferential, LongListsWithRepeatedAndNestedEntries) {
+    Generator g{std::mt19937(99)};
+    const QString letters = QStringLiteral("abcetx.1_ ");
+    // Lists that match inside markers grow short texts to a million units: fewer of them.
+    for (int round = 0; round < 20 && !HasFailure(); ++round) {
+        const bool quiet = round % 4 != 0;
+        QStringList entries;
+        for (int k = 65 + g.Below(120); k > 0; --k) {
+            if (g.Below(3) == 0) {
+                entries += g.Pick(quiet ? kQuietEntryPool : kEntryPool);
+                continue;
+            }
+            QString entry;
+            for (int u = 1 + g.Below(4); u > 0; --u) entry += letters[g.Below(int(letters.size()))];
+            if (quiet) entry.replace(u'a', u'x').replace(u'1', u'x').replace(u'_', u'x');
+            entries += g.Below(2) ? entry : entry.toUpper();
+        }
+        // Repeated entries, the same or in another case, later in the list.
+        for (int k = g.Below(40); k > 0; --k)
+            entries += entries[g.Below(int(entries.size()))].toUpper();
+        QString text;
+        for (int k = 0; k < 3; ++k) text += g.Text();
+        const QString& separators = g.Pick(kSeparatorPool);
+        try {
+            Compare(text, separators, entries, false);
+        } catch (const testing::ReferenceRefused&) {
+            EXPECT_THROW(SplitSentences(text, separators, entries), Failure);
+            continue;
+        }
+        // The same looked up by hash, as lists longer than these are.
+        const auto hashed = detail::PrepareList(entries, 0);
+        const auto byHash = detail::MaskByOccurrences(text, entries, hashed.get());
+        EXPECT_EQ(byHash.has_value(), detail::MaskByOccurrences(text, entries).has_value());
+        if (byHash) {
+            ExpectSameMasking(*byHash, testing::ReferenceMask(text, entries));
+            EXPECT_EQ(ScannedLocated(*byHash, separators),
+                      Located(testing::ReferenceSplitLocated(text, separators, entries)));
+        }
+        if (round % 5 == 0)
+            CompareStreamed(text, separators, entries, {{text.size() / 2}, {1, 7, 20}},
+                            1 + g.Below(40), 0);
     }
 }
 

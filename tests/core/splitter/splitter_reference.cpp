@@ -112,6 +112,26 @@ Masked Mask(QString text, const QStringList& entries) {
     return m;
 }
 
+// Whether the unit at k of the masked text ends a buffer: a separator is a character, so a
+// surrogate pair ends one at its second unit when the separators hold the pair, and half of
+// a pair never does.
+bool EndsBuffer(const QString& text, qsizetype k, const QString& separators) {
+    const QChar u = text[k];
+    if (!u.isSurrogate()) return separators.contains(u);
+    if (u.isLowSurrogate() && k > 0 && text[k - 1].isHighSurrogate())
+        return separators.contains(text.mid(k - 1, 2));
+    if (u.isHighSurrogate() && k + 1 < text.size() && text[k + 1].isLowSurrogate()) return false;
+    // Alone in the text: a separator when the separators have it alone too.
+    for (qsizetype i = 0; i < separators.size(); ++i) {
+        if (separators[i] != u) continue;
+        const bool paired = u.isHighSurrogate()
+                                ? i + 1 < separators.size() && separators[i + 1].isLowSurrogate()
+                                : i > 0 && separators[i - 1].isHighSurrogate();
+        if (!paired) return true;
+    }
+    return false;
+}
+
 QString TrimSpaces(const QString& s) {
     qsizetype a = 0, b = s.size();
     while (a < b && s[a] == u' ') ++a;
@@ -143,7 +163,7 @@ std::vector<ReferenceSentence> ReferenceSplitLocated(QString text, const QString
     std::vector<ReferenceSentence> sentences;
     qsizetype from = 0;  // the buffer: [from, k] of the masked text
     for (qsizetype k = 0; k < m.text.size(); ++k) {
-        if (!separators.contains(m.text[k])) continue;
+        if (!EndsBuffer(m.text, k, separators)) continue;
         const QString buffer = m.text.mid(from, k + 1 - from);
         const QString t = TrimSpaces(buffer);
         if (t != u"\n" && t != u"\t") {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <stdexcept>
 
 #include "core/failure.h"
@@ -140,6 +141,58 @@ TEST(Splitter, PlacesEachSentenceInTheTextAsGiven) {
     }
 }
 
+// A separator is a character: a pair ends its sentence after both halves, and a character
+// that merely shares a half with it ends nothing.
+TEST(Splitter, SeparatorsBeyondTheBasicPlaneAreWholeCharacters) {
+    const QString grin = QStringLiteral("\U0001F600"), beam = QStringLiteral("\U0001F601");
+    const QString high = grin.left(1), low = grin.right(1);
+    struct Case {
+        const char* name;
+        QString text, separators;
+        QStringList entries;
+        std::vector<LocatedSentence> sentences;
+    } cases[] = {
+        {"pair ends after itself, sharer left whole",
+         "a" + grin + "b" + grin + " c" + beam + "d.",
+         grin,
+         {},
+         {{"a" + grin, 0, 3}, {"b" + grin, 3, 6}}},
+        {"with full stops",
+         "a" + grin + " c" + beam + "d.",
+         "." + grin,
+         {},
+         {{"a" + grin, 0, 3}, {"c" + beam + "d.", 4, 9}}},
+        {"carriage return between the halves",
+         "a" + high + "\r" + low + "b.",
+         grin,
+         {},
+         {{"a" + grin, 0, 4}}},
+        {"lone first half ends only a lone one",
+         "x" + high + "y" + grin + "z.",
+         high,
+         {},
+         {{"x" + high, 0, 2}}},
+        {"lone second half ends only a lone one",
+         grin + low + "q.",
+         low + ".",
+         {},
+         {{grin + low, 0, 3}, {"q.", 3, 5}}},
+        {"abbreviation before the pair",
+         "see etc" + grin + " more" + grin,
+         grin,
+         {"etc"},
+         {{"see etc" + grin, 0, 9}, {"more" + grin, 10, 16}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(SplitLocatedSentences(c.text, c.separators, c.entries), c.sentences);
+        QStringList texts;
+        for (const LocatedSentence& s : c.sentences) texts.push_back(s.text);
+        EXPECT_EQ(testing::ReferenceSplit(c.text, c.separators, c.entries), texts);
+        EXPECT_EQ(CountSentences(c.text, c.separators, c.entries), c.sentences.size());
+    }
+}
+
 TEST(ComposeSeparatorSet, AppendsLineFeedThenTab) {
     EXPECT_EQ(ComposeSeparatorSet(".!?", false, false), ".!?");
     EXPECT_EQ(ComposeSeparatorSet(".!?", false, true), ".!?\t");
@@ -168,6 +221,49 @@ TEST(Splitter, CommonListsNeedNoPassPerEntry) {
     EXPECT_TRUE(detail::MaskByOccurrences("Mr. No. 5. etc. e.g. al. x", list).has_value());
     EXPECT_FALSE(detail::MaskByOccurrences("etc. x", {"etc.", "tion"}).has_value());
     EXPECT_FALSE(detail::MaskByOccurrences("etc. x", {"etc.", "0."}).has_value());
+}
+
+// The least marker an entry can match across, found without trying each, is the one that
+// trying each finds: for entries made of the markers' own units, random sets of markers.
+TEST(MarkerOverlaps, FindsTheLeastMarkerEachEntryCanMatchAcross) {
+    std::mt19937 random(5);
+    const auto below = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(random); };
+    const std::u16string units = u"abbreviation_0123456789.x";
+    const std::u16string pieces[] = {u"abbreviation_", u"tion_", u"n_1", u"_", u"a", u"ab"};
+    for (int round = 0; round < 3000; ++round) {
+        std::vector<qsizetype> set;
+        const int top = round % 3 == 0 ? 12 : round % 3 == 1 ? 150 : 2000;
+        for (int k = below(8); k > 0; --k) set.push_back(below(top));
+        std::u16string entry;
+        for (int k = 1 + below(6); k > 0; --k) {
+            if (below(4) == 0)
+                entry += pieces[below(int(std::size(pieces)))];
+            else
+                entry += units[below(int(units.size()))];
+        }
+        qsizetype expected = -1;
+        for (qsizetype m : set)
+            if (detail::CanOverlapMarker(entry, m) && (expected < 0 || m < expected)) expected = m;
+        detail::MarkerOverlaps overlaps(set);
+        ASSERT_EQ(overlaps.First(entry), expected)
+            << ::testing::PrintToString(QString::fromStdU16String(entry).toStdString()) << " "
+            << ::testing::PrintToString(set);
+    }
+}
+
+// Entries nested in each other match many times at each place: the one-pass masking gives
+// way to the passes before holding every match, and the list is refused all the same.
+TEST(Splitter, NestedEntriesAreRefusedWithoutHoldingEveryMatch) {
+    // x cuts no marker: only the number of matches stops the one-pass masking.
+    QStringList nested;
+    for (int k = 1; k <= 40; ++k) nested += QString(k, u'x');
+    const QString text = QStringLiteral("x").repeated(200000) + u'.';
+    EXPECT_FALSE(detail::MaskByOccurrences(text, nested).has_value());
+    EXPECT_THROW(MaskAbbreviations(text, nested), Failure);
+    // Where the list is not refused, the passes give what the rules give.
+    const QString shortText = QStringLiteral("xxxx. xx. x.");
+    EXPECT_EQ(SplitSentences(shortText, kStops, nested),
+              testing::ReferenceSplit(shortText, kStops, nested));
 }
 
 TEST(Splitter, RefusesListsThatGrowTheTextPastItsLimit) {
