@@ -452,6 +452,13 @@ TEST_F(CountCommand, FewerThreadsThanAskedStillCountEverything) {
     EXPECT_EQ(Shell(limits + "\"$COUNT\" -c -j 8 f07.txt"), Outcome(0, "8\n", ""));
     EXPECT_EQ(Shell(limits + "\"$COUNT\" -j 8 --no-abbreviations f01.txt"),
               Outcome(0, "One.\nOne.\n", ""));
+    // Room for one thread of the counter's pool but not for the next.
+    for (const char* stack : {"1000000", "1200000", "1400000"}) {
+        SCOPED_TRACE(stack);
+        EXPECT_EQ(Shell(QByteArray("ulimit -v 3000000 && ulimit -s ") + stack +
+                        " && \"$COUNT\" -c -j 8 f07.txt"),
+                  Outcome(0, "8\n", ""));
+    }
 #endif
 }
 

@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <unordered_set>
 
@@ -129,17 +130,16 @@ class ByteCounter::Pool {
         Lone lone = Lone::Other;  // the buffer open after it
     };
 
+    // Fewer threads than asked for is no failure: the pool works with those that started,
+    // and the caller counts alone when none did.
     Pool(const ByteCounter& counter, int threads) : counter_(counter) {
-        for (int k = 0; k < threads; ++k) threads_.emplace_back([this] { Run(); });
-    }
-    ~Pool() {
-        {
-            std::unique_lock lock(mutex_);
-            stopping_ = true;
+        try {
+            for (int k = 0; k < threads; ++k) threads_.emplace_back([this] { Run(); });
+        } catch (const std::system_error&) {
+            if (threads_.empty()) throw;
         }
-        changed_.notify_all();
-        for (std::thread& t : threads_) t.join();
     }
+    ~Pool() { Stop(); }
 
     // Queues the bytes unless the queue is full and its first chunk counted, which the
     // caller is to take first; false then.
@@ -188,6 +188,15 @@ class ByteCounter::Pool {
     }
 
   private:
+    void Stop() {
+        {
+            std::unique_lock lock(mutex_);
+            stopping_ = true;
+        }
+        changed_.notify_all();
+        for (std::thread& t : threads_) t.join();
+    }
+
     void Run() {
         for (;;) {
             Chunk* chunk = nullptr;
@@ -345,7 +354,12 @@ ByteCounter::Found ByteCounter::FindHashed(const unsigned char* d, qsizetype n, 
 ByteCounter::~ByteCounter() = default;
 
 void ByteCounter::UseCores(int threads) {
-    if (threads > 0 && !separatorBytes_.empty()) pool_ = std::make_unique<Pool>(*this, threads);
+    if (threads <= 0 || separatorBytes_.empty()) return;
+    try {
+        pool_ = std::make_unique<Pool>(*this, threads);
+    } catch (const std::system_error&) {
+        pool_.reset();  // no thread could start: this one counts alone
+    }
 }
 
 std::unique_ptr<ByteCounter> ByteCounter::For(QStringView separators,
