@@ -2,9 +2,11 @@
 
 #include <QCheckBox>
 #include <QLineEdit>
+#include <random>
 
 #include "commands/command_fixture.h"
 #include "core/results_model.h"
+#include "core/splitter/splitter.h"
 #include "widgets/box_content.h"
 #include "widgets/text_box.h"
 
@@ -14,6 +16,15 @@ namespace {
 QStringList Rows(const ResultsModel& results) {
     QStringList out;
     for (int r = 1; r <= results.Count(); ++r) out << results.TextAt(r);
+    return out;
+}
+
+std::vector<LocatedSentence> Located(const ResultsModel& results) {
+    std::vector<LocatedSentence> out;
+    for (int r = 1; r <= results.Count(); ++r) {
+        const ResultsModel::Stretch s = results.StretchAt(r);
+        out.push_back({results.TextAt(r), s.start, s.end});
+    }
     return out;
 }
 
@@ -115,6 +126,60 @@ TEST_F(CommandTest, StartCountingKeepsWhereEachSentenceLies) {
             EXPECT_EQ(found.replace(QStringLiteral("ETC."), QStringLiteral("etc.")),
                       f.results().TextAt(r));
         }
+    }
+    EXPECT_TRUE(Reports().isEmpty());
+}
+
+// An empty sentence beside a lone carriage return lies where the splitter puts it, never
+// with its start after its end (show-in-text could not find such a row).
+TEST_F(CommandTest, StartCountingPlacesEmptySentencesBesideLoneCarriageReturns) {
+    testing::FakeMainForm& f = form;
+    store.Write(kKeyAbbreviations, QString());
+    f.tabEnds()->setCheckState(Qt::Unchecked);
+    struct Case {
+        QString text, ending;
+        bool enter;
+        std::vector<LocatedSentence> rows;
+    };
+    const Case cases[] = {
+        {QStringLiteral(" \r"), QStringLiteral(". "), false, {{"", 1, 1}}},
+        {QStringLiteral("\r "), QStringLiteral(". "), false, {{"", 2, 2}}},
+        {QStringLiteral("a.\r."), QStringLiteral("."), false, {{"a.", 0, 2}, {".", 3, 4}}},
+        {QStringLiteral("a\r\r\n"), QString(), true, {{"a", 0, 3}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text.toStdString());
+        f.textBox()->setPlainText(TextForBox(c.text));
+        f.separatorsEdit()->setText(c.ending);
+        f.lineBreakEnds()->setCheckState(c.enter ? Qt::Checked : Qt::Unchecked);
+        StartCounting(f);
+        EXPECT_EQ(Located(f.results()), c.rows);
+    }
+    EXPECT_TRUE(Reports().isEmpty());
+}
+
+// The rows are the splitter's, stretches and all, whatever mix of line breaks the text has.
+TEST_F(CommandTest, StartCountingAgreesWithTheSplitterOnRandomLineBreaks) {
+    testing::FakeMainForm& f = form;
+    const QString stored = "e." + kAbbreviationDelimiter;
+    store.Write(kKeyAbbreviations, stored);
+    const QStringList abbreviations = SplitAbbreviationsForCount(stored);
+    f.tabEnds()->setCheckState(Qt::Unchecked);
+    const QString pieces[] = {"a", "e.", ".", " ", "\r", "\n", "\r\n", "\t"};
+    std::mt19937 random(18);
+    for (int round = 0; round < 3000; ++round) {
+        QString text;
+        const int length = static_cast<int>(random() % 9);
+        for (int i = 0; i < length; ++i) text += pieces[random() % std::size(pieces)];
+        const bool enter = random() % 2 == 0;
+        f.textBox()->setPlainText(TextForBox(text));
+        f.separatorsEdit()->setText(QStringLiteral(". "));
+        f.lineBreakEnds()->setCheckState(enter ? Qt::Checked : Qt::Unchecked);
+        StartCounting(f);
+        const QString counted = f.textBox()->text();
+        const QString separators = enter ? QStringLiteral(". \n") : QStringLiteral(". ");
+        SCOPED_TRACE(QString(counted).replace(u'\r', QStringLiteral("\\r")).toStdString());
+        ASSERT_EQ(Located(f.results()), SplitLocatedSentences(counted, separators, abbreviations));
     }
     EXPECT_TRUE(Reports().isEmpty());
 }
