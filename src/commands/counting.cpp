@@ -99,7 +99,7 @@ void StartCounting(MainForm& form) {
                           }
                       }),
                       number};
-    form.lastCount.sentences = results.Count();
+    form.lastCount.sentences = results.rowCount();
     trap(154, [&] { results.SetHeaderTotal(); });
     trap(156, [&] { form.SetPointer(MainForm::Pointer::Default); });
 }

@@ -15,8 +15,8 @@ void ShowSentenceInText(MainForm& form) {
     const QItemSelectionModel* selection = view->selectionModel();
     const QModelIndex current = view->currentIndex();
     if (selection == nullptr || !current.isValid() || !selection->isSelected(current)) return;
-    const int row = current.row() + 1;
-    if (row > form.results().Count()) return;
+    const int row = current.row();
+    if (row >= form.results().rowCount()) return;
     const ResultsModel::Stretch stretch = form.results().StretchAt(row);
     if (!stretch.known()) return;
     form.textBox()->SelectStretch(stretch.start, stretch.end);

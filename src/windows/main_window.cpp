@@ -296,7 +296,7 @@ void MainWindow::placeControls(QSize room) {
 }
 
 void MainWindow::showListMenu(const QPoint& at) {
-    const bool usable = !IsBusy() && results_->Count() > 0;
+    const bool usable = !IsBusy() && results_->rowCount() > 0;
     checkAllAction_->setEnabled(usable);
     uncheckAllAction_->setEnabled(usable);
     tickLongSentencesAction_->setEnabled(usable);
@@ -305,7 +305,7 @@ void MainWindow::showListMenu(const QPoint& at) {
 }
 
 void MainWindow::announceTotal() {
-    const QString total = results_->CaptionOf(1);
+    const QString total = results_->CaptionOf(0);
     statusLabel_->setText(total);
     // The same total again is news too: say it whether or not the text changed.
     QAccessibleEvent named(statusLabel_, QAccessible::NameChanged);

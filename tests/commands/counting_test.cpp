@@ -15,13 +15,13 @@ namespace {
 
 QStringList Rows(const ResultsModel& results) {
     QStringList out;
-    for (int r = 1; r <= results.Count(); ++r) out << results.TextAt(r);
+    for (int r = 0; r < results.rowCount(); ++r) out << results.TextAt(r);
     return out;
 }
 
 std::vector<LocatedSentence> Located(const ResultsModel& results) {
     std::vector<LocatedSentence> out;
-    for (int r = 1; r <= results.Count(); ++r) {
+    for (int r = 0; r < results.rowCount(); ++r) {
         const ResultsModel::Stretch s = results.StretchAt(r);
         out.push_back({results.TextAt(r), s.start, s.end});
     }
@@ -86,11 +86,11 @@ TEST_F(CommandTest, StartCountingFillsTheListAndTheTotal) {
         for (int press = 0; press < 2; ++press) {  // a second press gives the same again
             StartCounting(f);
             EXPECT_EQ(Rows(f.results()), c.rows);
-            EXPECT_EQ(f.results().CaptionOf(1), HeaderTotalText(c.rows.size()));
+            EXPECT_EQ(f.results().CaptionOf(0), HeaderTotalText(c.rows.size()));
             EXPECT_EQ(f.results().rowCount(), c.rows.size());  // the view heard of every row
             EXPECT_EQ(f.pointer(), MainForm::Pointer::Default);
         }
-        for (int r = 1; r <= f.results().Count(); ++r) EXPECT_FALSE(f.results().IsTickedAt(r));
+        for (int r = 0; r < f.results().rowCount(); ++r) EXPECT_FALSE(f.results().IsTickedAt(r));
     }
     EXPECT_TRUE(Reports().isEmpty());
 }
@@ -111,15 +111,15 @@ TEST_F(CommandTest, StartCountingKeepsWhereEachSentenceLies) {
         // A loaded text keeps its lone carriage returns.
         f.textBox()->setPlainText(TextForBox(text));
         StartCounting(f);
-        ASSERT_EQ(f.results().Count(), 2);
+        ASSERT_EQ(f.results().rowCount(), 2);
         const QString counted = f.textBox()->text();
         if (!text.contains(u"\r\n")) {  // the box makes CR LF one break
             EXPECT_EQ(counted, text);
         }
-        for (int r = 1; r <= 2; ++r) {
+        for (int r = 0; r < 2; ++r) {
             const ResultsModel::Stretch s = f.results().StretchAt(r);
             if (!stretches.empty()) {
-                EXPECT_EQ(std::pair(s.start, s.end), stretches[r - 1]);
+                EXPECT_EQ(std::pair(s.start, s.end), stretches[r]);
             }
             QString found = counted.mid(s.start, s.end - s.start);
             found.remove(QChar(u'\n')).remove(QChar(u'\r'));

@@ -88,8 +88,8 @@ TEST_F(CommandTest, RowsKeepTheirStretchOfTheCountedText) {
         form.textBox()->Load(given);
         const QString counted = form.textBox()->text();
         StartCounting(form);
-        ASSERT_GT(form.results().Count(), 0);
-        for (int row = 1; row <= form.results().Count(); ++row) {
+        ASSERT_GT(form.results().rowCount(), 0);
+        for (int row = 0; row < form.results().rowCount(); ++row) {
             const auto stretchAt = form.results().StretchAt(row);
             const qsizetype start = stretchAt.start, end = stretchAt.end;
             QString stretch = counted.mid(start, end - start);

@@ -142,7 +142,7 @@ TEST_F(DesktopWindow, EveryControlHasANameAndDescription) {
     }
     f.results().Append(u"One."_s);
     f.results().Append(u"Two."_s);
-    f.results().SetTickedAt(2, true);
+    f.results().SetTickedAt(1, true);
     f.resultsView()->doItemsLayout();
     QAccessibleInterface* list = QAccessible::queryAccessibleInterface(f.resultsView());
     ASSERT_EQ(list->childCount(), 3);  // the caption, then the rows

@@ -79,7 +79,7 @@ TEST_F(ShowInTextTest, ClickAndArrowsShowTheSentenceAndKeepTheFocus) {
         EXPECT_EQ(Selected(), c.sentence);
         EXPECT_TRUE(f.resultsView()->hasFocus());
         QTest::keyClick(f.resultsView(), Qt::Key_Down);
-        const ResultsModel::Stretch next = f.results().StretchAt(c.row + 2);
+        const ResultsModel::Stretch next = f.results().StretchAt(c.row + 1);
         EXPECT_EQ(Selected(), f.textBox()->text().mid(next.start, next.end - next.start));
         EXPECT_TRUE(f.resultsView()->hasFocus());
     }
@@ -114,8 +114,8 @@ TEST_F(ShowInTextTest, AfterTheTextChangesRowsShowNothingAndDoubleClickStillRemo
     const QPoint at = f.resultsView()->visualRect(f.results().index(1)).center();
     QTest::mouseClick(f.resultsView()->viewport(), Qt::LeftButton, {}, at);
     QTest::mouseDClick(f.resultsView()->viewport(), Qt::LeftButton, {}, at);
-    EXPECT_EQ(f.results().Count(), 3);
-    EXPECT_EQ(f.results().TextAt(2), QStringLiteral("Three."));
+    EXPECT_EQ(f.results().rowCount(), 3);
+    EXPECT_EQ(f.results().TextAt(1), QStringLiteral("Three."));
 }
 
 }  // namespace
