@@ -5,6 +5,7 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include "commands/main_form.h"
+#include "commands/session.h"
 #include "core/error_report.h"
 #include "core/procedure_tags.h"
 #include "core/product.h"
@@ -38,10 +39,10 @@ QString CheckValueText(const QCheckBox* box) {
 void StoreOption(MainForm& form, const QString& key, const QString& value) {
     try {
         form.settings().Write(key, value);
-        form.optionStoreFailing = false;
+        form.session().optionStoreFailing = false;
     } catch (const std::exception&) {
-        if (form.optionStoreFailing) return;
-        form.optionStoreFailing = true;
+        if (form.session().optionStoreFailing) return;
+        form.session().optionStoreFailing = true;
         form.services().prompts.Message(
             form.widget(), ApplicationTitle(),
             DescribeFailure(std::current_exception()) +
@@ -89,19 +90,21 @@ void StartCounting(MainForm& form) {
                           });
         });
     }
-    const quint64 number = form.lastCount.number + 1;
-    form.lastCount = {true, abbreviations, false,
-                      QtConcurrent::run([text = counted, list = abbreviations]() -> qsizetype {
-                          try {
-                              return CountUnicodeSentences(text, list);
-                          } catch (...) {
-                              return -1;
-                          }
-                      }),
-                      number};
-    form.lastCount.sentences = results.rowCount();
+    Session& session = form.session();
+    const quint64 number = session.lastCount.number + 1;
+    session.lastCount = {true, abbreviations, false,
+                         QtConcurrent::run([text = counted, list = abbreviations]() -> qsizetype {
+                             try {
+                                 return CountUnicodeSentences(text, list);
+                             } catch (...) {
+                                 return -1;
+                             }
+                         }),
+                         number};
+    session.lastCount.sentences = results.rowCount();
     trap(154, [&] { results.SetHeaderTotal(); });
     trap(156, [&] { form.SetPointer(MainForm::Pointer::Default); });
+    emit session.counted();
 }
 
 void StoreSeparators(MainForm& form) {

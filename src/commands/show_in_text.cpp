@@ -4,13 +4,15 @@
 #include <QTreeView>
 
 #include "commands/main_form.h"
+#include "commands/session.h"
 #include "core/results_model.h"
 #include "widgets/text_box.h"
 
 namespace brintale {
 
 void ShowSentenceInText(MainForm& form) {
-    if (!form.lastCount.done || form.lastCount.changedSince) return;
+    const Session::CountedText& counted = form.session().lastCount;
+    if (!counted.done || counted.changedSince) return;
     const QTreeView* view = form.resultsView();
     const QItemSelectionModel* selection = view->selectionModel();
     const QModelIndex current = view->currentIndex();

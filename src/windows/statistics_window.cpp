@@ -33,6 +33,7 @@
 
 #include "commands/long_sentences.h"
 #include "commands/main_form.h"
+#include "commands/session.h"
 #include "commands/show_in_text.h"
 #include "core/error_report.h"
 #include "core/results_model.h"
@@ -600,7 +601,7 @@ void StatisticsWindow::fitChartScroll() {
 }
 
 void StatisticsWindow::startReaderCount() {
-    const MainForm::CountedText& counted = form_.lastCount;
+    const Session::CountedText& counted = form_.session().lastCount;
     if (!counted.done) {
         readerCount_ = -1;
         return;
@@ -613,7 +614,7 @@ void StatisticsWindow::startReaderCount() {
 }
 
 void StatisticsWindow::showCounts() {
-    const MainForm::CountedText& counted = form_.lastCount;
+    const Session::CountedText& counted = form_.session().lastCount;
     const qsizetype rows = form_.results().rowCount();
     // Once the list is emptied, its count is gone: nothing is left to set beside the
     // reader's.
@@ -638,7 +639,8 @@ void StatisticsWindow::showCounts() {
 
 void StatisticsWindow::showTextState() {
     ShowFigure(textChanged_, QStringLiteral("The text has changed since the count"));
-    textChanged_->setVisible(form_.lastCount.done && form_.lastCount.changedSince &&
+    textChanged_->setVisible(form_.session().lastCount.done &&
+                             form_.session().lastCount.changedSince &&
                              form_.results().rowCount() > 0);
 }
 

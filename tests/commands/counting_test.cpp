@@ -5,6 +5,7 @@
 #include <random>
 
 #include "commands/command_fixture.h"
+#include "commands/session.h"
 #include "core/results_model.h"
 #include "core/splitter/splitter.h"
 #include "widgets/box_content.h"
@@ -128,6 +129,23 @@ TEST_F(CommandTest, StartCountingKeepsWhereEachSentenceLies) {
         }
     }
     EXPECT_TRUE(Reports().isEmpty());
+}
+
+// The count tells that it is over once, when the header holds its total, so that the total
+// can be announced however the count was started; the same total again is news too.
+TEST_F(CommandTest, StartCountingSignalsItsEndWithTheTotalInTheHeader) {
+    testing::FakeMainForm& f = form;
+    QStringList heard;
+    QObject::connect(&f.session(), &Session::counted, [&] { heard << f.results().CaptionOf(0); });
+    f.textBox()->setPlainText(QStringLiteral("One. Two. Three."));
+    StartCounting(f);
+    EXPECT_EQ(heard, QStringList{HeaderTotalText(3)});
+    EXPECT_EQ(f.session().lastCount.sentences, 3);
+    EXPECT_TRUE(Reports().isEmpty());
+    f.textBox()->setPlainText(QStringLiteral("One."));
+    StartCounting(f);
+    StartCounting(f);
+    EXPECT_EQ(heard, (QStringList{HeaderTotalText(3), HeaderTotalText(1), HeaderTotalText(1)}));
 }
 
 // An empty sentence beside a lone carriage return lies where the splitter puts it, never
