@@ -25,7 +25,7 @@ const QString kEmptyListHint = QStringLiteral(
     "Counting to fill the list.");
 
 bool AnyTicked(const ResultsModel& results) {
-    for (int row = 1; row <= results.Count(); ++row)
+    for (int row = 0; row < results.rowCount(); ++row)
         if (results.IsTickedAt(row)) return true;
     return false;
 }
@@ -39,9 +39,9 @@ void CopyResultsToClipboard(MainForm& form) {
         // After a count nothing is ticked, which makes a copy of the total alone easy to miss;
         // an empty list copies nothing at all.
         const ResultsModel& results = form.results();
-        const QString hint = results.Count() == 0  ? kEmptyListHint
-                             : !AnyTicked(results) ? kNothingTickedHint
-                                                   : QString();
+        const QString hint = results.rowCount() == 0 ? kEmptyListHint
+                             : !AnyTicked(results)   ? kNothingTickedHint
+                                                     : QString();
         form.services().prompts.Message(form.widget(), ApplicationTitle(), kCopiedMessage + hint,
                                         Prompts::Icon::None);
     });

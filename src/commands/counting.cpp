@@ -3,10 +3,9 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QtConcurrent/QtConcurrentRun>
-#include <algorithm>
-#include <vector>
 
 #include "commands/main_form.h"
+#include "commands/session.h"
 #include "core/error_report.h"
 #include "core/procedure_tags.h"
 #include "core/product.h"
@@ -35,38 +34,15 @@ QString CheckValueText(const QCheckBox* box) {
 
 }  // namespace
 
-// The stretches the splitter gives are in the text without carriage returns (statement
-// 102); the rows keep them in the text as counted, which a loaded file's lone ones are part of.
-class CarriageReturns {
-  public:
-    explicit CarriageReturns(const QString& text) {
-        for (qsizetype i = 0; i < text.size(); ++i)
-            if (text[i] == u'\r') shifted_.push_back(i - static_cast<qsizetype>(shifted_.size()));
-    }
-    // A sentence's first character: the returns before it count.
-    qsizetype Start(qsizetype at) const { return at + Before(at, true); }
-    // Just after its last: returns right there belong to what follows.
-    qsizetype End(qsizetype at) const { return at + Before(at, false); }
-
-  private:
-    qsizetype Before(qsizetype at, bool inclusive) const {
-        const auto it = inclusive ? std::upper_bound(shifted_.begin(), shifted_.end(), at)
-                                  : std::lower_bound(shifted_.begin(), shifted_.end(), at);
-        return static_cast<qsizetype>(it - shifted_.begin());
-    }
-    // Where each return would stand in the text without them: nondecreasing.
-    std::vector<qsizetype> shifted_;
-};
-
 // When the store fails the option stays in the window and the user is told once, until a
 // store succeeds again.
 void StoreOption(MainForm& form, const QString& key, const QString& value) {
     try {
         form.settings().Write(key, value);
-        form.optionStoreFailing = false;
+        form.session().optionStoreFailing = false;
     } catch (const std::exception&) {
-        if (form.optionStoreFailing) return;
-        form.optionStoreFailing = true;
+        if (form.session().optionStoreFailing) return;
+        form.session().optionStoreFailing = true;
         form.services().prompts.Message(
             form.widget(), ApplicationTitle(),
             DescribeFailure(std::current_exception()) +
@@ -85,8 +61,9 @@ void StartCounting(MainForm& form) {
     QStringList abbreviations;
 
     trap(100, [&] { text = form.textBox()->text(); });
+    // Carriage returns stay in: the splitter ignores them and gives stretches in the text
+    // as counted, which a loaded file's lone ones are part of.
     const QString counted = text;  // shared with the text being split, not a copy
-    trap(102, [&] { text = RemoveCarriageReturns(std::move(text)); });
     trap(104, [&] { separators = form.separatorsEdit()->text(); });
     // Only a ticked box adds its character; the grey state counts as cleared.
     if (trap.test(106, [&] { return form.lineBreakEnds()->checkState() == Qt::Checked; }))
@@ -107,28 +84,27 @@ void StartCounting(MainForm& form) {
         // The view hears of the rows once, when the scan is over.
         ResultsModel::Appending appending(results);
         trap(130, [&] {
-            const CarriageReturns returns(counted);
-            ScanSentences(
-                masked, separators, [&](QString&& sentence, qsizetype start, qsizetype end) {
-                    trap(146, [&] {
-                        results.Append(std::move(sentence), returns.Start(start), returns.End(end));
-                    });
-                });
+            ScanSentences(masked, separators,
+                          [&](QString&& sentence, qsizetype start, qsizetype end) {
+                              trap(146, [&] { results.Append(std::move(sentence), start, end); });
+                          });
         });
     }
-    const quint64 number = form.lastCount.number + 1;
-    form.lastCount = {true, abbreviations, false,
-                      QtConcurrent::run([text = counted, list = abbreviations]() -> qsizetype {
-                          try {
-                              return CountUnicodeSentences(text, list);
-                          } catch (...) {
-                              return -1;
-                          }
-                      }),
-                      number};
-    form.lastCount.sentences = results.Count();
+    Session& session = form.session();
+    const quint64 number = session.lastCount.number + 1;
+    session.lastCount = {true, abbreviations, false,
+                         QtConcurrent::run([text = counted, list = abbreviations]() -> qsizetype {
+                             try {
+                                 return CountUnicodeSentences(text, list);
+                             } catch (...) {
+                                 return -1;
+                             }
+                         }),
+                         number};
+    session.lastCount.sentences = results.rowCount();
     trap(154, [&] { results.SetHeaderTotal(); });
     trap(156, [&] { form.SetPointer(MainForm::Pointer::Default); });
+    emit session.counted();
 }
 
 void StoreSeparators(MainForm& form) {

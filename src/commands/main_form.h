@@ -1,8 +1,6 @@
 #pragma once
 
-#include <QFuture>
 #include <QString>
-#include <QStringList>
 
 #include "core/error_report.h"
 
@@ -14,11 +12,13 @@ class QWidget;
 namespace brintale {
 
 class ResultsModel;
+class Session;
 class SettingsStore;
 class TextBox;
 struct Services;
 
-// What the main window's commands reach: its controls, its services and its pointer. The
+// What the main window's commands reach: its controls, its services, its pointer and what
+// the commands remember between presses. The
 // main window implements it; tests implement it without a window around it.
 class MainForm : public ErrorReporter {
   public:
@@ -34,6 +34,7 @@ class MainForm : public ErrorReporter {
     virtual ResultsModel& results() const = 0;
     virtual Services& services() const = 0;
     virtual SettingsStore& settings() const = 0;
+    virtual Session& session() const = 0;
 
     // The window pointer; the hourglass doubles as the busy flag.
     virtual void SetPointer(Pointer pointer) = 0;
@@ -42,23 +43,6 @@ class MainForm : public ErrorReporter {
 
     // Shows the abbreviation list window, modal; returns when it is closed.
     virtual void ShowAbbreviationsDialog() = 0;
-
-    // Set while storing an option fails, so that the user is told once per run of failures.
-    bool optionStoreFailing = false;
-
-    // The last count: the abbreviations it used and how a reader counts its text, worked out
-    // in the background so that the count need not keep the text (as large as the text box's)
-    // once that is done. A count sets it; the window marks it changed when the text box
-    // changes after it.
-    struct CountedText {
-        bool done = false;
-        QStringList abbreviations;
-        bool changedSince = false;
-        QFuture<qsizetype> readerCount;  // -1 when the reader's rules could not count it
-        quint64 number = 0;              // counts the counts, so that each is told apart
-        qsizetype sentences = 0;         // the rows it made
-    };
-    CountedText lastCount;
 };
 
 }  // namespace brintale

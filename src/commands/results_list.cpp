@@ -18,12 +18,12 @@ namespace {
 void RemoveSelectedRow(MainForm& form) {
     if (form.IsBusy()) return;
     ResultsModel& results = form.results();
-    if (results.Count() == 0) return;
+    if (results.rowCount() == 0) return;
     const QItemSelectionModel* selection = form.resultsView()->selectionModel();
     if (selection == nullptr) return;
     const QModelIndexList rows = selection->selectedRows();
     if (rows.isEmpty()) return;
-    results.RemoveAt(rows.first().row() + 1);
+    results.RemoveAt(rows.first().row());
 }
 
 }  // namespace

@@ -78,12 +78,12 @@ void ExportListToSpreadsheet(MainForm& form, const QAbstractItemModel& list) {
     ListChangeWatch watch(list);
     EventPump pump;
 
-    int i = 1;  // 118
+    // The captions fill the sheet's first row; a list row keeps its place under them whether
+    // or not the rows above it were ticked.
     const int columns = ListColumnCount(list);
     for (int c = 1; c <= columns && !stopped; ++c) {
         trap(122, [&] { pump(); });
-        fill(124, [&] { app->SetCell(1, i, ListColumnCaption(list, c)); });
-        ++i;
+        fill(124, [&] { app->SetCell(1, c, ListColumnCaption(list, c)); });
         fill(134, [&] { app->AutofitColumn(c); });
     }
 
@@ -103,7 +103,6 @@ void ExportListToSpreadsheet(MainForm& form, const QAbstractItemModel& list) {
     }
     bool cancelled = false;
     int written = 0;
-    int j = 2;  // 138
     for (int r = 1; r <= rows && !stopped; ++r) {
         if (!trap(142, [&] {
                 pump();
@@ -118,20 +117,19 @@ void ExportListToSpreadsheet(MainForm& form, const QAbstractItemModel& list) {
             break;
         }
         if (trap.test(144, [&] { return ListCheckMark(list, r); })) {
-            i = 1;  // 146
+            const int sheetRow = r + 1;
             const int cells = ListColumnCount(list);
             for (int c = 1; c <= cells && !stopped; ++c) {
                 trap(150, [&] { pump(); });
                 fill(152, [&] {
                     QString value = ListCellText(list, r, c);
+                    // Only a sub-item loses its '=' signs; the sentence keeps them.
                     if (c >= 2) value.remove(QChar(u'='));
-                    app->SetCell(j, i, value);
+                    app->SetCell(sheetRow, c, value);
                 });
-                ++i;
             }
             ++written;
         }
-        ++j;  // 164
     }
     // The progress goes before anything is said, and before the workbook is written.
     progress.reset();

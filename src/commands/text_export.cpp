@@ -42,7 +42,7 @@ void Flush(QFileDevice& file, QByteArray& buffer) {
 // Every row, ticked or not, as one UTF-8 line ended by CR LF. False when the user cancelled.
 bool WriteRows(MainForm& form, QFileDevice& file, bool cancellable) {
     const ResultsModel& list = form.results();
-    const int rows = list.Count();
+    const int rows = list.rowCount();
     ListChangeWatch watch(list);
     EventPump pump;
     ProgressScope progress(form.services().progress, form.widget(),
@@ -53,9 +53,9 @@ bool WriteRows(MainForm& form, QFileDevice& file, bool cancellable) {
     QStringEncoder encoder(QStringEncoder::Utf8, QStringConverter::Flag::Stateless);
     QByteArray buffer;
     buffer.reserve(kWriteChunk + 4096);
-    for (int r = 1; r <= rows; ++r) {
+    for (int r = 0; r < rows; ++r) {
         pump();
-        progress(r - 1);
+        progress(r);
         if (progress.cancelled()) return false;
         watch.Check();
         const QString text = list.TextAt(r);

@@ -60,11 +60,10 @@ void ResultsModel::publish() {
     endInsertRows();
 }
 
-int ResultsModel::Count() const { return static_cast<int>(rows_.size()); }
-
 const ResultsModel::Row& ResultsModel::at(int row) const {
-    if (row < 1 || row > Count()) throw Failure(QStringLiteral("Index out of bounds"));
-    return rows_[static_cast<std::size_t>(row - 1)];
+    if (row < 0 || static_cast<std::size_t>(row) >= rows_.size())
+        throw Failure(QStringLiteral("Index out of bounds"));
+    return rows_[static_cast<std::size_t>(row)];
 }
 
 QString ResultsModel::TextAt(int row) const { return at(row).text; }
@@ -78,14 +77,12 @@ ResultsModel::Stretch ResultsModel::StretchAt(int row) const {
 
 QString ResultsModel::CellTextAt(int row, int column) const {
     const Row& r = at(row);
-    if (column == 1) return r.text;
+    if (column == 0) return r.text;
     throw Failure(QStringLiteral("Index out of bounds"));
 }
 
-int ResultsModel::ColumnCount() const { return 1; }
-
 QString ResultsModel::CaptionOf(int column) const {
-    if (column != 1) throw Failure(QStringLiteral("Index out of bounds"));
+    if (column != 0) throw Failure(QStringLiteral("Index out of bounds"));
     return caption_;
 }
 
@@ -94,13 +91,15 @@ void ResultsModel::SetColumnCaption(const QString& caption) {
     emit headerDataChanged(Qt::Horizontal, 0, 0);
 }
 
-void ResultsModel::SetHeaderTotal() { SetColumnCaption(HeaderTotalText(Count())); }
+void ResultsModel::SetHeaderTotal() {
+    SetColumnCaption(HeaderTotalText(static_cast<qsizetype>(rows_.size())));
+}
 
 void ResultsModel::RemoveAt(int row) {
     at(row);
     publish();
-    beginRemoveRows(QModelIndex(), row - 1, row - 1);
-    rows_.erase(rows_.begin() + (row - 1));
+    beginRemoveRows(QModelIndex(), row, row);
+    rows_.erase(rows_.begin() + row);
     shown_ = rows_.size();
     endRemoveRows();
 }
@@ -108,8 +107,8 @@ void ResultsModel::RemoveAt(int row) {
 void ResultsModel::SetTickedAt(int row, bool checked) {
     at(row);
     publish();
-    rows_[static_cast<std::size_t>(row - 1)].checked = checked;
-    const QModelIndex i = index(row - 1);
+    rows_[static_cast<std::size_t>(row)].checked = checked;
+    const QModelIndex i = index(row);
     emit dataChanged(i, i, {Qt::CheckStateRole});
 }
 
@@ -117,7 +116,7 @@ void ResultsModel::SetAllTicked(bool checked) {
     if (rows_.empty()) return;
     publish();
     for (Row& r : rows_) r.checked = checked;
-    emit dataChanged(index(0), index(Count() - 1), {Qt::CheckStateRole});
+    emit dataChanged(index(0), index(static_cast<int>(rows_.size()) - 1), {Qt::CheckStateRole});
 }
 
 void ResultsModel::TickWhere(const std::function<bool(const QString& text)>& tick) {

@@ -16,8 +16,9 @@ QString HeaderTotalText(qsizetype rows);
 // "…" after 4000 characters.
 QString ToolTipText(const QString& sentence);
 
-// The rows of the results list: a text and a check mark each, one column.
-// Row and column numbers of the named operations are 1-based.
+// The rows of the results list: a text and a check mark each, one column. Rows and columns
+// are numbered from 0, as Qt numbers them. The named operations reach every row, also those
+// a count has not yet shown the views; rowCount() is what the views know.
 class ResultsModel : public QAbstractListModel {
     Q_OBJECT
 
@@ -44,13 +45,11 @@ class ResultsModel : public QAbstractListModel {
     void Append(QString text, qsizetype start, qsizetype end);
     void BeginAppending();
     void EndAppending();
-    int Count() const;
     QString TextAt(int row) const;
     bool IsTickedAt(int row) const;
     Stretch StretchAt(int row) const;
-    // Columns from 2 on hold sub-items; this list has none, so asking fails.
+    // Columns from 1 on hold sub-items; this list has none, so asking fails.
     QString CellTextAt(int row, int column) const;
-    int ColumnCount() const;
     QString CaptionOf(int column) const;
     void SetColumnCaption(const QString& caption);
     void SetHeaderTotal();

@@ -296,7 +296,7 @@ void MainWindow::placeControls(QSize room) {
 }
 
 void MainWindow::showListMenu(const QPoint& at) {
-    const bool usable = !IsBusy() && results_->Count() > 0;
+    const bool usable = !IsBusy() && results_->rowCount() > 0;
     checkAllAction_->setEnabled(usable);
     uncheckAllAction_->setEnabled(usable);
     tickLongSentencesAction_->setEnabled(usable);
@@ -305,7 +305,7 @@ void MainWindow::showListMenu(const QPoint& at) {
 }
 
 void MainWindow::announceTotal() {
-    const QString total = results_->CaptionOf(1);
+    const QString total = results_->CaptionOf(0);
     statusLabel_->setText(total);
     // The same total again is news too: say it whether or not the text changed.
     QAccessibleEvent named(statusLabel_, QAccessible::NameChanged);
@@ -376,9 +376,7 @@ void MainWindow::connectHandlers() {
             if (box->checkState() != Qt::PartiallyChecked) box->setTristate(false);
         });
     }
-    // After the count's own handler: screen readers hear the new total.
-    connect(buttons_.at(MainButton::StartCounting), &QPushButton::clicked, this,
-            &MainWindow::announceTotal);
+    connect(session_, &Session::counted, this, &MainWindow::announceTotal);
     connect(resultsView_, &QTreeView::doubleClicked, this, [this] { RemoveSelectedResult(*this); });
     // Keyboard moves to a control the scroll area hides bring it into view.
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
@@ -390,7 +388,8 @@ void MainWindow::connectHandlers() {
     connect(resultsView_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this] { ShowSentenceInText(*this); });
     // The rows' stretches no longer match; a count makes them match again.
-    connect(textBox_, &TextBox::textChanged, this, [this] { lastCount.changedSince = true; });
+    connect(textBox_, &TextBox::textChanged, this,
+            [this] { session_->lastCount.changedSince = true; });
     connect(textBox_, &TextBox::filesDropped, this,
             [this](const QStringList& paths) { LoadDroppedFiles(*this, paths); });
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "commands/main_form.h"
+#include "commands/session.h"
 #include "widgets/skin.h"
 
 class QCheckBox;
@@ -69,6 +70,7 @@ class MainWindow : public QWidget, public MainForm {
     ResultsModel& results() const override { return *results_; }
     Services& services() const override { return services_; }
     SettingsStore& settings() const override { return settings_; }
+    Session& session() const override { return *session_; }
     void SetPointer(Pointer pointer) override;
     Pointer pointer() const override { return pointer_; }
     void ShowAbbreviationsDialog() override;
@@ -127,6 +129,7 @@ class MainWindow : public QWidget, public MainForm {
 
     Services& services_;
     SettingsStore& settings_;
+    Session* session_ = new Session(this);
     Pointer pointer_ = Pointer::Default;
 
     QScrollArea* scrollArea_ = nullptr;

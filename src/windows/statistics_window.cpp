@@ -33,6 +33,7 @@
 
 #include "commands/long_sentences.h"
 #include "commands/main_form.h"
+#include "commands/session.h"
 #include "commands/show_in_text.h"
 #include "core/error_report.h"
 #include "core/results_model.h"
@@ -56,7 +57,7 @@ constexpr int kRowsPerThread = 20000;
 // The collector over every row, the rows shared out among the processor's cores: counting
 // the words of a million sentences takes one core too long.
 StatisticsCollector CollectRows(const ResultsModel& rows) {
-    const int count = rows.Count();
+    const int count = rows.rowCount();
     const int threads = std::clamp(
         std::min(static_cast<int>(std::thread::hardware_concurrency()), count / kRowsPerThread), 1,
         8);
@@ -67,7 +68,7 @@ StatisticsCollector CollectRows(const ResultsModel& rows) {
             const auto from = static_cast<int>(qint64(count) * part / threads);
             const auto to = static_cast<int>(qint64(count) * (part + 1) / threads);
             StatisticsCollector& collector = parts[static_cast<std::size_t>(part)];
-            for (int row = from + 1; row <= to; ++row) collector.Add(rows.TextAt(row));
+            for (int row = from; row < to; ++row) collector.Add(rows.TextAt(row));
         } catch (...) {
             failures[static_cast<std::size_t>(part)] = std::current_exception();
         }
@@ -453,8 +454,8 @@ void StatisticsWindow::showFigures() {
     showWords(maxWords_, QString::number(stats.maxWords));
 
     const ResultsModel& rows = form_.results();
-    const bool known = stats.longestIndex >= 0 && stats.longestIndex < rows.Count();
-    const QString whole = known ? rows.TextAt(static_cast<int>(stats.longestIndex) + 1) : QString();
+    const bool known = stats.longestIndex >= 0 && stats.longestIndex < rows.rowCount();
+    const QString whole = known ? rows.TextAt(static_cast<int>(stats.longestIndex)) : QString();
     // The preview is cut at a code point; "…" tells that more follows.
     const QString preview = stats.longestPreview.size() < whole.size()
                                 ? stats.longestPreview + QChar(0x2026)
@@ -600,7 +601,7 @@ void StatisticsWindow::fitChartScroll() {
 }
 
 void StatisticsWindow::startReaderCount() {
-    const MainForm::CountedText& counted = form_.lastCount;
+    const Session::CountedText& counted = form_.session().lastCount;
     if (!counted.done) {
         readerCount_ = -1;
         return;
@@ -613,8 +614,8 @@ void StatisticsWindow::startReaderCount() {
 }
 
 void StatisticsWindow::showCounts() {
-    const MainForm::CountedText& counted = form_.lastCount;
-    const qsizetype rows = form_.results().Count();
+    const Session::CountedText& counted = form_.session().lastCount;
+    const qsizetype rows = form_.results().rowCount();
     // Once the list is emptied, its count is gone: nothing is left to set beside the
     // reader's.
     if (!counted.done || (rows == 0 && counted.sentences > 0)) {
@@ -638,8 +639,9 @@ void StatisticsWindow::showCounts() {
 
 void StatisticsWindow::showTextState() {
     ShowFigure(textChanged_, QStringLiteral("The text has changed since the count"));
-    textChanged_->setVisible(form_.lastCount.done && form_.lastCount.changedSince &&
-                             form_.results().Count() > 0);
+    textChanged_->setVisible(form_.session().lastCount.done &&
+                             form_.session().lastCount.changedSince &&
+                             form_.results().rowCount() > 0);
 }
 
 void StatisticsWindow::thresholdChanged(int words) {

@@ -37,7 +37,7 @@ TEST(LongLineCount, TheWindowCountsAsTheCounterDoes) {
     StartCounting(form);
     ASSERT_TRUE(form.Reports().isEmpty());
     QStringList rows;
-    for (int r = 1; r <= form.results().Count(); ++r) rows << form.results().TextAt(r);
+    for (int r = 0; r < form.results().rowCount(); ++r) rows << form.results().TextAt(r);
 
     QProcess count;
     count.start(QStringLiteral(BRINTALE_COUNT_PATH),

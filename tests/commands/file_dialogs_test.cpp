@@ -100,7 +100,7 @@ TEST(ExportProgress, CountsTheRowsAndEndsEvenWhenStopped) {
             ResultsModel& list = form.results();
             for (int r = 1; r <= 5000; ++r) {
                 list.Append(QStringLiteral("Row %1.").arg(r));
-                list.SetTickedAt(r, r % 2 == 0);
+                list.SetTickedAt(list.rowCount() - 1, r % 2 == 0);
             }
             form.fakes().prompts.fileNames = {
                 dir.filePath(QStringLiteral("out%1.txt").arg(refill ? "-refilled" : ""))};

@@ -27,12 +27,12 @@ TEST_F(CommandTest, TickLongSentencesTicksTheLongOnesAndKeepsTheOtherTicks) {
         SCOPED_TRACE(c.name);
         form.results().Clear();
         for (const QString& row : rows) form.results().Append(row);
-        form.results().SetTickedAt(1, true);  // by hand: a short row and a long one
-        form.results().SetTickedAt(3, true);
+        form.results().SetTickedAt(0, true);  // by hand: a short row and a long one
+        form.results().SetTickedAt(2, true);
         form.SetPointer(c.busy ? MainForm::Pointer::Hourglass : MainForm::Pointer::Default);
         TickLongSentences(form, c.longerThan);
         std::vector<bool> ticked;
-        for (int r = 1; r <= form.results().Count(); ++r)
+        for (int r = 0; r < form.results().rowCount(); ++r)
             ticked.push_back(form.results().IsTickedAt(r));
         EXPECT_EQ(ticked, c.ticked);
     }

@@ -12,20 +12,20 @@ namespace brintale {
 namespace {
 
 TEST_F(CommandTest, ACountKeepsTheListItUsedAndHowAReaderCountsIt) {
-    EXPECT_FALSE(form.lastCount.done);
+    EXPECT_FALSE(form.session().lastCount.done);
     form.textBox()->setPlainText(QStringLiteral("One etc. two.\r\nThree"));
-    form.lastCount.changedSince = true;
+    form.session().lastCount.changedSince = true;
     StartCounting(form);
-    EXPECT_TRUE(form.lastCount.done);
-    EXPECT_FALSE(form.lastCount.changedSince);
+    EXPECT_TRUE(form.session().lastCount.done);
+    EXPECT_FALSE(form.session().lastCount.changedSince);
     // "One etc. two." and "Three", "etc." suppressed as the list says.
-    EXPECT_EQ(form.lastCount.readerCount.result(), 2);
-    EXPECT_EQ(form.lastCount.number, 1u);
-    EXPECT_EQ(form.lastCount.abbreviations,
+    EXPECT_EQ(form.session().lastCount.readerCount.result(), 2);
+    EXPECT_EQ(form.session().lastCount.number, 1u);
+    EXPECT_EQ(form.session().lastCount.abbreviations,
               SplitAbbreviationsForCount(JoinAbbreviations(kBuiltInAbbreviations)));
     store.Write(kKeyAbbreviations, QString());
     StartCounting(form);
-    EXPECT_TRUE(form.lastCount.abbreviations.isEmpty());
+    EXPECT_TRUE(form.session().lastCount.abbreviations.isEmpty());
 }
 
 // The text box's selection after choosing each row, for rows with known stretches.
@@ -62,7 +62,7 @@ TEST_F(CommandTest, ShowSentenceInTextSelectsTheRowsStretch) {
         form.textBox()->setPlainText(c.text);
         form.results().Clear();
         for (const Row& row : c.rows) form.results().Append(row.text, row.start, row.end);
-        form.lastCount = {true, {}, c.changedSince, {}, 1};
+        form.session().lastCount = {true, {}, c.changedSince, {}, 1};
         for (int r = 0; r < static_cast<int>(c.rows.size()); ++r) {
             form.textBox()->setTextCursor(QTextCursor(form.textBox()->document()));
             form.resultsView()->setCurrentIndex(form.results().index(r));
@@ -73,7 +73,7 @@ TEST_F(CommandTest, ShowSentenceInTextSelectsTheRowsStretch) {
     // No row chosen: nothing.
     form.resultsView()->selectionModel()->clear();
     form.textBox()->setTextCursor(QTextCursor(form.textBox()->document()));
-    form.lastCount.changedSince = false;
+    form.session().lastCount.changedSince = false;
     ShowSentenceInText(form);
     EXPECT_FALSE(form.textBox()->textCursor().hasSelection());
 }
@@ -88,8 +88,8 @@ TEST_F(CommandTest, RowsKeepTheirStretchOfTheCountedText) {
         form.textBox()->Load(given);
         const QString counted = form.textBox()->text();
         StartCounting(form);
-        ASSERT_GT(form.results().Count(), 0);
-        for (int row = 1; row <= form.results().Count(); ++row) {
+        ASSERT_GT(form.results().rowCount(), 0);
+        for (int row = 0; row < form.results().rowCount(); ++row) {
             const auto stretchAt = form.results().StretchAt(row);
             const qsizetype start = stretchAt.start, end = stretchAt.end;
             QString stretch = counted.mid(start, end - start);

@@ -204,7 +204,7 @@ TEST(SpreadsheetExportFolder, AFolderThatTakesNoWorkbookIsToldOnce) {
     XlsxSpreadsheetProvider sheets(desktop, notAFolder.fileName(), dirs);
     testing::FakeMainForm form(&sheets);
     form.results().Append(QStringLiteral("One."));
-    form.results().SetTickedAt(1, true);
+    form.results().SetTickedAt(0, true);
     SaveResultsAsSpreadsheet(form);
     QStringList told;
     for (const auto& call : form.fakes().prompts.calls) told << call.title;

@@ -38,7 +38,7 @@ class TextExport : public ::testing::Test {
         form.results().Clear();
         for (const auto& [text, ticked] : rows) {
             form.results().Append(text);
-            form.results().SetTickedAt(form.results().Count(), ticked);
+            form.results().SetTickedAt(form.results().rowCount() - 1, ticked);
         }
         form.results().SetHeaderTotal();
     }

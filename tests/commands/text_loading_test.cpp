@@ -93,11 +93,11 @@ TEST_F(LoadCommands, SampleCountsAsNineSentencesAndClearKeepsThem) {
     const QString sample = SampleTextPieces().join(QString());
     EXPECT_EQ(main.textBox()->toPlainText(), sample);
     StartCounting(main);
-    EXPECT_EQ(main.results().Count(), 9);
-    EXPECT_EQ(main.results().CaptionOf(1), u"Total Sentence Count: 9"_s);
+    EXPECT_EQ(main.results().rowCount(), 9);
+    EXPECT_EQ(main.results().CaptionOf(0), u"Total Sentence Count: 9"_s);
     ClearText(main);
     EXPECT_EQ(main.textBox()->toPlainText(), QString());
-    EXPECT_EQ(main.results().Count(), 9);
+    EXPECT_EQ(main.results().rowCount(), 9);
     main.textBox()->undo();
     EXPECT_EQ(main.textBox()->toPlainText(), sample);
     main.textBox()->undo();

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractItemModelTester>
 #include <QSignalSpy>
 
 #include "core/failure.h"
@@ -9,16 +10,18 @@
 namespace brintale {
 namespace {
 
-TEST(ResultsModel, RowsAreNumberedFromOneAndTickedOnlyThroughTheCheckBox) {
+TEST(ResultsModel, RowsAreNumberedFromZeroAndTickedOnlyThroughTheCheckBox) {
     ResultsModel model;
     model.Append(QStringLiteral("First."));
     model.Append(QStringLiteral("Second."));
     EXPECT_TRUE(model.setData(model.index(1), Qt::Checked, Qt::CheckStateRole));
     EXPECT_FALSE(model.setData(model.index(1), QStringLiteral("x"), Qt::EditRole));
-    EXPECT_EQ(std::pair(model.IsTickedAt(1), model.IsTickedAt(2)), std::pair(false, true));
-    EXPECT_THROW(model.TextAt(0), Failure);
-    EXPECT_THROW(model.CellTextAt(1, 2), Failure);  // the list has no sub-items
-    EXPECT_THROW(model.RemoveAt(3), Failure);
+    EXPECT_EQ(std::pair(model.IsTickedAt(0), model.IsTickedAt(1)), std::pair(false, true));
+    EXPECT_EQ(model.CellTextAt(1, 0), QStringLiteral("Second."));
+    EXPECT_THROW(model.TextAt(-1), Failure);
+    EXPECT_THROW(model.CellTextAt(0, 1), Failure);  // the list has no sub-items
+    EXPECT_THROW(model.RemoveAt(2), Failure);
+    EXPECT_THROW(model.CaptionOf(1), Failure);
 }
 
 TEST(ResultsModel, AppendsDuringACountReachTheViewsOnceAtTheEnd) {
@@ -27,7 +30,7 @@ TEST(ResultsModel, AppendsDuringACountReachTheViewsOnceAtTheEnd) {
     QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
     model.BeginAppending();
     for (int i = 0; i < 1000; ++i) model.Append(QString::number(i));
-    EXPECT_EQ(model.TextAt(1001), QStringLiteral("999"));  // the named operations see all
+    EXPECT_EQ(model.TextAt(1000), QStringLiteral("999"));  // the named operations see all
     EXPECT_EQ(model.rowCount(), 1);
     model.EndAppending();
     ASSERT_EQ(inserted.size(), 1);
@@ -35,7 +38,7 @@ TEST(ResultsModel, AppendsDuringACountReachTheViewsOnceAtTheEnd) {
     // Any other change while appending first tells the views of the rows held back.
     model.BeginAppending();
     model.Append(QStringLiteral("x"));
-    model.RemoveAt(1);
+    model.RemoveAt(0);
     EXPECT_EQ(model.rowCount(), 1001);
     model.Clear();
     model.Append(QStringLiteral("z"));
@@ -48,20 +51,59 @@ TEST(ResultsModel, RowsKeepTheirStretchAndTickInOneChange) {
     model.Append(QStringLiteral("Known."), 3, 9);
     model.Append(QStringLiteral("Unknown."));
     model.Append(QStringLiteral("Last one."), 10, 19);
-    EXPECT_EQ(std::pair(model.StretchAt(1).start, model.StretchAt(1).end), std::pair(3ll, 9ll));
-    EXPECT_FALSE(model.StretchAt(2).known());
-    model.RemoveAt(2);  // the others keep theirs
-    EXPECT_EQ(model.StretchAt(2).start, 10);
-    EXPECT_THROW(model.StretchAt(3), Failure);
+    EXPECT_EQ(std::pair(model.StretchAt(0).start, model.StretchAt(0).end), std::pair(3ll, 9ll));
+    EXPECT_FALSE(model.StretchAt(1).known());
+    model.RemoveAt(1);  // the others keep theirs
+    EXPECT_EQ(model.StretchAt(1).start, 10);
+    EXPECT_THROW(model.StretchAt(2), Failure);
 
-    model.SetTickedAt(1, true);
+    model.SetTickedAt(0, true);
     QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
     model.TickWhere([](const QString& text) { return text.startsWith(u'L'); });
-    EXPECT_EQ(std::pair(model.IsTickedAt(1), model.IsTickedAt(2)), std::pair(true, true));
+    EXPECT_EQ(std::pair(model.IsTickedAt(0), model.IsTickedAt(1)), std::pair(true, true));
     ASSERT_EQ(changed.size(), 1);
     EXPECT_EQ(changed[0][1].value<QModelIndex>().row(), 1);
     model.TickWhere([](const QString&) { return true; });  // nothing left to change
     EXPECT_EQ(changed.size(), 1);
+}
+
+// Qt's own checks of a model, which fail the test through a warning, across every kind of
+// change the list makes.
+TEST(ResultsModel, KeepsQtsRulesForAModelThroughEveryChange) {
+    ResultsModel model;
+    QStringList failures;
+    static QStringList* sink = nullptr;
+    sink = &failures;
+    const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType type, const QMessageLogContext&, const QString& message) {
+            if (type != QtDebugMsg && type != QtInfoMsg) sink->append(message);
+        });
+    {
+        QAbstractItemModelTester tester(&model,
+                                        QAbstractItemModelTester::FailureReportingMode::Warning);
+        for (int i = 0; i < 5; ++i) model.Append(QString::number(i), i, i + 1);
+        {
+            ResultsModel::Appending appending(model);
+            for (int i = 0; i < 100; ++i) model.Append(QStringLiteral("held"));
+            model.SetTickedAt(2, true);  // shows the rows held so far first
+            model.Append(QStringLiteral("after"));
+        }
+        EXPECT_EQ(model.rowCount(), 106);
+        EXPECT_TRUE(model.setData(model.index(3), Qt::Checked, Qt::CheckStateRole));
+        model.SetAllTicked(true);
+        model.SetAllTicked(false);
+        model.TickWhere([](const QString& text) { return text == u"held"; });
+        model.SetHeaderTotal();
+        model.RemoveAt(0);
+        model.RemoveAt(model.rowCount() - 1);
+        EXPECT_EQ(model.rowCount(), 104);
+        model.Clear();
+        model.Clear();
+        model.Append(QStringLiteral("again"));
+    }
+    qInstallMessageHandler(previous);
+    EXPECT_EQ(failures.join(u'\n').toStdString(), "");
+    EXPECT_EQ(model.rowCount(), 1);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <QWidget>
 
 #include "commands/main_form.h"
+#include "commands/session.h"
 #include "core/settings_store.h"
 #include "testing/fakes.h"
 
@@ -26,6 +27,7 @@ class FakeMainForm : public QWidget, public MainForm {
     ResultsModel& results() const override { return *results_; }
     Services& services() const override { return services_; }
     SettingsStore& settings() const override { return settings_; }
+    Session& session() const override { return *session_; }
     void SetPointer(Pointer pointer) override { pointer_ = pointer; }
     Pointer pointer() const override { return pointer_; }
     void ShowAbbreviationsDialog() override { ++abbreviationDialogs; }
@@ -39,6 +41,7 @@ class FakeMainForm : public QWidget, public MainForm {
     FakeServices fakes_;
     mutable Services services_;
     mutable SettingsStore settings_;
+    Session* session_ = new Session(this);
     Pointer pointer_ = Pointer::Default;
     TextBox* textBox_;
     QLineEdit* separatorsEdit_;

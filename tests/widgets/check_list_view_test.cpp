@@ -23,7 +23,7 @@ class CheckList : public ::testing::Test {
     CheckList() {
         view.setModel(&model);
         for (const QString& s : {u"One."_s, u"Two!"_s, u"Three?"_s}) model.Append(s);
-        model.SetTickedAt(2, true);
+        model.SetTickedAt(1, true);
         view.resize(300, 200);
         view.show();
         list = QAccessible::queryAccessibleInterface(&view);
@@ -40,7 +40,7 @@ TEST_F(CheckList, TheCaptionComesFirstThenACheckBoxARow) {
     ASSERT_EQ(list->childCount(), 4);
     QAccessibleInterface* caption = list->child(0);
     EXPECT_EQ(caption->role(), QAccessible::ColumnHeader);
-    EXPECT_EQ(caption->text(QAccessible::Name), model.CaptionOf(1));
+    EXPECT_EQ(caption->text(QAccessible::Name), model.CaptionOf(0));
     const struct {
         QString name;
         bool ticked;
@@ -67,15 +67,15 @@ TEST_F(CheckList, TheToggleActionTicksAndUnticks) {
     ASSERT_NE(action, nullptr);
     ASSERT_EQ(action->actionNames(), QStringList{QAccessibleActionInterface::toggleAction()});
     action->doAction(QAccessibleActionInterface::toggleAction());
-    EXPECT_TRUE(model.IsTickedAt(1));
+    EXPECT_TRUE(model.IsTickedAt(0));
     EXPECT_TRUE(list->child(1)->state().checked);
     action->doAction(QAccessibleActionInterface::toggleAction());
-    EXPECT_FALSE(model.IsTickedAt(1));
+    EXPECT_FALSE(model.IsTickedAt(0));
 }
 
 TEST_F(CheckList, RowsAreNumberedAfreshWhenTheListChanges) {
     ASSERT_EQ(list->child(1)->text(QAccessible::Name), u"One."_s);
-    model.RemoveAt(1);
+    model.RemoveAt(0);
     ASSERT_EQ(list->childCount(), 3);
     EXPECT_EQ(list->child(1)->text(QAccessible::Name), u"Two!"_s);
     EXPECT_TRUE(list->child(1)->state().checked);

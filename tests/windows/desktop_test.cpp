@@ -22,6 +22,7 @@
 #include <cmath>
 #include <map>
 
+#include "commands/counting.h"
 #include "core/results_model.h"
 #include "widgets/text_box.h"
 #include "windows/abbreviations_dialog.h"
@@ -142,7 +143,7 @@ TEST_F(DesktopWindow, EveryControlHasANameAndDescription) {
     }
     f.results().Append(u"One."_s);
     f.results().Append(u"Two."_s);
-    f.results().SetTickedAt(2, true);
+    f.results().SetTickedAt(1, true);
     f.resultsView()->doItemsLayout();
     QAccessibleInterface* list = QAccessible::queryAccessibleInterface(f.resultsView());
     ASSERT_EQ(list->childCount(), 3);  // the caption, then the rows
@@ -168,6 +169,13 @@ TEST_F(DesktopWindow, AFinishedCountIsAnnounced) {
     EXPECT_EQ(f.statusLabel()->text(), u"Total Sentence Count: 2"_s);
     EXPECT_TRUE(f.statusLabel()->isVisible());  // a hidden widget is hidden from readers too
     EXPECT_TRUE(f.statusLabel()->size().isEmpty());
+    // A count however started is heard, once it is over.
+    f.textBox()->setPlainText(u"One."_s);
+    StartCounting(f);
+    EXPECT_EQ(f.statusLabel()->text(), u"Total Sentence Count: 1"_s);
+    f.textBox()->setPlainText(u"A. B. C."_s);
+    QTest::keyClick(f.textBox(), Qt::Key_F5);
+    EXPECT_EQ(f.statusLabel()->text(), u"Total Sentence Count: 3"_s);
 }
 
 // Relative luminance and the contrast of two colours.

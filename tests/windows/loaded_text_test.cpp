@@ -59,7 +59,7 @@ TEST_F(WindowTest, ALoadedFileCountsAsTheCountCommandCountsIt) {
         f.button(MainButton::LoadTextFromFile)->click();
         f.button(MainButton::StartCounting)->click();
         QStringList rows;
-        for (int r = 1; r <= f.results().Count(); ++r) rows << f.results().TextAt(r);
+        for (int r = 0; r < f.results().rowCount(); ++r) rows << f.results().TextAt(r);
         EXPECT_EQ(rows, CountCommandSentences(path));
         EXPECT_FALSE(rows.isEmpty());
     }
@@ -79,7 +79,7 @@ TEST_F(WindowTest, ALongLineSurvivesUndoAndCopyWhole) {
     TextBox* box = f.textBox();
     const auto count = [&] {
         f.button(MainButton::StartCounting)->click();
-        return f.results().Count();
+        return f.results().rowCount();
     };
     fakes.prompts.fileNames = {path};
     f.button(MainButton::LoadTextFromFile)->click();

@@ -64,13 +64,13 @@ TEST_F(WindowTest, ListGesturesAndClearResults) {
         else
             QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
         QStringList left;
-        for (int r = 1; r <= f.results().Count(); ++r) left << f.results().TextAt(r);
+        for (int r = 0; r < f.results().rowCount(); ++r) left << f.results().TextAt(r);
         EXPECT_EQ(left, expected);
         // The view heard of a removed row and lays out the rows that are left.
         const bool removedOne = key != kClear && expected.size() < rows;
         EXPECT_EQ(removed.size(), removedOne ? 1 : 0);
         EXPECT_EQ(list->indexAt(lastRow).isValid(), expected.size() == rows && rows > 0);
-        EXPECT_EQ(f.results().CaptionOf(1),
+        EXPECT_EQ(f.results().CaptionOf(0),
                   key == kClear ? HeaderTotalText(expected.size()) : lastCount);
         EXPECT_EQ(f.IsBusy(), busy);
     }
@@ -101,10 +101,10 @@ TEST_F(WindowTest, ARowIsTickedByClickingItsCheckBox) {
         {text, false}, {box, true}, {text, true}, {box, false}};
     for (const auto& [at, ticked] : clicks) {
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
-        EXPECT_EQ(f.results().IsTickedAt(2), ticked);
-        EXPECT_FALSE(f.results().IsTickedAt(1));
+        EXPECT_EQ(f.results().IsTickedAt(1), ticked);
+        EXPECT_FALSE(f.results().IsTickedAt(0));
     }
-    EXPECT_EQ(f.results().Count(), 2);
+    EXPECT_EQ(f.results().rowCount(), 2);
 }
 
 }  // namespace

@@ -31,7 +31,7 @@ class ShowInTextTest : public WindowTest {
                                   [&](QString&& sentence, qsizetype start, qsizetype end) {
                                       f.results().Append(std::move(sentence), start, end);
                                   });
-        f.lastCount = {true, {}, false, {}, 1};
+        f.session().lastCount = {true, {}, false, {}, 1};
         f.resultsView()->doItemsLayout();
         f.resultsView()->setFocus();
         return f;
@@ -79,7 +79,7 @@ TEST_F(ShowInTextTest, ClickAndArrowsShowTheSentenceAndKeepTheFocus) {
         EXPECT_EQ(Selected(), c.sentence);
         EXPECT_TRUE(f.resultsView()->hasFocus());
         QTest::keyClick(f.resultsView(), Qt::Key_Down);
-        const ResultsModel::Stretch next = f.results().StretchAt(c.row + 2);
+        const ResultsModel::Stretch next = f.results().StretchAt(c.row + 1);
         EXPECT_EQ(Selected(), f.textBox()->text().mid(next.start, next.end - next.start));
         EXPECT_TRUE(f.resultsView()->hasFocus());
     }
@@ -102,20 +102,20 @@ TEST_F(ShowInTextTest, AfterTheTextChangesRowsShowNothingAndDoubleClickStillRemo
     EXPECT_EQ(Selected(), QStringLiteral("One."));
     f.textBox()->moveCursor(QTextCursor::End);
     QTest::keyClicks(f.textBox(), QStringLiteral(" Four."));
-    EXPECT_TRUE(f.lastCount.changedSince);
+    EXPECT_TRUE(f.session().lastCount.changedSince);
     f.resultsView()->setFocus();
     ClickRow(1);
     EXPECT_FALSE(f.textBox()->textCursor().hasSelection());
     // A count makes rows and text match again (its rows carry no stretch yet).
     f.button(MainButton::StartCounting)->click();
-    EXPECT_FALSE(f.lastCount.changedSince);
+    EXPECT_FALSE(f.session().lastCount.changedSince);
     // How a reader counts the text is worked out beside it.
-    EXPECT_EQ(f.lastCount.readerCount.result(), 4);
+    EXPECT_EQ(f.session().lastCount.readerCount.result(), 4);
     const QPoint at = f.resultsView()->visualRect(f.results().index(1)).center();
     QTest::mouseClick(f.resultsView()->viewport(), Qt::LeftButton, {}, at);
     QTest::mouseDClick(f.resultsView()->viewport(), Qt::LeftButton, {}, at);
-    EXPECT_EQ(f.results().Count(), 3);
-    EXPECT_EQ(f.results().TextAt(2), QStringLiteral("Three."));
+    EXPECT_EQ(f.results().rowCount(), 3);
+    EXPECT_EQ(f.results().TextAt(1), QStringLiteral("Three."));
 }
 
 }  // namespace

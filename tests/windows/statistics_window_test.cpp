@@ -70,7 +70,7 @@ class StatisticsTest : public WindowTest {
     }
     std::vector<std::int32_t> WordsOfRows() const {
         std::vector<std::int32_t> words;
-        for (int r = 1; r <= form->results().Count(); ++r)
+        for (int r = 0; r < form->results().rowCount(); ++r)
             words.push_back(static_cast<std::int32_t>(CountWords(form->results().TextAt(r))));
         return words;
     }
@@ -140,7 +140,8 @@ TEST_F(StatisticsTest, ShowsTheFiguresOfTheRows) {
         ASSERT_EQ(&window, form->statisticsWindow());  // the same window again
         QCoreApplication::processEvents();
         StatisticsCollector collector;
-        for (int r = 1; r <= form->results().Count(); ++r) collector.Add(form->results().TextAt(r));
+        for (int r = 0; r < form->results().rowCount(); ++r)
+            collector.Add(form->results().TextAt(r));
         const SentenceStatistics s = collector.Result(kDefaultLongSentenceWords);
         EXPECT_EQ(Shown("sentencesValue"), QString::number(s.sentences));
         EXPECT_EQ(Shown("wordsValue"), QString::number(s.words));
@@ -223,7 +224,7 @@ TEST_F(StatisticsTest, LongSentencesByTheChosenNumber) {
     auto* tick = window.findChild<QPushButton*>(QStringLiteral("tickLongSentencesButton"));
     const auto ticked = [&] {
         std::vector<int> rows;
-        for (int r = 1; r <= form->results().Count(); ++r)
+        for (int r = 0; r < form->results().rowCount(); ++r)
             if (form->results().IsTickedAt(r)) rows.push_back(r);
         return rows;
     };
@@ -233,9 +234,9 @@ TEST_F(StatisticsTest, LongSentencesByTheChosenNumber) {
         std::vector<int> ticked;
         std::vector<qreal> longBars;
     } cases[] = {
-        {3, "2", {2, 4}, {0, 2}},
-        {6, "1", {4}, {0, 1}},
-        {0, "4", {1, 2, 3, 4}, {2, 2}},
+        {3, "2", {1, 3}, {0, 2}},
+        {6, "1", {3}, {0, 1}},
+        {0, "4", {0, 1, 2, 3}, {2, 2}},
         {9, "0", {}, {0, 0}},
     };
     for (const auto& c : cases) {
@@ -253,9 +254,9 @@ TEST_F(StatisticsTest, LongSentencesByTheChosenNumber) {
         EXPECT_EQ(ticked(), c.ticked);
         // A row ticked by hand keeps its tick.
         form->results().SetAllTicked(false);
-        form->results().SetTickedAt(1, true);
+        form->results().SetTickedAt(0, true);
         std::vector<int> withFirst = c.ticked;
-        if (withFirst.empty() || withFirst.front() != 1) withFirst.insert(withFirst.begin(), 1);
+        if (withFirst.empty() || withFirst.front() != 0) withFirst.insert(withFirst.begin(), 0);
         form->tickLongSentencesAction()->trigger();  // the menu reads the stored number
         EXPECT_EQ(ticked(), withFirst);
     }
@@ -320,7 +321,7 @@ TEST_F(StatisticsTest, EveryFigureIsHeardWithItsValue) {
     StatisticsWindow& window = Open();
     Counts();
     StatisticsCollector collector;
-    for (int r = 1; r <= form->results().Count(); ++r) collector.Add(form->results().TextAt(r));
+    for (int r = 0; r < form->results().rowCount(); ++r) collector.Add(form->results().TextAt(r));
     const std::pair<const char*, QString> figures[] = {
         {"sentencesValue", "Sentences: 4"},
         {"wordsValue", "Words: 20"},
@@ -454,7 +455,7 @@ TEST_F(StatisticsTest, AnEmptyListComparesNothingAndDrawsNoAxis) {
     Counts();
     auto* why = window.findChild<QLabel*>(QStringLiteral("whyCountsDiffer"));
     EXPECT_TRUE(why->isVisible());
-    form->results().RemoveAt(1);
+    form->results().RemoveAt(0);
     QCoreApplication::processEvents();
     EXPECT_EQ(Shown("countsValue"), QStringLiteral("By your separators: 8 (7 left in the list) "
                                                    "\u00b7 As a reader counts (Unicode rules): 4"));

@@ -216,7 +216,7 @@ TEST_F(WindowTest, CheckAllAndUncheckAllFromTheListsMenu) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
     const auto ticked = [&] {
         QList<bool> marks;
-        for (int r = 1; r <= f.results().Count(); ++r) marks << f.results().IsTickedAt(r);
+        for (int r = 0; r < f.results().rowCount(); ++r) marks << f.results().IsTickedAt(r);
         return marks;
     };
     const auto menu = [&] {  // as a right click asks for it
@@ -230,7 +230,7 @@ TEST_F(WindowTest, CheckAllAndUncheckAllFromTheListsMenu) {
     EXPECT_EQ(captions, (QStringList{u"Check All"_s, u"Uncheck All"_s}));
     EXPECT_FALSE(menu());  // empty list
     for (const QString& row : {u"One."_s, u"Two."_s, u"Three."_s}) f.results().Append(row);
-    f.results().SetTickedAt(2, true);
+    f.results().SetTickedAt(1, true);
     EXPECT_TRUE(menu());
     f.checkAllAction()->trigger();
     EXPECT_EQ(ticked(), QList<bool>({true, true, true}));
