@@ -10,6 +10,7 @@
 #include <unordered_set>
 
 #include "core/failure.h"
+#include "core/splitter/kernels.h"
 #include "core/splitter/splitter.h"
 #include "core/splitter/splitter_units.h"
 
@@ -48,7 +49,7 @@ bool IsMarkerUnit(char16_t u) {
            (u >= u'A' && u <= u'Z');
 }
 
-// The wanted bytes in 32 bytes from p, as bits: SSE2, and AVX2 where the processor has it.
+// The wanted bytes in 32 bytes from p, as bits: SSE2, or AVX2 where the kernel is.
 #if defined(__SSE2__)
 template <typename Visit>
 qsizetype ForEachSse2(const unsigned char* d, qsizetype n, const unsigned char* wanted, int k,
@@ -98,12 +99,13 @@ void ForEachByte(const unsigned char* d, qsizetype n, const std::string& wanted,
                  const std::array<bool, 256>& member, Visit&& visit) {
     qsizetype i = 0;
 #if defined(__SSE2__)
-    if (wanted.size() <= 8 && !wanted.empty()) {
+    const Kernel kernel = detail::ActiveKernel();
+    if (wanted.size() <= 8 && !wanted.empty() && kernel != Kernel::Scalar) {
         const auto* w = reinterpret_cast<const unsigned char*>(wanted.data());
         const int k = int(wanted.size());
 #if defined(__x86_64__)
-        static const bool avx2 = __builtin_cpu_supports("avx2");
-        i = avx2 ? ForEachAvx2(d, n, w, k, visit) : ForEachSse2(d, n, w, k, visit);
+        i = kernel == Kernel::Avx2 ? ForEachAvx2(d, n, w, k, visit)
+                                   : ForEachSse2(d, n, w, k, visit);
 #else
         i = ForEachSse2(d, n, w, k, visit);
 #endif

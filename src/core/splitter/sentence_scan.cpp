@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/splitter/kernels.h"
 #include "core/splitter/splitter.h"
 #include "core/splitter/splitter_detail.h"
 #include "core/splitter/splitter_units.h"
@@ -93,7 +94,8 @@ inline char16_t* CopyWithoutBreaks(const char16_t* s, qsizetype n, char16_t* w) 
 #if defined(__SSE2__)
     const __m128i cr = _mm_set1_epi16(kCarriageReturn), lf = _mm_set1_epi16(kLineFeed),
                   tab = _mm_set1_epi16(kTab);
-    for (; i + kUnitsPerVector <= n; i += kUnitsPerVector) {
+    const qsizetype vectorEnd = ActiveKernel() == Kernel::Scalar ? 0 : n;
+    for (; i + kUnitsPerVector <= vectorEnd; i += kUnitsPerVector) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
         const __m128i breaks = _mm_or_si128(
             _mm_or_si128(_mm_cmpeq_epi16(v, cr), _mm_cmpeq_epi16(v, lf)), _mm_cmpeq_epi16(v, tab));

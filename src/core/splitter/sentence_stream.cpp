@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/failure.h"
+#include "core/splitter/kernels.h"
 #include "core/splitter/splitter_units.h"
 
 #if defined(__SSE2__)
@@ -32,7 +33,8 @@ bool HoldsSurrogates(QStringView text) {
 #if defined(__SSE2__)
     const __m128i mask = _mm_set1_epi16(static_cast<short>(0xF800)),
                   surrogate = _mm_set1_epi16(static_cast<short>(0xD800));
-    for (; i + 8 <= n; i += 8) {
+    const qsizetype vectorEnd = detail::ActiveKernel() == Kernel::Scalar ? 0 : n;
+    for (; i + 8 <= vectorEnd; i += 8) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
         if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(v, mask), surrogate))) return true;
     }
