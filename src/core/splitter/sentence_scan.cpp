@@ -421,14 +421,6 @@ std::size_t Count(const MaskedText& masked, QStringView separators) {
 
 using Lone = ScanCarry::Lone;
 
-// The lone-break rule's view of a unit of the masked text: a line feed or a tab takes a
-// buffer from blank to one break, anything else but spaces makes it other.
-inline Lone After(Lone state, char16_t u) {
-    if (IsSpaceOrCarriageReturn(u)) return state;
-    if ((u == kLineFeed || u == kTab) && state == Lone::Blank) return Lone::OneBreak;
-    return Lone::Other;
-}
-
 class Step {
   public:
     Step(const MaskedText& masked, QStringView separators, const StepOptions& options,
@@ -480,8 +472,7 @@ class Step {
             if (piece.kind != Piece::Kind::Text) {
                 if (piece.size > 0) open_.lone = Lone::Other;
             } else {
-                for (qsizetype i = 0; i < piece.size && open_.lone != Lone::Other; ++i)
-                    open_.lone = After(open_.lone, d[i]);
+                open_.lone = ScanCarry::After(open_.lone, d, piece.size);
             }
             if (options_.countOnly) continue;
             qsizetype first = 0, last = piece.size - 1;
