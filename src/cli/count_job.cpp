@@ -565,6 +565,7 @@ std::int64_t SplitSource(ByteSource& source, const CountSettings& settings, cons
         const std::unique_ptr<ByteCounter> counter =
             settings.countOnly ? ByteCounter::For(settings.separators, settings.abbreviations)
                                : nullptr;
+        if (counter) counter->LimitHeld(tuning.heldUnits);
         // With cores to spare the bytes are counted on two threads while this one reads.
         if (counter && settings.secondCore) {
             try {

@@ -8,6 +8,7 @@
 
 #include "cli/byte_source.h"
 #include "cli/options.h"
+#include "core/splitter/splitter_detail.h"
 #include "core/statistics.h"
 
 namespace brintale::cli {
@@ -32,7 +33,7 @@ struct Tuning {
     // Undecided bytes of a pipe kept while it may still prove not to be UTF-8.
     qsizetype holdBytes = qsizetype(4) << 20;
     qsizetype segmentUnits = qsizetype(1) << 20;  // the splitter's step
-    qsizetype heldUnits = qsizetype(4) << 20;     // text without a place to cut it
+    qsizetype heldUnits = detail::kHeldLimit;     // text without a place to cut it
     // A sentence longer than this goes out in parts as it is read (one a line only).
     qsizetype sentencePartUnits = qsizetype(1) << 20;
     qsizetype outputBytes = qsizetype(1) << 16;  // written at once

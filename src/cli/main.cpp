@@ -22,6 +22,7 @@
 #include "core/failure.h"
 #include "core/settings_store.h"
 #include "core/splitter/splitter.h"
+#include "core/version.h"
 
 namespace {
 

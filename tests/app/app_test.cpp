@@ -10,6 +10,7 @@
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 
+#include "core/version.h"
 #include "testing/fake_main_form.h"
 #include "widgets/text_box.h"
 #include "windows/startup_options.h"

@@ -15,6 +15,7 @@
 #include <tuple>
 
 #include "core/settings_store.h"
+#include "core/version.h"
 
 namespace brintale {
 namespace {

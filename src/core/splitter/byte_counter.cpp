@@ -10,6 +10,7 @@
 #include <unordered_set>
 
 #include "core/failure.h"
+#include "core/splitter/kernels.h"
 #include "core/splitter/splitter.h"
 #include "core/splitter/splitter_units.h"
 
@@ -27,20 +28,11 @@ using Lone = detail::ScanCarry::Lone;
 
 constexpr unsigned char kCr = '\r';
 
-// Bytes kept without a place to cut before giving up, as the stream does; and how many
-// places to look at for one among the abbreviations' letters.
-constexpr qsizetype kHeldLimit = qsizetype(4) << 20;
+// How many places to look at for a cut among the abbreviations' letters.
 constexpr qsizetype kStraddleLooks = 256;
 
 inline unsigned char FoldByte(unsigned char b) {
     return (b >= 'A' && b <= 'Z') ? static_cast<unsigned char>(b + ('a' - 'A')) : b;
-}
-
-// The lone-break rule, a byte at a time (see ScanCarry).
-inline Lone After(Lone state, unsigned char b) {
-    if (b == ' ' || b == kCr) return state;
-    if ((b == '\n' || b == '\t') && state == Lone::Blank) return Lone::OneBreak;
-    return Lone::Other;
 }
 
 bool IsMarkerUnit(char16_t u) {
@@ -48,7 +40,7 @@ bool IsMarkerUnit(char16_t u) {
            (u >= u'A' && u <= u'Z');
 }
 
-// The wanted bytes in 32 bytes from p, as bits: SSE2, and AVX2 where the processor has it.
+// The wanted bytes in 32 bytes from p, as bits: SSE2, or AVX2 where the kernel is.
 #if defined(__SSE2__)
 template <typename Visit>
 qsizetype ForEachSse2(const unsigned char* d, qsizetype n, const unsigned char* wanted, int k,
@@ -98,12 +90,13 @@ void ForEachByte(const unsigned char* d, qsizetype n, const std::string& wanted,
                  const std::array<bool, 256>& member, Visit&& visit) {
     qsizetype i = 0;
 #if defined(__SSE2__)
-    if (wanted.size() <= 8 && !wanted.empty()) {
+    const Kernel kernel = detail::ActiveKernel();
+    if (wanted.size() <= 8 && !wanted.empty() && kernel != Kernel::Scalar) {
         const auto* w = reinterpret_cast<const unsigned char*>(wanted.data());
         const int k = int(wanted.size());
 #if defined(__x86_64__)
-        static const bool avx2 = __builtin_cpu_supports("avx2");
-        i = avx2 ? ForEachAvx2(d, n, w, k, visit) : ForEachSse2(d, n, w, k, visit);
+        i = kernel == Kernel::Avx2 ? ForEachAvx2(d, n, w, k, visit)
+                                   : ForEachSse2(d, n, w, k, visit);
 #else
         i = ForEachSse2(d, n, w, k, visit);
 #endif
@@ -501,11 +494,7 @@ void ByteCounter::Feed(QByteArrayView bytes) {
         if (first == n) {
             held_ += bytes;
             if (held_.size() > heldBeforeLooking_) CutHeld();
-            if (held_.size() > kHeldLimit)
-                throw Failure(QStringLiteral("The text runs on for more than %1 characters made "
-                                             "only of the abbreviations' letters, with no place "
-                                             "to cut it for counting in parts.")
-                                  .arg(kHeldLimit));
+            detail::CheckHeld(held_.size(), heldLimit_);
             return;
         }
         held_.append(bytes.first(first + 1));
@@ -528,34 +517,14 @@ void ByteCounter::CutHeld() {
     const auto* d = reinterpret_cast<const unsigned char*>(held_.constData());
     const qsizetype n = held_.size();
     for (qsizetype at = n - 1; at > 0 && at >= n - kStraddleLooks; --at) {
-        if (!NoneStraddles(d, n, at)) continue;
+        if (!detail::NoneStraddles(
+                d, n, at, entries_, [](const Entry& e) -> const std::string& { return e.folded; },
+                FoldByte))
+            continue;
         Count(d, at);
         held_.remove(0, at);
         return;
     }
-}
-
-bool ByteCounter::NoneStraddles(const unsigned char* d, qsizetype n, qsizetype at) const {
-    for (const Entry& e : entries_) {
-        for (std::size_t k = 1; k < e.folded.size(); ++k) {
-            bool match = true;
-            qsizetype r = at;
-            for (std::size_t j = k; match && j-- > 0;) {
-                do --r;
-                while (r >= 0 && d[r] == kCr);
-                match = r >= 0 && FoldByte(d[r]) == static_cast<unsigned char>(e.folded[j]);
-            }
-            r = at - 1;
-            for (std::size_t j = k; match && j < e.folded.size(); ++j) {
-                do ++r;
-                while (r < n && d[r] == kCr);
-                if (r >= n) return false;  // the rest may still come
-                match = FoldByte(d[r]) == static_cast<unsigned char>(e.folded[j]);
-            }
-            if (match) return false;
-        }
-    }
-    return true;
 }
 
 std::int64_t ByteCounter::Finish() {
@@ -761,16 +730,12 @@ bool ByteCounter::CountFast(const unsigned char* d, qsizetype n, bool utf8, std:
         bool yields = true;
         const unsigned char c = d[q];
         if (!marker && (c == '\n' || c == '\t' || c == ' ')) {
-            Lone state = last < 0 ? lone : Lone::Blank;
-            for (qsizetype r = last + 1; r <= q && state != Lone::Other; ++r)
-                state = After(state, d[r]);
+            const Lone state =
+                detail::ScanCarry::After(last < 0 ? lone : Lone::Blank, d + last + 1, q - last);
             yields = state != Lone::OneBreak;
             // Whether the buffer before this stretch could change that.
-            if (last < 0 && dependent) {
-                Lone own = Lone::Blank;
-                for (qsizetype r = 0; r <= q && own != Lone::Other; ++r) own = After(own, d[r]);
-                *dependent = own != Lone::Other;
-            }
+            if (last < 0 && dependent)
+                *dependent = detail::ScanCarry::After(Lone::Blank, d, q + 1) != Lone::Other;
         }
         closed += yields;
         last = q;
@@ -778,15 +743,11 @@ bool ByteCounter::CountFast(const unsigned char* d, qsizetype n, bool utf8, std:
     });
     if (clash) return false;
     // The buffer open at the end.
-    Lone state = last < 0 ? lone : Lone::Blank;
-    if (marker) state = Lone::Other;
-    for (qsizetype r = last + 1; r < n && state != Lone::Other; ++r) state = After(state, d[r]);
-    if (last < 0 && !marker && dependent) {
-        Lone own = Lone::Blank;
-        for (qsizetype r = 0; r < n && own != Lone::Other; ++r) own = After(own, d[r]);
-        *dependent = *dependent || own != Lone::Other;
-    }
-    lone = state;
+    lone = marker ? Lone::Other
+                  : detail::ScanCarry::After(last < 0 ? lone : Lone::Blank, d + last + 1,
+                                             n - last - 1);
+    if (last < 0 && !marker && dependent)
+        *dependent = *dependent || detail::ScanCarry::After(Lone::Blank, d, n) != Lone::Other;
     sentences += closed;
     return true;
 }

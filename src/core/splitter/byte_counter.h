@@ -42,6 +42,9 @@ class ByteCounter {
     // Counts the pieces on so many threads of its own besides the caller's, which reads.
     void UseCores(int threads);
 
+    // Feed throws Failure once more than `bytes` come with no place to cut; 0: no limit.
+    void LimitHeld(qsizetype bytes) { heldLimit_ = bytes; }
+
     // From now on (and for the bytes still held), C5 BF is U+017F and E2 84 AA is U+212A.
     void ReadAsUtf8();
     void Feed(QByteArrayView bytes);
@@ -97,7 +100,6 @@ class ByteCounter {
                         qsizetype& next) const;
     qsizetype LastCut(const unsigned char* d, qsizetype n) const;
     void CutHeld();
-    bool NoneStraddles(const unsigned char* d, qsizetype n, qsizetype at) const;
 
     QString separators_;
     QStringList abbreviations_;
@@ -117,6 +119,7 @@ class ByteCounter {
     bool foldsBeyondAscii_ = false;  // some entry holds an s or a k
     bool utf8_ = false;
     qsizetype heldBeforeLooking_ = 0;
+    qsizetype heldLimit_ = detail::kHeldLimit;
     QByteArray held_;
     detail::ScanCarry carry_;  // the buffer open and the count so far
     std::unique_ptr<Pool> pool_;

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/splitter/kernels.h"
 #include "core/splitter/splitter.h"
 #include "core/splitter/splitter_detail.h"
 #include "core/splitter/splitter_units.h"
@@ -93,7 +94,8 @@ inline char16_t* CopyWithoutBreaks(const char16_t* s, qsizetype n, char16_t* w) 
 #if defined(__SSE2__)
     const __m128i cr = _mm_set1_epi16(kCarriageReturn), lf = _mm_set1_epi16(kLineFeed),
                   tab = _mm_set1_epi16(kTab);
-    for (; i + kUnitsPerVector <= n; i += kUnitsPerVector) {
+    const qsizetype vectorEnd = ActiveKernel() == Kernel::Scalar ? 0 : n;
+    for (; i + kUnitsPerVector <= vectorEnd; i += kUnitsPerVector) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
         const __m128i breaks = _mm_or_si128(
             _mm_or_si128(_mm_cmpeq_epi16(v, cr), _mm_cmpeq_epi16(v, lf)), _mm_cmpeq_epi16(v, tab));
@@ -419,14 +421,6 @@ std::size_t Count(const MaskedText& masked, QStringView separators) {
 
 using Lone = ScanCarry::Lone;
 
-// The lone-break rule's view of a unit of the masked text: a line feed or a tab takes a
-// buffer from blank to one break, anything else but spaces makes it other.
-inline Lone After(Lone state, char16_t u) {
-    if (IsSpaceOrCarriageReturn(u)) return state;
-    if ((u == kLineFeed || u == kTab) && state == Lone::Blank) return Lone::OneBreak;
-    return Lone::Other;
-}
-
 class Step {
   public:
     Step(const MaskedText& masked, QStringView separators, const StepOptions& options,
@@ -478,8 +472,7 @@ class Step {
             if (piece.kind != Piece::Kind::Text) {
                 if (piece.size > 0) open_.lone = Lone::Other;
             } else {
-                for (qsizetype i = 0; i < piece.size && open_.lone != Lone::Other; ++i)
-                    open_.lone = After(open_.lone, d[i]);
+                open_.lone = ScanCarry::After(open_.lone, d, piece.size);
             }
             if (options_.countOnly) continue;
             qsizetype first = 0, last = piece.size - 1;

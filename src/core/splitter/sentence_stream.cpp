@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <deque>
 #include <exception>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <unordered_set>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "core/failure.h"
+#include "core/splitter/kernels.h"
 #include "core/splitter/splitter_units.h"
 
 #if defined(__SSE2__)
@@ -32,7 +34,8 @@ bool HoldsSurrogates(QStringView text) {
 #if defined(__SSE2__)
     const __m128i mask = _mm_set1_epi16(static_cast<short>(0xF800)),
                   surrogate = _mm_set1_epi16(static_cast<short>(0xD800));
-    for (; i + 8 <= n; i += 8) {
+    const qsizetype vectorEnd = detail::ActiveKernel() == Kernel::Scalar ? 0 : n;
+    for (; i + 8 <= vectorEnd; i += 8) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
         if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(v, mask), surrogate))) return true;
     }
@@ -220,33 +223,6 @@ void SentenceStream::Wrote(qsizetype units, Sink& sink) {
     Advance(sink);
 }
 
-// Whether no occurrence of an entry (folded, carriage returns skipped) can take in the units
-// on both sides of `at`, so that the text can be cut there.
-bool SentenceStream::NoneStraddles(const char16_t* d, qsizetype n, qsizetype at) const {
-    for (const std::u16string& e : folded_) {
-        for (std::size_t k = 1; k < e.size(); ++k) {
-            // e[0, k) ends before `at`, e[k, end) starts there.
-            bool match = true;
-            qsizetype r = at;
-            for (std::size_t j = k; match && j-- > 0;) {
-                do --r;
-                while (r >= 0 && d[r] == detail::kCarriageReturn);
-                match = r >= 0 && detail::Fold(d[r]) == e[j];
-            }
-            r = at - 1;
-            for (std::size_t j = k; match && j < e.size(); ++j) {
-                do ++r;
-                while (r < n && d[r] == detail::kCarriageReturn);
-                // Past the units held the rest of the match may still come.
-                if (r >= n) return false;
-                match = detail::Fold(d[r]) == e[j];
-            }
-            if (match) return false;
-        }
-    }
-    return true;
-}
-
 // Whether a cut at `at` would part a surrogate pair that a separator may be.
 bool SentenceStream::PairAt(const char16_t* d, qsizetype at) const {
     if (!keepPairs_) return false;
@@ -267,7 +243,9 @@ void SentenceStream::Advance(Sink& sink) {
         if (cut == 0 && quiet_) {
             const qsizetype least = std::max<qsizetype>(window_.size() - kStraddleLooks, 1);
             for (qsizetype at = window_.size() - 1; at >= least && cut == 0; --at)
-                if (!PairAt(d, at) && NoneStraddles(d, window_.size(), at)) cut = at;
+                if (!PairAt(d, at) && detail::NoneStraddles(d, window_.size(), at, folded_,
+                                                            std::identity{}, detail::Fold))
+                    cut = at;
         }
         if (cut > 0) {
             Step(cut, sink);
@@ -275,11 +253,7 @@ void SentenceStream::Advance(Sink& sink) {
             continue;
         }
         // No place to cut yet: gather more before looking again.
-        if (options_.heldUnitsLimit > 0 && window_.size() >= options_.heldUnitsLimit)
-            throw Failure(QStringLiteral("The text runs on for more than %1 characters made only "
-                                         "of the abbreviations' letters, with no place to cut "
-                                         "it for counting in parts.")
-                              .arg(options_.heldUnitsLimit));
+        detail::CheckHeld(window_.size(), options_.heldUnitsLimit);
         stretchUnits_ = 2 * window_.size();
     }
 }

@@ -79,7 +79,6 @@ class SentenceStream {
     struct Stretch;
     class Worker;
     void Advance(Sink& sink);
-    bool NoneStraddles(const char16_t* d, qsizetype n, qsizetype at) const;
     bool PairAt(const char16_t* d, qsizetype at) const;
     // Places looked at, from the end, for a cut where no unit outside the abbreviations is.
     static constexpr qsizetype kStraddleLooks = 256;

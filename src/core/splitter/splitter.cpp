@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "core/failure.h"
 #include "core/splitter/splitter_detail.h"
 #include "core/splitter/splitter_units.h"
 
@@ -43,6 +44,14 @@ QStringList SplitSentences(QString text, QStringView separators, const QStringLi
 
 std::size_t CountSentences(QString text, QStringView separators, const QStringList& abbreviations) {
     return CountSentences(MaskAbbreviations(std::move(text), abbreviations), separators);
+}
+
+void detail::CheckHeld(qsizetype held, qsizetype limit) {
+    if (limit > 0 && held > limit)
+        throw Failure(QStringLiteral("The text runs on for more than %1 characters made only of "
+                                     "the abbreviations' letters, with no place to cut it for "
+                                     "counting in parts.")
+                          .arg(limit));
 }
 
 }  // namespace brintale

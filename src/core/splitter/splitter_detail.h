@@ -87,6 +87,22 @@ std::vector<LocatedSentence> ScanLocatedSentenceList(const MaskedText& masked,
 struct ScanCarry {
     // The open buffer, spaces trimmed: nothing yet, one line feed or tab alone, or more.
     enum class Lone { Blank, OneBreak, Other };
+
+    // The lone-break rule a unit (or byte) at a time: a line feed or a tab takes a buffer
+    // from blank to one break, anything else but spaces and carriage returns makes it other.
+    template <typename Unit>
+    static Lone After(Lone state, Unit u) {
+        if (u == Unit(' ') || u == Unit('\r')) return state;
+        if ((u == Unit('\n') || u == Unit('\t')) && state == Lone::Blank) return Lone::OneBreak;
+        return Lone::Other;
+    }
+    // The same after d[0, n).
+    template <typename Unit>
+    static Lone After(Lone state, const Unit* d, qsizetype n) {
+        for (qsizetype i = 0; i < n && state != Lone::Other; ++i) state = After(state, d[i]);
+        return state;
+    }
+
     Lone lone = Lone::Blank;
     // Its sentence so far (unless counting): markers restored, leading spaces trimmed,
     // breaks removed; spaces after its last other unit wait in pendingSpaces, since only
@@ -104,6 +120,43 @@ struct ScanCarry {
         sentences = kept;
     }
 };
+
+// Whether no occurrence of an entry (folded, carriage returns skipped) can take in the units
+// on both sides of `at` in d[0, n), so that the text can be cut there; past n the rest of a
+// match may still come. foldedOf gives an entry's folded units, fold a unit's folding.
+template <typename Unit, typename Entries, typename FoldedOf, typename FoldUnit>
+bool NoneStraddles(const Unit* d, qsizetype n, qsizetype at, const Entries& entries,
+                   FoldedOf foldedOf, FoldUnit fold) {
+    for (const auto& entry : entries) {
+        const auto& e = foldedOf(entry);
+        for (std::size_t k = 1; k < e.size(); ++k) {
+            // e[0, k) ends before `at`, e[k, end) starts there.
+            bool match = true;
+            qsizetype r = at;
+            for (std::size_t j = k; match && j-- > 0;) {
+                do --r;
+                while (r >= 0 && d[r] == Unit('\r'));
+                match = r >= 0 && fold(d[r]) == static_cast<Unit>(e[j]);
+            }
+            r = at - 1;
+            for (std::size_t j = k; match && j < e.size(); ++j) {
+                do ++r;
+                while (r < n && d[r] == Unit('\r'));
+                if (r >= n) return false;
+                match = fold(d[r]) == static_cast<Unit>(e[j]);
+            }
+            if (match) return false;
+        }
+    }
+    return true;
+}
+
+// The most units (bytes, for the byte counter) held with no place to cut them, unless told
+// otherwise.
+inline constexpr qsizetype kHeldLimit = qsizetype(4) << 20;
+
+// Throws Failure when more than `limit` units are held with no place to cut; 0: no limit.
+void CheckHeld(qsizetype held, qsizetype limit);
 
 struct StepOptions {
     bool countOnly = false;

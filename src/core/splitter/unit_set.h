@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <utility>
 
+#include "core/splitter/kernels.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -66,6 +68,7 @@ class UnitSet {
     bool Vectorised([[maybe_unused]] const char16_t* d, [[maybe_unused]] qsizetype from,
                     [[maybe_unused]] qsizetype to, [[maybe_unused]] Visit& visit) const {
 #if defined(__SSE2__)
+        if (ActiveKernel() == Kernel::Scalar) return false;
         return VectorisedFor<kBreaks>(d, from, to, visit,
                                       std::make_integer_sequence<int, kVectorMembers>{});
 #else

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 
 #include "core/failure.h"
 #include "core/settings_store.h"
+#include "core/splitter/sentence_stream.h"
 #include "core/splitter/splitter.h"
 #include "core/splitter/splitter_units.h"
 
@@ -187,6 +189,45 @@ TEST(ByteCounter, CutsTextsOfAbbreviationLettersAndRefusesThoseWithNoPlace) {
             for (int k = 0; k < 8; ++k) none->Feed(QByteArray("e.").repeated(1 << 19));
         },
         Failure);
+}
+
+// Text with no place to cut, fed a piece at a time: the message of the refusal, or nothing.
+QString RefusalOf(const std::function<void(QByteArrayView)>& feed, qsizetype pieces) {
+    try {
+        for (qsizetype k = 0; k < pieces; ++k) feed(QByteArray("e.").repeated(300));
+    } catch (const Failure& failure) {
+        return failure.description();
+    }
+    return {};
+}
+
+// The counter and the stream give up at the same limit, with the same words (the stream
+// looks again once the text has doubled, so well past the limit both have given up).
+TEST(ByteCounter, RefusesTextWithNoPlaceToCutAsTheStreamDoes) {
+    const QString separators = QStringLiteral(".");
+    const QStringList entries = {QStringLiteral("e.e.")};
+    for (const qsizetype limit : {qsizetype(1000), qsizetype(5000)}) {
+        for (const qsizetype pieces : {qsizetype(1), limit / 600, 2 * limit / 600 + 2}) {
+            SCOPED_TRACE(::testing::Message() << limit << " " << pieces);
+            const auto counter = ByteCounter::For(separators, entries);
+            ASSERT_TRUE(counter);
+            counter->LimitHeld(limit);
+            const QString byCounter =
+                RefusalOf([&](QByteArrayView piece) { counter->Feed(piece); }, pieces);
+            SentenceStream::Options options;
+            options.stretchUnits = 64;
+            options.heldUnitsLimit = limit;
+            SentenceStream stream(separators, entries, options);
+            struct : SentenceStream::Sink {
+                void Sentence(QStringView, std::int64_t, std::int64_t) override {}
+            } ignore;
+            const QString byStream = RefusalOf(
+                [&](QByteArrayView piece) { stream.Feed(QString::fromLatin1(piece), ignore); },
+                pieces);
+            EXPECT_EQ(byCounter, byStream);
+            EXPECT_EQ(byCounter.contains(QString::number(limit)), 600 * pieces > limit);
+        }
+    }
 }
 
 }  // namespace
