@@ -147,37 +147,7 @@ std::vector<Entry> PrepareEntries(const QStringList& abbreviations,
     return entries;
 }
 
-// Open addressing over 64-bit keys (never 0) to small numbers.
-class FlatIndex {
-  public:
-    void Reserve(std::size_t items) {
-        std::size_t size = 16;
-        while (size < 2 * items) size *= 2;
-        keys_.assign(size, 0);
-        values_.assign(size, -1);
-    }
-    int Find(std::uint64_t key) const {
-        for (std::size_t i = key & (keys_.size() - 1);; i = (i + 1) & (keys_.size() - 1)) {
-            if (keys_[i] == key) return values_[i];
-            if (keys_[i] == 0) return -1;
-        }
-    }
-    // The value of key, given `fresh` when it is new.
-    int Insert(std::uint64_t key, int fresh) {
-        for (std::size_t i = key & (keys_.size() - 1);; i = (i + 1) & (keys_.size() - 1)) {
-            if (keys_[i] == key) return values_[i];
-            if (keys_[i] == 0) {
-                keys_[i] = key;
-                values_[i] = fresh;
-                return fresh;
-            }
-        }
-    }
-
-  private:
-    std::vector<std::uint64_t> keys_;
-    std::vector<int> values_;
-};
+using detail::FlatIndex;
 
 std::uint64_t Key(std::uint64_t a, std::uint64_t b) {
     std::uint64_t x = a * 0x9E3779B97F4A7C15ull ^ (b + 0x632BE59BD9B4E019ull);
