@@ -9,7 +9,6 @@
 
 #include "cli/ordered_output.h"
 #include "cli/output_formats.h"
-#include "cli/text_decoder.h"
 #include "cli/text_feeder.h"
 #include "cli/unicode_split.h"
 #include "core/failure.h"
@@ -57,66 +56,28 @@ std::int64_t SplitSource(ByteSource& source, const CountSettings& settings, cons
     }
     SentenceStream& stream = *made;
 
-    // The byte-order mark needs the first three bytes.
-    QByteArray block(std::max<qsizetype>(tuning.blockBytes, 3), Qt::Uninitialized);
-    qsizetype have = 0;
-    for (qsizetype got = 1; have < 3 && got > 0; have += got)
-        got = source.Read(block.data() + have, block.size() - have);
-    const auto* b = reinterpret_cast<const unsigned char*>(block.constData());
-    // An empty file is no text (have == 0), whatever the window shows for one.
-    if (have >= 2 && ((b[0] == 0xFF && b[1] == 0xFE) || (b[0] == 0xFE && b[1] == 0xFF))) {
-        StreamDecoder decoder(b[0] == 0xFF ? Encoding::Utf16LittleEndian
-                                           : Encoding::Utf16BigEndian);
-        QString units;
-        QByteArrayView next(block.constData() + 2, have - 2);
-        for (;;) {
-            units.clear();
-            decoder.Decode(next, units);
-            stream.Feed(units, receiver);
-            const qsizetype got = source.Read(block.data(), block.size());
-            if (got == 0) break;
-            next = QByteArrayView(block.constData(), got);
-        }
-        units.clear();
-        decoder.Finish(units);
-        stream.Feed(units, receiver);
-    } else if (have > 0) {
-        const qsizetype mark = have >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF ? 3 : 0;
-        // Counting alone goes straight over the bytes where it can.
-        const std::unique_ptr<ByteCounter> counter =
-            settings.countOnly ? ByteCounter::For(settings.separators, settings.abbreviations)
-                               : nullptr;
-        if (counter) counter->LimitHeld(tuning.heldUnits);
+    TextReader reader(source, tuning);
+    StreamTarget toStream(stream, receiver);
+    // Counting alone goes straight over the bytes where it can: not behind a UTF-16 mark.
+    const std::unique_ptr<ByteCounter> counter =
+        settings.countOnly && !reader.empty() && !reader.utf16()
+            ? ByteCounter::For(settings.separators, settings.abbreviations)
+            : nullptr;
+    if (counter) {
+        counter->LimitHeld(tuning.heldUnits);
         // With cores to spare the bytes are counted on two threads while this one reads.
-        if (counter && settings.secondCore) {
+        if (settings.secondCore) {
             try {
                 counter->UseCores(2);
             } catch (const std::system_error&) {
                 // Counted on this thread alone.
             }
         }
-        StreamTarget toStream(stream, receiver);
-        std::optional<CounterTarget> toCounter;
-        if (counter) toCounter.emplace(*counter);
-        TextTarget& target = counter ? static_cast<TextTarget&>(*toCounter) : toStream;
-        TextFeeder feeder(source, mark, TriggerFor(settings), tuning, target);
-        feeder.Feed(QByteArrayView(block.constData() + mark, have - mark));
-        if (counter) {
-            // Read into buffers the counter hands out, so that it can count them as they are.
-            for (;;) {
-                QByteArray buffer = counter->Buffer(tuning.blockBytes);
-                const qsizetype got = source.Read(buffer.data(), buffer.size());
-                if (got == 0) break;
-                buffer.truncate(got);
-                feeder.FeedWhole(std::move(buffer));
-            }
-        } else {
-            for (qsizetype got; (got = source.Read(block.data(), block.size())) > 0;)
-                feeder.Feed(QByteArrayView(block.constData(), got));
-        }
-        feeder.Finish();
-        if (counter) return counter->Finish();
+        CounterTarget toCounter(*counter);
+        reader.ReadInto(toCounter, TriggerFor(settings));
+        return counter->Finish();
     }
+    reader.ReadInto(toStream, TriggerFor(settings));
     stream.Finish(receiver);
     if (stream.endedInsideParts())
         throw ReadError{QStringLiteral("%1: the text ends inside a sentence of more than %2 "

@@ -76,7 +76,7 @@ bool Utf8Validator::Feed(QByteArrayView bytes) {
     return true;
 }
 
-StreamDecoder::StreamDecoder(Encoding encoding)
+StreamDecoder::StreamDecoder(TextEncoding encoding)
     : encoding_(encoding),
       // The caller drops the mark at the start; one further on is text.
       utf8_(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom) {}
@@ -110,13 +110,13 @@ void AppendWindows1252(QByteArrayView bytes, QString& out) {
 
 qsizetype StreamDecoder::DecodeInto(QByteArrayView bytes, QChar* out) {
     switch (encoding_) {
-        case Encoding::Windows1252:
+        case TextEncoding::Windows1252:
             return Windows1252Into(bytes, out);
-        case Encoding::Utf8:
+        case TextEncoding::Utf8:
             return utf8_.appendToBuffer(out, bytes) - out;
-        case Encoding::Utf16LittleEndian:
-        case Encoding::Utf16BigEndian: {
-            const bool big = encoding_ == Encoding::Utf16BigEndian;
+        case TextEncoding::Utf16LittleEndian:
+        case TextEncoding::Utf16BigEndian: {
+            const bool big = encoding_ == TextEncoding::Utf16BigEndian;
             const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
             auto* d = reinterpret_cast<char16_t*>(out);
             qsizetype i = 0, k = 0;

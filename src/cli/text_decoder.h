@@ -5,15 +5,12 @@
 #include <QStringDecoder>
 #include <cstdint>
 
+#include "core/text_file.h"
+
 namespace brintale::cli {
 
-// How a file's bytes become text, as the window reads them: FF FE or FE FF at the start
-// give UTF-16 (the mark no text), EF BB BF is dropped, then valid UTF-8 or else
-// Windows-1252 for the whole of the rest.
-enum class Encoding { Utf16LittleEndian, Utf16BigEndian, Utf8, Windows1252 };
-
 // Whether bytes are well-formed UTF-8, told a block at a time; a sequence may be cut
-// between two blocks.
+// between two blocks. What ReadingWithoutMark needs to know, for text that comes in blocks.
 class Utf8Validator {
   public:
     // False from the first ill-formed byte on.
@@ -37,8 +34,8 @@ class Utf8Validator {
 // off: half a UTF-16 unit, part of a UTF-8 sequence.
 class StreamDecoder {
   public:
-    explicit StreamDecoder(Encoding encoding);
-    Encoding encoding() const { return encoding_; }
+    explicit StreamDecoder(TextEncoding encoding);
+    TextEncoding encoding() const { return encoding_; }
     // Appends the text of the bytes to out.
     void Decode(QByteArrayView bytes, QString& out);
     // Writes the text of the bytes to out, which has room for RoomFor(bytes) units; returns
@@ -49,7 +46,7 @@ class StreamDecoder {
     void Finish(QString& out);
 
   private:
-    Encoding encoding_;
+    TextEncoding encoding_;
     QStringDecoder utf8_;
     int pendingByte_ = -1;  // UTF-16: the first byte of a unit whose second is to come
 };

@@ -27,10 +27,6 @@ enum class Trigger {
 // can change it.
 Trigger TriggerFor(const CountSettings& settings);
 
-// Where the first byte of the block lies that asks for the reading to be decided; -1 for
-// none. A sequence cut off by the block's end counts as there.
-qsizetype TriggerAt(QByteArrayView block, Trigger trigger);
-
 // Where the bytes of a text go once read: decoded into the splitter's stream, or counted
 // as they are.
 class TextTarget {
@@ -38,9 +34,12 @@ class TextTarget {
     virtual ~TextTarget() = default;
     // Bytes in the reading decided, or (decoder null) read as Windows-1252.
     virtual void Take(QByteArrayView bytes, StreamDecoder* decoder) = 0;
-    // The same for a whole buffer the target may keep.
+    // A buffer to read the next `bytes` bytes into, that TakeWhole may keep; none: the
+    // reader uses its own.
+    virtual QByteArray Buffer(qsizetype) { return {}; }
+    // The same as Take for a whole buffer the target may keep.
     virtual void TakeWhole(QByteArray&& bytes, StreamDecoder* decoder) { Take(bytes, decoder); }
-    virtual void Decided(Encoding) {}
+    virtual void Decided(TextEncoding) {}
     virtual void End(StreamDecoder* decoder) = 0;
 };
 
@@ -69,10 +68,12 @@ class StreamTarget : public TextTarget {
 class CounterTarget : public TextTarget {
   public:
     explicit CounterTarget(ByteCounter& counter) : counter_(counter) {}
+    // Buffers the counter hands out, so that it can count them as they are.
+    QByteArray Buffer(qsizetype bytes) override { return counter_.Buffer(bytes); }
     void Take(QByteArrayView bytes, StreamDecoder*) override { counter_.Feed(bytes); }
     void TakeWhole(QByteArray&& bytes, StreamDecoder*) override { counter_.Feed(std::move(bytes)); }
-    void Decided(Encoding encoding) override {
-        if (encoding == Encoding::Utf8) counter_.ReadAsUtf8();
+    void Decided(TextEncoding encoding) override {
+        if (encoding == TextEncoding::Utf8) counter_.ReadAsUtf8();
     }
     void End(StreamDecoder*) override {}
 
@@ -80,52 +81,31 @@ class CounterTarget : public TextTarget {
     ByteCounter& counter_;
 };
 
-// The bytes of a text that is not UTF-16, turned into text for the splitter: as
-// Windows-1252 while that changes nothing, then in the reading the whole input decides.
-// A file that can be read ahead is checked to its end at once; a pipe's bytes are kept
-// until it proves not to be UTF-8, ends, or has given holdBytes more (then it is taken
-// for UTF-8, and a later byte that is not fails the count).
-class TextFeeder {
+// A text read from its source as the window reads it (see DecodeText), a block at a time:
+// its byte-order mark first, then the bytes to a target. Bytes without a UTF-16 mark go on
+// as Windows-1252 until a byte of the trigger comes (which Windows-1252 may read otherwise
+// than UTF-8), then in the reading the whole input decides. A file that can be read ahead
+// is checked to its end at once; a pipe's bytes are kept until it proves not to be UTF-8,
+// ends, or has given holdBytes more (then it is taken for UTF-8, and a later byte that is
+// not fails the read).
+class TextReader {
   public:
-    TextFeeder(ByteSource& source, std::int64_t offset, Trigger trigger, const Tuning& tuning,
-               TextTarget& target)
-        : source_(source),
-          offset_(offset),
-          base_(offset),
-          trigger_(trigger),
-          tuning_(tuning),
-          target_(target),
-          // A file is checked when a trigger comes, a pipe all along.
-          checking_(trigger != Trigger::None && !source.CanReadAhead()) {}
-
-    void Feed(QByteArrayView block);
-    // A whole block that the target may keep: as it is where nothing in it needs a look.
-    void FeedWhole(QByteArray&& block);
-    void Finish();
+    // Reads the first bytes, enough for the mark. Throws ReadError.
+    TextReader(ByteSource& source, const Tuning& tuning);
+    // An empty source, which is no text.
+    bool empty() const { return have_ == 0; }
+    // The reading a UTF-16 mark chose.
+    const std::optional<TextEncoding>& utf16() const { return mark_.encoding; }
+    // The text to its end into target, which hears End unless the source is empty. Throws
+    // ReadError and what the target throws.
+    void ReadInto(TextTarget& target, Trigger trigger);
 
   private:
-    enum class State { Undecided, Holding, Decided };
-
-    // Whether the letter that folds into ASCII, which TriggerAt takes for one where the block
-    // cuts it off, turns out to be none in the bytes that follow (a file can tell at once).
-    bool CutOffFalsely(QByteArrayView block, qsizetype at, std::int64_t blockOffset);
-    // Bytes on: in the reading decided, else as Windows-1252, which reads every byte
-    // before the trigger as any reading would for this count.
-    void Pass(QByteArrayView bytes);
-    void Decide(Encoding encoding, QByteArrayView rest);
-
     ByteSource& source_;
-    std::int64_t offset_;  // of the next byte in the source
-    std::int64_t base_;    // of the first byte fed
-    Trigger trigger_;
     const Tuning& tuning_;
-    TextTarget& target_;
-    State state_ = State::Undecided;
-    bool checking_;  // the validator still has to see every byte
-    Utf8Validator validator_;
-    bool committed_ = false;
-    QByteArray held_;
-    std::optional<StreamDecoder> decoder_;
+    QByteArray block_;
+    qsizetype have_ = 0;
+    ByteOrderMark mark_;
 };
 
 }  // namespace brintale::cli

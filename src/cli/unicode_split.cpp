@@ -3,11 +3,10 @@
 #include <QByteArray>
 #include <QString>
 #include <algorithm>
-#include <optional>
 
-#include "cli/text_decoder.h"
 #include "core/memory_limits.h"
 #include "core/splitter/unicode_sentences.h"
+#include "core/text_file.h"
 
 namespace brintale::cli {
 
@@ -35,29 +34,6 @@ QByteArray ReadWhole(ByteSource& source, const Tuning& tuning) {
     return bytes;
 }
 
-QString DecodeWhole(QByteArrayView bytes) {
-    const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
-    QString text;
-    std::optional<StreamDecoder> decoder;
-    if (bytes.size() >= 2 && b[0] == 0xFF && b[1] == 0xFE) {
-        decoder.emplace(Encoding::Utf16LittleEndian);
-    } else if (bytes.size() >= 2 && b[0] == 0xFE && b[1] == 0xFF) {
-        decoder.emplace(Encoding::Utf16BigEndian);
-    } else {
-        if (bytes.size() >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF)
-            bytes = bytes.sliced(3);
-        Utf8Validator validator;
-        validator.Feed(bytes);
-        decoder.emplace(validator.Finish() ? Encoding::Utf8 : Encoding::Windows1252);
-    }
-    if (decoder->encoding() == Encoding::Utf16LittleEndian ||
-        decoder->encoding() == Encoding::Utf16BigEndian)
-        bytes = bytes.sliced(2);
-    decoder->Decode(bytes, text);
-    decoder->Finish(text);
-    return text;
-}
-
 // Code points before each of a rising series of positions in UTF-16 units.
 class CodePointCursor {
   public:
@@ -81,7 +57,7 @@ class CodePointCursor {
 std::int64_t SplitByUnicodeRules(ByteSource& source, const CountSettings& settings,
                                  const Tuning& tuning, SentenceReceiver& receiver) {
     const QByteArray bytes = ReadWhole(source, tuning);
-    const QString text = DecodeWhole(bytes);
+    const QString text = DecodeText(bytes);
     if (settings.countOnly) return CountUnicodeSentences(text, settings.abbreviations);
     std::int64_t count = 0;
     CodePointCursor cursor(text);

@@ -83,23 +83,26 @@ QString Shown(const QString& name) { return QDir::toNativeSeparators(name); }
 
 char16_t Windows1252ToUnicode(unsigned char b) { return kWindows1252[b]; }
 
-QString DecodeText(QByteArrayView bytes) {
-    const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
-    // Only a whole two-byte mark selects UTF-16; a lone leading FF or FE is a character.
-    if (bytes.size() >= 2 && b[0] == 0xFF && b[1] == 0xFE)
-        return DecodeUtf16(bytes.sliced(2), false);
-    if (bytes.size() >= 2 && b[0] == 0xFE && b[1] == 0xFF)
-        return DecodeUtf16(bytes.sliced(2), true);
-    // The UTF-8 mark is no text either; what follows it is decided like a file without one,
-    // so that a wrongly marked Windows-1252 file loses no character.
-    if (bytes.size() >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF) bytes = bytes.sliced(3);
+ByteOrderMark ReadByteOrderMark(QByteArrayView start) {
+    const auto* b = reinterpret_cast<const unsigned char*>(start.data());
+    if (start.size() >= 2 && b[0] == 0xFF && b[1] == 0xFE)
+        return {TextEncoding::Utf16LittleEndian, 2};
+    if (start.size() >= 2 && b[0] == 0xFE && b[1] == 0xFF) return {TextEncoding::Utf16BigEndian, 2};
+    if (start.size() >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF) return {{}, 3};
+    return {};
+}
 
+QString DecodeText(QByteArrayView bytes) {
+    const ByteOrderMark mark = ReadByteOrderMark(bytes);
+    bytes = bytes.sliced(mark.length);
+    if (mark.encoding) return DecodeUtf16(bytes, *mark.encoding == TextEncoding::Utf16BigEndian);
     {
-        // Stateless, so that a sequence cut off at the end counts as invalid.
+        // Stateless, so that a sequence cut off at the end counts as invalid; the decoding
+        // tells the validity on the way.
         QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless |
                                                         QStringConverter::Flag::ConvertInitialBom);
         QString text = utf8.decode(bytes);
-        if (!utf8.hasError()) return text;
+        if (ReadingWithoutMark(!utf8.hasError()) == TextEncoding::Utf8) return text;
     }
     return DecodeWindows1252(bytes);
 }

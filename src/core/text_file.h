@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <optional>
 
 class QIODevice;
 
@@ -13,6 +14,29 @@ namespace brintale {
 // dropped. Throws Failure when the file exists but cannot be read (a folder the user may not
 // enter included) or loaded in the memory left (see LargestLoadableFile).
 QString ReadTextFile(const QString& path);
+
+// How a file's bytes are read as text. The window and brintale-count decide it alike, by
+// ReadByteOrderMark and ReadingWithoutMark; the counter decides it a block at a time.
+enum class TextEncoding { Utf16LittleEndian, Utf16BigEndian, Utf8, Windows1252 };
+
+// What the start of a file says of its reading: FF FE chooses UTF-16 little-endian and FE FF
+// big-endian; EF BB BF chooses nothing, what follows it is decided as for a file without a
+// mark. The mark's `length` bytes are no text.
+struct ByteOrderMark {
+    std::optional<TextEncoding> encoding;
+    qsizetype length = 0;
+};
+// Told from the first kByteOrderMarkBytes bytes, or all of a shorter file; only a whole
+// two-byte mark selects UTF-16, a lone leading FF or FE is a character.
+inline constexpr qsizetype kByteOrderMarkBytes = 3;
+ByteOrderMark ReadByteOrderMark(QByteArrayView start);
+
+// The reading of the bytes after the mark where no mark chose one: UTF-8 when every one of
+// them is well-formed UTF-8 (no sequence cut off at the end), else Windows-1252 for all of
+// them, so that a wrongly marked Windows-1252 file loses no character.
+constexpr TextEncoding ReadingWithoutMark(bool wellFormedUtf8) {
+    return wellFormedUtf8 ? TextEncoding::Utf8 : TextEncoding::Windows1252;
+}
 
 // The decoding of ReadTextFile on bytes already read: FF FE gives UTF-16 little-endian and
 // FE FF big-endian, an odd last byte as one U+FFFD; otherwise valid UTF-8, else one

@@ -53,20 +53,20 @@ TEST(Utf8Validator, AgreesWithQtOnEveryCutOfRandomBytes) {
 }
 
 TEST(StreamDecoder, EveryCutGivesTheWholeDecoding) {
-    const std::pair<Encoding, QByteArray> cases[] = {
-        {Encoding::Utf8, B("a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80z\xEF\xBB\xBF")},
-        {Encoding::Windows1252, B("caf\xE9 \x80\x81\x9F\0x"sv)},
-        {Encoding::Utf16LittleEndian, B("H\0i\0\x3D\xD8\x00\xDE!"sv)},  // odd: U+FFFD at the end
-        {Encoding::Utf16BigEndian, B("\0H\xD8\x3D\xDE\x00\xD8\x00"sv)},
+    const std::pair<TextEncoding, QByteArray> cases[] = {
+        {TextEncoding::Utf8, B("a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80z\xEF\xBB\xBF")},
+        {TextEncoding::Windows1252, B("caf\xE9 \x80\x81\x9F\0x"sv)},
+        {TextEncoding::Utf16LittleEndian, B("H\0i\0\x3D\xD8\x00\xDE!"sv)},  // odd: U+FFFD at the end
+        {TextEncoding::Utf16BigEndian, B("\0H\xD8\x3D\xDE\x00\xD8\x00"sv)},
     };
     for (const auto& [encoding, bytes] : cases) {
         StreamDecoder whole(encoding);
         QString expected;
         whole.Decode(bytes, expected);
         whole.Finish(expected);
-        if (encoding == Encoding::Utf8) {
+        if (encoding == TextEncoding::Utf8) {
             EXPECT_EQ(expected, QString::fromUtf8(bytes));
-        } else if (encoding == Encoding::Windows1252) {
+        } else if (encoding == TextEncoding::Windows1252) {
             EXPECT_EQ(expected, DecodeText(bytes));
         }
         for (qsizetype a = 0; a <= bytes.size(); ++a)
