@@ -4,8 +4,6 @@
 #include <algorithm>
 #include <memory>
 #include <new>
-#include <optional>
-#include <system_error>
 
 #include "cli/ordered_output.h"
 #include "cli/output_formats.h"
@@ -47,14 +45,7 @@ std::int64_t SplitSource(ByteSource& source, const CountSettings& settings, cons
     if (!settings.stats && settings.format == Format::Lines)
         options.partUnits = tuning.sentencePartUnits;
     // A thread the system will not start leaves the work to this one.
-    std::optional<SentenceStream> made;
-    try {
-        made.emplace(settings.separators, settings.abbreviations, options);
-    } catch (const std::system_error&) {
-        options.secondCore = false;
-        made.emplace(settings.separators, settings.abbreviations, options);
-    }
-    SentenceStream& stream = *made;
+    SentenceStream stream(settings.separators, settings.abbreviations, options);
 
     TextReader reader(source, tuning);
     StreamTarget toStream(stream, receiver);
@@ -65,14 +56,9 @@ std::int64_t SplitSource(ByteSource& source, const CountSettings& settings, cons
             : nullptr;
     if (counter) {
         counter->LimitHeld(tuning.heldUnits);
-        // With cores to spare the bytes are counted on two threads while this one reads.
-        if (settings.secondCore) {
-            try {
-                counter->UseCores(2);
-            } catch (const std::system_error&) {
-                // Counted on this thread alone.
-            }
-        }
+        // With cores to spare the bytes are counted on two threads while this one reads (or
+        // on this one alone where the system starts none).
+        if (settings.secondCore) counter->UseCores(2);
         CounterTarget toCounter(*counter);
         reader.ReadInto(toCounter, TriggerFor(settings));
         return counter->Finish();

@@ -5,14 +5,12 @@
 
 #include <QString>
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <new>
-#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -24,6 +22,7 @@
 #include "core/settings_store.h"
 #include "core/splitter/splitter.h"
 #include "core/version.h"
+#include "core/work_queue.h"
 
 namespace {
 
@@ -170,39 +169,33 @@ int Run(int argc, char** argv) {
     const Tuning tuning;
     OrderedOutput out(stdout, stderr, files, tuning.outputBytes * 64, OutputFailed);
     std::vector<FileSummary> summaries(static_cast<std::size_t>(files));
-    std::atomic<int> next{0};
-    const auto work = [&] {
-        for (int i; (i = next++) < files;) {
-            const InputName* input = inputs[static_cast<std::size_t>(i)];
-            FileSummary& summary = summaries[static_cast<std::size_t>(i)];
-            try {
-                summary = CountInput(input, split, tuning, out, i);
-                if (summary.ok) out.Write(i, SummaryText(summary, settings, input));
-            } catch (const std::bad_alloc&) {
-                summary.ok = false;
-                try {
-                    out.Error(i, "brintale-count: there is not enough memory for this text\n");
-                } catch (const std::bad_alloc&) {
-                    // Nothing left even for the message; the status still says it.
-                }
-            }
-            out.Finish(i);
-        }
-    };
-    std::vector<std::thread> workers;
-    for (int k = 1; k < jobs; ++k) {
-        // Where the system starts no more threads, those started do the work.
+    const auto count = [&](int& i) {
+        const InputName* input = inputs[static_cast<std::size_t>(i)];
+        FileSummary& summary = summaries[static_cast<std::size_t>(i)];
         try {
-            workers.emplace_back(work);
-        } catch (const std::system_error&) {
-            break;
+            summary = CountInput(input, split, tuning, out, i);
+            if (summary.ok) out.Write(i, SummaryText(summary, settings, input));
         } catch (const std::bad_alloc&) {
-            break;
+            summary.ok = false;
+            try {
+                out.Error(i, "brintale-count: there is not enough memory for this text\n");
+            } catch (const std::bad_alloc&) {
+                // Nothing left even for the message; the status still says it.
+            }
         }
+        out.Finish(i);
+    };
+    {
+        // Every file queued at once, taken in turn by the other threads and this one; where
+        // the system starts fewer threads, those started do the work.
+        OrderedWorkQueue<int> queue(jobs - 1, static_cast<std::size_t>(files), count);
+        for (int i = 0; i < files; ++i) {
+            int file = i;
+            queue.TryPush(file);  // room for all
+        }
+        queue.WorkHere();
+        queue.TakeFinished(true, [](int) {});
     }
-    work();
-    for (std::thread& worker : workers) worker.join();
-
     bool allRead = true;
     for (const FileSummary& s : summaries) allRead = allRead && s.ok;
     WriteOut(TotalText(summaries, inputs, settings));

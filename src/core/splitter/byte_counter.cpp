@@ -2,17 +2,14 @@
 
 #include <QString>
 #include <algorithm>
-#include <condition_variable>
-#include <deque>
-#include <mutex>
-#include <system_error>
-#include <thread>
+#include <cstring>
 #include <unordered_set>
 
 #include "core/failure.h"
 #include "core/splitter/kernels.h"
 #include "core/splitter/splitter.h"
 #include "core/splitter/splitter_units.h"
+#include "core/work_queue.h"
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -108,126 +105,14 @@ void ForEachByte(const unsigned char* d, qsizetype n, const std::string& wanted,
 
 }  // namespace
 
-// Counts the stretches handed to it on threads of its own, each on its own as if the buffer
-// open before it held something other than spaces and breaks.
-class ByteCounter::Pool {
-  public:
-    struct Chunk {
-        QByteArray bytes;  // the piece is bytes[from, to)
-        qsizetype from = 0, to = 0;
-        bool utf8 = false;
-        bool taken = false, counted = false;
-        bool fast = false;       // counted here, no overlapping abbreviations
-        bool dependent = false;  // the count depends on the buffer open before it
-        std::int64_t sentences = 0;
-        Lone lone = Lone::Other;  // the buffer open after it
-    };
-
-    // Fewer threads than asked for is no failure: the pool works with those that started,
-    // and the caller counts alone when none did.
-    Pool(const ByteCounter& counter, int threads) : counter_(counter) {
-        try {
-            for (int k = 0; k < threads; ++k) threads_.emplace_back([this] { Run(); });
-        } catch (const std::system_error&) {
-            if (threads_.empty()) throw;
-        }
-    }
-    ~Pool() { Stop(); }
-
-    // Queues the bytes unless the queue is full and its first chunk counted, which the
-    // caller is to take first; false then.
-    bool Push(QByteArray& bytes, qsizetype from, qsizetype to, bool utf8) {
-        std::unique_lock lock(mutex_);
-        // A few waiting for each thread, so that memory stays bounded.
-        const std::size_t most = 2 * threads_.size();
-        changed_.wait(lock, [&] { return chunks_.size() < most || chunks_.front()->counted; });
-        if (chunks_.size() >= most) return false;
-        auto chunk = std::make_unique<Chunk>();
-        chunk->bytes = std::move(bytes);
-        chunk->from = from;
-        chunk->to = to;
-        chunk->utf8 = utf8;
-        chunks_.push_back(std::move(chunk));
-        changed_.notify_all();
-        return true;
-    }
-
-    // Hands the counted chunks at the front to use, in order; with all, every chunk.
-    template <typename Use>
-    void TakeCounted(bool all, Use&& use) {
-        for (;;) {
-            std::unique_ptr<Chunk> chunk;
-            {
-                std::unique_lock lock(mutex_);
-                if (all)
-                    changed_.wait(lock,
-                                  [&] { return chunks_.empty() || chunks_.front()->counted; });
-                if (chunks_.empty() || !chunks_.front()->counted) return;
-                chunk = std::move(chunks_.front());
-                chunks_.pop_front();
-            }
-            changed_.notify_all();
-            use(*chunk);
-            if (spare_.size() < 2 * threads_.size()) spare_.push_back(std::move(chunk->bytes));
-        }
-    }
-
-    // A buffer a counted chunk held, or an empty one.
-    QByteArray Spare() {
-        if (spare_.empty()) return QByteArray();
-        QByteArray bytes = std::move(spare_.back());
-        spare_.pop_back();
-        return bytes;
-    }
-
-  private:
-    void Stop() {
-        {
-            std::unique_lock lock(mutex_);
-            stopping_ = true;
-        }
-        changed_.notify_all();
-        for (std::thread& t : threads_) t.join();
-    }
-
-    void Run() {
-        for (;;) {
-            Chunk* chunk = nullptr;
-            {
-                std::unique_lock lock(mutex_);
-                changed_.wait(lock, [&] {
-                    if (stopping_) return true;
-                    for (const auto& c : chunks_)
-                        if (!c->taken) return true;
-                    return false;
-                });
-                if (stopping_) return;
-                for (const auto& c : chunks_)
-                    if (!c->taken) {
-                        chunk = c.get();
-                        break;
-                    }
-                chunk->taken = true;
-            }
-            const auto* d =
-                reinterpret_cast<const unsigned char*>(chunk->bytes.constData()) + chunk->from;
-            chunk->fast = counter_.CountFast(d, chunk->to - chunk->from, chunk->utf8,
-                                             chunk->sentences, chunk->lone, &chunk->dependent);
-            {
-                std::unique_lock lock(mutex_);
-                chunk->counted = true;
-            }
-            changed_.notify_all();
-        }
-    }
-
-    const ByteCounter& counter_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::deque<std::unique_ptr<Chunk>> chunks_;
-    std::vector<std::thread> threads_;
-    std::vector<QByteArray> spare_;  // the caller's alone
-    bool stopping_ = false;
+struct ByteCounter::Chunk {
+    QByteArray bytes;  // the piece is bytes[from, to)
+    qsizetype from = 0, to = 0;
+    bool utf8 = false;
+    bool fast = false;       // counted there, no overlapping abbreviations
+    bool dependent = false;  // the count depends on the buffer open before it
+    std::int64_t sentences = 0;
+    Lone lone = Lone::Other;  // the buffer open after it
 };
 
 using detail::FlatIndex;
@@ -318,11 +203,15 @@ ByteCounter::~ByteCounter() = default;
 
 void ByteCounter::UseCores(int threads) {
     if (threads <= 0 || separatorBytes_.empty()) return;
-    try {
-        pool_ = std::make_unique<Pool>(*this, threads);
-    } catch (const std::system_error&) {
-        pool_.reset();  // no thread could start: this one counts alone
-    }
+    const auto count = [this](Chunk& chunk) {
+        const auto* d = reinterpret_cast<const unsigned char*>(chunk.bytes.constData());
+        chunk.fast = CountFast(d + chunk.from, chunk.to - chunk.from, chunk.utf8, chunk.sentences,
+                               chunk.lone, &chunk.dependent);
+    };
+    // A few pieces waiting for each thread, so that memory stays bounded.
+    pool_ = std::make_unique<OrderedWorkQueue<Chunk>>(threads, 2 * std::size_t(threads), count);
+    // No thread could start: this one counts alone.
+    if (pool_->threads() == 0) pool_.reset();
 }
 
 std::unique_ptr<ByteCounter> ByteCounter::For(QStringView separators,
@@ -504,6 +393,7 @@ std::int64_t ByteCounter::Finish() {
     if (pool_) {
         ApplyCounted(true);
         pool_.reset();
+        spare_.clear();
     }
     const std::int64_t sentences = carry_.sentences;
     carry_ = detail::ScanCarry();
@@ -514,10 +404,9 @@ void ByteCounter::Count(const unsigned char* d, qsizetype n) {
     if (n == 0) return;
     if (pool_) {
         // Into a buffer used before: a fresh one for every piece would be faulted in anew.
-        QByteArray bytes = pool_->Spare();
-        bytes.resize(n);
+        QByteArray bytes = Buffer(n);
         std::memcpy(bytes.data(), d, static_cast<size_t>(n));
-        Hand(bytes, 0, n);
+        Hand(std::move(bytes), 0, n);
         return;
     }
     CountHere(d, n, utf8_);
@@ -535,13 +424,22 @@ void ByteCounter::CountHere(const unsigned char* d, qsizetype n, bool utf8) {
 }
 
 // bytes[from, to) to the other threads.
-void ByteCounter::Hand(QByteArray& bytes, qsizetype from, qsizetype to) {
-    while (!pool_->Push(bytes, from, to, utf8_)) ApplyCounted(false);
+void ByteCounter::Hand(QByteArray&& bytes, qsizetype from, qsizetype to) {
+    Chunk chunk;
+    chunk.bytes = std::move(bytes);
+    chunk.from = from;
+    chunk.to = to;
+    chunk.utf8 = utf8_;
+    pool_->Push(std::move(chunk), [&](Chunk& counted) { Apply(counted); });
     ApplyCounted(false);
 }
 
 QByteArray ByteCounter::Buffer(qsizetype size) {
-    QByteArray buffer = pool_ ? pool_->Spare() : QByteArray();
+    QByteArray buffer;
+    if (!spare_.empty()) {
+        buffer = std::move(spare_.back());
+        spare_.pop_back();
+    }
     buffer.resize(size);
     return buffer;
 }
@@ -564,22 +462,25 @@ void ByteCounter::Feed(QByteArray&& buffer) {
     const qsizetype cut = from + LastCut(d + from, n - from);
     held_.append(QByteArrayView(buffer).sliced(cut));
     // The rest as it is, no copy: the buffer comes back through Buffer once counted.
-    if (cut > from) Hand(buffer, from, cut);
+    if (cut > from) Hand(std::move(buffer), from, cut);
     if (held_.size() > heldBeforeLooking_) CutHeld();
 }
 
 // The stretches the other cores counted, in order: their counts where they did not depend
 // on the buffer open before them, else counted again here.
 void ByteCounter::ApplyCounted(bool all) {
-    pool_->TakeCounted(all, [&](const Pool::Chunk& chunk) {
-        if (chunk.fast && (!chunk.dependent || carry_.lone == Lone::Other)) {
-            carry_.sentences += chunk.sentences;
-            carry_.lone = chunk.lone;
-        } else {
-            CountHere(reinterpret_cast<const unsigned char*>(chunk.bytes.constData()) + chunk.from,
-                      chunk.to - chunk.from, chunk.utf8);
-        }
-    });
+    pool_->TakeFinished(all, [&](Chunk& chunk) { Apply(chunk); });
+}
+
+void ByteCounter::Apply(Chunk& chunk) {
+    if (chunk.fast && (!chunk.dependent || carry_.lone == Lone::Other)) {
+        carry_.sentences += chunk.sentences;
+        carry_.lone = chunk.lone;
+    } else {
+        CountHere(reinterpret_cast<const unsigned char*>(chunk.bytes.constData()) + chunk.from,
+                  chunk.to - chunk.from, chunk.utf8);
+    }
+    if (spare_.size() < 2 * std::size_t(pool_->threads())) spare_.push_back(std::move(chunk.bytes));
 }
 
 bool ByteCounter::MatchesBack(const unsigned char* d, qsizetype at, char unit, bool utf8,

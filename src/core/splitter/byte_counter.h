@@ -15,6 +15,9 @@
 
 namespace brintale {
 
+template <typename Item>
+class OrderedWorkQueue;
+
 // The count of the splitter straight from the bytes of a text, a piece at a time, without
 // decoding it: for texts in a single-byte encoding (the count of the text decoded as
 // Windows-1252 or Latin-1) or in UTF-8 (the count of the text decoded as UTF-8, when told
@@ -39,7 +42,8 @@ class ByteCounter {
     ByteCounter(const ByteCounter&) = delete;
     ByteCounter& operator=(const ByteCounter&) = delete;
 
-    // Counts the pieces on so many threads of its own besides the caller's, which reads.
+    // Counts the pieces on so many threads of its own besides the caller's, which reads;
+    // fewer where the system starts fewer, and on the caller's alone where it starts none.
     void UseCores(int threads);
 
     // Feed throws Failure once more than `bytes` come with no place to cut; 0: no limit.
@@ -68,7 +72,9 @@ class ByteCounter {
         qsizetype start = 0, end = 0;
     };
 
-    class Pool;
+    // A piece counted on another core, on its own as if the buffer open before it held
+    // something other than spaces and breaks.
+    struct Chunk;
     // For long lists: the entries by their units before and after the anchor, hashed, so that
     // a separator costs a few look-ups whatever the list's length.
     struct Hashed;
@@ -84,8 +90,9 @@ class ByteCounter {
     // Counts the stretch d[0, n), cut after a byte no abbreviation holds (or the text's end).
     void Count(const unsigned char* d, qsizetype n);
     void CountHere(const unsigned char* d, qsizetype n, bool utf8);
-    void Hand(QByteArray& bytes, qsizetype from, qsizetype to);
+    void Hand(QByteArray&& bytes, qsizetype from, qsizetype to);
     void ApplyCounted(bool all);
+    void Apply(Chunk& chunk);
     // Counts d[0, n) from the open buffer's state `lone`; false where abbreviations overlap.
     // dependent (optional) tells whether the result would differ for another state.
     bool CountFast(const unsigned char* d, qsizetype n, bool utf8, std::int64_t& sentences,
@@ -121,8 +128,9 @@ class ByteCounter {
     qsizetype heldBeforeLooking_ = 0;
     qsizetype heldLimit_ = detail::kHeldLimit;
     QByteArray held_;
-    detail::ScanCarry carry_;  // the buffer open and the count so far
-    std::unique_ptr<Pool> pool_;
+    detail::ScanCarry carry_;                        // the buffer open and the count so far
+    std::unique_ptr<OrderedWorkQueue<Chunk>> pool_;  // the other cores, with UseCores
+    std::vector<QByteArray> spare_;                  // buffers of chunks counted
 };
 
 }  // namespace brintale

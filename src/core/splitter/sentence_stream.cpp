@@ -1,12 +1,7 @@
 #include "core/splitter/sentence_stream.h"
 
 #include <algorithm>
-#include <condition_variable>
-#include <deque>
-#include <exception>
 #include <functional>
-#include <mutex>
-#include <thread>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -14,6 +9,7 @@
 #include "core/failure.h"
 #include "core/splitter/kernels.h"
 #include "core/splitter/splitter_units.h"
+#include "core/work_queue.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -55,83 +51,6 @@ struct SentenceStream::Stretch {
     // The second units of its surrogate pairs, which count no code point of their own.
     std::vector<qsizetype> seconds;
     Sink* sink = nullptr;
-};
-
-// The second core: scans the stretches in order, a few at most waiting; hands back their
-// buffers for the next, and keeps what the scan threw.
-class SentenceStream::Worker {
-  public:
-    explicit Worker(SentenceStream& stream) : stream_(stream), thread_([this] { Run(); }) {}
-    ~Worker() {
-        {
-            std::unique_lock lock(mutex_);
-            stopping_ = true;
-            waiting_.clear();
-        }
-        changed_.notify_all();
-        thread_.join();
-    }
-
-    void Push(Stretch&& stretch) {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return waiting_.size() < kWaiting || failure_; });
-        if (failure_) std::rethrow_exception(failure_);
-        waiting_.push_back(std::move(stretch));
-        changed_.notify_all();
-    }
-    // Every stretch pushed is scanned.
-    void Drain() {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return (waiting_.empty() && !busy_) || failure_; });
-        if (failure_) std::rethrow_exception(failure_);
-    }
-    QString Spare() {
-        std::unique_lock lock(mutex_);
-        if (spare_.empty()) return QString();
-        QString buffer = std::move(spare_.back());
-        spare_.pop_back();
-        return buffer;
-    }
-
-  private:
-    static constexpr std::size_t kWaiting = 2;
-
-    void Run() {
-        for (;;) {
-            Stretch stretch;
-            {
-                std::unique_lock lock(mutex_);
-                changed_.wait(lock, [&] { return !waiting_.empty() || stopping_; });
-                if (stopping_) return;
-                stretch = std::move(waiting_.front());
-                waiting_.pop_front();
-                busy_ = true;
-            }
-            std::exception_ptr failure;
-            try {
-                stream_.Scan(stretch);
-            } catch (...) {
-                failure = std::current_exception();
-            }
-            {
-                std::unique_lock lock(mutex_);
-                busy_ = false;
-                if (failure) failure_ = failure, waiting_.clear();
-                if (spare_.size() < kWaiting) spare_.push_back(std::move(stretch.masked.text));
-            }
-            changed_.notify_all();
-        }
-    }
-
-    SentenceStream& stream_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::deque<Stretch> waiting_;
-    std::vector<QString> spare_;
-    bool busy_ = false;
-    bool stopping_ = false;
-    std::exception_ptr failure_;
-    std::thread thread_;
 };
 
 SentenceStream::SentenceStream(QStringView separators, const QStringList& abbreviations,
@@ -176,7 +95,14 @@ SentenceStream::SentenceStream(QStringView separators, const QStringList& abbrev
         quiet_ = quiet_ && !(first >= 0 && first < index);
     }
     stretchUnits_ = options_.stretchUnits = std::max<qsizetype>(options_.stretchUnits, 1);
-    if (options_.secondCore && canEnd_) worker_ = std::make_unique<Worker>(*this);
+    if (options_.secondCore && canEnd_) {
+        // One thread, so that the stretches are scanned one after the other, in order; a
+        // few waiting at most.
+        worker_ = std::make_unique<OrderedWorkQueue<Stretch>>(1, kWaiting + 1,
+                                                              [this](Stretch& s) { Scan(s); });
+        // No thread could start: this one scans too.
+        if (worker_->threads() == 0) worker_.reset();
+    }
 }
 
 SentenceStream::~SentenceStream() = default;
@@ -241,7 +167,7 @@ void SentenceStream::Advance(Sink& sink) {
 void SentenceStream::Finish(Sink& sink) {
     if (canEnd_ && !window_.isEmpty()) Step(window_.size(), sink);
     if (worker_) {
-        worker_->Drain();
+        worker_->TakeFinished(true, [&](Stretch& scanned) { Recycle(scanned); });
         worker_.reset();
     }
     endedInsideParts_ = carry_.parted;
@@ -275,14 +201,24 @@ void SentenceStream::Step(qsizetype cut, Sink& sink) {
     if (!prepared_) prepared_ = detail::PrepareList(abbreviations_, options_.hashedAbove);
     stretch.masked = detail::MaskAbbreviations(std::move(window_), abbreviations_, *prepared_);
     if (worker_) {
-        worker_->Push(std::move(stretch));
-        window_ = worker_->Spare();
+        const auto recycle = [&](Stretch& scanned) { Recycle(scanned); };
+        worker_->Push(std::move(stretch), recycle);
+        worker_->TakeFinished(false, recycle);
+        window_ = QString();
+        if (!spare_.empty()) {
+            window_ = std::move(spare_.back());
+            spare_.pop_back();
+        }
     } else {
         Scan(stretch);
         window_ = std::move(stretch.masked.text);
     }
     window_.resize(0);
     window_ += rest;
+}
+
+void SentenceStream::Recycle(Stretch& scanned) {
+    if (spare_.size() < kWaiting) spare_.push_back(std::move(scanned.masked.text));
 }
 
 void SentenceStream::Scan(Stretch& stretch) {

@@ -14,6 +14,9 @@
 
 namespace brintale {
 
+template <typename Item>
+class OrderedWorkQueue;
+
 // The splitter over a text that comes a piece at a time, in memory that does not grow with
 // the text: the sentences, their stretches and the count are those of the whole text given
 // at once to SplitLocatedSentences, wherever the pieces are cut (inside a CR LF pair, an
@@ -38,7 +41,8 @@ class SentenceStream {
         // 0: no limit.
         qsizetype heldUnitsLimit = 0;
         // On a second core: the stretches are masked by the caller's thread and scanned by
-        // one of the stream's own, which then calls the sink (never two calls at once).
+        // one of the stream's own, which then calls the sink (never two calls at once); by
+        // the caller's alone where the system starts no thread.
         bool secondCore = false;
         // Lists of more entries than this are looked up by hash.
         std::size_t hashedAbove = detail::kHashedEntries;
@@ -71,13 +75,16 @@ class SentenceStream {
 
   private:
     struct Stretch;
-    class Worker;
     void Advance(Sink& sink);
     bool PairAt(const char16_t* d, qsizetype at) const;
     // Places looked at, from the end, for a cut where no unit outside the abbreviations is.
     static constexpr qsizetype kStraddleLooks = 256;
     void Step(qsizetype cut, Sink& sink);
     void Scan(Stretch& stretch);
+    // Keeps a scanned stretch's buffer for the next.
+    void Recycle(Stretch& scanned);
+    // Stretches waiting for the second core at most.
+    static constexpr std::size_t kWaiting = 2;
 
     qsizetype stretchUnits_;
 
@@ -97,7 +104,9 @@ class SentenceStream {
     bool highBefore_ = false;             // the unit before the window is a high surrogate
     detail::ScanCarry carry_;             // the scanning thread's
     bool endedInsideParts_ = false;
-    std::unique_ptr<Worker> worker_;
+    std::vector<QString> spare_;  // buffers of stretches scanned
+    // The second core, with secondCore; last, so that it stops before the rest goes.
+    std::unique_ptr<OrderedWorkQueue<Stretch>> worker_;
 };
 
 }  // namespace brintale
