@@ -4,11 +4,7 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QHash>
 #include <QMimeDatabase>
-#include <QSet>
-#include <QTextStream>
 #include <QUrl>
 #include <algorithm>
 #include <cerrno>
@@ -19,156 +15,11 @@
 
 #include "platform/services.h"
 #include "platform/spreadsheet_application.h"
+#include "platform/xlsx_cell_text.h"
 
 namespace brintale {
 
 namespace {
-
-QStringList PathList(const char* variable, const QString& fallback) {
-    QString value = qEnvironmentVariable(variable);
-    if (value.isEmpty()) value = fallback;
-    QStringList out;
-    for (const QString& dir : value.split(QChar(u':'), Qt::SkipEmptyParts)) out << dir;
-    return out;
-}
-
-// group -> key -> the entries of its ';'-separated value
-using DesktopList = QHash<QString, QHash<QString, QStringList>>;
-
-DesktopList ReadDesktopList(const QString& path) {
-    DesktopList groups;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return groups;
-    QTextStream in(&file);
-    QString group;
-    while (!in.atEnd()) {
-        const QString line = in.readLine().trimmed();
-        if (line.isEmpty() || line.startsWith(QChar(u'#'))) continue;
-        if (line.startsWith(QChar(u'[')) && line.endsWith(QChar(u']'))) {
-            group = line.mid(1, line.size() - 2);
-            continue;
-        }
-        const qsizetype equals = line.indexOf(QChar(u'='));
-        if (equals <= 0) continue;
-        QStringList entries;
-        for (const QString& entry : line.mid(equals + 1).split(QChar(u';'), Qt::SkipEmptyParts)) {
-            if (!entry.trimmed().isEmpty()) entries << entry.trimmed();
-        }
-        groups[group][line.left(equals).trimmed()] = entries;
-    }
-    return groups;
-}
-
-// A desktop file id names "applications/a/b.desktop" as "a-b.desktop".
-bool Installed(const QString& id, const XdgDirs& dirs) {
-    QStringList candidates{id};
-    for (qsizetype dash = id.indexOf(QChar(u'-')); dash >= 0;
-         dash = id.indexOf(QChar(u'-'), dash + 1)) {
-        candidates << id.left(dash) + QChar(u'/') + id.mid(dash + 1);
-    }
-    for (const QString& data : dirs.dataDirs) {
-        for (const QString& candidate : candidates) {
-            if (QFileInfo(data + QStringLiteral("/applications/") + candidate).isFile())
-                return true;
-        }
-    }
-    return false;
-}
-
-// A folder without a cache (no desktop-file-utils) is read the way xdg-mime reads it: from
-// the MIME types that its applications declare.
-QHash<QString, QStringList> ScanDesktopFiles(const QString& applications) {
-    QHash<QString, QStringList> byType;
-    const QStringList names =
-        QDir(applications).entryList({QStringLiteral("*.desktop")}, QDir::Files, QDir::Name);
-    for (const QString& name : names) {
-        const auto entry = ReadDesktopList(applications + QChar(u'/') + name)
-                               .value(QStringLiteral("Desktop Entry"));
-        for (const QString& type : entry.value(QStringLiteral("MimeType"))) byType[type] << name;
-    }
-    return byType;
-}
-
-QStringList MimeAppsLists(const XdgDirs& dirs) {
-    QStringList files;
-    const auto add = [&](const QString& folder) {
-        for (const QString& desktop : dirs.desktops)
-            files << folder + QChar(u'/') + desktop + QStringLiteral("-mimeapps.list");
-        files << folder + QStringLiteral("/mimeapps.list");
-    };
-    for (const QString& config : dirs.configDirs) add(config);
-    for (const QString& data : dirs.dataDirs) add(data + QStringLiteral("/applications"));
-    return files;
-}
-
-// An .xlsx cell takes at most this many characters.
-constexpr qsizetype kCellTextMax = 32767;
-
-bool IsHexDigit(QChar c) {
-    return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
-}
-
-// How text[i] goes into the sheet's XML.
-enum class Unit {
-    Plain,    // as it is
-    Pair,     // as it is, with the next unit (a surrogate pair)
-    Control,  // a C0 control, which libxlsxwriter writes as "_xHHHH_"
-    Escaped,  // as "_xHHHH_", written here
-};
-
-// XML 1.0 has no place for most C0 controls, U+FFFE, U+FFFF or half a pair, and reads a
-// carriage return as a line feed.
-Unit WriteForm(const QString& text, qsizetype i);
-
-// "_x" + four hex digits + "_" in the XML from text[i] on: the form in which a cell carries
-// a character. The last underscore may also be the start of the next character's escape.
-bool StartsEscapeForm(const QString& text, qsizetype i) {
-    if (i + 6 >= text.size() || text[i] != u'_' || text[i + 1] != u'x') return false;
-    for (qsizetype k = i + 2; k < i + 6; ++k)
-        if (!IsHexDigit(text[k])) return false;
-    if (text[i + 6] == u'_') return true;
-    const Unit next = WriteForm(text, i + 6);
-    return next == Unit::Control || next == Unit::Escaped;
-}
-
-Unit WriteForm(const QString& text, qsizetype i) {
-    const char16_t c = text[i].unicode();
-    // libxlsxwriter escapes the controls after it has measured the text, so that they count
-    // as the one character they stand for; U+0000 would end its C string.
-    if (c < 0x20)
-        return c == u'\t' || c == u'\n' ? Unit::Plain : c == 0 ? Unit::Escaped : Unit::Control;
-    if (c == 0xFFFE || c == 0xFFFF) return Unit::Escaped;
-    if (QChar::isHighSurrogate(c))
-        return i + 1 < text.size() && text[i + 1].isLowSurrogate() ? Unit::Pair : Unit::Escaped;
-    if (QChar::isLowSurrogate(c)) return Unit::Escaped;
-    // Already in the escape form, it would be read as the character it names: its underscore
-    // goes as "_x005F_", so that it reads back as written.
-    return c == u'_' && StartsEscapeForm(text, i) ? Unit::Escaped : Unit::Plain;
-}
-
-// The text as libxlsxwriter takes it for a cell's XML: in OOXML's escapes where XML cannot
-// carry a character and libxlsxwriter would not escape it, so that the spreadsheet
-// application reads back the text unchanged. `escaped` counts the escapes made here.
-QString CellText(const QString& text, qsizetype& escaped) {
-    QString out;
-    escaped = 0;
-    qsizetype copied = 0;  // text before this is in out
-    for (qsizetype i = 0; i < text.size();) {
-        const Unit unit = WriteForm(text, i);
-        if (unit == Unit::Escaped) {
-            out += QStringView(text).mid(copied, i - copied);
-            out += QStringLiteral("_x") +
-                   QString::number(text[i].unicode(), 16).rightJustified(4, u'0').toUpper() +
-                   QChar(u'_');
-            copied = i + 1;
-            ++escaped;
-        }
-        i += unit == Unit::Pair ? 2 : 1;
-    }
-    if (copied == 0) return text;
-    out += QStringView(text).mid(copied);
-    return out;
-}
 
 // One workbook, kept by libxlsxwriter until the application is released.
 class XlsxApplication : public SpreadsheetApplication {
@@ -319,59 +170,6 @@ class XlsxApplication : public SpreadsheetApplication {
 };
 
 }  // namespace
-
-XdgDirs XdgDirs::FromEnvironment() {
-    const QString home = QDir::homePath();
-    XdgDirs dirs;
-    dirs.configDirs = PathList("XDG_CONFIG_HOME", home + QStringLiteral("/.config")) +
-                      PathList("XDG_CONFIG_DIRS", QStringLiteral("/etc/xdg"));
-    dirs.dataDirs = PathList("XDG_DATA_HOME", home + QStringLiteral("/.local/share")) +
-                    PathList("XDG_DATA_DIRS", QStringLiteral("/usr/local/share:/usr/share"));
-    for (const QString& desktop :
-         qEnvironmentVariable("XDG_CURRENT_DESKTOP").split(QChar(u':'), Qt::SkipEmptyParts))
-        dirs.desktops << desktop.toLower();
-    return dirs;
-}
-
-QString DesktopDefaultApplication(const QStringList& mimeTypes, const XdgDirs& dirs) {
-    std::vector<DesktopList> lists;
-    for (const QString& path : MimeAppsLists(dirs)) lists.push_back(ReadDesktopList(path));
-
-    // The defaults of the most important list win, the first installed one of each.
-    for (const DesktopList& list : lists) {
-        const auto defaults = list.value(QStringLiteral("Default Applications"));
-        for (const QString& type : mimeTypes) {
-            for (const QString& id : defaults.value(type))
-                if (Installed(id, dirs)) return id;
-        }
-    }
-
-    // Otherwise the most preferred association; a removal hides an application from the
-    // less important lists and the caches.
-    QSet<QString> removed;
-    for (const DesktopList& list : lists) {
-        const auto added = list.value(QStringLiteral("Added Associations"));
-        const auto gone = list.value(QStringLiteral("Removed Associations"));
-        for (const QString& type : mimeTypes)
-            for (const QString& id : gone.value(type)) removed.insert(id);
-        for (const QString& type : mimeTypes) {
-            for (const QString& id : added.value(type))
-                if (!removed.contains(id) && Installed(id, dirs)) return id;
-        }
-    }
-    for (const QString& data : dirs.dataDirs) {
-        const QString applications = data + QStringLiteral("/applications");
-        const QString cachePath = applications + QStringLiteral("/mimeinfo.cache");
-        const auto cache = QFileInfo::exists(cachePath)
-                               ? ReadDesktopList(cachePath).value(QStringLiteral("MIME Cache"))
-                               : ScanDesktopFiles(applications);
-        for (const QString& type : mimeTypes) {
-            for (const QString& id : cache.value(type))
-                if (!removed.contains(id) && Installed(id, dirs)) return id;
-        }
-    }
-    return QString();
-}
 
 QStringList XlsxMimeTypes() {
     const QMimeType type =
