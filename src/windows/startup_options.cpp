@@ -12,6 +12,7 @@
 #include "commands/main_form.h"
 #include "commands/text_loading.h"
 #include "core/product.h"
+#include "core/version.h"
 #include "platform/services.h"
 
 namespace brintale {
