@@ -56,7 +56,8 @@ TEST(StreamDecoder, EveryCutGivesTheWholeDecoding) {
     const std::pair<TextEncoding, QByteArray> cases[] = {
         {TextEncoding::Utf8, B("a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80z\xEF\xBB\xBF")},
         {TextEncoding::Windows1252, B("caf\xE9 \x80\x81\x9F\0x"sv)},
-        {TextEncoding::Utf16LittleEndian, B("H\0i\0\x3D\xD8\x00\xDE!"sv)},  // odd: U+FFFD at the end
+        {TextEncoding::Utf16LittleEndian,
+         B("H\0i\0\x3D\xD8\x00\xDE!"sv)},  // odd: U+FFFD at the end
         {TextEncoding::Utf16BigEndian, B("\0H\xD8\x3D\xDE\x00\xD8\x00"sv)},
     };
     for (const auto& [encoding, bytes] : cases) {
