@@ -51,39 +51,6 @@ const QColor kLongColour(0xd9, 0x53, 0x4f);
 // A bar with more sentences selects only the first of them.
 constexpr std::size_t kMaxSelectedRows = 1000;
 
-// Below this many rows one thread is quicker than starting others.
-constexpr int kRowsPerThread = 20000;
-
-// The collector over every row, the rows shared out among the processor's cores: counting
-// the words of a million sentences takes one core too long.
-StatisticsCollector CollectRows(const ResultsModel& rows) {
-    const int count = rows.rowCount();
-    const int threads = std::clamp(
-        std::min(static_cast<int>(std::thread::hardware_concurrency()), count / kRowsPerThread), 1,
-        8);
-    std::vector<StatisticsCollector> parts(static_cast<std::size_t>(threads));
-    std::vector<std::exception_ptr> failures(static_cast<std::size_t>(threads));
-    const auto collect = [&](int part) {
-        try {
-            const auto from = static_cast<int>(qint64(count) * part / threads);
-            const auto to = static_cast<int>(qint64(count) * (part + 1) / threads);
-            StatisticsCollector& collector = parts[static_cast<std::size_t>(part)];
-            for (int row = from; row < to; ++row) collector.Add(rows.TextAt(row));
-        } catch (...) {
-            failures[static_cast<std::size_t>(part)] = std::current_exception();
-        }
-    };
-    {
-        std::vector<std::jthread> workers;
-        for (int part = 1; part < threads; ++part) workers.emplace_back(collect, part);
-        collect(0);
-    }
-    for (const std::exception_ptr& failure : failures)
-        if (failure) std::rethrow_exception(failure);
-    for (std::size_t part = 1; part < parts.size(); ++part) parts[0].Merge(parts[part]);
-    return std::move(parts[0]);
-}
-
 QString Number(double value) {
     return value == static_cast<double>(static_cast<qint64>(value))
                ? QString::number(qint64(value))
@@ -152,26 +119,6 @@ constexpr QMargins kFrameGuess(4, 30, 4, 4);
 
 }  // namespace
 
-int HistogramBinWidth(qsizetype maxWords) {
-    constexpr int kStep = 5;
-    const qsizetype bins = maxWords / kStep + 1;
-    if (bins <= kMaxHistogramBins) return kStep;
-    // The smallest multiple of five that fits the largest count into the bars.
-    const qsizetype width = (maxWords + kMaxHistogramBins) / kMaxHistogramBins;
-    return static_cast<int>((width + kStep - 1) / kStep * kStep);
-}
-
-CountAxisScale CountAxis(qsizetype highest) {
-    highest = std::max<qsizetype>(highest, 1);
-    for (qsizetype magnitude = 1;; magnitude *= 10) {
-        for (const qsizetype factor : {1, 2, 5}) {
-            const qsizetype step = factor * magnitude;
-            const qsizetype steps = (highest + step - 1) / step;
-            if (steps <= kMaxCountSteps) return {steps * step, step};
-        }
-    }
-}
-
 StatisticsWindow::StatisticsWindow(MainForm& form, QWidget* parent)
     : QWidget(parent, Qt::Window), form_(form) {
     setObjectName(QStringLiteral("statisticsWindow"));
@@ -182,6 +129,10 @@ StatisticsWindow::StatisticsWindow(MainForm& form, QWidget* parent)
     recomputeTimer_.setSingleShot(true);
     recomputeTimer_.setInterval(0);
     connect(&recomputeTimer_, &QTimer::timeout, this, &StatisticsWindow::Recompute);
+    connect(&readabilityWatcher_, &QFutureWatcher<ReadabilityCounts>::finished, this, [this] {
+        showReadability(readabilityWatcher_.result());
+        emit readabilityShown();
+    });
     connect(&readerWatcher_, &QFutureWatcher<qsizetype>::finished, this, [this] {
         readerCount_ = readerWatcher_.result();
         showCounts();
@@ -273,6 +224,30 @@ void StatisticsWindow::buildControls() {
                               "a last sentence without one; a reader does none of that."));
     layout->addWidget(counts_);
     layout->addWidget(whyCountsDiffer_);
+
+    auto* reading = new QFormLayout;
+    const auto score = [&](const QString& caption, const char* objectName) {
+        QLabel* label = Figure(caption, objectName, content);
+        reading->addRow(caption + QStringLiteral(":"), label);
+        return label;
+    };
+    readingEase_ = score(QStringLiteral("Flesch Reading Ease"), "fleschReadingEaseValue");
+    gradeLevel_ = score(QStringLiteral("Flesch–Kincaid Grade"), "fleschKincaidGradeValue");
+    gunningFog_ = score(QStringLiteral("Gunning Fog"), "gunningFogValue");
+    smog_ = score(QStringLiteral("SMOG"), "smogValue");
+    colemanLiau_ = score(QStringLiteral("Coleman–Liau"), "colemanLiauValue");
+    ari_ = score(QStringLiteral("Automated Readability Index"), "ariValue");
+    gradeMeaning_ = Figure(QStringLiteral("What the grade means"), "gradeMeaning", content);
+    gradeMeaning_->setWordWrap(true);
+    reading->addRow(gradeMeaning_);
+    auto* english = new QLabel(
+        QStringLiteral("The formulas are made for English; on other languages their figures "
+                       "mean little."),
+        content);
+    english->setObjectName(QStringLiteral("englishNote"));
+    english->setWordWrap(true);
+    reading->addRow(english);
+    layout->addLayout(reading);
 
     chart_ = new QChart;
     chart_->setTitle(QStringLiteral("Sentence lengths in words"));
@@ -423,7 +398,12 @@ void StatisticsWindow::Recompute() {
     recomputeTimer_.stop();
     stale_ = false;
     try {
-        collector_ = CollectRows(form_.results());
+        std::vector<QString> texts;
+        collector_ = CollectRows(form_.results(), &texts);
+        // Syllables take longer than the other figures: they follow in the background.
+        showReadability(std::nullopt);
+        readabilityWatcher_.setFuture(
+            QtConcurrent::run([texts = std::move(texts)] { return MeasureSentences(texts); }));
     } catch (const std::exception&) {
         collector_ = StatisticsCollector();
         ShowFigure(textChanged_, DescribeFailure(std::current_exception()));
@@ -480,17 +460,39 @@ void StatisticsWindow::showFigures() {
     showHistogram(stats);
 }
 
+void StatisticsWindow::showReadability(const std::optional<ReadabilityCounts>& counts) {
+    const std::optional<ReadabilityScores> scores =
+        counts ? Readability(*counts) : std::optional<ReadabilityScores>();
+    const std::pair<QLabel*, double ReadabilityScores::*> figures[] = {
+        {readingEase_, &ReadabilityScores::fleschReadingEase},
+        {gradeLevel_, &ReadabilityScores::fleschKincaidGrade},
+        {gunningFog_, &ReadabilityScores::gunningFog},
+        {smog_, &ReadabilityScores::smog},
+        {colemanLiau_, &ReadabilityScores::colemanLiau},
+        {ari_, &ReadabilityScores::ari},
+    };
+    for (const auto& [label, member] : figures) {
+        if (scores)
+            ShowFigure(label, QString::number((*scores).*member, 'f', 1));
+        else if (counts)
+            ShowFigure(label, kNoFigure, kNoFigureHeard);
+        else
+            ShowFigure(label, QStringLiteral("\u2026"), QStringLiteral("still counting"));
+    }
+    if (scores)
+        ShowFigure(gradeMeaning_, GradeMeaning(scores->fleschKincaidGrade));
+    else
+        ShowFigure(gradeMeaning_, QString(), kNoFigureHeard);
+}
+
 void StatisticsWindow::showHistogram(const SentenceStatistics& stats) {
     const int longer = threshold_->value();
-    binWidth_ = HistogramBinWidth(stats.maxWords);
-    std::vector<std::int32_t> shortWords, longWords;
-    for (const std::int32_t w : collector_.wordsPerSentence())
-        (w > longer ? longWords : shortWords).push_back(w);
-    std::vector<qsizetype> shortBins = WordHistogram(shortWords, binWidth_);
-    std::vector<qsizetype> longBins = WordHistogram(longWords, binWidth_);
-    const std::size_t bins = std::max(shortBins.size(), longBins.size());
-    shortBins.resize(bins, 0);
-    longBins.resize(bins, 0);
+    LengthHistogram histogram =
+        SplitHistogram(collector_.wordsPerSentence(), stats.maxWords, longer);
+    binWidth_ = histogram.binWidth;
+    const std::vector<qsizetype> shortBins = std::move(histogram.shortBins);
+    const std::vector<qsizetype> longBins = std::move(histogram.longBins);
+    const std::size_t bins = shortBins.size();
 
     chart_->removeAllSeries();
     for (QAbstractAxis* axis : chart_->axes()) {
@@ -651,11 +653,7 @@ void StatisticsWindow::thresholdChanged(int words) {
 }
 
 void StatisticsWindow::SelectBin(int bin) {
-    std::vector<int> rows;
-    const std::vector<std::int32_t>& words = collector_.wordsPerSentence();
-    for (std::size_t i = 0; i < words.size(); ++i)
-        if (words[i] / binWidth_ == bin) rows.push_back(static_cast<int>(i));
-    selectRows(rows);
+    selectRows(SentencesInBin(collector_.wordsPerSentence(), binWidth_, bin));
 }
 
 void StatisticsWindow::SelectLongest() {

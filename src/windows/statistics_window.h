@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "core/statistics.h"
@@ -23,20 +24,6 @@ class QTableWidget;
 namespace brintale {
 
 class MainForm;
-
-// Words per bar of the histogram: five, or more when that would give more than kMaxBins bars.
-inline constexpr int kMaxHistogramBins = 30;
-int HistogramBinWidth(qsizetype maxWords);
-
-// The count axis of the histogram: from 0 to `top` in steps of `step` sentences, whole
-// numbers both, so that every gridline has a label that is true; at most kMaxCountSteps
-// steps.
-inline constexpr int kMaxCountSteps = 5;
-struct CountAxisScale {
-    qsizetype top = 1;
-    qsizetype step = 1;
-};
-CountAxisScale CountAxis(qsizetype highest);
 
 // The figures of the rows of the results list: counts, words per sentence, the longest
 // sentence, the long ones and a histogram of lengths; beside them the count a reader would
@@ -56,6 +43,8 @@ class StatisticsWindow : public QWidget {
     // shown in the text; of more than a thousand, the first alone.
     void SelectBin(int bin);
     void SelectLongest();
+    // Whether the readability figures are still being worked out.
+    bool readabilityRunning() const { return readabilityWatcher_.isRunning(); }
     // Whether the reader's count is still being made.
     bool readerCountRunning() const { return readerWatcher_.isRunning(); }
     // At its first showing the window takes its size and place within the screen's free
@@ -65,6 +54,8 @@ class StatisticsWindow : public QWidget {
   signals:
     // The reader's count of the last counted text has been shown.
     void readerCountShown();
+    // The readability figures of the rows have been shown.
+    void readabilityShown();
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -82,6 +73,8 @@ class StatisticsWindow : public QWidget {
     void showFigures();
     void showHistogram(const SentenceStatistics& stats);
     void showCounts();
+    // Without counts: still being worked out.
+    void showReadability(const std::optional<ReadabilityCounts>& counts);
     void showTextState();
     void startReaderCount();
     void selectRows(const std::vector<int>& rows);
@@ -97,6 +90,7 @@ class StatisticsWindow : public QWidget {
 
     // The reader's count, kept for the text and list it was made of.
     QFutureWatcher<qsizetype> readerWatcher_;
+    QFutureWatcher<ReadabilityCounts> readabilityWatcher_;
     quint64 readerCountOf_ = 0;  // the count whose reader count is shown or awaited
     qsizetype readerCount_ = -1;
 
@@ -114,6 +108,13 @@ class StatisticsWindow : public QWidget {
     QPushButton* tickLong_ = nullptr;
     QLabel* counts_ = nullptr;
     QLabel* whyCountsDiffer_ = nullptr;
+    QLabel* readingEase_ = nullptr;
+    QLabel* gradeLevel_ = nullptr;
+    QLabel* gunningFog_ = nullptr;
+    QLabel* smog_ = nullptr;
+    QLabel* colemanLiau_ = nullptr;
+    QLabel* ari_ = nullptr;
+    QLabel* gradeMeaning_ = nullptr;
     QScrollArea* scroll_ = nullptr;
     QScrollArea* chartScroll_ = nullptr;
     QChart* chart_ = nullptr;

@@ -22,6 +22,7 @@
 #include <algorithm>
 
 #include "commands/long_sentences.h"
+#include "core/readability.h"
 #include "core/results_model.h"
 #include "widgets/text_box.h"
 #include "windows/window_fixture.h"
@@ -320,6 +321,8 @@ TEST_F(StatisticsTest, EveryFigureIsHeardWithItsValue) {
     Count(QStringLiteral("Two words. One two three four five six. A b c. 1 2 3 4 5 6 7 8 9."));
     StatisticsWindow& window = Open();
     Counts();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window.readabilityRunning(); }, 10000));
+    QCoreApplication::processEvents();
     StatisticsCollector collector;
     for (int r = 0; r < form->results().rowCount(); ++r) collector.Add(form->results().TextAt(r));
     const std::pair<const char*, QString> figures[] = {
@@ -350,6 +353,35 @@ TEST_F(StatisticsTest, EveryFigureIsHeardWithItsValue) {
                                                       window.findChild<QTableWidget*>(),
                                                       window.findChild<QSpinBox*>()})
         EXPECT_FALSE(w->accessibleName().isEmpty()) << w->metaObject()->className();
+}
+
+TEST_F(StatisticsTest, ReadabilityFollowsInTheBackgroundAndIsHeard) {
+    // 2 sentences, 9 words, 10 syllables, 27 letters, no polysyllable.
+    Count(QStringLiteral("The cat sat on the mat. It was happy."));
+    StatisticsWindow& window = Open();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window.readabilityRunning(); }, 10000));
+    QCoreApplication::processEvents();
+    const auto scores = Readability({2, 9, 10, 27, 0});
+    ASSERT_TRUE(scores.has_value());
+    const std::pair<const char*, QString> figures[] = {
+        {"fleschReadingEaseValue",
+         QStringLiteral("Flesch Reading Ease: %1").arg(scores->fleschReadingEase, 0, 'f', 1)},
+        {"fleschKincaidGradeValue", QStringLiteral("Flesch\u2013Kincaid Grade: %1")
+                                        .arg(scores->fleschKincaidGrade, 0, 'f', 1)},
+        {"smogValue", QStringLiteral("SMOG: 3.1")},
+        {"gradeMeaning",
+         QStringLiteral("What the grade means: ") + GradeMeaning(scores->fleschKincaidGrade)},
+    };
+    for (const auto& [name, heard] : figures) EXPECT_EQ(HeardFigure(name), heard) << name;
+    EXPECT_TRUE(window.findChild<QLabel*>(QStringLiteral("englishNote"))
+                    ->text()
+                    .contains(QStringLiteral("made for English")));
+    // No sentences: no score.
+    form->button(MainButton::ClearResults)->click();
+    window.Recompute();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window.readabilityRunning(); }, 10000));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(HeardFigure("smogValue"), QStringLiteral("SMOG: none"));
 }
 
 // The list's menu holds the window and the ticking; Ctrl+I opens the window only from the
