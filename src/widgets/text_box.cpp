@@ -15,6 +15,8 @@
 #include <utility>
 #include <vector>
 
+#include "widgets/long_sentence_highlight.h"
+
 namespace brintale {
 
 namespace {
@@ -209,7 +211,11 @@ TextBox::TextBox(QWidget* parent) : QPlainTextEdit(parent) {
     }();
     Q_UNUSED(installed);
     connect(document(), &QTextDocument::contentsChange, this, [this] { reading_.reset(); });
+    longSentences_ = new LongSentenceHighlight(*this);
 }
+
+// The colouring goes before the document, whose end it would otherwise follow.
+TextBox::~TextBox() { delete longSentences_; }
 
 std::vector<qsizetype> TextBox::Cuts(qsizetype from, qsizetype to) const {
     std::vector<qsizetype> cuts;

@@ -391,8 +391,9 @@ TEST_F(StatisticsTest, ListMenuAndShortcut) {
     QStringList captions;
     for (QAction* action : f.listMenu()->actions())
         if (!action->isSeparator()) captions << action->text();
-    EXPECT_EQ(captions, QStringList({"Check All", "Uncheck All", QStringLiteral("Statistics\u2026"),
-                                     "Tick Sentences Longer Than 25 Words"}));
+    EXPECT_EQ(captions,
+              QStringList({"Check All", "Uncheck All", QStringLiteral("Statistics\u2026"),
+                           "Tick Sentences Longer Than 25 Words", "Highlight Long Sentences"}));
     f.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
     f.separatorsEdit()->setFocus();
