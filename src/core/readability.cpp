@@ -1,6 +1,8 @@
 #include "core/readability.h"
 
+#include <array>
 #include <cmath>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -50,9 +52,23 @@ bool IsApostrophe(char16_t c) { return c == u'\'' || c == u'\u2019'; }
 int Syllables(const std::string& letters, int digits, bool otherLetters) {
     int syllables = digits;
     if (!letters.empty()) {
-        const auto& table = Exceptions();
-        const auto found = table.find(letters);
-        syllables += found != table.end() ? found->second : RuleSyllables(letters);
+        // Texts use the same words again and again: the last counts are kept by a hash, so
+        // that most words cost a hash and a comparison.
+        struct Cached {
+            std::string word;
+            int syllables = 0;
+        };
+        thread_local std::array<Cached, 4096> cache;
+        std::uint32_t h = 2166136261u;
+        for (const char c : letters) h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
+        Cached& slot = cache[h % cache.size()];
+        if (slot.word != letters) {
+            const auto& table = Exceptions();
+            const auto found = table.find(letters);
+            slot.syllables = found != table.end() ? found->second : RuleSyllables(letters);
+            slot.word = letters;
+        }
+        syllables += slot.syllables;
     } else if (otherLetters) {
         syllables += 1;
     }
@@ -72,6 +88,21 @@ void ForEachWord(QStringView text, F&& word) {
         bool other = false;
         while (i < n) {
             char32_t c = text[i].unicode();
+            // Most words are ASCII letters.
+            if (c < 0x80) {
+                if ((c | 0x20) - 'a' < 26) {
+                    ++letterOrDigits;
+                    letters += static_cast<char>(c | 0x20);
+                    ++i;
+                    continue;
+                }
+                if (c - '0' < 10) {
+                    ++letterOrDigits;
+                    ++digits;
+                    ++i;
+                    continue;
+                }
+            }
             qsizetype width = 1;
             if (QChar::isHighSurrogate(c) && i + 1 < n && text[i + 1].isLowSurrogate()) {
                 c = QChar::surrogateToUcs4(text[i].unicode(), text[i + 1].unicode());

@@ -22,10 +22,19 @@ constexpr std::array<std::string_view, 11> kSplitPairs = {"ia", "io", "eo", "ua"
 }  // namespace
 
 int RuleSyllables(std::string_view word) {
-    std::string w;
-    w.reserve(word.size());
-    for (const char c : word)
-        if (c >= 'a' && c <= 'z') w += c;
+    // The letters alone, on the stack for any ordinary word.
+    std::array<char, 64> buffer;
+    std::string longer;
+    std::size_t length = 0;
+    if (word.size() <= buffer.size()) {
+        for (const char c : word)
+            if (c >= 'a' && c <= 'z') buffer[length++] = c;
+    } else {
+        for (const char c : word)
+            if (c >= 'a' && c <= 'z') longer += c;
+        length = longer.size();
+    }
+    const std::string_view w(longer.empty() ? buffer.data() : longer.data(), length);
     if (w.empty()) return 0;
     int groups = 0;
     for (std::size_t i = 0; i < w.size(); ++i) {
