@@ -6,6 +6,7 @@
 #include <QBarSet>
 #include <QChart>
 #include <QChartView>
+#include <QCheckBox>
 #include <QCursor>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -38,6 +39,8 @@
 #include "core/error_report.h"
 #include "core/results_model.h"
 #include "core/splitter/unicode_sentences.h"
+#include "core/text_sentences.h"
+#include "widgets/long_sentence_highlight.h"
 #include "widgets/look.h"
 #include "widgets/text_box.h"
 
@@ -212,6 +215,52 @@ void StatisticsWindow::buildControls() {
     connect(tickLong_, &QPushButton::clicked, this,
             [this] { TickLongSentences(form_, threshold_->value()); });
     layout->addWidget(tickLong_, 0, Qt::AlignLeft);
+
+    // The long sentences coloured where they stand in the text, and what the colours say.
+    LongSentenceHighlight& highlight = form_.textBox()->longSentences();
+    highlightLong_ = new QCheckBox(QStringLiteral("Highlight Long Sentences"), content);
+    highlightLong_->setObjectName(QStringLiteral("highlightLongSentences"));
+    highlightLong_->setToolTip(QStringLiteral("Colours the long sentences in the text (Ctrl+H)."));
+    highlightLong_->setChecked(highlight.enabled());
+    connect(highlightLong_, &QCheckBox::toggled, this,
+            [this](bool on) { SetHighlightLongSentences(form_, on); });
+    connect(&highlight, &LongSentenceHighlight::enabledChanged, highlightLong_,
+            &QCheckBox::setChecked);
+    auto* highlightRow = new QHBoxLayout;
+    highlightRow->addWidget(highlightLong_);
+    const auto key = [&](const QColor& colour, const QString& name, const char* objectName) {
+        auto* swatch = new QLabel(content);
+        swatch->setFixedSize(24, 14);
+        swatch->setStyleSheet(
+            QStringLiteral("background-color: %1; border: 1px solid #808080;").arg(colour.name()));
+        swatch->setAccessibleName(name);
+        QLabel* label = Figure(name, objectName, content);
+        highlightRow->addWidget(swatch);
+        highlightRow->addWidget(label);
+        return label;
+    };
+    legendLong_ = key(LongSentenceHighlight::LongColour(), QStringLiteral("Yellow"), "legendLong");
+    legendVeryLong_ =
+        key(LongSentenceHighlight::VeryLongColour(), QStringLiteral("Red"), "legendVeryLong");
+    highlightRow->addStretch(1);
+    layout->addLayout(highlightRow);
+    showLegend(threshold_->value());
+
+    // The figures of the text as it is now and of its selection, beside those of the count.
+    textNow_ = Figure(QStringLiteral("The text now"), "textNowValue", content);
+    selection_ = Figure(QStringLiteral("Selected text"), "selectionValue", content);
+    selection_->setWordWrap(true);
+    selection_->hide();
+    layout->addWidget(textNow_);
+    layout->addWidget(selection_);
+    connect(&highlight, &LongSentenceHighlight::updated, this, &StatisticsWindow::showTextNow);
+    connect(form_.textBox()->document(), &QTextDocument::contentsChanged, this,
+            &StatisticsWindow::showTextNow);
+    selectionTimer_.setSingleShot(true);
+    selectionTimer_.setInterval(0);
+    connect(&selectionTimer_, &QTimer::timeout, this, &StatisticsWindow::showSelection);
+    connect(form_.textBox(), &QPlainTextEdit::selectionChanged, &selectionTimer_,
+            qOverload<>(&QTimer::start));
     connect(threshold_, &QSpinBox::valueChanged, this, &StatisticsWindow::thresholdChanged);
 
     counts_ = Figure(QStringLiteral("The two counts"), "countsValue", content);
@@ -387,11 +436,6 @@ bool StatisticsWindow::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return QWidget::eventFilter(watched, event);
-}
-
-void StatisticsWindow::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    if (stale_) Recompute();
 }
 
 void StatisticsWindow::Recompute() {
@@ -646,8 +690,62 @@ void StatisticsWindow::showTextState() {
                              form_.results().rowCount() > 0);
 }
 
+void StatisticsWindow::showLegend(int words) {
+    ShowFigure(legendLong_, QStringLiteral("more than %1 words").arg(words));
+    ShowFigure(legendVeryLong_, QStringLiteral("more than %1").arg(2 * words),
+               QStringLiteral("more than %1 words").arg(2 * words));
+}
+
+void StatisticsWindow::showTextNow() {
+    const qsizetype now = form_.textBox()->longSentences().sentencesNow();
+    if (now < 0)
+        ShowFigure(textNow_, QStringLiteral("The text now: \u2026 sentences"),
+                   QStringLiteral("\u2026 sentences, still counting"));
+    else
+        ShowFigure(textNow_, QStringLiteral("The text now: %1 sentences").arg(now),
+                   QStringLiteral("%1 sentences").arg(now));
+}
+
+void StatisticsWindow::showSelection() {
+    TextBox* box = form_.textBox();
+    const QTextCursor cursor = box->textCursor();
+    if (!cursor.hasSelection()) {
+        selection_->hide();
+        return;
+    }
+    const BoxReading& reading = box->Reading();
+    const qsizetype start = reading.Offset(cursor.selectionStart());
+    const qsizetype end = reading.Offset(cursor.selectionEnd());
+    const StretchFigures figures =
+        MeasureStretch(reading.text().mid(start, end - start), CurrentSentenceRules(form_));
+    const std::optional<ReadabilityScores> scores = Readability(figures.counts);
+    const QString grade = scores ? QString::number(scores->fleschKincaidGrade, 'f', 1) : kNoFigure;
+    const QString text =
+        QStringLiteral("Selected text: %1 sentences, %2 words, Flesch\u2013Kincaid grade %3")
+            .arg(figures.sentences)
+            .arg(figures.counts.words)
+            .arg(grade);
+    selection_->setText(text);
+    selection_->setAccessibleName(text);
+    selection_->show();
+}
+
+void StatisticsWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    form_.textBox()->longSentences().setCounting(true);
+    showTextNow();
+    showSelection();
+    if (stale_) Recompute();
+}
+
+void StatisticsWindow::hideEvent(QHideEvent* event) {
+    form_.textBox()->longSentences().setCounting(false);
+    QWidget::hideEvent(event);
+}
+
 void StatisticsWindow::thresholdChanged(int words) {
     StoreLongSentenceWords(form_, words);
+    showLegend(words);
     tickLong_->setText(TickCaption(words));
     showFigures();
 }

@@ -15,6 +15,7 @@ class QBarCategoryAxis;
 class QBarSet;
 class QChart;
 class QChartView;
+class QCheckBox;
 class QLabel;
 class QPushButton;
 class QScrollArea;
@@ -59,6 +60,7 @@ class StatisticsWindow : public QWidget {
 
   protected:
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
@@ -79,6 +81,9 @@ class StatisticsWindow : public QWidget {
     void startReaderCount();
     void selectRows(const std::vector<int>& rows);
     void thresholdChanged(int words);
+    void showLegend(int words);
+    void showTextNow();
+    void showSelection();
 
     MainForm& form_;
     QTimer recomputeTimer_;
@@ -124,6 +129,12 @@ class StatisticsWindow : public QWidget {
     QBarSet* longBars_ = nullptr;
     QTableWidget* table_ = nullptr;
     QLabel* selectionNote_ = nullptr;
+    QCheckBox* highlightLong_ = nullptr;
+    QLabel* legendLong_ = nullptr;
+    QLabel* legendVeryLong_ = nullptr;
+    QLabel* textNow_ = nullptr;
+    QLabel* selection_ = nullptr;
+    QTimer selectionTimer_;
 };
 
 }  // namespace brintale

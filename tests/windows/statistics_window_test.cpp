@@ -1,10 +1,12 @@
 #include "windows/statistics_window.h"
 
 #include <QAccessible>
+#include <QAction>
 #include <QApplication>
 #include <QBarSet>
 #include <QChart>
 #include <QChartView>
+#include <QCheckBox>
 #include <QGraphicsTextItem>
 #include <QLabel>
 #include <QLineEdit>
@@ -382,6 +384,49 @@ TEST_F(StatisticsTest, ReadabilityFollowsInTheBackgroundAndIsHeard) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !window.readabilityRunning(); }, 10000));
     QCoreApplication::processEvents();
     EXPECT_EQ(HeardFigure("smogValue"), QStringLiteral("SMOG: none"));
+}
+
+TEST_F(StatisticsTest, TheSelectionAndTheTextAsItIsNow) {
+    Count(QStringLiteral("The cat sat on the mat. It was happy. One more."));
+    StatisticsWindow& window = Open();
+    auto* selection = window.findChild<QLabel*>(QStringLiteral("selectionValue"));
+    auto* now = window.findChild<QLabel*>(QStringLiteral("textNowValue"));
+    EXPECT_FALSE(selection->isVisible());  // nothing selected
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return now->text() == QStringLiteral("The text now: 3 sentences"); }, 5000));
+    // The first two sentences selected: their figures, at once.
+    TextBox* box = form->textBox();
+    QTextCursor cursor = box->textCursor();
+    cursor.setPosition(0);
+    cursor.setPosition(37, QTextCursor::KeepAnchor);
+    box->setTextCursor(cursor);
+    QCoreApplication::processEvents();
+    const auto grade = Readability({2, 9, 10, 27, 0})->fleschKincaidGrade;
+    ASSERT_TRUE(selection->isVisible());
+    EXPECT_EQ(selection->text(), QStringLiteral("Selected text: 2 sentences, 9 words, "
+                                                "Flesch\u2013Kincaid grade %1")
+                                     .arg(grade, 0, 'f', 1));
+    EXPECT_EQ(Heard(selection), selection->text());
+    cursor.clearSelection();
+    box->setTextCursor(cursor);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(selection->isVisible());
+    // Typing follows in the line of the text now; the count's figures stay.
+    box->moveCursor(QTextCursor::End);
+    QTest::keyClicks(box, QStringLiteral(" Two more. "));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return now->text() == QStringLiteral("The text now: 4 sentences"); }, 5000));
+    EXPECT_EQ(HeardFigure("textNowValue"), QStringLiteral("The text now: 4 sentences"));
+    EXPECT_EQ(HeardFigure("sentencesValue"), QStringLiteral("Sentences: 3"));
+    // The check box and Ctrl+H are one choice; the legend follows the number.
+    auto* check = window.findChild<QCheckBox*>(QStringLiteral("highlightLongSentences"));
+    check->click();
+    EXPECT_TRUE(form->highlightLongSentencesAction()->isChecked());
+    form->highlightLongSentencesAction()->trigger();
+    EXPECT_FALSE(check->isChecked());
+    window.findChild<QSpinBox*>()->setValue(7);
+    EXPECT_EQ(HeardFigure("legendLong"), QStringLiteral("Yellow: more than 7 words"));
+    EXPECT_EQ(HeardFigure("legendVeryLong"), QStringLiteral("Red: more than 14 words"));
 }
 
 // The list's menu holds the window and the ticking; Ctrl+I opens the window only from the
