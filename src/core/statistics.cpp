@@ -240,7 +240,16 @@ void StatisticsCollector::Add(QStringView sentence) {
     words_.push_back(clamped);
 }
 
+void StatisticsCollector::AddWithReadability(QStringView sentence) {
+    Add(sentence);
+    ReadabilityCounts counts = MeasureSentence(sentence);
+    // The words as the statistics count them.
+    counts.words = words_.back();
+    readability_.Add(counts);
+}
+
 void StatisticsCollector::Merge(const StatisticsCollector& other) {
+    readability_.Add(other.readability_);
     if (other.longestIndex_ >= 0 &&
         (longestIndex_ < 0 || other.words_[static_cast<std::size_t>(other.longestIndex_)] >
                                   words_[static_cast<std::size_t>(longestIndex_)])) {

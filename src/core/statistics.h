@@ -42,17 +42,22 @@ struct SentenceStatistics {
 class StatisticsCollector {
   public:
     void Add(QStringView sentence);
+    // Add, and the readability counts of the sentence as well, which take longer.
+    void AddWithReadability(QStringView sentence);
     // Adds the figures of another collector's sentences after this one's.
     void Merge(const StatisticsCollector& other);
     SentenceStatistics Result(int longThreshold = kDefaultLongSentenceWords) const;
     // Words of each sentence, in order.
     const std::vector<std::int32_t>& wordsPerSentence() const { return words_; }
+    // The readability counts of the sentences given to AddWithReadability.
+    const ReadabilityCounts& readability() const { return readability_; }
 
   private:
     std::vector<std::int32_t> words_;
     qsizetype characters_ = 0;
     qsizetype longestIndex_ = -1;
     QString longestPreview_;
+    ReadabilityCounts readability_;
 };
 
 // How many sentences have a word count in each bin [i * width, (i + 1) * width), up to the
