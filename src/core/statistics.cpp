@@ -355,13 +355,17 @@ StatisticsCollector CollectRows(const ResultsModel& rows, std::vector<QString>* 
     return std::move(parts[0]);
 }
 
-ReadabilityCounts MeasureSentences(const std::vector<QString>& sentences) {
+ReadabilityCounts MeasureSentences(const std::vector<QString>& sentences,
+                                   const std::atomic<bool>* stop) {
     std::vector<ReadabilityCounts> parts(8);
     const int used = SharedOut(
         static_cast<qsizetype>(sentences.size()), [&](int part, qsizetype from, qsizetype to) {
             ReadabilityCounts& counts = parts[static_cast<std::size_t>(part)];
-            for (qsizetype i = from; i < to; ++i)
+            for (qsizetype i = from; i < to; ++i) {
+                if ((i & 0xfff) == 0 && stop != nullptr && stop->load(std::memory_order_relaxed))
+                    return;
                 counts.Add(MeasureSentence(sentences[static_cast<std::size_t>(i)]));
+            }
         });
     for (int part = 1; part < used; ++part) parts[0].Add(parts[static_cast<std::size_t>(part)]);
     return parts[0];

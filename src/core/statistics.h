@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringView>
+#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -69,8 +70,10 @@ std::vector<qsizetype> WordHistogram(const std::vector<std::int32_t>& wordsPerSe
 // cores. With `texts`, the rows' texts are kept there too (shared, not copied), in order.
 StatisticsCollector CollectRows(const ResultsModel& rows, std::vector<QString>* texts = nullptr);
 
-// The readability counts of a list of sentences, shared out among the cores.
-ReadabilityCounts MeasureSentences(const std::vector<QString>& sentences);
+// The readability counts of a list of sentences, shared out among the cores. Stops early,
+// with the counts so far, once `stop` is set.
+ReadabilityCounts MeasureSentences(const std::vector<QString>& sentences,
+                                   const std::atomic<bool>* stop = nullptr);
 
 // Words per bar of the histogram: five, or more when that would give more than kMaxBins bars.
 inline constexpr int kMaxHistogramBins = 30;

@@ -294,13 +294,17 @@ const BoxReading& TextBox::Reading() const {
     return *reading_;
 }
 
-QMimeData* TextBox::createMimeDataFromSelection() const {
+QString TextBox::SelectedText() const {
     const QTextCursor cursor = WholeUnits(textCursor());
     const qsizetype start = cursor.selectionStart(), end = cursor.selectionEnd();
     std::vector<qsizetype> cuts = Cuts(start, end);
     for (qsizetype& cut : cuts) cut -= start;
+    return TextFromBox(RemoveCuts(cursor.selectedText(), cuts));
+}
+
+QMimeData* TextBox::createMimeDataFromSelection() const {
     auto* mime = new QMimeData;
-    mime->setText(TextFromBox(RemoveCuts(cursor.selectedText(), cuts)));
+    mime->setText(SelectedText());
     return mime;
 }
 

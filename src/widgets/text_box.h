@@ -29,6 +29,9 @@ class TextBox : public QPlainTextEdit {
     // What the document holds: its raw text and the positions of its cuts.
     BoxContent Content() const;
 
+    // The selected text as text() has it (copy gives the same).
+    QString SelectedText() const;
+
     // Puts a text into the box as one undo step that holds the text before it: undoing brings
     // that back exactly, and no step is recorded per paragraph, however large the text.
     // Earlier steps go.

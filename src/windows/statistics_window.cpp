@@ -150,7 +150,10 @@ StatisticsWindow::StatisticsWindow(MainForm& form, QWidget* parent)
 }
 
 // The focus moves while the children go, when this is no longer a statistics window.
-StatisticsWindow::~StatisticsWindow() { disconnect(focusFollower_); }
+StatisticsWindow::~StatisticsWindow() {
+    disconnect(focusFollower_);
+    readabilityStop_->store(true);
+}
 
 void StatisticsWindow::buildControls() {
     auto* outer = new QVBoxLayout(this);
@@ -708,16 +711,11 @@ void StatisticsWindow::showTextNow() {
 
 void StatisticsWindow::showSelection() {
     TextBox* box = form_.textBox();
-    const QTextCursor cursor = box->textCursor();
-    if (!cursor.hasSelection()) {
+    if (!isVisible() || !box->textCursor().hasSelection()) {
         selection_->hide();
         return;
     }
-    const BoxReading& reading = box->Reading();
-    const qsizetype start = reading.Offset(cursor.selectionStart());
-    const qsizetype end = reading.Offset(cursor.selectionEnd());
-    const StretchFigures figures =
-        MeasureStretch(reading.text().mid(start, end - start), CurrentSentenceRules(form_));
+    const StretchFigures figures = MeasureStretch(box->SelectedText(), CurrentSentenceRules(form_));
     const std::optional<ReadabilityScores> scores = Readability(figures.counts);
     const QString grade = scores ? QString::number(scores->fleschKincaidGrade, 'f', 1) : kNoFigure;
     const QString text =

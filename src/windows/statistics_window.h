@@ -5,7 +5,9 @@
 #include <QStringList>
 #include <QTimer>
 #include <QWidget>
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -96,6 +98,7 @@ class StatisticsWindow : public QWidget {
     // The reader's count, kept for the text and list it was made of.
     QFutureWatcher<qsizetype> readerWatcher_;
     QFutureWatcher<ReadabilityCounts> readabilityWatcher_;
+    std::shared_ptr<std::atomic<bool>> readabilityStop_ = std::make_shared<std::atomic<bool>>();
     quint64 readerCountOf_ = 0;  // the count whose reader count is shown or awaited
     qsizetype readerCount_ = -1;
 
