@@ -449,8 +449,21 @@ void StatisticsWindow::Recompute() {
         collector_ = CollectRows(form_.results(), &texts);
         // Syllables take longer than the other figures: they follow in the background.
         showReadability(std::nullopt);
-        readabilityWatcher_.setFuture(
-            QtConcurrent::run([texts = std::move(texts)] { return MeasureSentences(texts); }));
+        // The figures of rows that changed meanwhile are no longer wanted.
+        readabilityStop_->store(true);
+        readabilityStop_ = std::make_shared<std::atomic<bool>>(false);
+        // Started once the window has shown its other figures, so that it takes no core
+        // from them.
+        readabilityPending_ = true;
+        QTimer::singleShot(
+            0, this, [this, texts = std::move(texts), stop = readabilityStop_]() mutable {
+                if (stop->load()) return;
+                readabilityPending_ = false;
+                readabilityWatcher_.setFuture(
+                    QtConcurrent::run([texts = std::move(texts), stop = std::move(stop)] {
+                        return MeasureSentences(texts, stop.get());
+                    }));
+            });
     } catch (const std::exception&) {
         collector_ = StatisticsCollector();
         ShowFigure(textChanged_, DescribeFailure(std::current_exception()));

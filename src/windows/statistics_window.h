@@ -47,7 +47,9 @@ class StatisticsWindow : public QWidget {
     void SelectBin(int bin);
     void SelectLongest();
     // Whether the readability figures are still being worked out.
-    bool readabilityRunning() const { return readabilityWatcher_.isRunning(); }
+    bool readabilityRunning() const {
+        return readabilityPending_ || readabilityWatcher_.isRunning();
+    }
     // Whether the reader's count is still being made.
     bool readerCountRunning() const { return readerWatcher_.isRunning(); }
     // At its first showing the window takes its size and place within the screen's free
@@ -98,6 +100,7 @@ class StatisticsWindow : public QWidget {
     // The reader's count, kept for the text and list it was made of.
     QFutureWatcher<qsizetype> readerWatcher_;
     QFutureWatcher<ReadabilityCounts> readabilityWatcher_;
+    bool readabilityPending_ = false;
     std::shared_ptr<std::atomic<bool>> readabilityStop_ = std::make_shared<std::atomic<bool>>();
     quint64 readerCountOf_ = 0;  // the count whose reader count is shown or awaited
     qsizetype readerCount_ = -1;
