@@ -129,6 +129,23 @@ void BM_Load100MBColouredAndScrolled(benchmark::State& state) {
     }
 }
 
+// A megabyte selected in 5 MB with the statistics window open: its figures shown.
+void BM_SelectionFigures1MB(benchmark::State& state) {
+    Fixture f(kFiveMegabytes / 2, false);
+    f.form->ShowStatistics();
+    QApplication::processEvents();
+    int from = 0;
+    for (auto _ : state) {
+        QTextCursor cursor = f.box().textCursor();
+        cursor.setPosition(from);
+        cursor.setPosition(from + 500 * 1000, QTextCursor::KeepAnchor);  // 1 MB as UTF-16
+        f.box().setTextCursor(cursor);
+        QApplication::processEvents();
+        from = (from + 100003) % (2 * 1000 * 1000);
+    }
+}
+
+BENCHMARK(BM_SelectionFigures1MB)->Unit(benchmark::kMillisecond)->Iterations(20);
 BENCHMARK(BM_KeystrokeIn5MB)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(50);
 BENCHMARK(BM_Load100MBColouredAndScrolled)->Unit(benchmark::kMillisecond)->Iterations(1);
 
