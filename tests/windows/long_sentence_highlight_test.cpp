@@ -3,10 +3,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QHelpEvent>
 #include <QImage>
 #include <QLineEdit>
 #include <QTest>
 #include <QTextDocument>
+#include <QToolTip>
 #include <cmath>
 
 #include "commands/long_sentences.h"
@@ -83,6 +85,18 @@ TEST_F(HighlightTest, CtrlHColoursLongSentencesWithoutACountAndTakesThemOffAgain
     EXPECT_EQ(highlight().spans()[0].words, 7);
     EXPECT_EQ(highlight().WordsAt(static_cast<int>(highlight().spans()[1].start)), 12);
     EXPECT_EQ(highlight().WordsAt(2), -1);
+    // Hovering over a long sentence tells its words.
+    const auto tipAt = [&](int position) {
+        QTextCursor at(box().document());
+        at.setPosition(position);
+        const QPoint point = box().cursorRect(at).center();
+        QHelpEvent help(QEvent::ToolTip, point, box().viewport()->mapToGlobal(point));
+        QApplication::sendEvent(box().viewport(), &help);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    EXPECT_EQ(tipAt(static_cast<int>(highlight().spans()[1].start) + 3),
+              QStringLiteral("This sentence has 12 words."));
+    QToolTip::hideText();
     EXPECT_EQ(form->results().rowCount(), 0);  // no count was made
     // Neither the text nor its undo history took anything.
     EXPECT_EQ(box().text(), kText);
