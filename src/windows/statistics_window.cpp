@@ -219,6 +219,47 @@ void StatisticsWindow::buildControls() {
             [this] { TickLongSentences(form_, threshold_->value()); });
     layout->addWidget(tickLong_, 0, Qt::AlignLeft);
 
+    counts_ = Figure(QStringLiteral("The two counts"), "countsValue", content);
+    counts_->setWordWrap(true);
+    whyCountsDiffer_ = Figure(QStringLiteral("Why the counts differ"), "whyCountsDiffer", content);
+    whyCountsDiffer_->setWordWrap(true);
+    ShowFigure(whyCountsDiffer_,
+               QStringLiteral("Your separators end a sentence at each one of a run (\"...\", "
+                              "\"?!\") and at the point inside a number (\"3.5\"), and leave out "
+                              "a last sentence without one; a reader does none of that."));
+    layout->addWidget(counts_);
+    layout->addWidget(whyCountsDiffer_);
+
+    chart_ = new QChart;
+    chart_->setTitle(QStringLiteral("Sentence lengths in words"));
+    chart_->legend()->setAlignment(Qt::AlignBottom);
+    // Many bars make the chart wider than the window: it scrolls sideways by itself, and the
+    // figures keep to the window's width.
+    chartScroll_ = new QScrollArea(content);
+    chartScroll_->setObjectName(QStringLiteral("histogramScrollArea"));
+    chartScroll_->setWidgetResizable(true);
+    chartScroll_->setFrameShape(QFrame::NoFrame);
+    chartScroll_->setFocusPolicy(Qt::NoFocus);
+    chartScroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    chartView_ = new QChartView(chart_, chartScroll_);
+    chartView_->setObjectName(QStringLiteral("histogram"));
+    chartView_->setAccessibleName(QStringLiteral("Histogram of sentence lengths in words"));
+    chartView_->setAccessibleDescription(
+        QStringLiteral("The same figures are in the table below it. Click a bar to select its "
+                       "sentences in the list."));
+    chartView_->setRenderHint(QPainter::Antialiasing);
+    chartView_->setMinimumHeight(kChartHeight);
+    connect(chart_, &QChart::plotAreaChanged, this, &StatisticsWindow::fitBarCaptions);
+    chartScroll_->setWidget(chartView_);
+    layout->addWidget(chartScroll_, 1);
+    fitChartScroll();
+    selectionNote_ = Figure(QStringLiteral("Selection"), "selectionNote", content);
+    selectionNote_->hide();
+    layout->addWidget(selectionNote_);
+
+    table_ = makeTable(content);
+    layout->addWidget(table_);
+
     // The long sentences coloured where they stand in the text, and what the colours say.
     LongSentenceHighlight& highlight = form_.textBox()->longSentences();
     highlightLong_ = new QCheckBox(QStringLiteral("Highlight Long Sentences"), content);
@@ -266,17 +307,6 @@ void StatisticsWindow::buildControls() {
             qOverload<>(&QTimer::start));
     connect(threshold_, &QSpinBox::valueChanged, this, &StatisticsWindow::thresholdChanged);
 
-    counts_ = Figure(QStringLiteral("The two counts"), "countsValue", content);
-    counts_->setWordWrap(true);
-    whyCountsDiffer_ = Figure(QStringLiteral("Why the counts differ"), "whyCountsDiffer", content);
-    whyCountsDiffer_->setWordWrap(true);
-    ShowFigure(whyCountsDiffer_,
-               QStringLiteral("Your separators end a sentence at each one of a run (\"...\", "
-                              "\"?!\") and at the point inside a number (\"3.5\"), and leave out "
-                              "a last sentence without one; a reader does none of that."));
-    layout->addWidget(counts_);
-    layout->addWidget(whyCountsDiffer_);
-
     auto* reading = new QFormLayout;
     const auto score = [&](const QString& caption, const char* objectName) {
         QLabel* label = Figure(caption, objectName, content);
@@ -284,10 +314,10 @@ void StatisticsWindow::buildControls() {
         return label;
     };
     readingEase_ = score(QStringLiteral("Flesch Reading Ease"), "fleschReadingEaseValue");
-    gradeLevel_ = score(QStringLiteral("Flesch–Kincaid Grade"), "fleschKincaidGradeValue");
+    gradeLevel_ = score(QStringLiteral("Flesch\u2013Kincaid Grade"), "fleschKincaidGradeValue");
     gunningFog_ = score(QStringLiteral("Gunning Fog"), "gunningFogValue");
     smog_ = score(QStringLiteral("SMOG"), "smogValue");
-    colemanLiau_ = score(QStringLiteral("Coleman–Liau"), "colemanLiauValue");
+    colemanLiau_ = score(QStringLiteral("Coleman\u2013Liau"), "colemanLiauValue");
     ari_ = score(QStringLiteral("Automated Readability Index"), "ariValue");
     gradeMeaning_ = Figure(QStringLiteral("What the grade means"), "gradeMeaning", content);
     gradeMeaning_->setWordWrap(true);
@@ -300,36 +330,6 @@ void StatisticsWindow::buildControls() {
     english->setWordWrap(true);
     reading->addRow(english);
     layout->addLayout(reading);
-
-    chart_ = new QChart;
-    chart_->setTitle(QStringLiteral("Sentence lengths in words"));
-    chart_->legend()->setAlignment(Qt::AlignBottom);
-    // Many bars make the chart wider than the window: it scrolls sideways by itself, and the
-    // figures keep to the window's width.
-    chartScroll_ = new QScrollArea(content);
-    chartScroll_->setObjectName(QStringLiteral("histogramScrollArea"));
-    chartScroll_->setWidgetResizable(true);
-    chartScroll_->setFrameShape(QFrame::NoFrame);
-    chartScroll_->setFocusPolicy(Qt::NoFocus);
-    chartScroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    chartView_ = new QChartView(chart_, chartScroll_);
-    chartView_->setObjectName(QStringLiteral("histogram"));
-    chartView_->setAccessibleName(QStringLiteral("Histogram of sentence lengths in words"));
-    chartView_->setAccessibleDescription(
-        QStringLiteral("The same figures are in the table below it. Click a bar to select its "
-                       "sentences in the list."));
-    chartView_->setRenderHint(QPainter::Antialiasing);
-    chartView_->setMinimumHeight(kChartHeight);
-    connect(chart_, &QChart::plotAreaChanged, this, &StatisticsWindow::fitBarCaptions);
-    chartScroll_->setWidget(chartView_);
-    layout->addWidget(chartScroll_, 1);
-    fitChartScroll();
-    selectionNote_ = Figure(QStringLiteral("Selection"), "selectionNote", content);
-    selectionNote_->hide();
-    layout->addWidget(selectionNote_);
-
-    table_ = makeTable(content);
-    layout->addWidget(table_);
 
     scroll_->setWidget(content);
     // Keys move the focus onto controls scrolled out of sight: bring the whole control into
