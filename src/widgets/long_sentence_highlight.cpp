@@ -82,17 +82,22 @@ QColor LongSentenceHighlight::LongColour() { return QColor(0xff, 0xe9, 0x7a); }
 QColor LongSentenceHighlight::VeryLongColour() { return QColor(0xff, 0x9e, 0x9e); }
 
 void LongSentenceHighlight::changed(int position, int removed, int added) {
-    // The stretches after the change move with it until they are worked out again.
+    // The stretches after the change move with it until they are worked out again; one a
+    // key changes grows or shrinks with it, but a paste or a load over one says nothing of
+    // what it now holds, so its colour goes.
     const qsizetype delta = added - removed;
-    for (Span& s : spans_) {
-        if (s.end <= position) continue;
+    const bool small = removed <= kSmallEdit && added <= kSmallEdit;
+    std::erase_if(spans_, [&](Span& s) {
+        if (s.end <= position) return false;
         if (s.start >= position + removed) {
             s.start += delta;
         } else {
+            if (!small) return true;
             s.start = std::min<qsizetype>(s.start, position);
         }
         s.end = std::max<qsizetype>(s.start, s.end + delta);
-    }
+        return false;
+    });
     sentencesNow_ = -1;
     schedule();
     // The layout follows the change later: asked now, it answers for the old text.

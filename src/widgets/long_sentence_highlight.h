@@ -50,6 +50,9 @@ class LongSentenceHighlight : public QObject {
     static QColor LongColour();
     static QColor VeryLongColour();
 
+    // The most characters an edit may put in or take out for the stretches it touches to
+    // keep their colour until they are worked out again.
+    static constexpr int kSmallEdit = 64;
     // How long after the last change the work starts.
     static constexpr int kDelayMs = 120;
 

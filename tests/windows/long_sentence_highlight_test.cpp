@@ -135,6 +135,29 @@ TEST_F(HighlightTest, TypingUndoAndCopyGiveTheTextBackUnchanged) {
     EXPECT_EQ(highlight().sentencesNow(), 0);
 }
 
+TEST_F(HighlightTest, UntilWorkedOutAgainAKeyMovesTheColoursAndALoadTakesThemOff) {
+    box().Load(kText);
+    ToggleByKey();
+    ASSERT_TRUE(Settled());
+    ASSERT_EQ(highlight().spans().size(), 2u);
+    const auto [start, end, words] = highlight().spans()[1];
+    // A key inside the first long sentence: it grows, the one after it moves.
+    QTextCursor cursor = box().textCursor();
+    cursor.setPosition(static_cast<int>(highlight().spans()[0].start) + 3);
+    box().setTextCursor(cursor);
+    QTest::keyClick(&box(), Qt::Key_X);
+    ASSERT_EQ(highlight().spans().size(), 2u);
+    EXPECT_EQ(highlight().spans()[1].start, start + 1);
+    EXPECT_EQ(highlight().spans()[1].end, end + 1);
+    ASSERT_TRUE(Settled());
+    // Another text loaded over it: no colour of the old one stays on the new.
+    box().Load(QStringLiteral("Short. Text."));
+    EXPECT_TRUE(highlight().spans().empty());
+    ASSERT_TRUE(Settled());
+    EXPECT_TRUE(highlight().spans().empty());
+    EXPECT_EQ(Coloured(), std::make_pair(0, 0));
+}
+
 TEST_F(HighlightTest, SentencesAreTheCountsWithTheUsersSeparators) {
     // A semicolon as a separator and "etc." as an abbreviation, as the count takes them.
     form->separatorsEdit()->setText(QStringLiteral(".;"));
