@@ -63,6 +63,11 @@ int RuleSyllables(std::string_view word) {
                 (i + 1 == w.size() || EndsWith(w, "eate") || EndsWith(w, "eated") ||
                  EndsWith(w, "eates") || EndsWith(w, "eating") || EndsWith(w, "eation")))
                 split = i >= 2;
+            // "being", "going"; "happier", "easiest": the "i" starts a syllable of its own.
+            if (!split && w[i] == 'i' &&
+                (w.substr(i) == "ing" || w.substr(i) == "ings" || w.substr(i) == "ier" ||
+                 w.substr(i) == "iers" || w.substr(i) == "iest"))
+                split = true;
             groups += split ? 1 : 0;
         }
     }
@@ -75,8 +80,10 @@ int RuleSyllables(std::string_view word) {
         if (!le && groups > 1) --groups;
     } else if (n >= 4 && EndsWith(w, "ed") && consonant(n - 3) && w[n - 3] != 't' &&
                w[n - 3] != 'd' && groups > 1) {
-        // "-ed" is heard only after "t" or "d".
-        --groups;
+        // "-ed" is heard only after "t" or "d", but "-led" after a consonant keeps the
+        // syllable of its "-le" ("handled").
+        const bool led = w[n - 3] == 'l' && n >= 5 && consonant(n - 4) && w[n - 4] != 'l';
+        if (!led) --groups;
     } else if (n >= 4 && EndsWith(w, "es") && consonant(n - 3) && groups > 1) {
         // "-es" is heard after a hissing sound ("boxes", "pages") and is silent elsewhere.
         const char c = w[n - 3];
@@ -85,6 +92,9 @@ int RuleSyllables(std::string_view word) {
         const bool le = c == 'l' && consonant(n - 4) && w[n - 4] != 'l';
         if (!hiss && !le) --groups;
     }
+    // "-ism" ends in a syllable of its own; the "e" of "-ely" after a consonant is silent.
+    if (n >= 4 && EndsWith(w, "ism")) ++groups;
+    if (n >= 5 && EndsWith(w, "ely") && consonant(n - 4) && groups > 2) --groups;
     return groups > 0 ? groups : 1;
 }
 
