@@ -64,9 +64,10 @@ int RuleSyllables(std::string_view word) {
                  EndsWith(w, "eates") || EndsWith(w, "eating") || EndsWith(w, "eation")))
                 split = i >= 2;
             // "being", "going"; "happier", "easiest": the "i" starts a syllable of its own.
-            if (!split && w[i] == 'i' &&
-                (w.substr(i) == "ing" || w.substr(i) == "ings" || w.substr(i) == "ier" ||
-                 w.substr(i) == "iers" || w.substr(i) == "iest"))
+            if (!split &&
+                ((w[i] == 'i' && (w.substr(i) == "ing" || w.substr(i) == "ings")) ||
+                 (w[i - 1] == 'i' && (w.substr(i - 1) == "ier" || w.substr(i - 1) == "iers" ||
+                                      w.substr(i - 1) == "iest"))))
                 split = true;
             groups += split ? 1 : 0;
         }

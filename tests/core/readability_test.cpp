@@ -45,9 +45,27 @@ TEST(Syllables, OfHardWords) {
 
 TEST(Syllables, RuleOfCommonEndings) {
     const std::pair<const char*, int> cases[] = {
-        {"table", 2}, {"make", 1},    {"walked", 1}, {"wanted", 2}, {"boxes", 2},
-        {"makes", 1}, {"nation", 2},  {"yes", 1},    {"beyond", 2}, {"the", 1},
-        {"idea", 3},  {"quality", 3}, {"rhythm", 1}, {"a", 1},      {"", 0},
+        {"table", 2},
+        {"make", 1},
+        {"walked", 1},
+        {"wanted", 2},
+        {"boxes", 2},
+        {"makes", 1},
+        {"nation", 2},
+        {"yes", 1},
+        {"beyond", 2},
+        {"the", 1},
+        {"idea", 3},
+        {"quality", 3},
+        {"rhythm", 1},
+        {"a", 1},
+        {"", 0},
+        // A vowel before "-ing" or "-ier", "-led" after a consonant, "-ism", "-ely".
+        {"being", 2},
+        {"happier", 3},
+        {"handled", 2},
+        {"tourism", 3},
+        {"lovely", 2},
     };
     for (const auto& [word, syllables] : cases) EXPECT_EQ(RuleSyllables(word), syllables) << word;
 }
