@@ -125,7 +125,7 @@ void BM_SaveWithEventsEveryRow(benchmark::State& state) {
     for (auto _ : state) {
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly)) state.SkipWithError("cannot write");
-        for (int r = 1; r <= list.rowCount(); ++r) {
+        for (int r = 1; r <= list.Count(); ++r) {
             QCoreApplication::processEvents();
             file.write(list.TextAt(r).toUtf8());
             file.write("\r\n", 2);
