@@ -10,6 +10,7 @@
 #include <QTreeView>
 #include <memory>
 
+#include "commands/session.h"
 #include "core/results_model.h"
 #include "core/settings_store.h"
 #include "core/splitter/unicode_sentences.h"
@@ -50,6 +51,11 @@ struct Fixture {
         QObject::connect(window, &StatisticsWindow::readerCountShown, &loop, &QEventLoop::quit);
         QTimer::singleShot(30000, &loop, &QEventLoop::quit);
         if (window->readerCountRunning()) loop.exec();
+        QEventLoop readability;
+        QObject::connect(window, &StatisticsWindow::readabilityShown, &readability,
+                         &QEventLoop::quit);
+        QTimer::singleShot(30000, &readability, &QEventLoop::quit);
+        if (window->readabilityRunning()) readability.exec();
     }
 };
 
@@ -76,7 +82,7 @@ void BM_OpenStatistics(benchmark::State& state) {
         delete f.form->statisticsWindow();
         state.ResumeTiming();
     }
-    state.counters["rows"] = f.form->results().Count();
+    state.counters["rows"] = f.form->results().rowCount();
 }
 
 void BM_RecomputeAfterCount(benchmark::State& state) {
@@ -91,7 +97,7 @@ void BM_RecomputeAfterCount(benchmark::State& state) {
         f.form->statisticsWindow()->Recompute();
         f.form->statisticsWindow()->repaint();
     }
-    state.counters["rows"] = f.form->results().Count();
+    state.counters["rows"] = f.form->results().rowCount();
 }
 
 // The bar with the most sentences: a third of the rows, scattered, selected in the list.
@@ -125,9 +131,9 @@ void BM_ShowRowInText(benchmark::State& state) {
             f.form->results().Append(std::move(sentence), start, end);
         });
     }
-    f.form->lastCount = {true, {}, false, {}, 1};
+    f.form->session().lastCount = {true, {}, false, {}, 1};
     QTreeView* list = f.form->resultsView();
-    const int count = f.form->results().Count();
+    const int count = f.form->results().rowCount();
     int row = 0;
     for (auto _ : state) {
         row = (row + count / 7 + 12345) % count;

@@ -2,7 +2,9 @@
 
 #include <QString>
 #include <charconv>
+#include <cmath>
 #include <cstring>
+#include <optional>
 #include <string_view>
 #include <variant>
 
@@ -85,6 +87,29 @@ std::vector<Figure> StatisticsFigures(const FileSummary& summary, const CountSet
                        {"long_words", "\nsentences of more than ", " words: ", N{s.longThreshold}},
                        {"long_sentences", "", "\n", N{s.longerThanThreshold}},
                    });
+    // Two decimals in both forms.
+    const ReadabilityCounts& counts = summary.statistics.readability();
+    const std::optional<ReadabilityScores> scores = Readability(counts);
+    const auto score = [&scores](double ReadabilityScores::*member) {
+        return Real{scores ? std::round((*scores).*member * 100) / 100 : 0.0, 2};
+    };
+    figures.insert(
+        figures.end(),
+        {
+            {"readability", "readability: ", "", Group{scores.has_value()}},
+            {"flesch_reading_ease", "Flesch Reading Ease ", "",
+             score(&ReadabilityScores::fleschReadingEase)},
+            {"flesch_kincaid_grade", ", Flesch-Kincaid Grade ", "",
+             score(&ReadabilityScores::fleschKincaidGrade)},
+            {"gunning_fog", ", Gunning Fog ", "", score(&ReadabilityScores::gunningFog)},
+            {"smog", ", SMOG ", "", score(&ReadabilityScores::smog)},
+            {"coleman_liau", ", Coleman-Liau ", "", score(&ReadabilityScores::colemanLiau)},
+            {"ari", ", Automated Readability Index ", "", score(&ReadabilityScores::ari)},
+            {"", "", "", End{}},
+            {"syllables", "\nsyllables: ", "", N{counts.syllables}},
+            {"letters", ", letters: ", "", N{counts.letters}},
+            {"polysyllables", ", polysyllables: ", "\n", N{counts.polysyllables}},
+        });
     return figures;
 }
 
@@ -284,7 +309,7 @@ void SentenceWriter::SentencePart(QStringView text) {
 void SentenceWriter::AbandonSentence() { out_.Append("\n"); }
 
 void StatisticsReceiver::Sentence(QStringView text, std::int64_t start, std::int64_t end) {
-    summary_.statistics.Add(text);
+    summary_.statistics.AddWithReadability(text);
     const std::int32_t words = summary_.statistics.wordsPerSentence().back();
     if (summary_.longestStart < 0 || words > most_)
         most_ = words, summary_.longestStart = start, summary_.longestEnd = end;

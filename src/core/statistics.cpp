@@ -3,9 +3,13 @@
 #include <QTextBoundaryFinder>
 #include <algorithm>
 #include <array>
+#include <exception>
 #include <limits>
 #include <optional>
+#include <thread>
 #include <vector>
+
+#include "core/results_model.h"
 
 namespace brintale {
 
@@ -236,7 +240,16 @@ void StatisticsCollector::Add(QStringView sentence) {
     words_.push_back(clamped);
 }
 
+void StatisticsCollector::AddWithReadability(QStringView sentence) {
+    Add(sentence);
+    ReadabilityCounts counts = MeasureSentence(sentence);
+    // The words as the statistics count them.
+    counts.words = words_.back();
+    readability_.Add(counts);
+}
+
 void StatisticsCollector::Merge(const StatisticsCollector& other) {
+    readability_.Add(other.readability_);
     if (other.longestIndex_ >= 0 &&
         (longestIndex_ < 0 || other.words_[static_cast<std::size_t>(other.longestIndex_)] >
                                   words_[static_cast<std::size_t>(longestIndex_)])) {
@@ -293,6 +306,113 @@ std::vector<qsizetype> WordHistogram(const std::vector<std::int32_t>& wordsPerSe
         ++bins[bin];
     }
     return bins;
+}
+
+namespace {
+
+// Below this many rows one thread is quicker than starting others.
+constexpr int kRowsPerThread = 20000;
+
+// Runs work(part, from, to) over [0, count) shared out among the cores, the first part on
+// this thread; returns the number of parts. A part's failure is thrown here.
+template <typename Work>
+int SharedOut(qsizetype count, Work&& work) {
+    const int threads = static_cast<int>(std::clamp<qsizetype>(
+        std::min<qsizetype>(std::thread::hardware_concurrency(), count / kRowsPerThread), 1, 8));
+    std::vector<std::exception_ptr> failures(static_cast<std::size_t>(threads));
+    const auto run = [&](int part) {
+        try {
+            work(part, count * part / threads, count * (part + 1) / threads);
+        } catch (...) {
+            failures[static_cast<std::size_t>(part)] = std::current_exception();
+        }
+    };
+    {
+        std::vector<std::jthread> workers;
+        for (int part = 1; part < threads; ++part) workers.emplace_back(run, part);
+        run(0);
+    }
+    for (const std::exception_ptr& failure : failures)
+        if (failure) std::rethrow_exception(failure);
+    return threads;
+}
+
+}  // namespace
+
+StatisticsCollector CollectRows(const ResultsModel& rows, std::vector<QString>* texts) {
+    const int count = rows.rowCount();
+    if (texts != nullptr) texts->assign(static_cast<std::size_t>(count), QString());
+    std::vector<StatisticsCollector> parts(8);
+    const int used = SharedOut(count, [&](int part, qsizetype from, qsizetype to) {
+        StatisticsCollector& collector = parts[static_cast<std::size_t>(part)];
+        for (auto row = static_cast<int>(from); row < to; ++row) {
+            QString text = rows.TextAt(row);
+            collector.Add(text);
+            if (texts != nullptr) (*texts)[static_cast<std::size_t>(row)] = std::move(text);
+        }
+    });
+    for (int part = 1; part < used; ++part) parts[0].Merge(parts[static_cast<std::size_t>(part)]);
+    return std::move(parts[0]);
+}
+
+ReadabilityCounts MeasureSentences(const std::vector<QString>& sentences,
+                                   const std::atomic<bool>* stop) {
+    std::vector<ReadabilityCounts> parts(8);
+    const int used = SharedOut(
+        static_cast<qsizetype>(sentences.size()), [&](int part, qsizetype from, qsizetype to) {
+            ReadabilityCounts& counts = parts[static_cast<std::size_t>(part)];
+            for (qsizetype i = from; i < to; ++i) {
+                if ((i & 0xfff) == 0 && stop != nullptr && stop->load(std::memory_order_relaxed))
+                    return;
+                counts.Add(MeasureSentence(sentences[static_cast<std::size_t>(i)]));
+            }
+        });
+    for (int part = 1; part < used; ++part) parts[0].Add(parts[static_cast<std::size_t>(part)]);
+    return parts[0];
+}
+
+int HistogramBinWidth(qsizetype maxWords) {
+    constexpr int kStep = 5;
+    const qsizetype bins = maxWords / kStep + 1;
+    if (bins <= kMaxHistogramBins) return kStep;
+    // The smallest multiple of five that fits the largest count into the bars.
+    const qsizetype width = (maxWords + kMaxHistogramBins) / kMaxHistogramBins;
+    return static_cast<int>((width + kStep - 1) / kStep * kStep);
+}
+
+CountAxisScale CountAxis(qsizetype highest) {
+    highest = std::max<qsizetype>(highest, 1);
+    for (qsizetype magnitude = 1;; magnitude *= 10) {
+        for (const qsizetype factor : {1, 2, 5}) {
+            const qsizetype step = factor * magnitude;
+            const qsizetype steps = (highest + step - 1) / step;
+            if (steps <= kMaxCountSteps) return {steps * step, step};
+        }
+    }
+}
+
+LengthHistogram SplitHistogram(const std::vector<std::int32_t>& wordsPerSentence,
+                               qsizetype maxWords, int longerThan) {
+    LengthHistogram h;
+    h.binWidth = HistogramBinWidth(maxWords);
+    std::vector<std::int32_t> shortWords, longWords;
+    for (const std::int32_t w : wordsPerSentence)
+        (w > longerThan ? longWords : shortWords).push_back(w);
+    h.shortBins = WordHistogram(shortWords, h.binWidth);
+    h.longBins = WordHistogram(longWords, h.binWidth);
+    const std::size_t bins = std::max(h.shortBins.size(), h.longBins.size());
+    h.shortBins.resize(bins, 0);
+    h.longBins.resize(bins, 0);
+    return h;
+}
+
+std::vector<int> SentencesInBin(const std::vector<std::int32_t>& wordsPerSentence, int binWidth,
+                                int bin) {
+    std::vector<int> rows;
+    if (binWidth <= 0) return rows;
+    for (std::size_t i = 0; i < wordsPerSentence.size(); ++i)
+        if (wordsPerSentence[i] / binWidth == bin) rows.push_back(static_cast<int>(i));
+    return rows;
 }
 
 }  // namespace brintale

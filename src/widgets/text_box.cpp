@@ -15,6 +15,8 @@
 #include <utility>
 #include <vector>
 
+#include "widgets/long_sentence_highlight.h"
+
 namespace brintale {
 
 namespace {
@@ -209,7 +211,11 @@ TextBox::TextBox(QWidget* parent) : QPlainTextEdit(parent) {
     }();
     Q_UNUSED(installed);
     connect(document(), &QTextDocument::contentsChange, this, [this] { reading_.reset(); });
+    longSentences_ = new LongSentenceHighlight(*this);
 }
+
+// The colouring goes before the document, whose end it would otherwise follow.
+TextBox::~TextBox() { delete longSentences_; }
 
 std::vector<qsizetype> TextBox::Cuts(qsizetype from, qsizetype to) const {
     std::vector<qsizetype> cuts;
@@ -288,13 +294,17 @@ const BoxReading& TextBox::Reading() const {
     return *reading_;
 }
 
-QMimeData* TextBox::createMimeDataFromSelection() const {
+QString TextBox::SelectedText() const {
     const QTextCursor cursor = WholeUnits(textCursor());
     const qsizetype start = cursor.selectionStart(), end = cursor.selectionEnd();
     std::vector<qsizetype> cuts = Cuts(start, end);
     for (qsizetype& cut : cuts) cut -= start;
+    return TextFromBox(RemoveCuts(cursor.selectedText(), cuts));
+}
+
+QMimeData* TextBox::createMimeDataFromSelection() const {
     auto* mime = new QMimeData;
-    mime->setText(TextFromBox(RemoveCuts(cursor.selectedText(), cuts)));
+    mime->setText(SelectedText());
     return mime;
 }
 

@@ -9,6 +9,8 @@
 
 namespace brintale {
 
+class LongSentenceHighlight;
+
 // The text to count. Plain text only; local files dropped on it are handed on as paths.
 // What the document holds is the text encoded by box_content.h; every way out of the box
 // (text(), copy, cut, drag, undo, the screen reader's text) gives the text itself.
@@ -17,6 +19,7 @@ class TextBox : public QPlainTextEdit {
 
   public:
     explicit TextBox(QWidget* parent = nullptr);
+    ~TextBox() override;
 
     // The text as loaded, typed or pasted: a loaded file's lone carriage returns, U+2028 and
     // U+2029 as themselves, line breaks typed as line feeds. Unlike toPlainText(), it keeps
@@ -25,6 +28,9 @@ class TextBox : public QPlainTextEdit {
 
     // What the document holds: its raw text and the positions of its cuts.
     BoxContent Content() const;
+
+    // The selected text as text() has it (copy gives the same).
+    QString SelectedText() const;
 
     // Puts a text into the box as one undo step that holds the text before it: undoing brings
     // that back exactly, and no step is recorded per paragraph, however large the text.
@@ -40,6 +46,9 @@ class TextBox : public QPlainTextEdit {
 
     // The document read back with the mapping of offsets; kept until the document changes.
     const BoxReading& Reading() const;
+
+    // Colours the long sentences in place; off until turned on.
+    LongSentenceHighlight& longSentences() const { return *longSentences_; }
 
   signals:
     void filesDropped(const QStringList& paths);
@@ -64,6 +73,7 @@ class TextBox : public QPlainTextEdit {
     std::vector<qsizetype> Cuts(qsizetype from = 0, qsizetype to = -1) const;
 
     mutable std::optional<BoxReading> reading_;
+    LongSentenceHighlight* longSentences_ = nullptr;
 };
 
 }  // namespace brintale

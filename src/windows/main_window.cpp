@@ -39,6 +39,7 @@
 #include "widgets/accessible_widgets.h"
 #include "widgets/check_list_view.h"
 #include "widgets/cursor_file.h"
+#include "widgets/long_sentence_highlight.h"
 #include "widgets/look.h"
 #include "widgets/skin.h"
 #include "widgets/text_box.h"
@@ -356,6 +357,16 @@ void MainWindow::buildListMenu() {
     tickLongSentencesAction_ = listMenu_->addAction(TickLongCaption(settings_));
     connect(tickLongSentencesAction_, &QAction::triggered, this,
             [this] { TickLongSentences(*this, ReadLongSentenceWords(settings_)); });
+    highlightAction_ = listMenu_->addAction(QStringLiteral("Highlight Long Sentences"));
+    highlightAction_->setObjectName(QStringLiteral("highlightLongSentencesAction"));
+    highlightAction_->setCheckable(true);
+    highlightAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
+    highlightAction_->setShortcutContext(Qt::WindowShortcut);
+    addAction(highlightAction_);
+    connect(highlightAction_, &QAction::toggled, this,
+            [this](bool on) { SetHighlightLongSentences(*this, on); });
+    connect(&textBox_->longSentences(), &LongSentenceHighlight::enabledChanged, highlightAction_,
+            &QAction::setChecked);
     resultsView_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(resultsView_, &QWidget::customContextMenuRequested, this, &MainWindow::showListMenu);
 }
@@ -367,6 +378,12 @@ void MainWindow::connectHandlers() {
     }
 
     connect(separatorsEdit_, &QLineEdit::textChanged, this, [this] { StoreSeparators(*this); });
+    // The coloured sentences follow the rules as they follow the text.
+    connect(separatorsEdit_, &QLineEdit::textChanged, this,
+            [this] { textBox_->longSentences().Refresh(); });
+    for (QCheckBox* box : {lineBreakEnds_, tabEnds_})
+        connect(box, &QCheckBox::stateChanged, this,
+                [this] { textBox_->longSentences().Refresh(); });
     connect(lineBreakEnds_, &QCheckBox::stateChanged, this,
             [this] { StoreLineBreakOption(*this); });
     connect(tabEnds_, &QCheckBox::stateChanged, this, [this] { StoreTabOption(*this); });
@@ -490,6 +507,10 @@ void MainWindow::RunStartup() {
         lineBreakEnds_->setCheckState(CheckValue(settings_.Read(kKeyEnter, kDefaultEnter)));
     });
     trap(136, [&] { tabEnds_->setCheckState(CheckValue(settings_.Read(kKeyTab, kDefaultTab))); });
+    LongSentenceHighlight& highlight = textBox_->longSentences();
+    highlight.setLongerThan(ReadLongSentenceWords(settings_));
+    highlight.setRules([this] { return CurrentSentenceRules(*this); });
+    highlightAction_->setChecked(ReadHighlightLongSentences(settings_));
 }
 
 void MainWindow::SetPointer(Pointer pointer) {
@@ -554,6 +575,7 @@ void MainWindow::ShowAbbreviationsDialog() {
     AbbreviationsDialog dialog(services_, settings_, this);
     dialog.RunStartup();
     dialog.exec();
+    textBox_->longSentences().Refresh();
 }
 
 }  // namespace brintale

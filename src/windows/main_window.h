@@ -85,6 +85,8 @@ class MainWindow : public QWidget, public MainForm {
     QAction* uncheckAllAction() const { return uncheckAllAction_; }
     QAction* statisticsAction() const { return statisticsAction_; }
     QAction* tickLongSentencesAction() const { return tickLongSentencesAction_; }
+    // "Highlight Long Sentences", checkable; Ctrl+H anywhere in the window.
+    QAction* highlightLongSentencesAction() const { return highlightAction_; }
     // The one statistics window, made at its first showing; null before.
     StatisticsWindow* statisticsWindow() const;
     void ShowStatistics();
@@ -125,6 +127,7 @@ class MainWindow : public QWidget, public MainForm {
     QAction* uncheckAllAction_ = nullptr;
     QAction* statisticsAction_ = nullptr;
     QAction* tickLongSentencesAction_ = nullptr;
+    QAction* highlightAction_ = nullptr;
     QPointer<StatisticsWindow> statistics_;
 
     Services& services_;

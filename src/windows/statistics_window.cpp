@@ -6,6 +6,7 @@
 #include <QBarSet>
 #include <QChart>
 #include <QChartView>
+#include <QCheckBox>
 #include <QCursor>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -38,6 +39,8 @@
 #include "core/error_report.h"
 #include "core/results_model.h"
 #include "core/splitter/unicode_sentences.h"
+#include "core/text_sentences.h"
+#include "widgets/long_sentence_highlight.h"
 #include "widgets/look.h"
 #include "widgets/text_box.h"
 
@@ -50,39 +53,6 @@ const QColor kLongColour(0xd9, 0x53, 0x4f);
 
 // A bar with more sentences selects only the first of them.
 constexpr std::size_t kMaxSelectedRows = 1000;
-
-// Below this many rows one thread is quicker than starting others.
-constexpr int kRowsPerThread = 20000;
-
-// The collector over every row, the rows shared out among the processor's cores: counting
-// the words of a million sentences takes one core too long.
-StatisticsCollector CollectRows(const ResultsModel& rows) {
-    const int count = rows.rowCount();
-    const int threads = std::clamp(
-        std::min(static_cast<int>(std::thread::hardware_concurrency()), count / kRowsPerThread), 1,
-        8);
-    std::vector<StatisticsCollector> parts(static_cast<std::size_t>(threads));
-    std::vector<std::exception_ptr> failures(static_cast<std::size_t>(threads));
-    const auto collect = [&](int part) {
-        try {
-            const auto from = static_cast<int>(qint64(count) * part / threads);
-            const auto to = static_cast<int>(qint64(count) * (part + 1) / threads);
-            StatisticsCollector& collector = parts[static_cast<std::size_t>(part)];
-            for (int row = from; row < to; ++row) collector.Add(rows.TextAt(row));
-        } catch (...) {
-            failures[static_cast<std::size_t>(part)] = std::current_exception();
-        }
-    };
-    {
-        std::vector<std::jthread> workers;
-        for (int part = 1; part < threads; ++part) workers.emplace_back(collect, part);
-        collect(0);
-    }
-    for (const std::exception_ptr& failure : failures)
-        if (failure) std::rethrow_exception(failure);
-    for (std::size_t part = 1; part < parts.size(); ++part) parts[0].Merge(parts[part]);
-    return std::move(parts[0]);
-}
 
 QString Number(double value) {
     return value == static_cast<double>(static_cast<qint64>(value))
@@ -152,26 +122,6 @@ constexpr QMargins kFrameGuess(4, 30, 4, 4);
 
 }  // namespace
 
-int HistogramBinWidth(qsizetype maxWords) {
-    constexpr int kStep = 5;
-    const qsizetype bins = maxWords / kStep + 1;
-    if (bins <= kMaxHistogramBins) return kStep;
-    // The smallest multiple of five that fits the largest count into the bars.
-    const qsizetype width = (maxWords + kMaxHistogramBins) / kMaxHistogramBins;
-    return static_cast<int>((width + kStep - 1) / kStep * kStep);
-}
-
-CountAxisScale CountAxis(qsizetype highest) {
-    highest = std::max<qsizetype>(highest, 1);
-    for (qsizetype magnitude = 1;; magnitude *= 10) {
-        for (const qsizetype factor : {1, 2, 5}) {
-            const qsizetype step = factor * magnitude;
-            const qsizetype steps = (highest + step - 1) / step;
-            if (steps <= kMaxCountSteps) return {steps * step, step};
-        }
-    }
-}
-
 StatisticsWindow::StatisticsWindow(MainForm& form, QWidget* parent)
     : QWidget(parent, Qt::Window), form_(form) {
     setObjectName(QStringLiteral("statisticsWindow"));
@@ -182,6 +132,10 @@ StatisticsWindow::StatisticsWindow(MainForm& form, QWidget* parent)
     recomputeTimer_.setSingleShot(true);
     recomputeTimer_.setInterval(0);
     connect(&recomputeTimer_, &QTimer::timeout, this, &StatisticsWindow::Recompute);
+    connect(&readabilityWatcher_, &QFutureWatcher<ReadabilityCounts>::finished, this, [this] {
+        showReadability(readabilityWatcher_.result());
+        emit readabilityShown();
+    });
     connect(&readerWatcher_, &QFutureWatcher<qsizetype>::finished, this, [this] {
         readerCount_ = readerWatcher_.result();
         showCounts();
@@ -196,7 +150,10 @@ StatisticsWindow::StatisticsWindow(MainForm& form, QWidget* parent)
 }
 
 // The focus moves while the children go, when this is no longer a statistics window.
-StatisticsWindow::~StatisticsWindow() { disconnect(focusFollower_); }
+StatisticsWindow::~StatisticsWindow() {
+    disconnect(focusFollower_);
+    readabilityStop_->store(true);
+}
 
 void StatisticsWindow::buildControls() {
     auto* outer = new QVBoxLayout(this);
@@ -261,7 +218,6 @@ void StatisticsWindow::buildControls() {
     connect(tickLong_, &QPushButton::clicked, this,
             [this] { TickLongSentences(form_, threshold_->value()); });
     layout->addWidget(tickLong_, 0, Qt::AlignLeft);
-    connect(threshold_, &QSpinBox::valueChanged, this, &StatisticsWindow::thresholdChanged);
 
     counts_ = Figure(QStringLiteral("The two counts"), "countsValue", content);
     counts_->setWordWrap(true);
@@ -303,6 +259,77 @@ void StatisticsWindow::buildControls() {
 
     table_ = makeTable(content);
     layout->addWidget(table_);
+
+    // The long sentences coloured where they stand in the text, and what the colours say.
+    LongSentenceHighlight& highlight = form_.textBox()->longSentences();
+    highlightLong_ = new QCheckBox(QStringLiteral("Highlight Long Sentences"), content);
+    highlightLong_->setObjectName(QStringLiteral("highlightLongSentences"));
+    highlightLong_->setToolTip(QStringLiteral("Colours the long sentences in the text (Ctrl+H)."));
+    highlightLong_->setChecked(highlight.enabled());
+    connect(highlightLong_, &QCheckBox::toggled, this,
+            [this](bool on) { SetHighlightLongSentences(form_, on); });
+    connect(&highlight, &LongSentenceHighlight::enabledChanged, highlightLong_,
+            &QCheckBox::setChecked);
+    auto* highlightRow = new QHBoxLayout;
+    highlightRow->addWidget(highlightLong_);
+    const auto key = [&](const QColor& colour, const QString& name, const char* objectName) {
+        auto* swatch = new QLabel(content);
+        swatch->setFixedSize(24, 14);
+        swatch->setStyleSheet(
+            QStringLiteral("background-color: %1; border: 1px solid #808080;").arg(colour.name()));
+        swatch->setAccessibleName(name);
+        QLabel* label = Figure(name, objectName, content);
+        highlightRow->addWidget(swatch);
+        highlightRow->addWidget(label);
+        return label;
+    };
+    legendLong_ = key(LongSentenceHighlight::LongColour(), QStringLiteral("Yellow"), "legendLong");
+    legendVeryLong_ =
+        key(LongSentenceHighlight::VeryLongColour(), QStringLiteral("Red"), "legendVeryLong");
+    highlightRow->addStretch(1);
+    layout->addLayout(highlightRow);
+    showLegend(threshold_->value());
+
+    // The figures of the text as it is now and of its selection, beside those of the count.
+    textNow_ = Figure(QStringLiteral("The text now"), "textNowValue", content);
+    selection_ = Figure(QStringLiteral("Selected text"), "selectionValue", content);
+    selection_->setWordWrap(true);
+    selection_->hide();
+    layout->addWidget(textNow_);
+    layout->addWidget(selection_);
+    connect(&highlight, &LongSentenceHighlight::updated, this, &StatisticsWindow::showTextNow);
+    connect(form_.textBox()->document(), &QTextDocument::contentsChanged, this,
+            &StatisticsWindow::showTextNow);
+    selectionTimer_.setSingleShot(true);
+    selectionTimer_.setInterval(0);
+    connect(&selectionTimer_, &QTimer::timeout, this, &StatisticsWindow::showSelection);
+    connect(form_.textBox(), &QPlainTextEdit::selectionChanged, &selectionTimer_,
+            qOverload<>(&QTimer::start));
+    connect(threshold_, &QSpinBox::valueChanged, this, &StatisticsWindow::thresholdChanged);
+
+    auto* reading = new QFormLayout;
+    const auto score = [&](const QString& caption, const char* objectName) {
+        QLabel* label = Figure(caption, objectName, content);
+        reading->addRow(caption + QStringLiteral(":"), label);
+        return label;
+    };
+    readingEase_ = score(QStringLiteral("Flesch Reading Ease"), "fleschReadingEaseValue");
+    gradeLevel_ = score(QStringLiteral("Flesch\u2013Kincaid Grade"), "fleschKincaidGradeValue");
+    gunningFog_ = score(QStringLiteral("Gunning Fog"), "gunningFogValue");
+    smog_ = score(QStringLiteral("SMOG"), "smogValue");
+    colemanLiau_ = score(QStringLiteral("Coleman\u2013Liau"), "colemanLiauValue");
+    ari_ = score(QStringLiteral("Automated Readability Index"), "ariValue");
+    gradeMeaning_ = Figure(QStringLiteral("What the grade means"), "gradeMeaning", content);
+    gradeMeaning_->setWordWrap(true);
+    reading->addRow(gradeMeaning_);
+    auto* english = new QLabel(
+        QStringLiteral("The formulas are made for English; on other languages their figures "
+                       "mean little."),
+        content);
+    english->setObjectName(QStringLiteral("englishNote"));
+    english->setWordWrap(true);
+    reading->addRow(english);
+    layout->addLayout(reading);
 
     scroll_->setWidget(content);
     // Keys move the focus onto controls scrolled out of sight: bring the whole control into
@@ -414,16 +441,29 @@ bool StatisticsWindow::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-void StatisticsWindow::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    if (stale_) Recompute();
-}
-
 void StatisticsWindow::Recompute() {
     recomputeTimer_.stop();
     stale_ = false;
     try {
-        collector_ = CollectRows(form_.results());
+        std::vector<QString> texts;
+        collector_ = CollectRows(form_.results(), &texts);
+        // Syllables take longer than the other figures: they follow in the background.
+        showReadability(std::nullopt);
+        // The figures of rows that changed meanwhile are no longer wanted.
+        readabilityStop_->store(true);
+        readabilityStop_ = std::make_shared<std::atomic<bool>>(false);
+        // Started once the window has shown its other figures, so that it takes no core
+        // from them.
+        readabilityPending_ = true;
+        QTimer::singleShot(
+            0, this, [this, texts = std::move(texts), stop = readabilityStop_]() mutable {
+                if (stop->load()) return;
+                readabilityPending_ = false;
+                readabilityWatcher_.setFuture(
+                    QtConcurrent::run([texts = std::move(texts), stop = std::move(stop)] {
+                        return MeasureSentences(texts, stop.get());
+                    }));
+            });
     } catch (const std::exception&) {
         collector_ = StatisticsCollector();
         ShowFigure(textChanged_, DescribeFailure(std::current_exception()));
@@ -480,17 +520,39 @@ void StatisticsWindow::showFigures() {
     showHistogram(stats);
 }
 
+void StatisticsWindow::showReadability(const std::optional<ReadabilityCounts>& counts) {
+    const std::optional<ReadabilityScores> scores =
+        counts ? Readability(*counts) : std::optional<ReadabilityScores>();
+    const std::pair<QLabel*, double ReadabilityScores::*> figures[] = {
+        {readingEase_, &ReadabilityScores::fleschReadingEase},
+        {gradeLevel_, &ReadabilityScores::fleschKincaidGrade},
+        {gunningFog_, &ReadabilityScores::gunningFog},
+        {smog_, &ReadabilityScores::smog},
+        {colemanLiau_, &ReadabilityScores::colemanLiau},
+        {ari_, &ReadabilityScores::ari},
+    };
+    for (const auto& [label, member] : figures) {
+        if (scores)
+            ShowFigure(label, QString::number((*scores).*member, 'f', 1));
+        else if (counts)
+            ShowFigure(label, kNoFigure, kNoFigureHeard);
+        else
+            ShowFigure(label, QStringLiteral("\u2026"), QStringLiteral("still counting"));
+    }
+    if (scores)
+        ShowFigure(gradeMeaning_, GradeMeaning(scores->fleschKincaidGrade));
+    else
+        ShowFigure(gradeMeaning_, QString(), kNoFigureHeard);
+}
+
 void StatisticsWindow::showHistogram(const SentenceStatistics& stats) {
     const int longer = threshold_->value();
-    binWidth_ = HistogramBinWidth(stats.maxWords);
-    std::vector<std::int32_t> shortWords, longWords;
-    for (const std::int32_t w : collector_.wordsPerSentence())
-        (w > longer ? longWords : shortWords).push_back(w);
-    std::vector<qsizetype> shortBins = WordHistogram(shortWords, binWidth_);
-    std::vector<qsizetype> longBins = WordHistogram(longWords, binWidth_);
-    const std::size_t bins = std::max(shortBins.size(), longBins.size());
-    shortBins.resize(bins, 0);
-    longBins.resize(bins, 0);
+    LengthHistogram histogram =
+        SplitHistogram(collector_.wordsPerSentence(), stats.maxWords, longer);
+    binWidth_ = histogram.binWidth;
+    const std::vector<qsizetype> shortBins = std::move(histogram.shortBins);
+    const std::vector<qsizetype> longBins = std::move(histogram.longBins);
+    const std::size_t bins = shortBins.size();
 
     chart_->removeAllSeries();
     for (QAbstractAxis* axis : chart_->axes()) {
@@ -644,18 +706,63 @@ void StatisticsWindow::showTextState() {
                              form_.results().rowCount() > 0);
 }
 
+void StatisticsWindow::showLegend(int words) {
+    ShowFigure(legendLong_, QStringLiteral("more than %1 words").arg(words));
+    ShowFigure(legendVeryLong_, QStringLiteral("more than %1").arg(2 * words),
+               QStringLiteral("more than %1 words").arg(2 * words));
+}
+
+void StatisticsWindow::showTextNow() {
+    const qsizetype now = form_.textBox()->longSentences().sentencesNow();
+    if (now < 0)
+        ShowFigure(textNow_, QStringLiteral("The text now: \u2026 sentences"),
+                   QStringLiteral("\u2026 sentences, still counting"));
+    else
+        ShowFigure(textNow_, QStringLiteral("The text now: %1 sentences").arg(now),
+                   QStringLiteral("%1 sentences").arg(now));
+}
+
+void StatisticsWindow::showSelection() {
+    TextBox* box = form_.textBox();
+    if (!isVisible() || !box->textCursor().hasSelection()) {
+        selection_->hide();
+        return;
+    }
+    const StretchFigures figures = MeasureStretch(box->SelectedText(), CurrentSentenceRules(form_));
+    const std::optional<ReadabilityScores> scores = Readability(figures.counts);
+    const QString grade = scores ? QString::number(scores->fleschKincaidGrade, 'f', 1) : kNoFigure;
+    const QString text =
+        QStringLiteral("Selected text: %1 sentences, %2 words, Flesch\u2013Kincaid grade %3")
+            .arg(figures.sentences)
+            .arg(figures.counts.words)
+            .arg(grade);
+    selection_->setText(text);
+    selection_->setAccessibleName(text);
+    selection_->show();
+}
+
+void StatisticsWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    form_.textBox()->longSentences().setCounting(true);
+    showTextNow();
+    showSelection();
+    if (stale_) Recompute();
+}
+
+void StatisticsWindow::hideEvent(QHideEvent* event) {
+    form_.textBox()->longSentences().setCounting(false);
+    QWidget::hideEvent(event);
+}
+
 void StatisticsWindow::thresholdChanged(int words) {
     StoreLongSentenceWords(form_, words);
+    showLegend(words);
     tickLong_->setText(TickCaption(words));
     showFigures();
 }
 
 void StatisticsWindow::SelectBin(int bin) {
-    std::vector<int> rows;
-    const std::vector<std::int32_t>& words = collector_.wordsPerSentence();
-    for (std::size_t i = 0; i < words.size(); ++i)
-        if (words[i] / binWidth_ == bin) rows.push_back(static_cast<int>(i));
-    selectRows(rows);
+    selectRows(SentencesInBin(collector_.wordsPerSentence(), binWidth_, bin));
 }
 
 void StatisticsWindow::SelectLongest() {

@@ -5,7 +5,10 @@
 #include <QStringList>
 #include <QTimer>
 #include <QWidget>
+#include <atomic>
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <vector>
 
 #include "core/statistics.h"
@@ -14,6 +17,7 @@ class QBarCategoryAxis;
 class QBarSet;
 class QChart;
 class QChartView;
+class QCheckBox;
 class QLabel;
 class QPushButton;
 class QScrollArea;
@@ -23,20 +27,6 @@ class QTableWidget;
 namespace brintale {
 
 class MainForm;
-
-// Words per bar of the histogram: five, or more when that would give more than kMaxBins bars.
-inline constexpr int kMaxHistogramBins = 30;
-int HistogramBinWidth(qsizetype maxWords);
-
-// The count axis of the histogram: from 0 to `top` in steps of `step` sentences, whole
-// numbers both, so that every gridline has a label that is true; at most kMaxCountSteps
-// steps.
-inline constexpr int kMaxCountSteps = 5;
-struct CountAxisScale {
-    qsizetype top = 1;
-    qsizetype step = 1;
-};
-CountAxisScale CountAxis(qsizetype highest);
 
 // The figures of the rows of the results list: counts, words per sentence, the longest
 // sentence, the long ones and a histogram of lengths; beside them the count a reader would
@@ -56,6 +46,10 @@ class StatisticsWindow : public QWidget {
     // shown in the text; of more than a thousand, the first alone.
     void SelectBin(int bin);
     void SelectLongest();
+    // Whether the readability figures are still being worked out.
+    bool readabilityRunning() const {
+        return readabilityPending_ || readabilityWatcher_.isRunning();
+    }
     // Whether the reader's count is still being made.
     bool readerCountRunning() const { return readerWatcher_.isRunning(); }
     // At its first showing the window takes its size and place within the screen's free
@@ -65,9 +59,12 @@ class StatisticsWindow : public QWidget {
   signals:
     // The reader's count of the last counted text has been shown.
     void readerCountShown();
+    // The readability figures of the rows have been shown.
+    void readabilityShown();
 
   protected:
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
@@ -82,10 +79,15 @@ class StatisticsWindow : public QWidget {
     void showFigures();
     void showHistogram(const SentenceStatistics& stats);
     void showCounts();
+    // Without counts: still being worked out.
+    void showReadability(const std::optional<ReadabilityCounts>& counts);
     void showTextState();
     void startReaderCount();
     void selectRows(const std::vector<int>& rows);
     void thresholdChanged(int words);
+    void showLegend(int words);
+    void showTextNow();
+    void showSelection();
 
     MainForm& form_;
     QTimer recomputeTimer_;
@@ -97,6 +99,9 @@ class StatisticsWindow : public QWidget {
 
     // The reader's count, kept for the text and list it was made of.
     QFutureWatcher<qsizetype> readerWatcher_;
+    QFutureWatcher<ReadabilityCounts> readabilityWatcher_;
+    bool readabilityPending_ = false;
+    std::shared_ptr<std::atomic<bool>> readabilityStop_ = std::make_shared<std::atomic<bool>>();
     quint64 readerCountOf_ = 0;  // the count whose reader count is shown or awaited
     qsizetype readerCount_ = -1;
 
@@ -114,6 +119,13 @@ class StatisticsWindow : public QWidget {
     QPushButton* tickLong_ = nullptr;
     QLabel* counts_ = nullptr;
     QLabel* whyCountsDiffer_ = nullptr;
+    QLabel* readingEase_ = nullptr;
+    QLabel* gradeLevel_ = nullptr;
+    QLabel* gunningFog_ = nullptr;
+    QLabel* smog_ = nullptr;
+    QLabel* colemanLiau_ = nullptr;
+    QLabel* ari_ = nullptr;
+    QLabel* gradeMeaning_ = nullptr;
     QScrollArea* scroll_ = nullptr;
     QScrollArea* chartScroll_ = nullptr;
     QChart* chart_ = nullptr;
@@ -123,6 +135,12 @@ class StatisticsWindow : public QWidget {
     QBarSet* longBars_ = nullptr;
     QTableWidget* table_ = nullptr;
     QLabel* selectionNote_ = nullptr;
+    QCheckBox* highlightLong_ = nullptr;
+    QLabel* legendLong_ = nullptr;
+    QLabel* legendVeryLong_ = nullptr;
+    QLabel* textNow_ = nullptr;
+    QLabel* selection_ = nullptr;
+    QTimer selectionTimer_;
 };
 
 }  // namespace brintale

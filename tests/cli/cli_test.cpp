@@ -339,12 +339,34 @@ TEST_F(CountCommand, StatisticsPerFileAndInTotal) {
     EXPECT_EQ(total.value("longest").toObject().value("file").toString(), b);
     EXPECT_EQ(total.value("longest").toObject().value("preview").toString(),
               "Six seven eight nine ten eleven.");
+    // 15 syllables (seven 2, eleven 3), 51 letters, 1 polysyllable; the scores worked by
+    // hand from them, to two decimals.
+    EXPECT_EQ(total.value("syllables").toInt(), 15);
+    EXPECT_EQ(total.value("letters").toInt(), 51);
+    EXPECT_EQ(total.value("polysyllables").toInt(), 1);
+    const QJsonObject scores = total.value("readability").toObject();
+    const std::pair<const char*, double> expected[] = {
+        {"flesch_reading_ease", 98.04},  // 206.835 - 1.015 * 3 - 84.6 * 1.25
+        {"flesch_kincaid_grade", 0.33},  // 0.39 * 3 + 11.8 * 1.25 - 15.59
+        {"gunning_fog", 4.53},           // 0.4 (3 + 100 / 12)
+        {"smog", 5.99},                  // 1.043 sqrt(7.5) + 3.1291
+        {"coleman_liau", -0.68},         // 0.0588 * 425 - 0.296 * 100 / 3 - 15.8
+        {"ari", 0.09},                   // 4.71 * 4.25 + 1.5 - 21.43
+    };
+    EXPECT_EQ(scores.size(), 6);
+    for (const auto& [key, value] : expected)
+        EXPECT_EQ(scores.value(QLatin1StringView(key)).toDouble(), value) << key;
+    // Rounded in the line itself, not only when read.
+    EXPECT_TRUE(lines[2].contains("\"readability\":{\"flesch_reading_ease\":98.04,"));
     const QByteArray plain = std::get<1>(Start({"--stats", a}));
     EXPECT_EQ(plain,
               "sentences: 2\nwords: 5\ncharacters: 24\n"
               "words per sentence: mean 2.50, median 2.5, 90th percentile 3, maximum 3\n"
               "longest sentence: number 1, characters 0 to 14: One two three.\n"
-              "sentences of more than 25 words: 0\n");
+              "sentences of more than 25 words: 0\n"
+              "readability: Flesch Reading Ease 119.70, Flesch-Kincaid Grade -2.81, Gunning Fog "
+              "1.00, SMOG 3.13, Coleman-Liau -5.30, Automated Readability Index -2.28\n"
+              "syllables: 5, letters: 19, polysyllables: 0\n");
 }
 
 TEST_F(CountCommand, UnicodeRulesCountAsAReaderDoes) {
@@ -368,7 +390,8 @@ TEST_F(CountCommand, AnEmptyFileHasNoSentences) {
         {{"-c", "--format=jsonl"}, "{\"file\":\"" + name + "\",\"sentences\":0}\n"},
         {{"--stats"},
          "sentences: 0\nwords: 0\ncharacters: 0\nwords per sentence: mean 0.00, median 0, 90th "
-         "percentile 0, maximum 0\nlongest sentence: none\nsentences of more than 25 words: 0\n"},
+         "percentile 0, maximum 0\nlongest sentence: none\nsentences of more than 25 words: 0\n"
+         "readability: none\nsyllables: 0, letters: 0, polysyllables: 0\n"},
     };
     for (const char* rules : {"--rules=separators", "--rules=unicode"})
         for (const auto& [args, expected] : outputs) {

@@ -187,5 +187,37 @@ TEST(Statistics, HistogramBins) {
     EXPECT_TRUE(WordHistogram(words, 0).empty());
 }
 
+TEST(Histogram, SplitsEachBarAtTheLongThresholdAndFindsItsSentences) {
+    const std::vector<std::int32_t> words = {3, 25, 26, 9, 50, 51, 0};
+    const LengthHistogram h = SplitHistogram(words, 51, 25);
+    EXPECT_EQ(h.binWidth, 5);
+    ASSERT_EQ(h.shortBins.size(), 11u);
+    ASSERT_EQ(h.longBins.size(), 11u);
+    EXPECT_EQ(h.shortBins[0], 2);  // 3 and 0
+    EXPECT_EQ(h.shortBins[1], 1);  // 9
+    EXPECT_EQ(h.shortBins[5], 1);  // 25 is not longer than 25
+    EXPECT_EQ(h.longBins[5], 1);   // 26 is
+    EXPECT_EQ(h.longBins[10], 2);  // 50 and 51
+    EXPECT_EQ(SentencesInBin(words, h.binWidth, 5), (std::vector<int>{1, 2}));
+    EXPECT_EQ(SentencesInBin(words, h.binWidth, 0), (std::vector<int>{0, 6}));
+    EXPECT_TRUE(SentencesInBin(words, h.binWidth, 7).empty());
+    EXPECT_TRUE(SentencesInBin(words, 0, 0).empty());
+    EXPECT_TRUE(SplitHistogram({}, 0, 25).shortBins.empty());
+}
+
+TEST(Histogram, MeasureSentencesSumsEveryPart) {
+    // Enough sentences to be shared out among threads.
+    std::vector<QString> sentences(50000, QStringLiteral("The cat sat on the mat."));
+    sentences.back() = QStringLiteral("Beautiful!");
+    const ReadabilityCounts counts = MeasureSentences(sentences);
+    EXPECT_EQ(counts.sentences, 50000);
+    EXPECT_EQ(counts.words, 49999 * 6 + 1);
+    EXPECT_EQ(counts.syllables, 49999 * 6 + 3);
+    EXPECT_EQ(counts.polysyllables, 1);
+    // Stopped: the figures no longer wanted are not all worked out.
+    const std::atomic<bool> stop{true};
+    EXPECT_LT(MeasureSentences(sentences, &stop).sentences, 10000);
+}
+
 }  // namespace
 }  // namespace brintale

@@ -1,10 +1,12 @@
 #include "windows/statistics_window.h"
 
 #include <QAccessible>
+#include <QAction>
 #include <QApplication>
 #include <QBarSet>
 #include <QChart>
 #include <QChartView>
+#include <QCheckBox>
 #include <QGraphicsTextItem>
 #include <QLabel>
 #include <QLineEdit>
@@ -22,6 +24,7 @@
 #include <algorithm>
 
 #include "commands/long_sentences.h"
+#include "core/readability.h"
 #include "core/results_model.h"
 #include "widgets/text_box.h"
 #include "windows/window_fixture.h"
@@ -320,6 +323,8 @@ TEST_F(StatisticsTest, EveryFigureIsHeardWithItsValue) {
     Count(QStringLiteral("Two words. One two three four five six. A b c. 1 2 3 4 5 6 7 8 9."));
     StatisticsWindow& window = Open();
     Counts();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window.readabilityRunning(); }, 10000));
+    QCoreApplication::processEvents();
     StatisticsCollector collector;
     for (int r = 0; r < form->results().rowCount(); ++r) collector.Add(form->results().TextAt(r));
     const std::pair<const char*, QString> figures[] = {
@@ -352,6 +357,78 @@ TEST_F(StatisticsTest, EveryFigureIsHeardWithItsValue) {
         EXPECT_FALSE(w->accessibleName().isEmpty()) << w->metaObject()->className();
 }
 
+TEST_F(StatisticsTest, ReadabilityFollowsInTheBackgroundAndIsHeard) {
+    // 2 sentences, 9 words, 10 syllables, 27 letters, no polysyllable.
+    Count(QStringLiteral("The cat sat on the mat. It was happy."));
+    StatisticsWindow& window = Open();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window.readabilityRunning(); }, 10000));
+    QCoreApplication::processEvents();
+    const auto scores = Readability({2, 9, 10, 27, 0});
+    ASSERT_TRUE(scores.has_value());
+    const std::pair<const char*, QString> figures[] = {
+        {"fleschReadingEaseValue",
+         QStringLiteral("Flesch Reading Ease: %1").arg(scores->fleschReadingEase, 0, 'f', 1)},
+        {"fleschKincaidGradeValue", QStringLiteral("Flesch\u2013Kincaid Grade: %1")
+                                        .arg(scores->fleschKincaidGrade, 0, 'f', 1)},
+        {"smogValue", QStringLiteral("SMOG: 3.1")},
+        {"gradeMeaning",
+         QStringLiteral("What the grade means: ") + GradeMeaning(scores->fleschKincaidGrade)},
+    };
+    for (const auto& [name, heard] : figures) EXPECT_EQ(HeardFigure(name), heard) << name;
+    EXPECT_TRUE(window.findChild<QLabel*>(QStringLiteral("englishNote"))
+                    ->text()
+                    .contains(QStringLiteral("made for English")));
+    // No sentences: no score.
+    form->button(MainButton::ClearResults)->click();
+    window.Recompute();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window.readabilityRunning(); }, 10000));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(HeardFigure("smogValue"), QStringLiteral("SMOG: none"));
+}
+
+TEST_F(StatisticsTest, TheSelectionAndTheTextAsItIsNow) {
+    Count(QStringLiteral("The cat sat on the mat. It was happy. One more."));
+    StatisticsWindow& window = Open();
+    auto* selection = window.findChild<QLabel*>(QStringLiteral("selectionValue"));
+    auto* now = window.findChild<QLabel*>(QStringLiteral("textNowValue"));
+    EXPECT_FALSE(selection->isVisible());  // nothing selected
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return now->text() == QStringLiteral("The text now: 3 sentences"); }, 5000));
+    // The first two sentences selected: their figures, at once.
+    TextBox* box = form->textBox();
+    QTextCursor cursor = box->textCursor();
+    cursor.setPosition(0);
+    cursor.setPosition(37, QTextCursor::KeepAnchor);
+    box->setTextCursor(cursor);
+    QCoreApplication::processEvents();
+    const auto grade = Readability({2, 9, 10, 27, 0})->fleschKincaidGrade;
+    ASSERT_TRUE(selection->isVisible());
+    EXPECT_EQ(selection->text(), QStringLiteral("Selected text: 2 sentences, 9 words, "
+                                                "Flesch\u2013Kincaid grade %1")
+                                     .arg(grade, 0, 'f', 1));
+    EXPECT_EQ(Heard(selection), selection->text());
+    cursor.clearSelection();
+    box->setTextCursor(cursor);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(selection->isVisible());
+    // Typing follows in the line of the text now; the count's figures stay.
+    box->moveCursor(QTextCursor::End);
+    QTest::keyClicks(box, QStringLiteral(" Two more. "));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return now->text() == QStringLiteral("The text now: 4 sentences"); }, 5000));
+    EXPECT_EQ(HeardFigure("textNowValue"), QStringLiteral("The text now: 4 sentences"));
+    EXPECT_EQ(HeardFigure("sentencesValue"), QStringLiteral("Sentences: 3"));
+    // The check box and Ctrl+H are one choice; the legend follows the number.
+    auto* check = window.findChild<QCheckBox*>(QStringLiteral("highlightLongSentences"));
+    check->click();
+    EXPECT_TRUE(form->highlightLongSentencesAction()->isChecked());
+    form->highlightLongSentencesAction()->trigger();
+    EXPECT_FALSE(check->isChecked());
+    window.findChild<QSpinBox*>()->setValue(7);
+    EXPECT_EQ(HeardFigure("legendLong"), QStringLiteral("Yellow: more than 7 words"));
+    EXPECT_EQ(HeardFigure("legendVeryLong"), QStringLiteral("Red: more than 14 words"));
+}
+
 // The list's menu holds the window and the ticking; Ctrl+I opens the window only from the
 // list.
 TEST_F(StatisticsTest, ListMenuAndShortcut) {
@@ -359,8 +436,9 @@ TEST_F(StatisticsTest, ListMenuAndShortcut) {
     QStringList captions;
     for (QAction* action : f.listMenu()->actions())
         if (!action->isSeparator()) captions << action->text();
-    EXPECT_EQ(captions, QStringList({"Check All", "Uncheck All", QStringLiteral("Statistics\u2026"),
-                                     "Tick Sentences Longer Than 25 Words"}));
+    EXPECT_EQ(captions,
+              QStringList({"Check All", "Uncheck All", QStringLiteral("Statistics\u2026"),
+                           "Tick Sentences Longer Than 25 Words", "Highlight Long Sentences"}));
     f.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
     f.separatorsEdit()->setFocus();
