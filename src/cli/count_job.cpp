@@ -10,6 +10,7 @@
 #include <system_error>
 #include <utility>
 
+#include "cli/document_source.h"
 #include "cli/ordered_output.h"
 #include "cli/text_decoder.h"
 #include "cli/utf8_output.h"
@@ -620,8 +621,8 @@ FileSummary CountInput(const InputName* input, const CountSettings& settings, co
                                      : settings.stats   ? static_cast<SentenceReceiver&>(statistics)
                                                         : static_cast<SentenceReceiver&>(writer);
         if (input) {
-            FileSource source(*input);
-            summary.sentences = SplitSource(source, settings, tuning, receiver);
+            const auto source = OpenInput(*input, settings.from);
+            summary.sentences = SplitSource(*source, settings, tuning, receiver);
         } else {
             MemorySource example(SampleText().toUtf8(), tuning.blockBytes, true);
             summary.sentences = SplitSource(example, settings, tuning, receiver);

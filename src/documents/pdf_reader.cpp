@@ -1,0 +1,143 @@
+#include "documents/pdf_reader.h"
+
+#include <poppler-document.h>
+#include <poppler-global.h>
+#include <poppler-page.h>
+
+#include <cmath>
+#include <memory>
+#include <mutex>
+
+#include "core/failure.h"
+
+namespace brintale::documents {
+
+namespace {
+
+QString FromUstring(const poppler::ustring& text) {
+    return QString(reinterpret_cast<const QChar*>(text.data()),
+                   static_cast<qsizetype>(text.size()));
+}
+
+void Quiet(const std::string&, void*) {}
+
+// Poppler reports every oddity of a damaged file on the standard error; the reader names
+// the fault itself.
+void SilencePoppler() {
+    static std::once_flag once;
+    std::call_once(once, [] { poppler::set_debug_error_function(Quiet, nullptr); });
+}
+
+// The page's words gathered into lines in poppler's reading order.
+std::vector<PdfLine> Lines(const poppler::page& page) {
+    std::vector<PdfLine> lines;
+    auto words = page.text_list(poppler::page::text_list_include_font);
+    bool space = false;
+    double right = 0;
+    for (const auto& word : words) {
+        const auto box = word.bbox();
+        const double top = box.y();
+        const double bottom = box.y() + box.height();
+        const double middle = (top + bottom) / 2;
+        bool same = !lines.empty();
+        if (same) {
+            const PdfLine& line = lines.back();
+            same = middle > line.top && middle < line.bottom && box.x() >= right - 1;
+        }
+        if (!same) {
+            lines.push_back({QString(), box.x(), top, bottom, word.get_font_size()});
+        } else {
+            PdfLine& line = lines.back();
+            // Words set apart without a space character (columns, cells) still read apart.
+            if (space || box.x() - right > 0.2 * word.get_font_size()) line.text += u' ';
+            line.top = std::min(line.top, top);
+            line.bottom = std::max(line.bottom, bottom);
+        }
+        lines.back().text += FromUstring(word.text());
+        space = word.has_space_after();
+        right = box.x() + box.width();
+    }
+    return lines;
+}
+
+bool EndsHyphenated(const QString& text) {
+    return text.size() >= 2 && (text.back() == u'-' || text.back() == QChar(0x00AD)) &&
+           text.at(text.size() - 2).isLetter();
+}
+
+void Read(poppler::document* document, TextOut& out) {
+    if (!document) throw Failure(QStringLiteral("it is not a PDF, or it is damaged or cut short"));
+    std::unique_ptr<poppler::document> owner(document);
+    if (document->is_locked()) throw Failure(QStringLiteral("it is protected by a password"));
+    PdfParagraphs paragraphs(out);
+    const int pages = document->pages();
+    for (int i = 0; i < pages; ++i) {
+        std::unique_ptr<poppler::page> page(document->create_page(i));
+        if (!page) continue;
+        paragraphs.Page(Lines(*page));
+    }
+    paragraphs.Finish();
+    out.Flush();
+}
+
+}  // namespace
+
+void PdfParagraphs::Join(const QString& text) {
+    if (open_) {
+        if (EndsHyphenated(last_) && !text.isEmpty() && text.front().isLower()) {
+            out_.Text(QStringView(last_).chopped(1));
+        } else {
+            out_.Text(last_);
+            out_.Text(u" ");
+        }
+    } else if (!last_.isEmpty()) {
+        out_.Text(last_);
+        out_.EndBlock();
+    }
+    last_ = text;
+    open_ = false;
+}
+
+void PdfParagraphs::Page(const std::vector<PdfLine>& lines) {
+    const PdfLine* previous = nullptr;
+    for (const PdfLine& line : lines) {
+        if (line.text.trimmed().isEmpty()) continue;
+        // A paragraph goes on when the line follows closely in the same size, not indented;
+        // on a new page, when the last line ended mid-sentence and this one starts in lower case.
+        bool continues = false;
+        if (previous) {
+            const double height =
+                std::min(previous->bottom - previous->top, line.bottom - line.top);
+            const double gap = line.top - previous->bottom;
+            const bool sameSize =
+                std::abs(line.fontSize - previous->fontSize) <= 0.1 * previous->fontSize;
+            const bool indented = line.left > previous->left + 0.8 * line.fontSize;
+            continues = gap >= -0.5 * height && gap < 0.5 * height && sameSize && !indented;
+        } else if (!last_.isEmpty()) {
+            const QChar end = last_.back();
+            continues = line.text.front().isLower() &&
+                        (end.isLetterOrNumber() || end == u',' || end == u'-');
+        }
+        open_ = continues;
+        Join(line.text);
+        previous = &line;
+    }
+}
+
+void PdfParagraphs::Finish() {
+    open_ = false;
+    Join(QString());
+    out_.EndBlock();
+}
+
+void ReadPdfFile(const QByteArray& nativePath, TextOut& out) {
+    SilencePoppler();
+    Read(poppler::document::load_from_file(nativePath.toStdString()), out);
+}
+
+void ReadPdfBytes(QByteArrayView bytes, TextOut& out) {
+    SilencePoppler();
+    Read(poppler::document::load_from_raw_data(bytes.data(), static_cast<int>(bytes.size())), out);
+}
+
+}  // namespace brintale::documents
