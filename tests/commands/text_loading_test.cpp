@@ -58,8 +58,11 @@ TEST_F(LoadCommands, FileReplacesTheTextOrIsReported) {
          u"One\ntwo.\n"_s, open},
         {write(u"notes.md"_s, "# Title\n\nA *soft*\nbreak."), u"Title\nA soft break.\n"_s, open},
         // A damaged one is named with its cause, and the text stays.
-        {write(u"cut.docx"_s, "PK\x03\x04" "cut"), u"before"_s,
-         open + u" Brintale Software|The document \""_s + dir.filePath(u"cut.docx"_s) +
+        {write(u"cut.docx"_s,
+               "PK\x03\x04"
+               "cut"),
+         u"before"_s,
+         open + u" Brintale|The document \""_s + dir.filePath(u"cut.docx"_s) +
              u"\" was not loaded: it is not a ZIP container, or it is cut short.@busy"_s},
         {QUrl(), u"First."_s, QString(), {write(u"1.txt"_s, "First."), folder}},
         {QUrl(), u"before"_s, report, {folder, QUrl::fromLocalFile(dir.filePath(u"1.txt"_s))}},
