@@ -41,9 +41,10 @@ bool LooksLikeHtml(QByteArrayView head) {
         if (rest.startsWith("<!doctype html") || rest.startsWith("<html")) return true;
         // A declaration or a comment may stand before the document.
         if (rest.startsWith("<?xml") || rest.startsWith("<!--")) {
-            const qsizetype end = start.indexOf(rest.startsWith("<!--") ? "-->" : "?>", i);
+            const QByteArray close = rest.startsWith("<!--") ? "-->" : "?>";
+            const qsizetype end = start.indexOf(close, i);
             if (end < 0) return false;
-            i = end + 2;
+            i = end + close.size();
             continue;
         }
         return false;

@@ -177,6 +177,12 @@ def epub(path):
                        f'xhtml"><head><title>{name}</title></head><body>{body}</body></html>')
 
 
+CONTENT_TYPES = ('<?xml version="1.0"?><Types xmlns="http://schemas.openxmlformats.org/package/'
+                 '2006/content-types"><Override PartName="/word/document.xml" ContentType='
+                 '"application/vnd.openxmlformats-officedocument.wordprocessingml.document.main'
+                 '+xml"/></Types>')
+
+
 def run(*command, **kwargs):
     subprocess.run(command, check=True, **kwargs)
 
@@ -203,6 +209,12 @@ def hostile(folder):
                    '</manifest:file-entry></manifest:manifest>')
         z.writestr("content.xml", b"\x8f\x12garbage")
     put("protected.odt", buffer.getvalue())
+    from reportlab.lib import pdfencrypt
+    from reportlab.pdfgen import canvas
+    locked = canvas.Canvas(os.path.join(folder, "protected.pdf"),
+                           encrypt=pdfencrypt.StandardEncryption("user", ownerPassword="owner"))
+    locked.drawString(72, 720, "Nobody reads this without the password.")
+    locked.save()
     # External and nested entities.
     outside = os.path.join(folder, "outside.txt")
     put("outside.txt", b"SECRET OUTSIDE TEXT.")
@@ -215,9 +227,7 @@ def hostile(folder):
     bomb = ('<?xml version="1.0"?><!DOCTYPE w:document [' + laughs + ']><w:document xmlns:w='
             '"http://schemas.openxmlformats.org/wordprocessingml/2006/main"><w:body><w:p><w:r>'
             '<w:t>&a9;</w:t></w:r></w:p></w:body></w:document>')
-    types = ('<?xml version="1.0"?><Types xmlns="http://schemas.openxmlformats.org/package/2006/'
-             'content-types"><Override PartName="/word/document.xml" ContentType="application/'
-             'vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml"/></Types>')
+    types = CONTENT_TYPES
     for name, xml in (("xxe.docx", xxe), ("entities.docx", bomb)):
         buffer = io.BytesIO()
         with zipfile.ZipFile(buffer, "w", zipfile.ZIP_DEFLATED) as z:
@@ -226,8 +236,7 @@ def hostile(folder):
         put(name, buffer.getvalue())
 
 
-def main():
-    folder = sys.argv[1]
+def build(folder):
     os.makedirs(folder, exist_ok=True)
     with open(os.path.join(folder, "twin.txt"), "w") as f:
         f.write(twin())
@@ -242,6 +251,10 @@ def main():
     with open(os.path.join(folder, "twin-pdf.txt"), "w") as f:
         f.write(pdf_twin())
     hostile(folder)
+
+
+def main():
+    build(sys.argv[1])
 
 
 if __name__ == "__main__":
