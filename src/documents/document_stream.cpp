@@ -10,8 +10,9 @@ namespace brintale::documents {
 
 namespace {
 
-// Pieces are about 32,000 characters; a few ahead keep both threads busy.
-constexpr std::size_t kPiecesAhead = 8;
+// A few pieces ahead keep both threads busy; a paragraph may come as one large piece, so
+// what waits is bounded in bytes.
+constexpr qsizetype kBytesAhead = 2 * 1024 * 1024;
 
 struct Stopped {};
 
@@ -34,8 +35,9 @@ void DocumentTextStream::Produce(const QByteArray& nativePath, Format format) {
         ReadDocument(nativePath, format, [this](QStringView piece) {
             QByteArray bytes = piece.toUtf8();
             std::unique_lock lock(mutex_);
-            changed_.wait(lock, [this] { return stopping_ || pieces_.size() < kPiecesAhead; });
+            changed_.wait(lock, [this] { return stopping_ || queued_ < kBytesAhead; });
             if (stopping_) throw Stopped();
+            queued_ += bytes.size();
             pieces_.push_back(std::move(bytes));
             lock.unlock();
             changed_.notify_all();
@@ -68,6 +70,7 @@ qsizetype DocumentTextStream::Read(char* buffer, qsizetype size) {
     std::memcpy(buffer, first.constData() + taken_, static_cast<size_t>(n));
     taken_ += n;
     if (taken_ == first.size()) {
+        queued_ -= first.size();
         pieces_.pop_front();
         taken_ = 0;
         lock.unlock();

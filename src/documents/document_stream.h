@@ -31,7 +31,8 @@ class DocumentTextStream {
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<QByteArray> pieces_;
-    qsizetype taken_ = 0;  // of the first piece
+    qsizetype taken_ = 0;   // of the first piece
+    qsizetype queued_ = 0;  // bytes of the pieces
     bool done_ = false;
     bool stopping_ = false;
     std::exception_ptr fault_;

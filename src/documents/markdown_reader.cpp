@@ -12,21 +12,26 @@ namespace brintale::documents {
 namespace {
 
 // The runs handed to the parser; a document without blank lines is cut at a line's end.
-constexpr qsizetype kRunBytes = 1024 * 1024;
-constexpr qsizetype kLongestRun = 16 * 1024 * 1024;
+constexpr qsizetype kRunBytes = 512 * 1024;
+constexpr qsizetype kLongestRun = 2 * 1024 * 1024;
 
+// A block's end is written with the next text, so that a run cut inside a paragraph (a
+// document without blank lines) goes on in the next run as if never cut.
 struct Renderer {
     TextOut& out;
     QString decoded;
+    bool blockEnded = false;
+    bool continuing = false;  // the blocks opened before the first text go on from the last run
 };
 
 int EnterBlock(MD_BLOCKTYPE type, void*, void* data) {
-    if (type != MD_BLOCK_DOC) static_cast<Renderer*>(data)->out.EndBlock();
+    auto& r = *static_cast<Renderer*>(data);
+    if (type != MD_BLOCK_DOC && !r.continuing) r.blockEnded = true;
     return 0;
 }
 
 int LeaveBlock(MD_BLOCKTYPE type, void*, void* data) {
-    if (type != MD_BLOCK_DOC) static_cast<Renderer*>(data)->out.EndBlock();
+    if (type != MD_BLOCK_DOC) static_cast<Renderer*>(data)->blockEnded = true;
     return 0;
 }
 
@@ -34,6 +39,10 @@ int Span(MD_SPANTYPE, void*, void*) { return 0; }
 
 int Text(MD_TEXTTYPE type, const MD_CHAR* text, MD_SIZE size, void* data) {
     auto& r = *static_cast<Renderer*>(data);
+    if (type == MD_TEXT_HTML) return 0;
+    r.continuing = false;
+    if (r.blockEnded) r.out.EndBlock();
+    r.blockEnded = false;
     switch (type) {
         case MD_TEXT_HTML:
             break;
@@ -139,12 +148,28 @@ void ReadMarkdown(ByteStream& stream, TextOut& out) {
         if (got == 0) break;
         if (first || pending.size() < kRunBytes) continue;
         qsizetype cut = MarkdownCut(pending, fenceOpen);
+        bool inParagraph = false;
         if (cut == 0 && pending.size() >= kLongestRun) {
+            // No blank line: cut after a line or a word, never inside a character.
+            inParagraph = true;
             cut = pending.lastIndexOf('\n') + 1;
-            if (cut == 0) cut = pending.size();
+            if (cut == 0) cut = pending.lastIndexOf(' ') + 1;
+            if (cut == 0) {
+                cut = pending.size();
+                while (cut > 0 && (static_cast<unsigned char>(pending[cut - 1]) & 0xC0) == 0x80)
+                    --cut;
+                if (cut > 0 && static_cast<unsigned char>(pending[cut - 1]) >= 0xC0) --cut;
+                if (cut == 0) cut = pending.size();
+            }
         }
         if (cut == 0) continue;
         Parse(QByteArrayView(pending).first(cut), renderer);
+        // The paragraph goes on: a line's end is a space, a word's none.
+        if (inParagraph) {
+            renderer.blockEnded = false;
+            renderer.continuing = true;
+            if (pending[cut - 1] == '\n' || pending[cut - 1] == ' ') out.Text(u" ");
+        }
         pending.remove(0, cut);
     }
     Parse(pending, renderer);

@@ -18,12 +18,15 @@ namespace {
 // are few and short, so only a bomb reaches it.
 constexpr int kEntityExpansionLimit = 64 * 1024;
 
+// Text tokens are at most about this long.
+constexpr qsizetype kLongestText = 256 * 1024;
+
 // QXmlStreamReader fed a block at a time, so that an entry that inflates to gigabytes is
 // read in fixed memory. It resolves no external entity: no file outside the document is read.
 class XmlPull {
   public:
     XmlPull(ByteStream& stream, QString part)
-        : stream_(stream), part_(std::move(part)), block_(64 * 1024) {
+        : stream_(stream), part_(std::move(part)), block_(64 * 1024), splitter_(kLongestText) {
         xml_.setNamespaceProcessing(true);
         xml_.setEntityExpansionLimit(kEntityExpansionLimit);
     }
@@ -45,7 +48,9 @@ class XmlPull {
                 ended_ = true;
                 xml_.addData(QByteArray());
             } else {
-                xml_.addData(QByteArray(block_.data(), got));
+                filtered_.clear();
+                splitter_.Filter(QByteArrayView(block_.data(), got), filtered_);
+                xml_.addData(filtered_);
             }
         }
     }
@@ -55,6 +60,8 @@ class XmlPull {
     ByteStream& stream_;
     QString part_;
     std::vector<char> block_;
+    XmlTextSplitter splitter_;
+    QByteArray filtered_;
     QXmlStreamReader xml_;
     bool ended_ = false;
 };
@@ -84,6 +91,38 @@ QString Resolve(const QString& base, const QString& href) {
 }
 
 }  // namespace
+
+void XmlTextSplitter::Filter(QByteArrayView in, QByteArray& out) {
+    out.reserve(out.size() + in.size() + 16);
+    qsizetype from = 0;
+    for (qsizetype i = 0; i < in.size(); ++i) {
+        const char c = in[i];
+        if (inMarkup_) {
+            if (c == '>') {
+                inMarkup_ = false;
+                run_ = 0;
+            }
+            continue;
+        }
+        if (c == '<') {
+            inMarkup_ = true;
+            inReference_ = false;
+            continue;
+        }
+        if (c == '&')
+            inReference_ = true;
+        else if (c == ';')
+            inReference_ = false;
+        const bool sequenceStart = (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+        if (++run_ > limit_ && sequenceStart && !inReference_ && c != ';') {
+            out.append(in.sliced(from, i - from));
+            out.append("<!---->");
+            from = i;
+            run_ = 1;
+        }
+    }
+    out.append(in.sliced(from));
+}
 
 void ReadWordXml(ByteStream& stream, const QString& part, TextOut& out) {
     XmlPull pull(stream, part);

@@ -5,6 +5,21 @@
 
 namespace brintale::documents {
 
+// Breaks character data longer than a limit with an empty comment, which is no text, so that
+// no text token of the XML reader grows without bound (it holds a token whole). Never within
+// a tag, a reference or a UTF-8 sequence.
+class XmlTextSplitter {
+  public:
+    explicit XmlTextSplitter(qsizetype limit) : limit_(limit) {}
+    void Filter(QByteArrayView in, QByteArray& out);
+
+  private:
+    qsizetype limit_;
+    qsizetype run_ = 0;  // bytes of character data since the last markup
+    bool inMarkup_ = false;
+    bool inReference_ = false;
+};
+
 // The body of an Office Open XML text document, then its footnotes and endnotes.
 void ReadDocx(const ZipArchive& archive, TextOut& out);
 // The body of an OpenDocument text, then its notes.

@@ -14,7 +14,7 @@ bool IsSpace(QChar c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\
 
 qsizetype MemoryStream::Read(char* buffer, qsizetype size) {
     const qsizetype n = std::min(size, bytes_.size() - next_);
-    if (n > 0) std::memcpy(buffer, bytes_.data() + next_, static_cast<size_t>(n));
+    if (n > 0) std::memcpy(buffer, bytes_.constData() + next_, static_cast<size_t>(n));
     next_ += n;
     return n;
 }

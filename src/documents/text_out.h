@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringView>
 #include <functional>
@@ -17,13 +18,14 @@ class ByteStream {
     virtual qsizetype Read(char* buffer, qsizetype size) = 0;
 };
 
+// Holds a copy, so that a temporary may be given.
 class MemoryStream : public ByteStream {
   public:
-    explicit MemoryStream(QByteArrayView bytes) : bytes_(bytes) {}
+    explicit MemoryStream(QByteArrayView bytes) : bytes_(bytes.toByteArray()) {}
     qsizetype Read(char* buffer, qsizetype size) override;
 
   private:
-    QByteArrayView bytes_;
+    QByteArray bytes_;
     qsizetype next_ = 0;
 };
 

@@ -198,6 +198,40 @@ TEST(Word, BrokenOrExpandingXmlIsRefused) {
     }
 }
 
+TEST(Word, LongTextIsSplitOutsideTagsReferencesAndSequences) {
+    const struct {
+        QByteArray in;
+        QByteArray out;
+    } cases[] = {
+        {"<a>abcdef</a>", "<a>abcd<!---->ef</a>"},
+        {"<a b='123456789'>x</a>", "<a b='123456789'>x</a>"},  // never in a tag
+        {"<a>abc&amp;def</a>", "<a>abc&amp;<!---->def</a>"},   // nor in a reference
+        {"<a>ab\xC3\xA9\xC3\xA9"
+         "cd</a>",
+         "<a>ab\xC3\xA9<!---->\xC3\xA9"
+         "cd</a>"},
+        {"<a>abcd</a><b>abcd</b>", "<a>abcd</a><b>abcd</b>"},  // every text starts afresh
+    };
+    for (const auto& c : cases) {
+        // Fed a byte at a time, as blocks may end anywhere.
+        XmlTextSplitter splitter(4);
+        QByteArray out;
+        for (char byte : c.in) splitter.Filter(QByteArrayView(&byte, 1), out);
+        EXPECT_EQ(out, c.out) << c.in.constData();
+    }
+    // Split text reads as it did.
+    QString text;
+    TextOut out([&](QStringView piece) { text += piece; });
+    const QByteArray words = QByteArray("caf\xC3\xA9 &amp; words. ").repeated(100000);
+    MemoryStream stream(
+        "<w:document xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/"
+        "2006/main\"><w:body><w:p><w:r><w:t>" +
+        words + "</w:t></w:r></w:p></w:body></w:document>");
+    ReadWordXml(stream, u"word/document.xml"_s, out);
+    out.Flush();
+    EXPECT_EQ(text, u"café & words. "_s.repeated(100000) + u'\n');
+}
+
 QString Odf(const QByteArray& body) {
     QString text;
     TextOut out([&](QStringView piece) { text += piece; });
