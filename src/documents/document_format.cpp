@@ -1,7 +1,12 @@
 #include "documents/document_format.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QFile>
 #include <array>
+#include <cerrno>
 
 #include "documents/zip_archive.h"
 
@@ -87,9 +92,25 @@ Format DetectFormatOfBytes(const QByteArray& bytes, QStringView fileName) {
 }
 
 Format DetectFormat(const QByteArray& nativePath) {
-    QFile file(QFile::decodeName(nativePath));
-    if (!file.open(QIODevice::ReadOnly)) return Format::Text;
-    const QByteArray head = file.read(kHeadBytes);
+    // Only a regular file is looked at: a pipe's bytes, once read, would be lost to its text.
+    struct stat status {};
+    if (::stat(nativePath.constData(), &status) != 0 || !S_ISREG(status.st_mode))
+        return Format::Text;
+    // By the name's bytes, which need not be text in the locale's encoding.
+    const int fd = ::open(nativePath.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return Format::Text;
+    QByteArray head(kHeadBytes, Qt::Uninitialized);
+    qsizetype have = 0;
+    for (ssize_t got;
+         have < head.size() && (got = ::read(fd, head.data() + have, head.size() - have)) != 0;) {
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        have += got;
+    }
+    ::close(fd);
+    head.truncate(have);
     const QString name = QFile::decodeName(nativePath);
     if (LooksLikeZip(head)) {
         Format format = ZipFormat(head);

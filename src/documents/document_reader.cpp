@@ -1,6 +1,10 @@
 #include "documents/document_reader.h"
 
-#include <QFile>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include "core/failure.h"
 #include "documents/html_reader.h"
@@ -13,21 +17,29 @@ namespace brintale::documents {
 
 namespace {
 
+// By the name's bytes, which need not be text in the locale's encoding.
 class FileStream : public ByteStream {
   public:
-    explicit FileStream(const QByteArray& nativePath) : file_(QFile::decodeName(nativePath)) {
-        if (!file_.open(QIODevice::ReadOnly))
-            throw Failure(QStringLiteral("it cannot be opened: %1").arg(file_.errorString()));
+    explicit FileStream(const QByteArray& nativePath)
+        : fd_(::open(nativePath.constData(), O_RDONLY | O_CLOEXEC)) {
+        if (fd_ < 0) throw Failure(QStringLiteral("it cannot be opened: %1").arg(ErrorText()));
     }
+    ~FileStream() override { ::close(fd_); }
+    FileStream(const FileStream&) = delete;
+    FileStream& operator=(const FileStream&) = delete;
+
     qsizetype Read(char* buffer, qsizetype size) override {
-        const qint64 got = file_.read(buffer, size);
-        if (got < 0)
-            throw Failure(QStringLiteral("it cannot be read: %1").arg(file_.errorString()));
-        return static_cast<qsizetype>(got);
+        for (;;) {
+            const ssize_t got = ::read(fd_, buffer, static_cast<size_t>(size));
+            if (got >= 0) return got;
+            if (errno != EINTR)
+                throw Failure(QStringLiteral("it cannot be read: %1").arg(ErrorText()));
+        }
     }
 
   private:
-    QFile file_;
+    static QString ErrorText() { return QString::fromLocal8Bit(std::strerror(errno)); }
+    int fd_;
 };
 
 void ReadZip(const ZipArchive& archive, Format format, TextOut& out) {
@@ -76,8 +88,14 @@ void ReadDocument(const QByteArray& nativePath, Format format, const TextSink& s
             try {
                 archive.emplace(ZipArchive::OpenFile(nativePath));
             } catch (const Failure& failure) {
-                QFile file(QFile::decodeName(nativePath));
-                ThrowNoZip(file.open(QIODevice::ReadOnly) ? file.read(8) : QByteArray(), failure);
+                char head[8] = {};
+                qsizetype have = 0;
+                try {
+                    FileStream file(nativePath);
+                    have = file.Read(head, sizeof head);
+                } catch (const Failure&) {
+                }
+                ThrowNoZip(QByteArrayView(head, have), failure);
             }
             ReadZip(*archive, format, out);
             break;

@@ -13,6 +13,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import threading
 import unittest
 import zipfile
 
@@ -87,6 +88,23 @@ class Formats(unittest.TestCase):
                 code, out, err = count(*args, stdin=data)
                 self.assertEqual((code, err), (0, ""))
                 self.assertTrue(check(out), out[:200])
+        code, _, err = count("--from=rtf", path("story.md"))
+        self.assertEqual(code, 2)
+        self.assertIn("--from is text, docx, odt, html, md, epub or pdf, not 'rtf'", err)
+
+    def test_a_pipe_is_text_and_a_name_any_bytes(self):
+        # Looking into a named pipe for a document would take its bytes from the count.
+        fifo = path("pipe.md")
+        os.mkfifo(fifo)
+        writer = threading.Thread(target=lambda: open(fifo, "wb").write(b"# One\n\nTwo. Three."))
+        writer.start()
+        code, out, err = count(fifo)
+        writer.join()
+        self.assertEqual((code, out, err), (0, "# One\nTwo.\nThree.\n", ""))
+        latin1 = os.path.join(FOLDER.encode(), b"caf\xe9.docx")
+        shutil.copy(path("story.docx"), latin1)
+        code, out, err = count(latin1)
+        self.assertEqual((code, out, err), (0, count(twin_of("docx"))[1], ""))
         code, _, err = count("--from=rtf", path("story.md"))
         self.assertEqual(code, 2)
         self.assertIn("--from is text, docx, odt, html, md, epub or pdf, not 'rtf'", err)
