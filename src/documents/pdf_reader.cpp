@@ -5,19 +5,18 @@
 #include <poppler-page.h>
 
 #include <cmath>
+#include <condition_variable>
+#include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 #include "core/failure.h"
 
 namespace brintale::documents {
 
 namespace {
-
-QString FromUstring(const poppler::ustring& text) {
-    return QString(reinterpret_cast<const QChar*>(text.data()),
-                   static_cast<qsizetype>(text.size()));
-}
 
 void Quiet(const std::string&, void*) {}
 
@@ -31,7 +30,7 @@ void SilencePoppler() {
 // The page's words gathered into lines in poppler's reading order.
 std::vector<PdfLine> Lines(const poppler::page& page) {
     std::vector<PdfLine> lines;
-    auto words = page.text_list(poppler::page::text_list_include_font);
+    auto words = page.text_list();
     bool space = false;
     double right = 0;
     for (const auto& word : words) {
@@ -45,15 +44,17 @@ std::vector<PdfLine> Lines(const poppler::page& page) {
             same = middle > line.top && middle < line.bottom && box.x() >= right - 1;
         }
         if (!same) {
-            lines.push_back({QString(), box.x(), top, bottom, word.get_font_size()});
+            lines.push_back({QString(), box.x(), top, bottom, box.height()});
         } else {
             PdfLine& line = lines.back();
             // Words set apart without a space character (columns, cells) still read apart.
-            if (space || box.x() - right > 0.2 * word.get_font_size()) line.text += u' ';
+            if (space || box.x() - right > 0.2 * box.height()) line.text += u' ';
             line.top = std::min(line.top, top);
             line.bottom = std::max(line.bottom, bottom);
         }
-        lines.back().text += FromUstring(word.text());
+        const poppler::ustring text = word.text();
+        lines.back().text.append(reinterpret_cast<const QChar*>(text.data()),
+                                 static_cast<qsizetype>(text.size()));
         space = word.has_space_after();
         right = box.x() + box.width();
     }
@@ -65,16 +66,69 @@ bool EndsHyphenated(const QString& text) {
            text.at(text.size() - 2).isLetter();
 }
 
-void Read(poppler::document* document, TextOut& out) {
+std::vector<PdfLine> PageLines(const poppler::document& document, int index) {
+    std::unique_ptr<poppler::page> page(document.create_page(index));
+    return page ? Lines(*page) : std::vector<PdfLine>();
+}
+
+using Opener = std::function<poppler::document*()>;
+
+void Read(const Opener& open, TextOut& out) {
+    std::unique_ptr<poppler::document> document(open());
     if (!document) throw Failure(QStringLiteral("it is not a PDF, or it is damaged or cut short"));
-    std::unique_ptr<poppler::document> owner(document);
     if (document->is_locked()) throw Failure(QStringLiteral("it is protected by a password"));
     PdfParagraphs paragraphs(out);
     const int pages = document->pages();
+    // The layout of a page takes most of the time: a second reading of the document lays out
+    // every other page on a core of its own, a few pages ahead at most.
+    std::unique_ptr<poppler::document> second;
+    if (pages >= 4 && std::thread::hardware_concurrency() > 1) second.reset(open());
+    if (!second || second->is_locked()) {
+        for (int i = 0; i < pages; ++i) paragraphs.Page(PageLines(*document, i));
+        paragraphs.Finish();
+        out.Flush();
+        return;
+    }
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::map<int, std::vector<PdfLine>> ready;
+    bool stopping = false;
+    std::thread helper([&] {
+        for (int i = 1; i < pages; i += 2) {
+            auto lines = PageLines(*second, i);
+            std::unique_lock lock(mutex);
+            changed.wait(lock, [&] { return stopping || ready.size() < 4; });
+            if (stopping) return;
+            ready.emplace(i, std::move(lines));
+            changed.notify_all();
+        }
+    });
+    struct Join {
+        std::thread& thread;
+        std::mutex& mutex;
+        std::condition_variable& changed;
+        bool& stopping;
+        ~Join() {
+            {
+                std::lock_guard lock(mutex);
+                stopping = true;
+            }
+            changed.notify_all();
+            thread.join();
+        }
+    } join{helper, mutex, changed, stopping};
     for (int i = 0; i < pages; ++i) {
-        std::unique_ptr<poppler::page> page(document->create_page(i));
-        if (!page) continue;
-        paragraphs.Page(Lines(*page));
+        std::vector<PdfLine> lines;
+        if (i % 2 == 0) {
+            lines = PageLines(*document, i);
+        } else {
+            std::unique_lock lock(mutex);
+            changed.wait(lock, [&] { return ready.contains(i); });
+            lines = std::move(ready.at(i));
+            ready.erase(i);
+            changed.notify_all();
+        }
+        paragraphs.Page(lines);
     }
     paragraphs.Finish();
     out.Flush();
@@ -132,12 +186,18 @@ void PdfParagraphs::Finish() {
 
 void ReadPdfFile(const QByteArray& nativePath, TextOut& out) {
     SilencePoppler();
-    Read(poppler::document::load_from_file(nativePath.toStdString()), out);
+    const std::string path = nativePath.toStdString();
+    Read([&] { return poppler::document::load_from_file(path); }, out);
 }
 
 void ReadPdfBytes(QByteArrayView bytes, TextOut& out) {
     SilencePoppler();
-    Read(poppler::document::load_from_raw_data(bytes.data(), static_cast<int>(bytes.size())), out);
+    Read(
+        [&] {
+            return poppler::document::load_from_raw_data(bytes.data(),
+                                                         static_cast<int>(bytes.size()));
+        },
+        out);
 }
 
 }  // namespace brintale::documents
