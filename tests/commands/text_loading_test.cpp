@@ -57,6 +57,7 @@ TEST_F(LoadCommands, FileReplacesTheTextOrIsReported) {
         {write(u"page.txt"_s, "<!DOCTYPE html><p>One<br>two.</p><script>no</script>"),
          u"One\ntwo.\n"_s, open},
         {write(u"notes.md"_s, "# Title\n\nA *soft*\nbreak."), u"Title\nA soft break.\n"_s, open},
+        {QUrl(), u"Dropped.\n"_s, QString(), {write(u"drop.html"_s, "<html><h1>Dropped.</h1>")}},
         // A damaged one is named with its cause, and the text stays.
         {write(u"cut.docx"_s,
                "PK\x03\x04"
