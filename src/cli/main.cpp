@@ -19,6 +19,7 @@
 #include "cli/count_job.h"
 #include "cli/options.h"
 #include "cli/ordered_output.h"
+#include "cli/output_formats.h"
 #include "core/failure.h"
 #include "core/settings_store.h"
 #include "core/splitter/splitter.h"

@@ -737,17 +737,16 @@ void ByteCounter::CountBySplitter(const unsigned char* d, qsizetype n, bool utf8
         }
     }
     text.truncate(w - begin);
-    struct Nowhere : detail::StepSink {
-        std::int64_t Place(qsizetype position) override { return position; }
+    // Counting hands out no sentence.
+    struct Nowhere : SentenceReceiver {
         void Sentence(QStringView, std::int64_t, std::int64_t) override {}
-        void SentencePart(QStringView) override {}
     } nowhere;
     detail::StepOptions options;
     options.countOnly = true;
     // Made ready once: a long list would cost more than the stretch.
     if (!prepared_) prepared_ = detail::PrepareList(abbreviations_, hashedAbove_);
     detail::ScanStep(detail::MaskAbbreviations(text, abbreviations_, *prepared_), separators_,
-                     options, carry_, nowhere);
+                     options, carry_, detail::StretchPlace(), nowhere);
 }
 
 }  // namespace brintale

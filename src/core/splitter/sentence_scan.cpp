@@ -424,8 +424,12 @@ using Lone = ScanCarry::Lone;
 class Step {
   public:
     Step(const MaskedText& masked, QStringView separators, const StepOptions& options,
-         ScanCarry& open, StepSink& sink)
-        : scanner_(masked, separators), options_(options), open_(open), sink_(sink) {}
+         ScanCarry& open, const StretchPlace& place, SentenceReceiver& receiver)
+        : scanner_(masked, separators),
+          options_(options),
+          open_(open),
+          place_(place),
+          receiver_(receiver) {}
 
     void Run() {
         if (!scanner_.CanClose()) return;  // no sentence can ever end
@@ -446,7 +450,7 @@ class Step {
             }
             const auto hand = [&](QStringView sentence, qsizetype from, qsizetype to) {
                 ++open_.sentences;
-                sink_.Sentence(sentence, sink_.Place(from), sink_.Place(to));
+                receiver_.Sentence(sentence, place_.At(from), place_.At(to));
             };
             if (InOneText(start, end)) {
                 scanner_.EmitText<true>(start.pos, end.pos + 1, broke, views_, hand);
@@ -457,7 +461,7 @@ class Step {
         });
         if (const auto last = scanner_.LastUnit(tail)) Append(tail, *last);
         if (options_.partUnits > 0 && open_.text.size() >= options_.partUnits) {
-            sink_.SentencePart(open_.text);
+            receiver_.SentencePart(open_.text);
             open_.text.truncate(0);
             open_.parted = true;
         }
@@ -484,7 +488,7 @@ class Step {
             while (IsSpaceOrCarriageReturn(d[last])) --last;
             if (!open_.started) {
                 open_.started = true;
-                open_.start = sink_.Place(scanner_.SpanOf(piece, first).start);
+                open_.start = place_.At(scanner_.SpanOf(piece, first).start);
             } else {
                 open_.pendingSpaces += SpacesIn(d, 0, first);
             }
@@ -496,7 +500,7 @@ class Step {
             w = CopyWithoutBreaks(d + first, last + 1 - first, w + open_.pendingSpaces);
             open_.text.truncate(w - reinterpret_cast<char16_t*>(open_.text.data()));
             open_.pendingSpaces = SpacesIn(d, last + 1, piece.size);
-            open_.end = sink_.Place(scanner_.SpanOf(piece, last).end);
+            open_.end = place_.At(scanner_.SpanOf(piece, last).end);
         }
     }
 
@@ -513,9 +517,9 @@ class Step {
             if (!options_.countOnly) {
                 if (!open_.started) {
                     const Piece& last = pieces_.back();
-                    open_.start = open_.end = sink_.Place(scanner_.SpanOf(last, last.size - 1).end);
+                    open_.start = open_.end = place_.At(scanner_.SpanOf(last, last.size - 1).end);
                 }
-                sink_.Sentence(open_.text, open_.start, open_.end);
+                receiver_.Sentence(open_.text, open_.start, open_.end);
             }
         }
         open_.Reset();
@@ -524,7 +528,8 @@ class Step {
     Scanner scanner_;
     const StepOptions& options_;
     ScanCarry& open_;
-    StepSink& sink_;
+    const StretchPlace& place_;
+    SentenceReceiver& receiver_;
     std::vector<Piece> pieces_;
     std::u16string scratch_;
     LentViews views_;
@@ -552,8 +557,8 @@ std::vector<LocatedSentence> ScanLocatedSentenceList(const MaskedText& masked,
 }
 
 void ScanStep(const MaskedText& masked, QStringView separators, const StepOptions& options,
-              ScanCarry& carry, StepSink& sink) {
-    Step(masked, separators, options, carry, sink).Run();
+              ScanCarry& carry, const StretchPlace& place, SentenceReceiver& receiver) {
+    Step(masked, separators, options, carry, place, receiver).Run();
 }
 
 }  // namespace detail

@@ -57,26 +57,6 @@ struct SentenceStream::Stretch {
     Sink* sink = nullptr;
 };
 
-// Positions of a stretch, placed in the whole text.
-class SentenceStream::Placer : public detail::StepSink {
-  public:
-    Placer(const Stretch& stretch, bool codePoints) : stretch_(stretch), codePoints_(codePoints) {}
-    std::int64_t Place(qsizetype position) override {
-        if (!codePoints_) return stretch_.start + position;
-        const auto& seconds = stretch_.seconds;
-        const auto before = std::lower_bound(seconds.begin(), seconds.end(), position);
-        return stretch_.startPoint + position - (before - seconds.begin());
-    }
-    void Sentence(QStringView text, std::int64_t start, std::int64_t end) override {
-        stretch_.sink->Sentence(text, start, end);
-    }
-    void SentencePart(QStringView text) override { stretch_.sink->SentencePart(text); }
-
-  private:
-    const Stretch& stretch_;
-    bool codePoints_;
-};
-
 // The second core: scans the stretches in order, a few at most waiting; hands back their
 // buffers for the next, and keeps what the scan threw.
 class SentenceStream::Worker {
@@ -266,6 +246,7 @@ void SentenceStream::Finish(Sink& sink) {
     }
     endedInsideParts_ = carry_.parted;
     carry_.Reset();
+    if (endedInsideParts_) sink.AbandonSentence();
 }
 
 void SentenceStream::Step(qsizetype cut, Sink& sink) {
@@ -305,11 +286,14 @@ void SentenceStream::Step(qsizetype cut, Sink& sink) {
 }
 
 void SentenceStream::Scan(Stretch& stretch) {
-    Placer placer(stretch, options_.codePoints);
+    detail::StretchPlace place;
+    place.start = stretch.start;
+    place.startPoint = stretch.startPoint;
+    if (options_.codePoints) place.seconds = &stretch.seconds;
     detail::StepOptions step;
     step.countOnly = options_.countOnly;
     step.partUnits = options_.partUnits;
-    detail::ScanStep(stretch.masked, separators_, step, carry_, placer);
+    detail::ScanStep(stretch.masked, separators_, step, carry_, place, *stretch.sink);
 }
 
 }  // namespace brintale

@@ -44,15 +44,10 @@ class SentenceStream {
         std::size_t hashedAbove = detail::kHashedEntries;
     };
 
-    class Sink {
-      public:
-        virtual ~Sink() = default;
-        // A sentence ended: its text (the rest of it after parts) and its stretch. The text
-        // is lent until the call returns.
-        virtual void Sentence(QStringView text, std::int64_t start, std::int64_t end) = 0;
-        // The first units, or the next, of a sentence that has not ended yet.
-        virtual void SentencePart(QStringView) {}
-    };
+    // Where the sentences go: the text lent until the call returns, the stretch placed in
+    // the whole text; parts only with partUnits, and AbandonSentence from Finish when the text
+    // ended inside a sentence that went out in parts.
+    using Sink = SentenceReceiver;
 
     SentenceStream(QStringView separators, const QStringList& abbreviations, Options options);
     ~SentenceStream();
@@ -75,7 +70,6 @@ class SentenceStream {
     bool endedInsideParts() const { return endedInsideParts_; }
 
   private:
-    class Placer;
     struct Stretch;
     class Worker;
     void Advance(Sink& sink);

@@ -72,6 +72,20 @@ struct LocatedSentence {
 };
 using LocatedSentenceSink = std::function<void(QString&& sentence, qsizetype start, qsizetype end)>;
 
+// Handed the sentences of a text that comes a piece at a time (SentenceStream, and the
+// counter's own readers), each with its stretch placed in the whole text.
+class SentenceReceiver {
+  public:
+    virtual ~SentenceReceiver() = default;
+    // A sentence ended: its text (the rest of it after parts) and its stretch. The text is
+    // lent until the call returns.
+    virtual void Sentence(QStringView text, std::int64_t start, std::int64_t end) = 0;
+    // The first units, or the next, of a sentence too long to hold that has not ended yet.
+    virtual void SentencePart(QStringView) {}
+    // The text ended inside the sentence whose start went out in parts.
+    virtual void AbandonSentence() {}
+};
+
 // The longest the masked text may grow, in code units, for a text of textLength units
 // (carriage returns included): four times the text, and never less than the text and
 // 1 Mi units more. Ordinary lists stay well below it on any text; a list whose entries

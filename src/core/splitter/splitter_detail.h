@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <QStringView>
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -165,21 +166,27 @@ struct StepOptions {
     qsizetype partUnits = 0;
 };
 
-class StepSink {
-  public:
-    virtual ~StepSink() = default;
-    // A position of this stretch (UTF-16 units from its start) in the whole text.
-    virtual std::int64_t Place(qsizetype position) = 0;
-    // The sentence, lent until the call returns.
-    virtual void Sentence(QStringView text, std::int64_t start, std::int64_t end) = 0;
-    // The first units of a sentence that has not ended yet.
-    virtual void SentencePart(QStringView text) = 0;
+// Where a stretch of a longer text lies in the whole, to place its positions there.
+struct StretchPlace {
+    std::int64_t start = 0;       // in units
+    std::int64_t startPoint = 0;  // in code points
+    // Null: positions in units. Else positions in code points, and the second units of the
+    // stretch's surrogate pairs, which count no code point of their own, in order.
+    const std::vector<qsizetype>* seconds = nullptr;
+
+    // A position of the stretch (UTF-16 units from its start) in the whole text.
+    std::int64_t At(qsizetype position) const {
+        if (!seconds) return start + position;
+        const auto before = std::lower_bound(seconds->begin(), seconds->end(), position);
+        return startPoint + position - (before - seconds->begin());
+    }
 };
 
 // Steps 3 and 4 over one stretch of a longer text, cut where no abbreviation can straddle
 // it: the buffer left open before it is carried in, the one open at its end left in carry.
+// Sentences go to receiver, placed by place.
 void ScanStep(const MaskedText& masked, QStringView separators, const StepOptions& options,
-              ScanCarry& carry, StepSink& sink);
+              ScanCarry& carry, const StretchPlace& place, SentenceReceiver& receiver);
 
 // Open addressing over 64-bit keys (never 0) to small numbers.
 class FlatIndex {

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QStringView>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "cli/count_settings.h"
+#include "cli/options.h"
+#include "core/splitter/splitter.h"
+
+// What brintale-count prints: the sentences in the format asked, the count and the
+// statistics of each file and of all of them.
+
+namespace brintale::cli {
+
+class OrderedOutput;
+
+// Output of one file, gathered into blocks.
+class FileOutput {
+  public:
+    // The buffer comes with the first output, so that making one cannot fail.
+    FileOutput(OrderedOutput& out, int index, qsizetype block)
+        : out_(out), index_(index), block_(block), room_(block) {}
+    // Room for `bytes` more at the end; Used says where the writing ended.
+    char* Room(qsizetype bytes);
+    void Used(const char* end);
+    void Append(QByteArrayView bytes);
+    void Flush();
+
+  private:
+    OrderedOutput& out_;
+    int index_;
+    qsizetype block_;
+    qsizetype room_;
+    std::unique_ptr<char[]> data_;
+    qsizetype used_ = 0;
+};
+
+// The sentences of one file as lines, tsv or jsonl lines. name: the file's, or nullptr for
+// the built-in example.
+class SentenceWriter : public SentenceReceiver {
+  public:
+    SentenceWriter(const CountSettings& settings, const QByteArray* name, FileOutput& out)
+        : settings_(settings), name_(name), out_(out) {}
+    void Sentence(QStringView text, std::int64_t start, std::int64_t end) override;
+    void SentencePart(QStringView text) override;
+    // The line begun stays a line.
+    void AbandonSentence() override;
+
+  private:
+    void AppendJsonFile(QByteArray& b) const;
+
+    const CountSettings& settings_;
+    const QByteArray* name_;
+    FileOutput& out_;
+    std::int64_t index_ = 0;
+    QByteArray line_;  // a tsv or jsonl line being made
+};
+
+// The statistics of one file, gathered sentence by sentence into its summary.
+class StatisticsReceiver : public SentenceReceiver {
+  public:
+    explicit StatisticsReceiver(FileSummary& summary) : summary_(summary) {}
+    void Sentence(QStringView text, std::int64_t start, std::int64_t end) override;
+
+  private:
+    FileSummary& summary_;
+    std::int32_t most_ = -1;
+};
+
+// What --count and --stats print after a file, and after all of them when there are
+// several: "N" or "N<TAB>name", and the statistics.
+QByteArray SummaryText(const FileSummary& summary, const CountSettings& settings,
+                       const InputName* input);
+QByteArray TotalText(const std::vector<FileSummary>& summaries,
+                     const std::vector<const InputName*>& inputs, const CountSettings& settings);
+
+}  // namespace brintale::cli
