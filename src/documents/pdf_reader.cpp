@@ -4,6 +4,8 @@
 #include <poppler-global.h>
 #include <poppler-page.h>
 
+#include <QFile>
+#include <algorithm>
 #include <cmath>
 #include <condition_variable>
 #include <functional>
@@ -64,6 +66,14 @@ std::vector<PdfLine> Lines(const poppler::page& page) {
 bool EndsHyphenated(const QString& text) {
     return text.size() >= 2 && (text.back() == u'-' || text.back() == QChar(0x00AD)) &&
            text.at(text.size() - 2).isLetter();
+}
+
+// A PDF ends with %%EOF (a little junk after it aside); without it, the file was cut short
+// and poppler would read what it could rebuild of it without a word.
+constexpr qsizetype kTailBytes = 4096;
+
+void ThrowIfCut(QByteArrayView tail) {
+    if (!tail.contains("%%EOF")) throw Failure(QStringLiteral("it is cut short"));
 }
 
 std::vector<PdfLine> PageLines(const poppler::document& document, int index) {
@@ -186,12 +196,18 @@ void PdfParagraphs::Finish() {
 
 void ReadPdfFile(const QByteArray& nativePath, TextOut& out) {
     SilencePoppler();
+    QFile file(QFile::decodeName(nativePath));
+    if (file.open(QIODevice::ReadOnly)) {
+        file.seek(std::max<qint64>(0, file.size() - kTailBytes));
+        ThrowIfCut(file.read(kTailBytes));
+    }
     const std::string path = nativePath.toStdString();
     Read([&] { return poppler::document::load_from_file(path); }, out);
 }
 
 void ReadPdfBytes(QByteArrayView bytes, TextOut& out) {
     SilencePoppler();
+    ThrowIfCut(bytes.last(std::min<qsizetype>(bytes.size(), kTailBytes)));
     Read(
         [&] {
             return poppler::document::load_from_raw_data(bytes.data(),

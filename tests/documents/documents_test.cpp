@@ -411,7 +411,8 @@ TEST(Containers, ReadTheirPartsOrNameTheFault) {
         {"a password's compound file", Format::Docx,
          QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + QByteArray(600, '\0'),
          u"it is protected by a password"},
-        {"not a PDF", Format::Pdf, "%PDF-1.4 and nothing",
+        {"a PDF cut short", Format::Pdf, "%PDF-1.4 and nothing", u"it is cut short"},
+        {"not a PDF", Format::Pdf, "%PDF-1.4 junk %%EOF",
          u"it is not a PDF, or it is damaged or cut short"},
     };
     for (const auto& c : cases) {
