@@ -84,7 +84,10 @@ class Formats(unittest.TestCase):
         ]
         for args, stdin, check in cases:
             with self.subTest(args=args, stdin=stdin):
-                data = open(path(stdin), "rb").read() if stdin else None
+                data = None
+                if stdin:
+                    with open(path(stdin), "rb") as f:
+                        data = f.read()
                 code, out, err = count(*args, stdin=data)
                 self.assertEqual((code, err), (0, ""))
                 self.assertTrue(check(out), out[:200])
@@ -96,7 +99,11 @@ class Formats(unittest.TestCase):
         # Looking into a named pipe for a document would take its bytes from the count.
         fifo = path("pipe.md")
         os.mkfifo(fifo)
-        writer = threading.Thread(target=lambda: open(fifo, "wb").write(b"# One\n\nTwo. Three."))
+        def write():
+            with open(fifo, "wb") as f:
+                f.write(b"# One\n\nTwo. Three.")
+
+        writer = threading.Thread(target=write)
         writer.start()
         code, out, err = count(fifo)
         writer.join()
