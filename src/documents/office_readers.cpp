@@ -361,7 +361,7 @@ void ReadEpub(const ZipArchive& archive, TextOut& out) {
         const QString name = Resolve(package, item->second);
         if (encrypted.contains(("URI=\"" + item->second).toUtf8()) ||
             encrypted.contains(("URI=\"" + name).toUtf8()))
-            throw Failure(QStringLiteral("it is encrypted (%1)").arg(name));
+            throw Failure(QStringLiteral("it is protected by encryption (its part %1)").arg(name));
         auto stream = archive.Open(name);
         ReadHtml(*stream, out);
     }
