@@ -5,6 +5,7 @@
 #include <memory>
 #include <new>
 
+#include "cli/document_source.h"
 #include "cli/ordered_output.h"
 #include "cli/output_formats.h"
 #include "cli/text_feeder.h"
@@ -87,8 +88,8 @@ FileSummary CountInput(const InputName* input, const CountSettings& settings, co
                                      : settings.stats   ? static_cast<SentenceReceiver&>(statistics)
                                                         : static_cast<SentenceReceiver&>(writer);
         if (input) {
-            FileSource source(*input);
-            summary.sentences = SplitSource(source, settings, tuning, receiver);
+            const auto source = OpenInput(*input, settings.from);
+            summary.sentences = SplitSource(*source, settings, tuning, receiver);
         } else {
             MemorySource example(SampleText().toUtf8(), tuning.blockBytes, true);
             summary.sentences = SplitSource(example, settings, tuning, receiver);

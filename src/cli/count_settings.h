@@ -22,6 +22,7 @@ struct CountSettings {
     int longWords = kDefaultLongSentenceWords;
     bool severalFiles = false;  // names go into the tsv lines and the summaries
     bool secondCore = false;    // a core to spare for each file: scan on a thread of its own
+    QString from;               // a document format that --from names; "": by content
 };
 
 // Sizes of the work, small in tests so that every edge is crossed.

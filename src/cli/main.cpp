@@ -127,6 +127,7 @@ CountSettings Settings(const Options& options) {
     settings.stats = options.stats;
     settings.longWords = options.longWords;
     settings.severalFiles = options.inputs.size() > 1;
+    settings.from = options.from;
     return settings;
 }
 

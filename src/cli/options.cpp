@@ -4,6 +4,8 @@
 #include <QCommandLineParser>
 #include <limits>
 
+#include "documents/document_format.h"
+
 namespace brintale::cli {
 
 const char kUsage[] =
@@ -29,6 +31,11 @@ const char kUsage[] =
     "                        (default); unicode: sentences as a reader counts them,\n"
     "                        by Unicode's rules, the abbreviations kept whole; holds\n"
     "                        each text whole in memory\n"
+    "  --from=FORMAT         read every FILE as FORMAT: text, docx, odt, html, md,\n"
+    "                        epub or pdf (default: told by the content, Markdown by\n"
+    "                        the name .md or .markdown; standard input is text).\n"
+    "                        A document is counted as the text a reader sees;\n"
+    "                        positions count the characters of that text\n"
     "  --example             count the built-in example text instead of a file\n"
     "  -c, --count           print only the number of sentences: N, or with several\n"
     "                        files N<TAB>FILE for each and N<TAB>total; with\n"
@@ -102,6 +109,7 @@ Options ParseArguments(int argc, const char* const* argv) {
                                           QStringLiteral("ENTRY"));
     const QCommandLineOption format(QStringLiteral("format"), {}, QStringLiteral("FORMAT"));
     const QCommandLineOption rules(QStringLiteral("rules"), {}, QStringLiteral("RULES"));
+    const QCommandLineOption from(QStringLiteral("from"), {}, QStringLiteral("FORMAT"));
     const QCommandLineOption longWords(QStringLiteral("long"), {}, QStringLiteral("N"));
     const QCommandLineOption jobs(QStringList{QStringLiteral("j"), QStringLiteral("jobs")}, {},
                                   QStringLiteral("N"));
@@ -114,7 +122,7 @@ Options ParseArguments(int argc, const char* const* argv) {
                                QStringLiteral("stats"),
                                QStringLiteral("version")};
     for (const QCommandLineOption& option :
-         {separators, abbreviation, format, rules, longWords, jobs})
+         {separators, abbreviation, format, rules, from, longWords, jobs})
         parser.addOption(option);
     for (const QString& flag : flags) parser.addOption(QCommandLineOption(flag));
     parser.addOption(QCommandLineOption(QStringList{QStringLiteral("c"), QStringLiteral("count")}));
@@ -181,6 +189,13 @@ Options ParseArguments(int argc, const char* const* argv) {
             else
                 throw UsageError{
                     QStringLiteral("--rules is separators or unicode, not '%1'").arg(r)};
+        } else if (name == u"from") {
+            const QString f = value(from);
+            if (!documents::FormatFromName(f))
+                throw UsageError{
+                    QStringLiteral("--from is text, docx, odt, html, md, epub or pdf, not '%1'")
+                        .arg(f)};
+            options.from = f;
         } else if (name == u"h" || name == u"help") {
             options.help = true;
         } else if (name == u"version") {

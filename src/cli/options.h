@@ -29,6 +29,7 @@ struct Options {
     Format format = Format::Lines;
     bool longGiven = false;
     Rules rules = Rules::Separators;
+    QString from;  // a document format by name; "": told by the content
     int jobs = 0;  // 0: one per core
     bool help = false;
     bool version = false;

@@ -1,16 +1,23 @@
 #include "commands/text_loading.h"
 
+#include <QDir>
+#include <QFile>
 #include <QStringList>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <new>
+#include <optional>
 
 #include "commands/file_dialogs.h"
 #include "commands/main_form.h"
 #include "core/error_report.h"
 #include "core/failure.h"
+#include "core/memory_limits.h"
 #include "core/procedure_tags.h"
+#include "core/product.h"
 #include "core/sample_text.h"
 #include "core/text_file.h"
+#include "documents/document_reader.h"
 #include "platform/services.h"
 #include "widgets/text_box.h"
 
@@ -19,13 +26,53 @@ namespace brintale {
 namespace {
 
 const QString kOpenTitle = QStringLiteral("Select single file");
-const QString kOpenFilter = QStringLiteral("Text Files (*.txt)|*.txt|All Files (*.*)|*.*|");
+const QString kOpenFilter = QStringLiteral(
+    "Text Files (*.txt)|*.txt|"
+    "Documents (*.docx *.odt *.html *.htm *.md *.epub *.pdf)|"
+    "*.docx;*.odt;*.html;*.htm;*.md;*.epub;*.pdf|"
+    "All Files (*)|*|");
+
+// A document's text, or nothing when it cannot be read: then a message says why, and the
+// text box stays as it was. The text must fit the memory as a file's bytes must.
+std::optional<QString> ReadDocumentText(MainForm& form, const QString& fileName,
+                                        documents::Format format) {
+    const quint64 largest = LargestLoadableFile(CurrentMemoryLimits());
+    QString text;
+    const auto refuse = [&](const QString& why) {
+        form.services().prompts.Message(form.widget(), ApplicationTitle(),
+                                        QStringLiteral("The document \"%1\" was not loaded: %2.")
+                                            .arg(QDir::toNativeSeparators(fileName), why),
+                                        Prompts::Icon::Warning);
+        return std::nullopt;
+    };
+    try {
+        documents::ReadDocument(QFile::encodeName(fileName), format, [&](QStringView piece) {
+            if (static_cast<quint64>(text.size() + piece.size()) > largest)
+                throw Failure(QStringLiteral("its text does not fit in this computer's memory"));
+            text += piece;
+        });
+    } catch (const Failure& failure) {
+        return refuse(failure.description());
+    } catch (const std::bad_alloc&) {
+        return refuse(QStringLiteral("its text does not fit in this computer's memory"));
+    }
+    return text;
+}
+
+// A document by its content gives its text; any other file is read as text.
+std::optional<QString> ReadLoadedText(MainForm& form, const QString& fileName) {
+    const auto format = documents::DetectFormat(QFile::encodeName(fileName));
+    if (format == documents::Format::Text) return ReadTextFile(fileName);
+    return ReadDocumentText(form, fileName, format);
+}
 
 // Statements 110 to 114 of the load, shared by the dialog and a drop.
 void LoadFile(MainForm& form, ErrorTrap& trap, const QString& fileName) {
     trap(110, [&] { form.SetPointer(MainForm::Pointer::Hourglass); });
     // Read first: a file that cannot be read leaves the text as it was.
-    trap(112, [&] { form.textBox()->Load(ReadTextFile(fileName)); });
+    trap(112, [&] {
+        if (const auto text = ReadLoadedText(form, fileName)) form.textBox()->Load(*text);
+    });
     trap(114, [&] { form.SetPointer(MainForm::Pointer::Default); });
 }
 

@@ -31,7 +31,9 @@ TEST_F(LoadCommands, FileReplacesTheTextOrIsReported) {
     // A folder exists but cannot be read as a file, even by a privileged user.
     const QUrl folder = QUrl::fromLocalFile(dir.filePath(u"folder.txt"_s));
     ASSERT_TRUE(QDir().mkdir(folder.toLocalFile()));
-    const QString open = u"Select single file|Text Files (*.txt)|*.txt|All Files (*.*)|*.*|"_s;
+    const QString open =
+        u"Select single file|Text Files (*.txt)|*.txt|Documents (*.docx *.odt *.html *.htm *.md "
+        u"*.epub *.pdf)|*.docx;*.odt;*.html;*.htm;*.md;*.epub;*.pdf|All Files (*)|*|"_s;
     const QString report =
         u"Application Error|in Brintale2021/08/31.Form1.PushButton1_Click at "
         u"line 112\r\rPlease email screenshot of this message to "
@@ -51,6 +53,18 @@ TEST_F(LoadCommands, FileReplacesTheTextOrIsReported) {
         {write(u"u16.txt"_s, QByteArray("\xFF\xFEH\0i\0.\0", 8)), u"Hi."_s, open},
         {write(u"u8.txt"_s, "\xEF\xBB\xBFHi."), u"Hi."_s, open},
         {folder, u"before"_s, open + u' ' + report},
+        // A document by its content gives the text a reader sees.
+        {write(u"page.txt"_s, "<!DOCTYPE html><p>One<br>two.</p><script>no</script>"),
+         u"One\ntwo.\n"_s, open},
+        {write(u"notes.md"_s, "# Title\n\nA *soft*\nbreak."), u"Title\nA soft break.\n"_s, open},
+        {QUrl(), u"Dropped.\n"_s, QString(), {write(u"drop.html"_s, "<html><h1>Dropped.</h1>")}},
+        // A damaged one is named with its cause, and the text stays.
+        {write(u"cut.docx"_s,
+               "PK\x03\x04"
+               "cut"),
+         u"before"_s,
+         open + u" Brintale|The document \""_s + dir.filePath(u"cut.docx"_s) +
+             u"\" was not loaded: it is not a ZIP container, or it is cut short.@busy"_s},
         {QUrl(), u"First."_s, QString(), {write(u"1.txt"_s, "First."), folder}},
         {QUrl(), u"before"_s, report, {folder, QUrl::fromLocalFile(dir.filePath(u"1.txt"_s))}},
     };
@@ -80,7 +94,7 @@ TEST_F(LoadCommands, FileReplacesTheTextOrIsReported) {
         EXPECT_EQ(main.textBox()->text(), u"before"_s);
         main.textBox()->redo();
         EXPECT_EQ(main.textBox()->text(), c.expected);
-        EXPECT_EQ(boxes.join(u' '), c.boxes);
+        EXPECT_EQ(boxes.join(u' ').toStdString(), c.boxes.toStdString());
         EXPECT_EQ(main.pointer(), MainForm::Pointer::Default);
     }
 }

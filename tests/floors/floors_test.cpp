@@ -10,12 +10,12 @@
 
 namespace {
 
-// Lowest first. The command-line counter stands on the core alone.
+// Lowest first. The command-line counter stands on the core and the readers of documents.
 const std::map<QString, int> kFloors = {
-    {QStringLiteral("core"), 0},    {QStringLiteral("platform"), 1},
-    {QStringLiteral("widgets"), 2}, {QStringLiteral("commands"), 3},
-    {QStringLiteral("windows"), 4}, {QStringLiteral("app"), 5},
-    {QStringLiteral("cli"), 5},
+    {QStringLiteral("core"), 0},     {QStringLiteral("documents"), 1},
+    {QStringLiteral("platform"), 1}, {QStringLiteral("widgets"), 2},
+    {QStringLiteral("commands"), 3}, {QStringLiteral("windows"), 4},
+    {QStringLiteral("app"), 5},      {QStringLiteral("cli"), 5},
 };
 
 // Why a file in the folder (relative to the source root, "src/commands/x.cpp" gives
@@ -30,7 +30,8 @@ std::optional<QString> Violation(const QString& folder, const QString& header) {
     if (!kFloors.contains(target)) return std::nullopt;
     if (!kFloors.contains(floor)) return QStringLiteral("%1 is no floor").arg(folder);
     if (target == floor) return std::nullopt;
-    if (floor == u"cli" && target != u"core") return QStringLiteral("the counter links core only");
+    if (floor == u"cli" && target != u"core" && target != u"documents")
+        return QStringLiteral("the counter links core and documents only");
     if (kFloors.at(target) >= kFloors.at(floor))
         return QStringLiteral("%1 is not below %2").arg(target, floor);
     return std::nullopt;
@@ -56,6 +57,12 @@ TEST(Floors, IncludesPointOnlyDownward) {
         {"src/app", "cli/anything.h", false},
         {"src/cli", "core/splitter/splitter.h", true},
         {"src/cli", "platform/services.h", false},
+        {"src/cli", "documents/document_format.h", true},
+        {"src/commands", "documents/document_reader.h", true},
+        {"src/documents", "core/failure.h", true},
+        {"src/documents", "platform/services.h", false},
+        {"src/platform", "documents/document_reader.h", false},
+        {"src/core", "documents/text_out.h", false},
         {"src/cli", "app/anything.h", false},
         {"src/commands", "QWidget", true},
         {"src/core", "gtest/gtest.h", true},

@@ -1,0 +1,58 @@
+#include "documents/text_out.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace brintale::documents {
+
+namespace {
+// Pieces of this size keep the sink's calls few and the memory small.
+constexpr qsizetype kPieceUnits = 32 * 1024;
+
+bool IsSpace(QChar c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f'; }
+}  // namespace
+
+qsizetype MemoryStream::Read(char* buffer, qsizetype size) {
+    const qsizetype n = std::min(size, bytes_.size() - next_);
+    if (n > 0) std::memcpy(buffer, bytes_.constData() + next_, static_cast<size_t>(n));
+    next_ += n;
+    return n;
+}
+
+void TextOut::Text(QStringView text) {
+    if (text.isEmpty()) return;
+    if (pendingSpace_ && !atLineStart_ && text.front() != u'\n') buffer_ += u' ';
+    pendingSpace_ = false;
+    buffer_ += text;
+    atLineStart_ = text.back() == u'\n';
+    if (buffer_.size() >= kPieceUnits) Flush();
+}
+
+void TextOut::FlowingText(QStringView text) {
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    while (i < n) {
+        if (IsSpace(text[i])) {
+            pendingSpace_ = true;
+            while (i < n && IsSpace(text[i])) ++i;
+            continue;
+        }
+        qsizetype j = i;
+        while (j < n && !IsSpace(text[j])) ++j;
+        Text(text.sliced(i, j - i));
+        i = j;
+    }
+}
+
+void TextOut::EndBlock() {
+    pendingSpace_ = false;
+    if (!atLineStart_) Text(u"\n");
+}
+
+void TextOut::Flush() {
+    if (buffer_.isEmpty()) return;
+    sink_(buffer_);
+    buffer_.clear();
+}
+
+}  // namespace brintale::documents

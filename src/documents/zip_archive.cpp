@@ -1,0 +1,128 @@
+#include "documents/zip_archive.h"
+
+#include <zip.h>
+
+#include "core/failure.h"
+
+namespace brintale::documents {
+
+namespace {
+
+QString Cause(int code) {
+    switch (code) {
+        case ZIP_ER_NOZIP:
+            return QStringLiteral("it is not a ZIP container, or it is cut short");
+        case ZIP_ER_INCONS:
+        case ZIP_ER_CRC:
+            return QStringLiteral("its ZIP container is corrupt");
+        case ZIP_ER_NOPASSWD:
+        case ZIP_ER_WRONGPASSWD:
+        case ZIP_ER_ENCRNOTSUPP:
+            return QStringLiteral("it is protected by a password");
+        case ZIP_ER_EOF:
+            return QStringLiteral("it is cut short");
+        default: {
+            zip_error_t error;
+            zip_error_init_with_code(&error, code);
+            QString text = QString::fromLocal8Bit(zip_error_strerror(&error));
+            zip_error_fini(&error);
+            return QStringLiteral("its ZIP container cannot be read (%1)").arg(text);
+        }
+    }
+}
+
+class EntryStream : public ByteStream {
+  public:
+    EntryStream(zip_file_t* file, QString name) : file_(file), name_(std::move(name)) {}
+    ~EntryStream() override { zip_fclose(file_); }
+    EntryStream(const EntryStream&) = delete;
+    EntryStream& operator=(const EntryStream&) = delete;
+
+    qsizetype Read(char* buffer, qsizetype size) override {
+        const zip_int64_t got = zip_fread(file_, buffer, static_cast<zip_uint64_t>(size));
+        if (got < 0) {
+            const int code = zip_error_code_zip(zip_file_get_error(file_));
+            throw Failure(QStringLiteral("%1 (in its part %2)")
+                              .arg(Cause(code == 0 ? ZIP_ER_READ : code), name_));
+        }
+        return static_cast<qsizetype>(got);
+    }
+
+  private:
+    zip_file_t* file_;
+    QString name_;
+};
+
+}  // namespace
+
+ZipArchive ZipArchive::OpenFile(const QByteArray& nativePath) {
+    int code = 0;
+    zip_t* archive = zip_open(nativePath.constData(), ZIP_RDONLY | ZIP_CHECKCONS, &code);
+    if (!archive) {
+        if (code == ZIP_ER_OPEN || code == ZIP_ER_READ) {
+            throw Failure(QStringLiteral("it cannot be opened: %1")
+                              .arg(QString::fromLocal8Bit(strerror(errno))));
+        }
+        throw Failure(Cause(code));
+    }
+    return ZipArchive(archive);
+}
+
+ZipArchive ZipArchive::OpenBytes(QByteArrayView bytes) {
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* source =
+        zip_source_buffer_create(bytes.data(), static_cast<zip_uint64_t>(bytes.size()), 0, &error);
+    if (!source) throw std::bad_alloc();
+    zip_t* archive = zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &error);
+    const int code = zip_error_code_zip(&error);
+    zip_error_fini(&error);
+    if (!archive) {
+        zip_source_free(source);
+        throw Failure(Cause(code));
+    }
+    return ZipArchive(archive);
+}
+
+ZipArchive::~ZipArchive() {
+    if (archive_) zip_discard(archive_);
+}
+
+ZipArchive::ZipArchive(ZipArchive&& other) noexcept : archive_(other.archive_) {
+    other.archive_ = nullptr;
+}
+
+bool ZipArchive::Contains(const QString& name) const {
+    return zip_name_locate(archive_, name.toUtf8().constData(), 0) >= 0;
+}
+
+std::unique_ptr<ByteStream> ZipArchive::Open(const QString& name) const {
+    const zip_int64_t index = zip_name_locate(archive_, name.toUtf8().constData(), 0);
+    if (index < 0) throw Failure(QStringLiteral("its part %1 is missing").arg(name));
+    zip_file_t* file = zip_fopen_index(archive_, static_cast<zip_uint64_t>(index), 0);
+    if (!file) {
+        const int code = zip_error_code_zip(zip_get_error(archive_));
+        throw Failure(QStringLiteral("%1 (in its part %2)").arg(Cause(code), name));
+    }
+    return std::make_unique<EntryStream>(file, name);
+}
+
+QByteArray ZipArchive::ReadSmall(const QString& name, qsizetype limit) const {
+    auto stream = Open(name);
+    QByteArray bytes;
+    char block[16 * 1024];
+    for (qsizetype got; (got = stream->Read(block, sizeof block)) > 0;) {
+        bytes.append(block, got);
+        if (bytes.size() > limit)
+            throw Failure(QStringLiteral("its part %1 is implausibly large").arg(name));
+    }
+    return bytes;
+}
+
+bool LooksLikeZip(QByteArrayView head) { return head.startsWith("PK\x03\x04"); }
+
+bool LooksLikeCompoundFile(QByteArrayView head) {
+    return head.startsWith("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1");
+}
+
+}  // namespace brintale::documents

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <memory>
+
+#include "documents/text_out.h"
+
+struct zip;
+struct zip_file;
+
+namespace brintale::documents {
+
+// A ZIP container, read in place; nothing is ever written to it. Throws Failure naming the
+// cause when it is no ZIP, or cut short, or corrupt.
+class ZipArchive {
+  public:
+    static ZipArchive OpenFile(const QByteArray& nativePath);
+    static ZipArchive OpenBytes(QByteArrayView bytes);  // the bytes must outlive it
+    ~ZipArchive();
+    ZipArchive(ZipArchive&& other) noexcept;
+    ZipArchive& operator=(ZipArchive&&) = delete;
+
+    bool Contains(const QString& name) const;
+    // An entry's bytes, inflated a block at a time. Throws Failure when missing, encrypted
+    // ("protected by a password") or corrupt.
+    std::unique_ptr<ByteStream> Open(const QString& name) const;
+    // A small entry whole; refuses one larger than limit bytes.
+    QByteArray ReadSmall(const QString& name, qsizetype limit = 4 * 1024 * 1024) const;
+
+  private:
+    explicit ZipArchive(zip* archive) : archive_(archive) {}
+    zip* archive_ = nullptr;
+};
+
+// Whether bytes start as a ZIP does.
+bool LooksLikeZip(QByteArrayView head);
+// Whether bytes start as a compound file does: what word processors make of an OOXML
+// document that a password protects.
+bool LooksLikeCompoundFile(QByteArrayView head);
+
+}  // namespace brintale::documents
