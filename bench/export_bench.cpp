@@ -41,7 +41,7 @@ void Fill(ResultsModel& list, int rows) {
         "each of them fast enough for a million rows.");
     for (int r = 0; r < rows; ++r) {
         list.Append(words.left(20 + (r * 37) % 100) + QString::number(r) + QChar(u'.'));
-        if (r % 3 != 2) list.SetTickedAt(r + 1, true);
+        if (r % 3 != 2) list.SetTickedAt(r, true);
     }
     list.SetHeaderTotal();
 }
@@ -125,7 +125,7 @@ void BM_SaveWithEventsEveryRow(benchmark::State& state) {
     for (auto _ : state) {
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly)) state.SkipWithError("cannot write");
-        for (int r = 1; r <= list.Count(); ++r) {
+        for (int r = 0; r < list.rowCount(); ++r) {
             QCoreApplication::processEvents();
             file.write(list.TextAt(r).toUtf8());
             file.write("\r\n", 2);

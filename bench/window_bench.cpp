@@ -116,7 +116,7 @@ void BM_BareSplitter(benchmark::State& state) {
 void BM_PressToList(benchmark::State& state) {
     Fixture& f = FixtureFor(state.range(0));
     for (auto _ : state) f.Press();
-    state.counters["rows"] = f.form->results().Count();
+    state.counters["rows"] = f.form->results().rowCount();
 }
 
 // Text out and bare splitter first, so that every size's three figures stand together.
@@ -156,13 +156,13 @@ void MeasureMemory() {
     const long peak = StatusKilobytes("VmHWM:");
     const ResultsModel& rows = f.form->results();
     double characters = 0;
-    for (int r = 1; r <= rows.Count(); ++r) characters += rows.TextAt(r).size();
-    const double perRow = (heapAfter - heapBefore - characters * 2.0) / rows.Count();
+    for (int r = 0; r < rows.rowCount(); ++r) characters += rows.TextAt(r).size();
+    const double perRow = (heapAfter - heapBefore - characters * 2.0) / rows.rowCount();
     std::printf(
         "memory: %d rows, %.1f MB of sentence characters; the rows and the view hold "
         "%.1f MB => %.0f bytes per row beyond the text; peak during the count %+.1f MB "
         "over the idle window with its text (%.1f MB)%s\n",
-        rows.Count(), characters * 2.0 / 1e6, (heapAfter - heapBefore) / 1e6, perRow,
+        rows.rowCount(), characters * 2.0 / 1e6, (heapAfter - heapBefore) / 1e6, perRow,
         peakReset ? (peak - rssBefore) / 1024.0 : 0.0, rssBefore / 1024.0,
         peakReset ? "" : " (peak not measurable here)");
 }
