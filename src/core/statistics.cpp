@@ -3,13 +3,13 @@
 #include <QTextBoundaryFinder>
 #include <algorithm>
 #include <array>
-#include <exception>
 #include <limits>
 #include <optional>
 #include <thread>
 #include <vector>
 
 #include "core/results_model.h"
+#include "core/work_queue.h"
 
 namespace brintale {
 
@@ -313,28 +313,21 @@ namespace {
 // Below this many rows one thread is quicker than starting others.
 constexpr int kRowsPerThread = 20000;
 
-// Runs work(part, from, to) over [0, count) shared out among the cores, the first part on
-// this thread; returns the number of parts. A part's failure is thrown here.
+// Runs work(part, from, to) over [0, count) shared out among the cores, this thread taking
+// its share too; returns the number of parts. A part's failure is thrown here. Where the
+// system starts fewer threads, those started and this one do every part.
 template <typename Work>
 int SharedOut(qsizetype count, Work&& work) {
-    const int threads = static_cast<int>(std::clamp<qsizetype>(
+    const int parts = static_cast<int>(std::clamp<qsizetype>(
         std::min<qsizetype>(std::thread::hardware_concurrency(), count / kRowsPerThread), 1, 8));
-    std::vector<std::exception_ptr> failures(static_cast<std::size_t>(threads));
-    const auto run = [&](int part) {
-        try {
-            work(part, count * part / threads, count * (part + 1) / threads);
-        } catch (...) {
-            failures[static_cast<std::size_t>(part)] = std::current_exception();
-        }
-    };
-    {
-        std::vector<std::jthread> workers;
-        for (int part = 1; part < threads; ++part) workers.emplace_back(run, part);
-        run(0);
-    }
-    for (const std::exception_ptr& failure : failures)
-        if (failure) std::rethrow_exception(failure);
-    return threads;
+    OrderedWorkQueue<int> queue(parts - 1, static_cast<std::size_t>(parts), [&](int& part) {
+        work(part, count * part / parts, count * (part + 1) / parts);
+    });
+    const auto drop = [](int&) {};
+    for (int part = 0; part < parts; ++part) queue.Push(int(part), drop);
+    queue.WorkHere();
+    queue.TakeFinished(true, drop);
+    return parts;
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 #include <QTextBoundaryFinder>
 #include <tuple>
 
+#include "core/results_model.h"
+
 namespace brintale {
 namespace {
 
@@ -203,6 +205,25 @@ TEST(Histogram, SplitsEachBarAtTheLongThresholdAndFindsItsSentences) {
     EXPECT_TRUE(SentencesInBin(words, h.binWidth, 7).empty());
     EXPECT_TRUE(SentencesInBin(words, 0, 0).empty());
     EXPECT_TRUE(SplitHistogram({}, 0, 25).shortBins.empty());
+}
+
+TEST(Statistics, RowsSharedOutAmongThreadsKeepTheirOrder) {
+    // Enough rows for several threads; each row's words tell its place.
+    ResultsModel rows;
+    StatisticsCollector alone;
+    for (int r = 0; r < 90000; ++r) {
+        const QString text = QStringLiteral("word ").repeated(r % 37 + (r == 61234 ? 80 : 0));
+        rows.Append(text);
+        alone.Add(text);
+    }
+    std::vector<QString> texts;
+    const StatisticsCollector shared = CollectRows(rows, &texts);
+    EXPECT_EQ(shared.wordsPerSentence(), alone.wordsPerSentence());
+    EXPECT_EQ(shared.Result().longestIndex, 61234);
+    EXPECT_EQ(shared.Result().characters, alone.Result().characters);
+    ASSERT_EQ(texts.size(), 90000u);
+    EXPECT_EQ(texts[61234], rows.TextAt(61234));
+    EXPECT_EQ(texts.back(), rows.TextAt(89999));
 }
 
 TEST(Histogram, MeasureSentencesSumsEveryPart) {
