@@ -151,7 +151,7 @@ struct PageWork {
     std::vector<PdfLine> lines;
 };
 
-void Read(Opener open, TextOut& out) {
+void Read(Opener open, TextOut& out, const PageProgress& progress) {
     PageReaders readers(std::move(open));
     auto first = readers.Take();
     const int pages = first->document->getNumPages();
@@ -166,7 +166,10 @@ void Read(Opener open, TextOut& out) {
         readers.Give(std::move(reader));
     });
     PdfParagraphs paragraphs(out);
-    const auto join = [&](PageWork& work) { paragraphs.Page(work.lines); };
+    const auto join = [&](PageWork& work) {
+        paragraphs.Page(work.lines);
+        if (progress) progress(static_cast<quint64>(work.index) + 1, static_cast<quint64>(pages));
+    };
     for (int i = 0; i < pages; ++i) queue.Push(PageWork{i, {}}, join);
     queue.TakeFinished(true, join);
     paragraphs.Finish();
@@ -223,7 +226,7 @@ void PdfParagraphs::Finish() {
     out_.EndBlock();
 }
 
-void ReadPdfFile(const QByteArray& nativePath, TextOut& out) {
+void ReadPdfFile(const QByteArray& nativePath, TextOut& out, const PageProgress& progress) {
     StartPoppler();
     QFile file(QFile::decodeName(nativePath));
     if (file.open(QIODevice::ReadOnly)) {
@@ -234,10 +237,10 @@ void ReadPdfFile(const QByteArray& nativePath, TextOut& out) {
         [&] {
             return std::make_unique<PDFDoc>(std::make_unique<GooString>(nativePath.constData()));
         },
-        out);
+        out, progress);
 }
 
-void ReadPdfBytes(QByteArrayView bytes, TextOut& out) {
+void ReadPdfBytes(QByteArrayView bytes, TextOut& out, const PageProgress& progress) {
     StartPoppler();
     ThrowIfCut(bytes.last(std::min<qsizetype>(bytes.size(), kTailBytes)));
     Read(
@@ -245,7 +248,7 @@ void ReadPdfBytes(QByteArrayView bytes, TextOut& out) {
             return std::make_unique<PDFDoc>(
                 new MemStream(bytes.data(), 0, bytes.size(), Object(objNull)));
         },
-        out);
+        out, progress);
 }
 
 }  // namespace brintale::documents
