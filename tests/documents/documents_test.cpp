@@ -112,6 +112,30 @@ TEST(Markdown, GivesTheTextAsRendered) {
         EXPECT_EQ(Markdown(c.markdown), QString::fromUtf16(c.text)) << c.markdown;
 }
 
+// Notes come after the body, in the order written; their references are left out.
+TEST(Markdown, FootnotesComeAfterTheBody) {
+    const struct {
+        const char* markdown;
+        const char16_t* text;
+    } cases[] = {
+        {"A claim[^1] and more[^x].\n\n[^1]: First note.\n    Goes on.\n\n[^x]: Second.\n\nAfter.",
+         u"A claim and more.\nAfter.\nFirst note. Goes on.\nSecond.\n"},
+        {"[^n]: One.\n\n    Two.\n\n- item[^n]", u"item\nOne.\nTwo.\n"},
+        // A definition ends the paragraph before it, and the one after it ends the note.
+        {"Text[^a].\n[^a]: Note.\n\nMore.", u"Text.\nMore.\nNote.\n"},
+        {"```\n[^a]: code\n```\n\n`x[^a]` [^ a]: no", u"[^a]: code\nx[^a] [^ a]: no\n"},
+        {"Say[^b].\n\n[^b]: Note with a **mark**[^c] in it.\n\n[^c]: Inner.",
+         u"Say.\nNote with a mark in it.\nInner.\n"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Markdown(c.markdown), QString::fromUtf16(c.text)) << c.markdown;
+    // Across the runs of a long document, and more notes than are held in memory.
+    const QByteArray note = QByteArray("Note text. ").repeated(9);
+    EXPECT_EQ(Markdown(("Body[^n].\n\n[^n]: " + note + "\n\n").repeated(45000)),
+              u"Body.\n"_s.repeated(45000) +
+                  (QString::fromLatin1(note).chopped(1) + u'\n').repeated(45000));
+}
+
 TEST(Markdown, RunsEndAtABlankLineOutsideAFence) {
     const struct {
         const char* text;
