@@ -24,8 +24,8 @@ namespace {
 
 void Quiet(ErrorCategory, Goffset, const char*) {}
 
-// Poppler reports every oddity of a damaged file on the standard error; the reader names
-// the fault itself.
+// Poppler's settings are made once for the process. It reports every oddity of a damaged
+// file on the standard error; the reader names the fault itself.
 void StartPoppler() {
     static std::once_flag once;
     std::call_once(once, [] {
