@@ -80,6 +80,6 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # which Qt's own packages only recommend; opening the workbook goes through xdg-open.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The readers of documents are named too, though dpkg-shlibdeps finds them as well.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libzip4, libpoppler-cpp0v5, libmd4c0")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libzip4, libpoppler126, libmd4c0")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 include(CPack)

@@ -8,6 +8,7 @@
 #include <new>
 #include <optional>
 
+#include "commands/document_loading.h"
 #include "commands/file_dialogs.h"
 #include "commands/main_form.h"
 #include "core/error_report.h"
@@ -32,38 +33,11 @@ const QString kOpenFilter = QStringLiteral(
     "*.docx;*.odt;*.html;*.htm;*.md;*.epub;*.pdf|"
     "All Files (*)|*|");
 
-// A document's text, or nothing when it cannot be read: then a message says why, and the
-// text box stays as it was. The text must fit the memory as a file's bytes must.
-std::optional<QString> ReadDocumentText(MainForm& form, const QString& fileName,
-                                        documents::Format format) {
-    const quint64 largest = LargestLoadableFile(CurrentMemoryLimits());
-    QString text;
-    const auto refuse = [&](const QString& why) {
-        form.services().prompts.Message(form.widget(), ApplicationTitle(),
-                                        QStringLiteral("The document \"%1\" was not loaded: %2.")
-                                            .arg(QDir::toNativeSeparators(fileName), why),
-                                        Prompts::Icon::Warning);
-        return std::nullopt;
-    };
-    try {
-        documents::ReadDocument(QFile::encodeName(fileName), format, [&](QStringView piece) {
-            if (static_cast<quint64>(text.size() + piece.size()) > largest)
-                throw Failure(QStringLiteral("its text does not fit in this computer's memory"));
-            text += piece;
-        });
-    } catch (const Failure& failure) {
-        return refuse(failure.description());
-    } catch (const std::bad_alloc&) {
-        return refuse(QStringLiteral("its text does not fit in this computer's memory"));
-    }
-    return text;
-}
-
 // A document by its content gives its text; any other file is read as text.
 std::optional<QString> ReadLoadedText(MainForm& form, const QString& fileName) {
     const auto format = documents::DetectFormat(QFile::encodeName(fileName));
     if (format == documents::Format::Text) return ReadTextFile(fileName);
-    return ReadDocumentText(form, fileName, format);
+    return ReadDocumentForTextBox(form, fileName, format);
 }
 
 // Statements 110 to 114 of the load, shared by the dialog and a drop.

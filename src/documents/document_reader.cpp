@@ -1,6 +1,7 @@
 #include "documents/document_reader.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -20,9 +21,20 @@ namespace {
 // By the name's bytes, which need not be text in the locale's encoding.
 class FileStream : public ByteStream {
   public:
-    explicit FileStream(const QByteArray& nativePath)
-        : fd_(::open(nativePath.constData(), O_RDONLY | O_CLOEXEC)) {
+    explicit FileStream(const QByteArray& nativePath, Intake* intake = nullptr)
+        : fd_(::open(nativePath.constData(), O_RDONLY | O_CLOEXEC)), intake_(intake) {
         if (fd_ < 0) throw Failure(QStringLiteral("it cannot be opened: %1").arg(ErrorText()));
+        struct stat status {};
+        if (intake_ && ::fstat(fd_, &status) == 0 && S_ISREG(status.st_mode)) {
+            const auto size = static_cast<quint64>(status.st_size);
+            try {
+                intake_->Declare(size);
+            } catch (...) {
+                ::close(fd_);
+                throw;
+            }
+            intake_->Expect(size);
+        }
     }
     ~FileStream() override { ::close(fd_); }
     FileStream(const FileStream&) = delete;
@@ -31,7 +43,10 @@ class FileStream : public ByteStream {
     qsizetype Read(char* buffer, qsizetype size) override {
         for (;;) {
             const ssize_t got = ::read(fd_, buffer, static_cast<size_t>(size));
-            if (got >= 0) return got;
+            if (got >= 0) {
+                if (intake_) intake_->Take(static_cast<quint64>(got));
+                return got;
+            }
             if (errno != EINTR)
                 throw Failure(QStringLiteral("it cannot be read: %1").arg(ErrorText()));
         }
@@ -40,6 +55,7 @@ class FileStream : public ByteStream {
   private:
     static QString ErrorText() { return QString::fromLocal8Bit(std::strerror(errno)); }
     int fd_;
+    Intake* intake_;
 };
 
 void ReadZip(const ZipArchive& archive, Format format, TextOut& out) {
@@ -64,14 +80,16 @@ void ReadZip(const ZipArchive& archive, Format format, TextOut& out) {
 
 }  // namespace
 
-void ReadDocument(const QByteArray& nativePath, Format format, const TextSink& sink) {
+void ReadDocument(const QByteArray& nativePath, Format format, const TextSink& sink,
+                  const ReadOptions& options) {
     TextOut out(sink);
+    Intake intake(options);
     switch (format) {
         case Format::Text:
             break;
         case Format::Html:
         case Format::Markdown: {
-            FileStream stream(nativePath);
+            FileStream stream(nativePath, &intake);
             if (format == Format::Html)
                 ReadHtml(stream, out);
             else
@@ -79,14 +97,14 @@ void ReadDocument(const QByteArray& nativePath, Format format, const TextSink& s
             break;
         }
         case Format::Pdf:
-            ReadPdfFile(nativePath, out);
+            ReadPdfFile(nativePath, out, options.progress);
             break;
         case Format::Docx:
         case Format::Odt:
         case Format::Epub: {
             std::optional<ZipArchive> archive;
             try {
-                archive.emplace(ZipArchive::OpenFile(nativePath));
+                archive.emplace(ZipArchive::OpenFile(nativePath, &intake));
             } catch (const Failure& failure) {
                 char head[8] = {};
                 qsizetype have = 0;
@@ -103,13 +121,16 @@ void ReadDocument(const QByteArray& nativePath, Format format, const TextSink& s
     }
 }
 
-void ReadDocumentBytes(QByteArrayView bytes, Format format, const TextSink& sink) {
+void ReadDocumentBytes(QByteArrayView bytes, Format format, const TextSink& sink,
+                       const ReadOptions& options) {
     TextOut out(sink);
+    Intake intake(options);
     switch (format) {
         case Format::Text:
             break;
         case Format::Html:
         case Format::Markdown: {
+            intake.Declare(static_cast<quint64>(bytes.size()));
             MemoryStream stream(bytes);
             if (format == Format::Html)
                 ReadHtml(stream, out);
@@ -118,14 +139,14 @@ void ReadDocumentBytes(QByteArrayView bytes, Format format, const TextSink& sink
             break;
         }
         case Format::Pdf:
-            ReadPdfBytes(bytes, out);
+            ReadPdfBytes(bytes, out, options.progress);
             break;
         case Format::Docx:
         case Format::Odt:
         case Format::Epub: {
             std::optional<ZipArchive> archive;
             try {
-                archive.emplace(ZipArchive::OpenBytes(bytes));
+                archive.emplace(ZipArchive::OpenBytes(bytes, &intake));
             } catch (const Failure& failure) {
                 ThrowNoZip(bytes, failure);
             }

@@ -96,6 +96,58 @@ qsizetype FrontMatter(QByteArrayView text) {
     return 0;
 }
 
+// A line held whole; a longer one goes on in pieces.
+constexpr qsizetype kLongestLine = 64 * 1024;
+
+// "[^label]:" at a line's start (up to three spaces in): the note's text after it.
+bool NoteStart(QByteArrayView line, QByteArrayView& rest) {
+    qsizetype i = 0;
+    while (i < line.size() && i < 3 && line[i] == ' ') ++i;
+    if (!line.sliced(i).startsWith("[^")) return false;
+    qsizetype j = i + 2;
+    while (j < line.size() && line[j] != ']' && line[j] != '[' && line[j] != ' ' && line[j] != '\t')
+        ++j;
+    if (j == i + 2 || j + 1 >= line.size() || line[j] != ']' || line[j + 1] != ':') return false;
+    j += 2;
+    while (j < line.size() && (line[j] == ' ' || line[j] == '\t')) ++j;
+    rest = line.sliced(j);
+    return true;
+}
+
+// The line without its references to notes ("[^label]"), outside code spans.
+void DropReferences(QByteArrayView line, QByteArray& out) {
+    if (!line.contains("[^")) {
+        out += line;
+        return;
+    }
+    bool code = false;
+    qsizetype i = 0;
+    while (i < line.size()) {
+        const char c = line[i];
+        if (c == '`') code = !code;
+        if (!code && c == '[' && i + 1 < line.size() && line[i + 1] == '^') {
+            qsizetype j = i + 2;
+            while (j < line.size() && line[j] != ']' && line[j] != '[' && line[j] != ' ' &&
+                   line[j] != '\t')
+                ++j;
+            if (j > i + 2 && j < line.size() && line[j] == ']') {
+                i = j + 1;
+                continue;
+            }
+        }
+        out += c;
+        ++i;
+    }
+}
+
+// A note's line without the indent that makes it part of the note.
+QByteArrayView Unindent(QByteArrayView line) {
+    if (line.startsWith('\t')) return line.sliced(1);
+    qsizetype i = 0;
+    while (i < line.size() && i < 4 && line[i] == ' ') ++i;
+    return line.sliced(i);
+}
+
 void Parse(QByteArrayView run, Renderer& renderer) {
     MD_PARSER parser{};
     parser.flags =
@@ -110,6 +162,102 @@ void Parse(QByteArrayView run, Renderer& renderer) {
 }
 
 }  // namespace
+
+void FootnoteFilter::Feed(QByteArrayView bytes, QByteArray& body) {
+    qsizetype at = 0;
+    while (at < bytes.size()) {
+        const qsizetype end = bytes.indexOf('\n', at);
+        if (end < 0) {
+            line_ += bytes.sliced(at);
+            if (line_.size() > kLongestLine) {
+                Line(line_, false, body);
+                longLine_ = true;
+                line_.truncate(0);
+            }
+            return;
+        }
+        if (line_.isEmpty()) {
+            Line(bytes.sliced(at, end - at), true, body);
+        } else {
+            line_ += bytes.sliced(at, end - at);
+            Line(line_, true, body);
+            line_.truncate(0);
+        }
+        longLine_ = false;
+        at = end + 1;
+    }
+}
+
+void FootnoteFilter::Finish(QByteArray& body) {
+    if (!line_.isEmpty()) Line(line_, false, body);
+    line_.truncate(0);
+    EndNote();
+}
+
+void FootnoteFilter::Line(QByteArrayView line, bool ended, QByteArray& body) {
+    const QByteArrayView end = ended ? "\n" : "";
+    if (longLine_) {
+        // The rest of a line that began before.
+        if (inNote_) {
+            DropReferences(line, note_);
+            note_ += end;
+        } else {
+            fence_ ? void(body += line) : DropReferences(line, body);
+            body += end;
+        }
+        return;
+    }
+    if (!fence_) {
+        QByteArrayView rest;
+        if (NoteStart(line, rest)) {
+            EndNote();
+            inNote_ = true;
+            blankInNote_ = false;
+            body += '\n';  // the note ends the paragraph before it
+            DropReferences(rest, note_);
+            note_ += end;
+            return;
+        }
+        if (inNote_) {
+            if (IsBlank(line)) {
+                blankInNote_ = true;
+                note_ += '\n';
+                if (note_.size() >= kRunBytes) PassNote(Cut::AtBlankLine);
+                return;
+            }
+            // A line goes on the note's paragraph, or after a blank line, indented, the note.
+            if (!blankInNote_ || line.startsWith("    ") || line.startsWith('\t')) {
+                blankInNote_ = false;
+                DropReferences(Unindent(line), note_);
+                note_ += end;
+                if (note_.size() >= kLongestRun) PassNote(Cut::InParagraph);
+                return;
+            }
+            EndNote();
+            body += '\n';
+        }
+    }
+    if (IsFence(line)) {
+        fence_ = !fence_;
+        body += line;
+    } else if (fence_) {
+        body += line;
+    } else {
+        DropReferences(line, body);
+    }
+    body += end;
+}
+
+void FootnoteFilter::PassNote(Cut cut) {
+    notes_(note_, cut);
+    note_.truncate(0);
+}
+
+void FootnoteFilter::EndNote() {
+    if (!inNote_) return;
+    PassNote(Cut::NoteEnds);
+    inNote_ = false;
+}
 
 qsizetype MarkdownCut(QByteArrayView text, bool& fenceOpen) {
     qsizetype cut = 0;
@@ -132,13 +280,28 @@ qsizetype MarkdownCut(QByteArrayView text, bool& fenceOpen) {
 
 void ReadMarkdown(ByteStream& stream, TextOut& out) {
     Renderer renderer{out, {}};
+    // The notes wait for the end of the body.
+    HeldText held;
+    TextOut notes([&](QStringView piece) { held.Add(piece); });
+    Renderer noteRenderer{notes, {}};
+    FootnoteFilter filter([&](QByteArrayView markdown, FootnoteFilter::Cut cut) {
+        Parse(markdown, noteRenderer);
+        if (cut == FootnoteFilter::Cut::InParagraph) {
+            noteRenderer.blockEnded = false;
+            noteRenderer.continuing = true;
+            notes.Text(u" ");
+        }
+    });
     QByteArray pending;
     std::vector<char> block(256 * 1024);
     bool first = true;
     bool fenceOpen = false;
     for (;;) {
         const qsizetype got = stream.Read(block.data(), static_cast<qsizetype>(block.size()));
-        pending.append(block.data(), got);
+        if (got == 0)
+            filter.Finish(pending);
+        else
+            filter.Feed(QByteArrayView(block.data(), got), pending);
         if (first && (got == 0 || pending.size() >= 64 * 1024)) {
             qsizetype skip = pending.startsWith("\xEF\xBB\xBF") ? 3 : 0;
             skip += FrontMatter(QByteArrayView(pending).sliced(skip));
@@ -173,6 +336,10 @@ void ReadMarkdown(ByteStream& stream, TextOut& out) {
         pending.remove(0, cut);
     }
     Parse(pending, renderer);
+    out.EndBlock();
+    notes.EndBlock();
+    notes.Flush();
+    held.WriteTo(out);
     out.EndBlock();
     out.Flush();
 }

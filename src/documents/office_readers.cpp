@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QRegularExpression>
-#include <QTemporaryFile>
 #include <QUrl>
 #include <QXmlStreamReader>
 #include <cstring>
@@ -19,9 +18,6 @@ namespace {
 // Expanded entities past this many characters stop the reading: a document's own entities
 // are few and short, so only a bomb reaches it.
 constexpr int kEntityExpansionLimit = 64 * 1024;
-
-// Notes held in memory until the body ends, in UTF-16 units.
-constexpr qsizetype kNotesHeldUnits = 4 * 1024 * 1024;
 
 // Text tokens are at most about this long.
 constexpr qsizetype kLongestText = 256 * 1024;
@@ -294,35 +290,14 @@ void ReadOdt(const ZipArchive& archive, TextOut& out) {
     const QString manifest = QStringLiteral("META-INF/manifest.xml");
     if (archive.Contains(manifest) && archive.ReadSmall(manifest).contains("encryption-data"))
         throw Failure(QStringLiteral("it is protected by a password"));
-    // The notes wait for the end of the body; beyond a few megabytes they wait on disk.
-    QString notesText;
-    QTemporaryFile spill;
-    const auto keep = [&](QStringView piece) {
-        notesText += piece;
-        if (notesText.size() < kNotesHeldUnits) return;
-        if (!spill.isOpen() && !spill.open())
-            throw Failure(QStringLiteral("its notes find no room in a temporary file"));
-        const auto bytes = QByteArrayView(reinterpret_cast<const char*>(notesText.constData()),
-                                          notesText.size() * 2);
-        if (spill.write(bytes.data(), bytes.size()) != bytes.size())
-            throw Failure(QStringLiteral("its notes find no room in a temporary file"));
-        notesText.clear();
-    };
-    TextOut notes(keep);
+    // The notes wait for the end of the body.
+    HeldText held;
+    TextOut notes([&](QStringView piece) { held.Add(piece); });
     auto stream = archive.Open(QStringLiteral("content.xml"));
     ReadOdfXml(*stream, QStringLiteral("content.xml"), out, notes);
     out.EndBlock();
     notes.Flush();
-    if (spill.isOpen()) {
-        spill.seek(0);
-        QString piece;
-        for (QByteArray bytes; !(bytes = spill.read(kNotesHeldUnits)).isEmpty();) {
-            piece.resize(bytes.size() / 2);
-            std::memcpy(piece.data(), bytes.constData(), static_cast<size_t>(bytes.size()));
-            out.Text(piece);
-        }
-    }
-    out.Text(notesText);
+    held.WriteTo(out);
     out.EndBlock();
     out.Flush();
 }

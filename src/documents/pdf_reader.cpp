@@ -1,64 +1,82 @@
 #include "documents/pdf_reader.h"
 
-#include <poppler-document.h>
-#include <poppler-global.h>
-#include <poppler-page.h>
+#include <ErrorCodes.h>
+#include <GlobalParams.h>
+#include <PDFDoc.h>
+#include <Stream.h>
+#include <TextOutputDev.h>
+#include <goo/GooString.h>
 
 #include <QFile>
 #include <algorithm>
 #include <cmath>
-#include <condition_variable>
 #include <functional>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <thread>
 
 #include "core/failure.h"
+#include "core/work_queue.h"
 
 namespace brintale::documents {
 
 namespace {
 
-void Quiet(const std::string&, void*) {}
+void Quiet(ErrorCategory, Goffset, const char*) {}
 
-// Poppler reports every oddity of a damaged file on the standard error; the reader names
-// the fault itself.
-void SilencePoppler() {
+// Poppler's settings are made once for the process. It reports every oddity of a damaged
+// file on the standard error; the reader names the fault itself.
+void StartPoppler() {
     static std::once_flag once;
-    std::call_once(once, [] { poppler::set_debug_error_function(Quiet, nullptr); });
+    std::call_once(once, [] {
+        globalParams = std::make_unique<GlobalParams>();
+        setErrorCallback(Quiet);
+    });
 }
 
-// The page's words gathered into lines in poppler's reading order.
-std::vector<PdfLine> Lines(const poppler::page& page) {
+void AppendCodePoint(QString& text, Unicode c) {
+    if (c == 0) return;
+    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
+    if (c > 0xFFFF) {
+        text += QChar(QChar::highSurrogate(c));
+        text += QChar(QChar::lowSurrogate(c));
+    } else {
+        text += QChar(static_cast<char16_t>(c));
+    }
+}
+
+// The page's words gathered into lines in poppler's reading order. The words are read as
+// laid out, without a box per glyph nor a conversion per word: that took as long as the
+// layout itself.
+std::vector<PdfLine> Lines(TextWordList& words) {
     std::vector<PdfLine> lines;
-    auto words = page.text_list();
     bool space = false;
     double right = 0;
-    for (const auto& word : words) {
-        const auto box = word.bbox();
-        const double top = box.y();
-        const double bottom = box.y() + box.height();
+    for (int i = 0, n = words.getLength(); i < n; ++i) {
+        const TextWord& word = *words.get(i);
+        double x0 = 0, top = 0, x1 = 0, bottom = 0;
+        word.getBBox(&x0, &top, &x1, &bottom);
+        const double height = bottom - top;
         const double middle = (top + bottom) / 2;
         bool same = !lines.empty();
         if (same) {
             const PdfLine& line = lines.back();
-            same = middle > line.top && middle < line.bottom && box.x() >= right - 1;
+            same = middle > line.top && middle < line.bottom && x0 >= right - 1;
         }
         if (!same) {
-            lines.push_back({QString(), box.x(), top, bottom, box.height()});
+            lines.push_back({QString(), x0, top, bottom, height});
         } else {
             PdfLine& line = lines.back();
             // Words set apart without a space character (columns, cells) still read apart.
-            if (space || box.x() - right > 0.2 * box.height()) line.text += u' ';
+            if (space || x0 - right > 0.2 * height) line.text += u' ';
             line.top = std::min(line.top, top);
             line.bottom = std::max(line.bottom, bottom);
         }
-        const poppler::ustring text = word.text();
-        lines.back().text.append(reinterpret_cast<const QChar*>(text.data()),
-                                 static_cast<qsizetype>(text.size()));
-        space = word.has_space_after();
-        right = box.x() + box.width();
+        QString& text = lines.back().text;
+        for (int k = 0, length = word.getLength(); k < length; ++k)
+            AppendCodePoint(text, *word.getChar(k));
+        space = word.hasSpaceAfter();
+        right = x1;
     }
     return lines;
 }
@@ -76,70 +94,84 @@ void ThrowIfCut(QByteArrayView tail) {
     if (!tail.contains("%%EOF")) throw Failure(QStringLiteral("it is cut short"));
 }
 
-std::vector<PdfLine> PageLines(const poppler::document& document, int index) {
-    std::unique_ptr<poppler::page> page(document.create_page(index));
-    return page ? Lines(*page) : std::vector<PdfLine>();
-}
+using Opener = std::function<std::unique_ptr<PDFDoc>()>;
 
-using Opener = std::function<poppler::document*()>;
+// One reading of the document and the layout of its pages: a thread lays out pages on a
+// reading of its own, since one reading is not to be shared by threads.
+struct PageReader {
+    std::unique_ptr<PDFDoc> document;
+    TextOutputDev layout{nullptr, false, 0, false, false};
 
-void Read(const Opener& open, TextOut& out) {
-    std::unique_ptr<poppler::document> document(open());
-    if (!document) throw Failure(QStringLiteral("it is not a PDF, or it is damaged or cut short"));
-    if (document->is_locked()) throw Failure(QStringLiteral("it is protected by a password"));
-    PdfParagraphs paragraphs(out);
-    const int pages = document->pages();
-    // The layout of a page takes most of the time: a second reading of the document lays out
-    // every other page on a core of its own, a few pages ahead at most.
-    std::unique_ptr<poppler::document> second;
-    if (pages >= 4 && std::thread::hardware_concurrency() > 1) second.reset(open());
-    if (!second || second->is_locked()) {
-        for (int i = 0; i < pages; ++i) paragraphs.Page(PageLines(*document, i));
-        paragraphs.Finish();
-        out.Flush();
-        return;
+    std::vector<PdfLine> Lines(int index) {
+        if (!document->getPage(index + 1)) return {};
+        document->displayPageSlice(&layout, index + 1, 72, 72, 0, false, false, false, -1, -1, -1,
+                                   -1);
+        const std::unique_ptr<TextWordList> words = layout.makeWordList();
+        return words ? documents::Lines(*words) : std::vector<PdfLine>();
     }
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::map<int, std::vector<PdfLine>> ready;
-    bool stopping = false;
-    std::thread helper([&] {
-        for (int i = 1; i < pages; i += 2) {
-            auto lines = PageLines(*second, i);
-            std::unique_lock lock(mutex);
-            changed.wait(lock, [&] { return stopping || ready.size() < 4; });
-            if (stopping) return;
-            ready.emplace(i, std::move(lines));
-            changed.notify_all();
-        }
-    });
-    struct Join {
-        std::thread& thread;
-        std::mutex& mutex;
-        std::condition_variable& changed;
-        bool& stopping;
-        ~Join() {
-            {
-                std::lock_guard lock(mutex);
-                stopping = true;
+};
+
+// The readings made so far, each lent to one thread at a time.
+class PageReaders {
+  public:
+    explicit PageReaders(Opener open) : open_(std::move(open)) {}
+
+    std::unique_ptr<PageReader> Take() {
+        {
+            std::lock_guard lock(mutex_);
+            if (!idle_.empty()) {
+                auto reader = std::move(idle_.back());
+                idle_.pop_back();
+                return reader;
             }
-            changed.notify_all();
-            thread.join();
         }
-    } join{helper, mutex, changed, stopping};
-    for (int i = 0; i < pages; ++i) {
-        std::vector<PdfLine> lines;
-        if (i % 2 == 0) {
-            lines = PageLines(*document, i);
-        } else {
-            std::unique_lock lock(mutex);
-            changed.wait(lock, [&] { return ready.contains(i); });
-            lines = std::move(ready.at(i));
-            ready.erase(i);
-            changed.notify_all();
+        auto reader = std::make_unique<PageReader>();
+        reader->document = open_();
+        if (!reader->document->isOk()) {
+            if (reader->document->getErrorCode() == errEncrypted)
+                throw Failure(QStringLiteral("it is protected by a password"));
+            throw Failure(QStringLiteral("it is not a PDF, or it is damaged or cut short"));
         }
-        paragraphs.Page(lines);
+        return reader;
     }
+
+    void Give(std::unique_ptr<PageReader> reader) {
+        std::lock_guard lock(mutex_);
+        idle_.push_back(std::move(reader));
+    }
+
+  private:
+    Opener open_;
+    std::mutex mutex_;
+    std::vector<std::unique_ptr<PageReader>> idle_;
+};
+
+struct PageWork {
+    int index = 0;
+    std::vector<PdfLine> lines;
+};
+
+void Read(Opener open, TextOut& out, const PageProgress& progress) {
+    PageReaders readers(std::move(open));
+    auto first = readers.Take();
+    const int pages = first->document->getNumPages();
+    readers.Give(std::move(first));
+    // The layout of a page takes most of the time: each core lays out pages of its own, a
+    // few pages ahead at most, and they are joined in order.
+    const int cores = static_cast<int>(std::min(2u, std::thread::hardware_concurrency()));
+    const int threads = pages >= 4 && cores > 1 ? cores : 0;
+    OrderedWorkQueue<PageWork> queue(threads, 6, [&](PageWork& work) {
+        auto reader = readers.Take();
+        work.lines = reader->Lines(work.index);
+        readers.Give(std::move(reader));
+    });
+    PdfParagraphs paragraphs(out);
+    const auto join = [&](PageWork& work) {
+        paragraphs.Page(work.lines);
+        if (progress) progress(static_cast<quint64>(work.index) + 1, static_cast<quint64>(pages));
+    };
+    for (int i = 0; i < pages; ++i) queue.Push(PageWork{i, {}}, join);
+    queue.TakeFinished(true, join);
     paragraphs.Finish();
     out.Flush();
 }
@@ -194,26 +226,29 @@ void PdfParagraphs::Finish() {
     out_.EndBlock();
 }
 
-void ReadPdfFile(const QByteArray& nativePath, TextOut& out) {
-    SilencePoppler();
+void ReadPdfFile(const QByteArray& nativePath, TextOut& out, const PageProgress& progress) {
+    StartPoppler();
     QFile file(QFile::decodeName(nativePath));
     if (file.open(QIODevice::ReadOnly)) {
         file.seek(std::max<qint64>(0, file.size() - kTailBytes));
         ThrowIfCut(file.read(kTailBytes));
     }
-    const std::string path = nativePath.toStdString();
-    Read([&] { return poppler::document::load_from_file(path); }, out);
+    Read(
+        [&] {
+            return std::make_unique<PDFDoc>(std::make_unique<GooString>(nativePath.constData()));
+        },
+        out, progress);
 }
 
-void ReadPdfBytes(QByteArrayView bytes, TextOut& out) {
-    SilencePoppler();
+void ReadPdfBytes(QByteArrayView bytes, TextOut& out, const PageProgress& progress) {
+    StartPoppler();
     ThrowIfCut(bytes.last(std::min<qsizetype>(bytes.size(), kTailBytes)));
     Read(
         [&] {
-            return poppler::document::load_from_raw_data(bytes.data(),
-                                                         static_cast<int>(bytes.size()));
+            return std::make_unique<PDFDoc>(
+                new MemStream(bytes.data(), 0, bytes.size(), Object(objNull)));
         },
-        out);
+        out, progress);
 }
 
 }  // namespace brintale::documents

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 #include <vector>
 
 #include "documents/text_out.h"
@@ -10,9 +11,10 @@ namespace brintale::documents {
 
 // The text of a PDF, page after page: the lines of a paragraph joined with a space, a word
 // hyphenated at a line's end joined again. Throws Failure when it is no PDF, is damaged or is
-// protected by a password.
-void ReadPdfFile(const QByteArray& nativePath, TextOut& out);
-void ReadPdfBytes(QByteArrayView bytes, TextOut& out);
+// protected by a password. Progress, if any, is told the pages done of all.
+using PageProgress = std::function<void(quint64 done, quint64 total)>;
+void ReadPdfFile(const QByteArray& nativePath, TextOut& out, const PageProgress& progress = {});
+void ReadPdfBytes(QByteArrayView bytes, TextOut& out, const PageProgress& progress = {});
 
 // A line of a page as laid out: its text and where it stands.
 struct PdfLine {

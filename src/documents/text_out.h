@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringView>
+#include <QTemporaryFile>
 #include <functional>
 
 namespace brintale::documents {
@@ -54,6 +55,20 @@ class TextOut {
     QString buffer_;
     bool atLineStart_ = true;
     bool pendingSpace_ = false;
+};
+
+// Text that waits for the end of the body (notes): in memory up to a few megabytes, beyond
+// that in a temporary file, so that memory stays small whatever the notes hold.
+class HeldText {
+  public:
+    // Throws Failure when the temporary file has no room.
+    void Add(QStringView piece);
+    // Hands all of it to out, in order.
+    void WriteTo(TextOut& out);
+
+  private:
+    QString text_;
+    QTemporaryFile spill_;
 };
 
 }  // namespace brintale::documents

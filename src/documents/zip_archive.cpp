@@ -33,7 +33,8 @@ QString Cause(int code) {
 
 class EntryStream : public ByteStream {
   public:
-    EntryStream(zip_file_t* file, QString name) : file_(file), name_(std::move(name)) {}
+    EntryStream(zip_file_t* file, QString name, Intake* intake)
+        : file_(file), name_(std::move(name)), intake_(intake) {}
     ~EntryStream() override { zip_fclose(file_); }
     EntryStream(const EntryStream&) = delete;
     EntryStream& operator=(const EntryStream&) = delete;
@@ -45,17 +46,38 @@ class EntryStream : public ByteStream {
             throw Failure(QStringLiteral("%1 (in its part %2)")
                               .arg(Cause(code == 0 ? ZIP_ER_READ : code), name_));
         }
+        if (intake_) intake_->Take(static_cast<quint64>(got));
         return static_cast<qsizetype>(got);
     }
 
   private:
     zip_file_t* file_;
     QString name_;
+    Intake* intake_;
 };
+
+// The parts that hold a document's text are XML or XHTML; pictures and fonts are never read.
+bool HoldsText(QByteArrayView name) {
+    for (const char* ending : {".xml", ".xhtml", ".html", ".htm"})
+        if (name.endsWith(ending)) return true;
+    return false;
+}
 
 }  // namespace
 
-ZipArchive ZipArchive::OpenFile(const QByteArray& nativePath) {
+ZipArchive::ZipArchive(zip* archive, Intake* intake) : archive_(archive), intake_(intake) {
+    if (!intake_) return;
+    const zip_int64_t entries = zip_get_num_entries(archive_, 0);
+    for (zip_int64_t i = 0; i < entries; ++i) {
+        zip_stat_t stat;
+        if (zip_stat_index(archive_, static_cast<zip_uint64_t>(i), 0, &stat) == 0 &&
+            (stat.valid & ZIP_STAT_SIZE) && (stat.valid & ZIP_STAT_NAME) &&
+            HoldsText(QByteArrayView(stat.name)))
+            intake_->Expect(stat.size);
+    }
+}
+
+ZipArchive ZipArchive::OpenFile(const QByteArray& nativePath, Intake* intake) {
     int code = 0;
     zip_t* archive = zip_open(nativePath.constData(), ZIP_RDONLY | ZIP_CHECKCONS, &code);
     if (!archive) {
@@ -65,10 +87,10 @@ ZipArchive ZipArchive::OpenFile(const QByteArray& nativePath) {
         }
         throw Failure(Cause(code));
     }
-    return ZipArchive(archive);
+    return ZipArchive(archive, intake);
 }
 
-ZipArchive ZipArchive::OpenBytes(QByteArrayView bytes) {
+ZipArchive ZipArchive::OpenBytes(QByteArrayView bytes, Intake* intake) {
     zip_error_t error;
     zip_error_init(&error);
     zip_source_t* source =
@@ -81,14 +103,15 @@ ZipArchive ZipArchive::OpenBytes(QByteArrayView bytes) {
         zip_source_free(source);
         throw Failure(Cause(code));
     }
-    return ZipArchive(archive);
+    return ZipArchive(archive, intake);
 }
 
 ZipArchive::~ZipArchive() {
     if (archive_) zip_discard(archive_);
 }
 
-ZipArchive::ZipArchive(ZipArchive&& other) noexcept : archive_(other.archive_) {
+ZipArchive::ZipArchive(ZipArchive&& other) noexcept
+    : archive_(other.archive_), intake_(other.intake_) {
     other.archive_ = nullptr;
 }
 
@@ -99,12 +122,19 @@ bool ZipArchive::Contains(const QString& name) const {
 std::unique_ptr<ByteStream> ZipArchive::Open(const QString& name) const {
     const zip_int64_t index = zip_name_locate(archive_, name.toUtf8().constData(), 0);
     if (index < 0) throw Failure(QStringLiteral("its part %1 is missing").arg(name));
+    if (intake_) {
+        // Refused by its size before it is inflated, where a bomb would take long.
+        zip_stat_t stat;
+        if (zip_stat_index(archive_, static_cast<zip_uint64_t>(index), 0, &stat) == 0 &&
+            (stat.valid & ZIP_STAT_SIZE))
+            intake_->Declare(stat.size);
+    }
     zip_file_t* file = zip_fopen_index(archive_, static_cast<zip_uint64_t>(index), 0);
     if (!file) {
         const int code = zip_error_code_zip(zip_get_error(archive_));
         throw Failure(QStringLiteral("%1 (in its part %2)").arg(Cause(code), name));
     }
-    return std::make_unique<EntryStream>(file, name);
+    return std::make_unique<EntryStream>(file, name, intake_);
 }
 
 QByteArray ZipArchive::ReadSmall(const QString& name, qsizetype limit) const {

@@ -4,6 +4,7 @@
 #include <QString>
 #include <memory>
 
+#include "documents/intake.h"
 #include "documents/text_out.h"
 
 struct zip;
@@ -12,11 +13,13 @@ struct zip_file;
 namespace brintale::documents {
 
 // A ZIP container, read in place; nothing is ever written to it. Throws Failure naming the
-// cause when it is no ZIP, or cut short, or corrupt.
+// cause when it is no ZIP, or cut short, or corrupt. With an intake, what its entries
+// inflate to is counted there (the intake must outlive it).
 class ZipArchive {
   public:
-    static ZipArchive OpenFile(const QByteArray& nativePath);
-    static ZipArchive OpenBytes(QByteArrayView bytes);  // the bytes must outlive it
+    static ZipArchive OpenFile(const QByteArray& nativePath, Intake* intake = nullptr);
+    // The bytes must outlive it.
+    static ZipArchive OpenBytes(QByteArrayView bytes, Intake* intake = nullptr);
     ~ZipArchive();
     ZipArchive(ZipArchive&& other) noexcept;
     ZipArchive& operator=(ZipArchive&&) = delete;
@@ -29,8 +32,9 @@ class ZipArchive {
     QByteArray ReadSmall(const QString& name, qsizetype limit = 4 * 1024 * 1024) const;
 
   private:
-    explicit ZipArchive(zip* archive) : archive_(archive) {}
+    ZipArchive(zip* archive, Intake* intake);
     zip* archive_ = nullptr;
+    Intake* intake_ = nullptr;
 };
 
 // Whether bytes start as a ZIP does.

@@ -38,7 +38,7 @@ def path(name):
 
 
 def twin_of(fmt):
-    return path("twin-pdf.txt" if fmt == "pdf" else "twin.txt")
+    return path({"pdf": "twin-pdf.txt", "md": "twin-md.txt"}.get(fmt, "twin.txt"))
 
 
 class Formats(unittest.TestCase):
@@ -118,8 +118,8 @@ class Formats(unittest.TestCase):
 
 
 def pandoc_sentences(file):
-    """pandoc's plain text without its layout: list markers, table rules and the spaces
-    that stand for cells and tabs."""
+    """pandoc's plain text without its layout: list markers, table rules, the spaces that
+    stand for cells and tabs, and the numbers ("[1]") that tie a note to its reference."""
     text = subprocess.run(["pandoc", "--wrap=none", "-t", "plain", file], check=True,
                           capture_output=True).stdout.decode()
     rows = text.splitlines()
@@ -128,7 +128,7 @@ def pandoc_sentences(file):
     for i, line in enumerate(rows):
         if rule[i] or not line.strip() or re.fullmatch(r"\d+\.", line):
             continue
-        line = re.sub(r"^(-|\d+\.)\s+", "", line.strip())
+        line = re.sub(r"^(-|\d+\.)\s+", "", re.sub(r"\[\d+\]", "", line).strip())
         # A table's row, next to a rule, has its cells apart by three spaces or more.
         if (i > 0 and rule[i - 1]) or (i + 1 < len(rows) and rule[i + 1]):
             lines.extend(part for part in re.split(r"\s{3,}", line) if part)

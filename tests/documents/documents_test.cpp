@@ -112,6 +112,30 @@ TEST(Markdown, GivesTheTextAsRendered) {
         EXPECT_EQ(Markdown(c.markdown), QString::fromUtf16(c.text)) << c.markdown;
 }
 
+// Notes come after the body, in the order written; their references are left out.
+TEST(Markdown, FootnotesComeAfterTheBody) {
+    const struct {
+        const char* markdown;
+        const char16_t* text;
+    } cases[] = {
+        {"A claim[^1] and more[^x].\n\n[^1]: First note.\n    Goes on.\n\n[^x]: Second.\n\nAfter.",
+         u"A claim and more.\nAfter.\nFirst note. Goes on.\nSecond.\n"},
+        {"[^n]: One.\n\n    Two.\n\n- item[^n]", u"item\nOne.\nTwo.\n"},
+        // A definition ends the paragraph before it, and the one after it ends the note.
+        {"Text[^a].\n[^a]: Note.\n\nMore.", u"Text.\nMore.\nNote.\n"},
+        {"```\n[^a]: code\n```\n\n`x[^a]` [^ a]: no", u"[^a]: code\nx[^a] [^ a]: no\n"},
+        {"Say[^b].\n\n[^b]: Note with a **mark**[^c] in it.\n\n[^c]: Inner.",
+         u"Say.\nNote with a mark in it.\nInner.\n"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Markdown(c.markdown), QString::fromUtf16(c.text)) << c.markdown;
+    // Across the runs of a long document, and more notes than are held in memory.
+    const QByteArray note = QByteArray("Note text. ").repeated(9);
+    EXPECT_EQ(Markdown(("Body[^n].\n\n[^n]: " + note + "\n\n").repeated(45000)),
+              u"Body.\n"_s.repeated(45000) +
+                  (QString::fromLatin1(note).chopped(1) + u'\n').repeated(45000));
+}
+
 TEST(Markdown, RunsEndAtABlankLineOutsideAFence) {
     const struct {
         const char* text;
@@ -432,6 +456,53 @@ TEST(Containers, ReadTheirPartsOrNameTheFault) {
             text = failure.description();
         }
         EXPECT_EQ(text, QString::fromUtf16(c.text)) << c.what;
+    }
+}
+
+// A limit on what a reading takes in holds across the parts it reads, from their declared
+// sizes; the progress ends where all of a document's text parts are read.
+TEST(Containers, TakeInNoMoreThanTheLimit) {
+    const QByteArray chapter =
+        "<html><body><p>" + QByteArray("Words. ").repeated(100) + "</p></body></html>";
+    const QByteArray container =
+        "<container><rootfiles><rootfile full-path=\"p.opf\"/></rootfiles></container>";
+    const QByteArray opf =
+        "<package><manifest><item id=\"a\" href=\"a.xhtml\"/><item id=\"b\" href=\"b.xhtml\"/>"
+        "</manifest><spine><itemref idref=\"a\"/><itemref idref=\"b\"/></spine></package>";
+    const QByteArray book = Zip({{"mimetype", "application/epub+zip"},
+                                 {"META-INF/container.xml", container},
+                                 {"p.opf", opf},
+                                 {"a.xhtml", chapter},
+                                 {"b.xhtml", chapter}});
+    // What the reader reads: all but the mimetype; what the progress expects: XML and XHTML.
+    const auto parts = static_cast<quint64>(container.size() + opf.size() + 2 * chapter.size());
+    const auto textParts = static_cast<quint64>(container.size() + 2 * chapter.size());
+    const struct {
+        std::optional<quint64> limit;
+        const char16_t* fault;  // none: read to the end
+    } cases[] = {
+        {std::nullopt, nullptr},
+        {parts, nullptr},
+        // Refused at the second chapter, by the size it declares.
+        {parts - 1, u"its content of %1 bytes does not fit in this computer's memory"},
+    };
+    for (const auto& c : cases) {
+        ReadOptions options;
+        options.inputLimit = c.limit;
+        quint64 done = 0, total = 0;
+        options.progress = [&](quint64 d, quint64 t) { done = d, total = t; };
+        QString text;
+        try {
+            ReadDocumentBytes(
+                book, Format::Epub, [&](QStringView piece) { text += piece; }, options);
+            EXPECT_EQ(c.fault, nullptr);
+            EXPECT_EQ(text, (u"Words. "_s.repeated(100).chopped(1) + u'\n').repeated(2));
+            EXPECT_EQ(done, total);
+            EXPECT_EQ(total, textParts);
+        } catch (const Failure& failure) {
+            ASSERT_NE(c.fault, nullptr);
+            EXPECT_EQ(failure.description(), QString::fromUtf16(c.fault).arg(parts));
+        }
     }
 }
 

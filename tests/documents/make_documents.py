@@ -29,7 +29,8 @@ def twin():
 
 
 def markdown():
-    return (f"# {HEADING}\n\n{PARAGRAPHS[0]}\n\n"
+    # A footnote, defined amid the body, comes after it; its reference is no text.
+    return (f"# {HEADING}\n\n{PARAGRAPHS[0]}[^1]\n\n[^1]: {NOTE}\n\n"
             + PARAGRAPHS[1].replace(", so that ", ",\nso that ") + "\n\n"
             + "".join(f"- {item}\n" for item in LIST) + "\n"
             + f"| {CELLS[0]} | {CELLS[1]} |\n|---|---|\n\n"
@@ -242,6 +243,8 @@ def build(folder):
         f.write(twin())
     with open(os.path.join(folder, "story.md"), "w") as f:
         f.write(markdown())
+    with open(os.path.join(folder, "twin-md.txt"), "w") as f:
+        f.write(twin() + NOTE + "\n")
     with open(os.path.join(folder, "story.html"), "w") as f:
         f.write(html())
     docx(os.path.join(folder, "story.docx"))
