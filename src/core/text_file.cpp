@@ -2,6 +2,7 @@
 
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -12,9 +13,12 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <future>
 #include <limits>
 #include <new>
 #include <optional>
+#include <thread>
+#include <vector>
 
 #include "core/failure.h"
 #include "core/file_exists.h"
@@ -94,49 +98,123 @@ qsizetype IncompleteTail(QByteArrayView bytes) {
     return 0;
 }
 
-// Makes room for `units` more units after `used`. Faulting the new pages in at once costs
-// a third less than a fault per page as they are written.
-void MakeRoom(QString& text, qsizetype used, qsizetype units, const QString& name) {
+// Faults the pages of [from, to) in at once: that costs a third less than a fault per page
+// as they are written.
+void Prefault(QChar* from, QChar* to) {
+#ifdef MADV_POPULATE_WRITE
+    const auto page = static_cast<quintptr>(4096);
+    const auto first = (reinterpret_cast<quintptr>(from) + page - 1) & ~(page - 1);
+    const auto last = reinterpret_cast<quintptr>(to) & ~(page - 1);
+    if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE);
+#else
+    Q_UNUSED(from);
+    Q_UNUSED(to);
+#endif
+}
+
+// Makes room for `units` more units after `used`.
+void MakeRoom(QString& text, qsizetype used, qsizetype units, const QString& name,
+              bool prefault = true) {
     if (text.size() - used >= units) return;
     const auto wanted =
         std::max({static_cast<quint64>(text.size()) * 2, static_cast<quint64>(used + units)});
     if (TooLargeToRead(wanted)) ThrowTooLarge(name, wanted);
     text.resize(static_cast<qsizetype>(wanted));
-#ifdef MADV_POPULATE_WRITE
-    const auto page = static_cast<quintptr>(4096);
-    const auto from = (reinterpret_cast<quintptr>(text.data() + used) + page - 1) & ~(page - 1);
-    const auto to = reinterpret_cast<quintptr>(text.data() + text.size()) & ~(page - 1);
-    if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_POPULATE_WRITE);
-#endif
+    if (prefault) Prefault(text.data() + used, text.data() + text.size());
+}
+
+constexpr qsizetype kBlock = qsizetype(1) << 20;
+// From this size on, the second half of a file is decoded on a core of its own.
+constexpr quint64 kTwoHalvesFrom = quint64(8) << 20;
+
+// Decodes the bytes from `from` to `to` of a file, which begin and end with whole sequences,
+// into `out`, read a block at a time. The units written; nothing where a sequence is
+// ill-formed or the file does not give those bytes: then it is read again whole.
+std::optional<qsizetype> DecodeRange(int fd, qint64 from, qint64 to, QChar* out) {
+    Prefault(out, out + (to - from));
+    std::vector<char> buffer(static_cast<std::size_t>(kBlock + 4));
+    QChar* const start = out;
+    qsizetype carried = 0;
+    while (from < to) {
+        const ssize_t got = ::pread(fd, buffer.data() + carried,
+                                    static_cast<std::size_t>(std::min<qint64>(kBlock, to - from)),
+                                    static_cast<off_t>(from));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return std::nullopt;
+        from += got;
+        QByteArrayView bytes(buffer.data(), carried + got);
+        const qsizetype keep = from < to ? IncompleteTail(bytes) : 0;
+        bytes.chop(keep);
+        QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless |
+                                                        QStringConverter::Flag::ConvertInitialBom);
+        out = utf8.appendToBuffer(out, bytes);
+        if (utf8.hasError()) return std::nullopt;
+        std::memmove(buffer.data(), bytes.data() + bytes.size(), static_cast<std::size_t>(keep));
+        carried = keep;
+    }
+    return out - start;
+}
+
+// Where a sequence begins at or just after `at`.
+qint64 SequenceStart(int fd, qint64 at) {
+    unsigned char bytes[4] = {};
+    const ssize_t got = ::pread(fd, bytes, sizeof bytes, static_cast<off_t>(at));
+    for (ssize_t i = 0; i < got; ++i) {
+        if ((bytes[i] & 0xC0) != 0x80) return at + i;
+    }
+    return at;
 }
 
 // A file that reads as UTF-8, decoded a block at a time straight into its text, so that its
-// bytes are never held whole. Nothing for a file behind a UTF-16 mark or with an ill-formed
-// sequence anywhere: that one is read again whole.
+// bytes are never held whole; a large one in two halves at once. Nothing for a file behind a
+// UTF-16 mark or with an ill-formed sequence anywhere: that one is read again whole.
 std::optional<QString> ReadUtf8InBlocks(QFile& file, const QString& name, quint64 expected) {
-    constexpr qsizetype kBlock = qsizetype(1) << 20;
     QByteArray buffer(kBlock + 4, Qt::Uninitialized);
     QString text;
     qsizetype used = 0, carried = 0;
     bool first = true;
+    // The second half, from `half` to `expected`, when another core decodes it.
+    qint64 half = -1;
+    std::future<std::optional<qsizetype>> second;
+    const auto joinSecond = [&]() -> bool {
+        const std::optional<qsizetype> units = second.get();
+        if (!units) return false;
+        std::memmove(text.data() + used, text.constData() + half,
+                     static_cast<std::size_t>(*units) * sizeof(QChar));
+        used += *units;
+        return file.seek(static_cast<qint64>(expected));
+    };
     for (;;) {
-        const qint64 got = file.read(buffer.data() + carried, kBlock);
-        if (got < 0)
+        const qint64 wanted = half >= 0 ? std::min<qint64>(kBlock, half - file.pos()) : kBlock;
+        const qint64 got = wanted > 0 ? file.read(buffer.data() + carried, wanted) : 0;
+        if (got < 0) {
+            if (second.valid()) second.wait();
             throw Failure(
                 QStringLiteral("\"%1\" cannot be read: %2.").arg(Shown(name), file.errorString()));
-        const bool end = got == 0;
+        }
+        const bool atHalf = half >= 0 && file.pos() == half;
+        const bool end = got == 0 && !atHalf;
         QByteArrayView bytes(buffer.constData(), carried + got);
         if (first) {
-            if (end) return QStringLiteral("empty file");
+            if (got == 0) return QStringLiteral("empty file");
             first = false;
             const ByteOrderMark mark = ReadByteOrderMark(bytes);
             if (mark.encoding) return std::nullopt;
             bytes = bytes.sliced(mark.length);
             // The size the system reports at once: text never takes more units than bytes.
+            const bool halves =
+                expected >= kTwoHalvesFrom && std::thread::hardware_concurrency() > 1;
             MakeRoom(text, 0, static_cast<qsizetype>(std::max<quint64>(expected, bytes.size())),
-                     name);
+                     name, !halves);
+            if (halves) {
+                half = SequenceStart(file.handle(), static_cast<qint64>(expected / 2));
+                Prefault(text.data(), text.data() + half);
+                second = std::async(std::launch::async, DecodeRange, file.handle(), half,
+                                    static_cast<qint64>(expected), text.data() + half);
+            }
         }
-        const qsizetype keep = end ? 0 : IncompleteTail(bytes);
+        // The first half ends where a sequence begins.
+        const qsizetype keep = end || atHalf ? 0 : IncompleteTail(bytes);
         bytes.chop(keep);
         MakeRoom(text, used, bytes.size(), name);
         // Stateless, so that a sequence cut off at the end of the file is ill-formed; a block
@@ -144,8 +222,21 @@ std::optional<QString> ReadUtf8InBlocks(QFile& file, const QString& name, quint6
         QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless |
                                                         QStringConverter::Flag::ConvertInitialBom);
         const QChar* out = utf8.appendToBuffer(text.data() + used, bytes);
-        if (utf8.hasError()) return std::nullopt;
+        if (utf8.hasError()) {
+            if (second.valid()) second.wait();
+            return std::nullopt;
+        }
         used = out - text.constData();
+        if (atHalf) {
+            if (!joinSecond()) return std::nullopt;
+            half = -1;
+            carried = 0;
+            continue;
+        }
+        if (end && second.valid()) {  // the file shrank while it was read
+            second.wait();
+            return std::nullopt;
+        }
         if (end) break;
         std::memmove(buffer.data(), bytes.data() + bytes.size(), static_cast<std::size_t>(keep));
         carried = keep;

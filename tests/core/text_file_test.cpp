@@ -87,6 +87,33 @@ TEST(ReadTextFile, ReadsAcrossTheEdgesOfItsBlocksAsTheBytesWhole) {
     }
 }
 
+// A large file is read in two halves at once; what stands where they meet, or in either,
+// reads as it does in the bytes whole.
+TEST(ReadTextFile, ReadsALargeFileInTwoHalvesAsTheBytesWhole) {
+    constexpr qsizetype kSize = qsizetype(9) << 20;
+    const std::tuple<const char*, QByteArray, qsizetype> cases[] = {
+        {"ASCII only", B("a"), kSize / 2},
+        {"four bytes across the middle", B("\xF0\x9F\x98\x80"), kSize / 2 - 2},
+        {"two bytes across the middle", B("\xC3\xA9"), kSize / 2 - 1},
+        {"U+FEFF opens the second half", B("\xEF\xBB\xBF"), kSize / 2},
+        {"invalid in the second half", B("\xE9"), kSize - 10},
+        {"invalid in the first half", B("\xE9"), 10},
+        {"stray continuation bytes at the middle", B("\x80\x80\x80\x80\x80"), kSize / 2 - 2},
+        {"cut off at the very end", B("\xE2\x82"), kSize - 2},
+    };
+    QTemporaryDir dir;
+    for (const auto& [name, piece, at] : cases) {
+        SCOPED_TRACE(name);
+        QByteArray bytes = B("\xEF\xBB\xBF") + QByteArray(kSize - 3, 'a');
+        bytes.replace(at, piece.size(), piece);
+        bytes.truncate(kSize);
+        QFile file(dir.filePath(QString::fromLatin1(name)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() &&
+                    file.flush());
+        EXPECT_EQ(ReadTextFile(file.fileName()), DecodeText(bytes));
+    }
+}
+
 TEST(DecodeText, Windows1252AgreesWithTheSystemTableWhereItIsDefined) {
     QStringDecoder system("windows-1252");
     if (!system.isValid()) GTEST_SKIP() << "no windows-1252 decoder in this Qt";
