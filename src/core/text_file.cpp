@@ -17,6 +17,7 @@
 #include <limits>
 #include <new>
 #include <optional>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -208,9 +209,14 @@ std::optional<QString> ReadUtf8InBlocks(QFile& file, const QString& name, quint6
                      name, !halves);
             if (halves) {
                 half = SequenceStart(file.handle(), static_cast<qint64>(expected / 2));
-                Prefault(text.data(), text.data() + half);
-                second = std::async(std::launch::async, DecodeRange, file.handle(), half,
-                                    static_cast<qint64>(expected), text.data() + half);
+                try {
+                    second = std::async(std::launch::async, DecodeRange, file.handle(), half,
+                                        static_cast<qint64>(expected), text.data() + half);
+                    Prefault(text.data(), text.data() + half);
+                } catch (const std::system_error&) {  // no thread to be had: one core does all
+                    half = -1;
+                    Prefault(text.data(), text.data() + text.size());
+                }
             }
         }
         // The first half ends where a sequence begins.
