@@ -66,6 +66,8 @@ qsizetype JoinShortLines(QString& text, bool crlf) {
     const bool join = text.size() >= kMinParagraph;
     if (!join && !crlf) return -1;
     const qsizetype size = text.size();
+    // One line: nothing to write, and a text shared with the caller stays shared.
+    if (!QStringView(text).contains(u'\n')) return size;
     char16_t* const data = reinterpret_cast<char16_t*>(text.data());
     const QStringView all(data, size);
     qsizetype in = 0, out = 0, paragraph = 0, line = 0, longest = 0;
