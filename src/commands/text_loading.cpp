@@ -45,7 +45,8 @@ void LoadFile(MainForm& form, ErrorTrap& trap, const QString& fileName) {
     trap(110, [&] { form.SetPointer(MainForm::Pointer::Hourglass); });
     // Read first: a file that cannot be read leaves the text as it was.
     trap(112, [&] {
-        if (const auto text = ReadLoadedText(form, fileName)) form.textBox()->Load(*text);
+        // Moved in: a second hold on the text would copy it at its first change.
+        if (auto text = ReadLoadedText(form, fileName)) form.textBox()->Load(std::move(*text));
     });
     trap(114, [&] { form.SetPointer(MainForm::Pointer::Default); });
 }

@@ -30,50 +30,71 @@ bool IsSeparator(char16_t c) { return c == QChar::LineSeparator || c == QChar::P
 // A break as the box holds it: a line feed before the text goes in, U+2029 after.
 bool IsBreak(char16_t c) { return c == u'\n' || IsSeparator(c); }
 
-// Whether the text holds anything that TextForBox changes; branch-free, so that the compiler
-// can test many characters at once, which keeps a load of a large file quick.
-bool NeedsMarkers(const char16_t* text, qsizetype size) {
+// What a scan of the text found: something TextForBox changes, a carriage return at all.
+enum Found : unsigned { kNeedsMarkers = 1, kCarriageReturn = 2 };
+
+// One pass, branch-free, so that the compiler can test many characters at once, which keeps a
+// load of a large file quick.
+unsigned ScanForMarkers(const char16_t* text, qsizetype size) {
     const auto in = [](char16_t c, unsigned first, unsigned count) {
         return static_cast<unsigned>(static_cast<char16_t>(c - first) < count);
     };
-    unsigned found = 0;
+    unsigned found = 0, cr = 0;
     for (qsizetype i = 0; i + 1 < size; ++i) {
         const char16_t c = text[i];
+        cr |= static_cast<unsigned>(c == u'\r');
         found |= (static_cast<unsigned>(c == u'\r') & static_cast<unsigned>(text[i + 1] != u'\n')) |
                  in(c, QChar::LineSeparator, 2) | in(c, kFrameStart, 2) |
                  in(c, kMarkedCarriageReturn, kMarkedFrameEnd - kMarkedCarriageReturn + 1);
     }
     if (size > 0) {
         const char16_t last = text[size - 1];
+        cr |= static_cast<unsigned>(last == u'\r');
         found |= static_cast<unsigned>(last == u'\r' || IsSeparator(last) || last == kFrameStart ||
                                        last == kFrameEnd || IsMarker(last));
     }
-    return found != 0;
+    return (found != 0 ? kNeedsMarkers : 0u) | (cr != 0 ? kCarriageReturn : 0u);
 }
 
 // In place: CR LF becomes one line feed; in a text long enough for it to matter, the line
-// breaks inside a paragraph shorter than kMinParagraph become soft breaks.
-void JoinShortLines(QString& text) {
+// breaks inside a paragraph shorter than kMinParagraph become soft breaks. The breaks are
+// found with QStringView::indexOf, which tests many characters at once, and the text between
+// them moves only once a CR LF has been joined. Gives the length of the longest line left,
+// or -1 when it did not look.
+qsizetype JoinShortLines(QString& text, bool crlf) {
     // After the markers a carriage return stands only before a line feed.
     const bool join = text.size() >= kMinParagraph;
-    if (!text.contains(u'\n') || (!join && !text.contains(u'\r'))) return;
-    char16_t* out = reinterpret_cast<char16_t*>(text.data());
-    const char16_t* in = out;
-    const char16_t* const end = in + text.size();
-    qsizetype paragraph = 0;
-    for (; in != end; ++in) {
-        const char16_t c = *in;
-        if (c == u'\r' || c == u'\n') {
-            if (c == u'\r' && in + 1 != end && in[1] == u'\n') ++in;
-            const bool hard = !join || paragraph >= kMinParagraph;
-            *out++ = hard ? u'\n' : char16_t(QChar::LineSeparator);
-            if (hard) paragraph = 0;
+    if (!join && !crlf) return -1;
+    const qsizetype size = text.size();
+    // One line: nothing to write, and a text shared with the caller stays shared.
+    if (!QStringView(text).contains(u'\n')) return size;
+    char16_t* const data = reinterpret_cast<char16_t*>(text.data());
+    const QStringView all(data, size);
+    qsizetype in = 0, out = 0, paragraph = 0, line = 0, longest = 0;
+    while (in < size) {
+        qsizetype at = all.indexOf(u'\n', in);
+        if (at < 0) at = size;
+        // A carriage return before the line feed goes with it.
+        const bool joined = crlf && at < size && at > in && data[at - 1] == u'\r';
+        const qsizetype lineEnd = joined ? at - 1 : at;
+        if (out != in) std::copy(data + in, data + lineEnd, data + out);
+        out += lineEnd - in;
+        paragraph += lineEnd - in;
+        line += lineEnd - in;
+        if (at == size) break;
+        const bool hard = !join || paragraph >= kMinParagraph;
+        data[out++] = hard ? u'\n' : char16_t(QChar::LineSeparator);
+        if (hard) {
+            paragraph = 0;
+            longest = std::max(longest, line);
+            line = 0;
         } else {
-            *out++ = c;
-            ++paragraph;
+            ++line;
         }
+        in = at + 1;
     }
-    text.truncate(out - reinterpret_cast<const char16_t*>(text.constData()));
+    if (out != size) text.truncate(out);
+    return std::max(longest, line);
 }
 
 // Where to cut the line that starts at `from`: after the last space before kLongLine
@@ -142,10 +163,12 @@ QString Decode(QString raw, OnJump jump) {
 
 }  // namespace
 
-QString TextForBox(QString text) {
+namespace {
+
+QString MarkBreaks(QString text, unsigned found) {
     const qsizetype size = text.size();
     const char16_t* in = reinterpret_cast<const char16_t*>(text.constData());
-    if (!NeedsMarkers(in, size)) return text;
+    if (!(found & kNeedsMarkers)) return text;
     qsizetype added = 0;
     bool changed = false;
     for (qsizetype i = 0; i < size; ++i) {
@@ -200,13 +223,24 @@ QString TextForBox(QString text) {
     return out;
 }
 
+}  // namespace
+
+QString TextForBox(QString text) {
+    const unsigned found =
+        ScanForMarkers(reinterpret_cast<const char16_t*>(text.constData()), text.size());
+    return MarkBreaks(std::move(text), found);
+}
+
 QString TextFromBox(QString raw) {
     return Decode(std::move(raw), [](qsizetype, qsizetype) {});
 }
 
 BoxContent EncodeForBox(QString text) {
-    text = TextForBox(std::move(text));
-    JoinShortLines(text);
+    const unsigned found =
+        ScanForMarkers(reinterpret_cast<const char16_t*>(text.constData()), text.size());
+    text = MarkBreaks(std::move(text), found);
+    const qsizetype longest = JoinShortLines(text, found & kCarriageReturn);
+    if (longest >= 0 && longest <= kLongLine) return {std::move(text), {}};
     // Only line feeds break blocks now: the other breaks are marked, CR LF joined.
     BoxContent content;
     QString& shown = content.raw;

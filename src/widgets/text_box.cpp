@@ -27,6 +27,13 @@ constexpr int kCutBefore = QTextFormat::UserProperty + 0x2f1c;
 
 bool CutBefore(const QTextBlock& block) { return block.blockFormat().hasProperty(kCutBefore); }
 
+// No block format with the mark: no block to look at.
+bool AnyCut(const QTextDocument* doc) {
+    const QList<QTextFormat> formats = doc->allFormats();
+    return std::any_of(formats.begin(), formats.end(),
+                       [](const QTextFormat& f) { return f.hasProperty(kCutBefore); });
+}
+
 QStringList LocalFiles(const QMimeData* mime) {
     QStringList paths;
     if (mime == nullptr || !mime->hasUrls()) return paths;
@@ -210,7 +217,10 @@ TextBox::TextBox(QWidget* parent) : QPlainTextEdit(parent) {
         return true;
     }();
     Q_UNUSED(installed);
-    connect(document(), &QTextDocument::contentsChange, this, [this] { reading_.reset(); });
+    connect(document(), &QTextDocument::contentsChange, this, [this] {
+        reading_.reset();
+        loaded_.reset();
+    });
     longSentences_ = new LongSentenceHighlight(*this);
 }
 
@@ -220,11 +230,7 @@ TextBox::~TextBox() { delete longSentences_; }
 std::vector<qsizetype> TextBox::Cuts(qsizetype from, qsizetype to) const {
     std::vector<qsizetype> cuts;
     const QTextDocument* doc = document();
-    // No block format with the mark: no block to look at.
-    const QList<QTextFormat> formats = doc->allFormats();
-    if (std::none_of(formats.begin(), formats.end(),
-                     [](const QTextFormat& f) { return f.hasProperty(kCutBefore); }))
-        return cuts;
+    if (!AnyCut(doc)) return cuts;
     for (QTextBlock b = doc->findBlock(static_cast<int>(from)).next(); b.isValid(); b = b.next()) {
         const qsizetype at = b.position() - 1;
         if (to >= 0 && at >= to) break;
@@ -233,10 +239,14 @@ std::vector<qsizetype> TextBox::Cuts(qsizetype from, qsizetype to) const {
     return cuts;
 }
 
-BoxContent TextBox::Content() const { return {document()->toRawText(), Cuts()}; }
+BoxContent TextBox::Content() const {
+    if (loaded_) return *loaded_;
+    return {document()->toRawText(), Cuts()};
+}
 
 void TextBox::MarkCuts(qsizetype from, qsizetype to, const std::vector<qsizetype>& cuts) {
     QTextDocument* doc = document();
+    if (cuts.empty() && !AnyCut(doc)) return;
     QTextCursor cursor(doc);
     // In one edit: outside one, each move of the cursor lays out its block.
     cursor.beginEditBlock();
@@ -261,7 +271,8 @@ void TextBox::MarkCuts(qsizetype from, qsizetype to, const std::vector<qsizetype
 void TextBox::Load(QString text) {
     QTextDocument* doc = document();
     BoxContent before = doc->isEmpty() ? BoxContent{} : Content();
-    const BoxContent content = EncodeForBox(std::move(text));
+    loaded_.reset();
+    BoxContent content = EncodeForBox(std::move(text));
     // Records nothing and drops the steps before: a step per paragraph of a large file would
     // make the load slow and hold memory for nothing.
     setPlainText(content.raw);
@@ -269,6 +280,7 @@ void TextBox::Load(QString text) {
     MarkCuts(0, content.raw.size(), content.cuts);
     doc->setUndoRedoEnabled(true);
     doc->appendUndoItem(new LoadStep(this, std::move(before)));
+    loaded_ = std::move(content);
 }
 
 void TextBox::InsertText(QTextCursor& cursor, const QString& text) {

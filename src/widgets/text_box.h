@@ -73,6 +73,9 @@ class TextBox : public QPlainTextEdit {
     std::vector<qsizetype> Cuts(qsizetype from = 0, qsizetype to = -1) const;
 
     mutable std::optional<BoxReading> reading_;
+    // The content as the last load put it in, while the document still holds just that: it
+    // shares the loaded text, so that the next load keeps it for undo without a copy.
+    std::optional<BoxContent> loaded_;
     LongSentenceHighlight* longSentences_ = nullptr;
 };
 

@@ -56,6 +56,64 @@ TEST(ReadTextFile, DecodesEveryKindOfFile) {
     }
 }
 
+// A file is read a block of 1 MiB at a time; what stands at the edge of a block reads as it
+// does in the bytes whole.
+TEST(ReadTextFile, ReadsAcrossTheEdgesOfItsBlocksAsTheBytesWhole) {
+    constexpr qsizetype kBlock = qsizetype(1) << 20;
+    // Bytes placed so that they end at the offset, or start there.
+    const std::tuple<const char*, QByteArray, qsizetype> cases[] = {
+        {"two bytes across", B("\xC3\xA9"), kBlock - 1},
+        {"three bytes, one before", B("\xE2\x82\xAC"), kBlock - 1},
+        {"three bytes, two before", B("\xE2\x82\xAC"), kBlock - 2},
+        {"four bytes, three before", B("\xF0\x9F\x98\x80"), kBlock - 3},
+        {"four bytes at the edge", B("\xF0\x9F\x98\x80"), kBlock},
+        {"U+FEFF opens the second block", B("\xEF\xBB\xBF"), kBlock},
+        {"U+FEFF after a mark, across", B("\xEF\xBB\xBF"), kBlock - 1},
+        {"CR LF across", B("\r\n"), kBlock - 1},
+        {"lead byte ends the block", B("\xC3z"), kBlock - 1},
+        {"invalid in the third block", B("\xE9"), 2 * kBlock + 5},
+        {"cut off at the very end", B("\xE2\x82"), -1},
+    };
+    QTemporaryDir dir;
+    for (const auto& [name, piece, at] : cases) {
+        SCOPED_TRACE(name);
+        const qsizetype before = at < 0 ? 3 * kBlock : at;
+        QByteArray bytes = B("\xEF\xBB\xBF") + QByteArray(before - 3, 'a') + piece;
+        if (at >= 0) bytes += QByteArray(kBlock / 2, 'b') + "\xC3\xBC.";
+        QFile file(dir.filePath(QString::fromLatin1(name)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() &&
+                    file.flush());
+        EXPECT_EQ(ReadTextFile(file.fileName()), DecodeText(bytes));
+    }
+}
+
+// A large file is read in two halves at once; what stands where they meet, or in either,
+// reads as it does in the bytes whole.
+TEST(ReadTextFile, ReadsALargeFileInTwoHalvesAsTheBytesWhole) {
+    constexpr qsizetype kSize = qsizetype(9) << 20;
+    const std::tuple<const char*, QByteArray, qsizetype> cases[] = {
+        {"ASCII only", B("a"), kSize / 2},
+        {"four bytes across the middle", B("\xF0\x9F\x98\x80"), kSize / 2 - 2},
+        {"two bytes across the middle", B("\xC3\xA9"), kSize / 2 - 1},
+        {"U+FEFF opens the second half", B("\xEF\xBB\xBF"), kSize / 2},
+        {"invalid in the second half", B("\xE9"), kSize - 10},
+        {"invalid in the first half", B("\xE9"), 10},
+        {"stray continuation bytes at the middle", B("\x80\x80\x80\x80\x80"), kSize / 2 - 2},
+        {"cut off at the very end", B("\xE2\x82"), kSize - 2},
+    };
+    QTemporaryDir dir;
+    for (const auto& [name, piece, at] : cases) {
+        SCOPED_TRACE(name);
+        QByteArray bytes = B("\xEF\xBB\xBF") + QByteArray(kSize - 3, 'a');
+        bytes.replace(at, piece.size(), piece);
+        bytes.truncate(kSize);
+        QFile file(dir.filePath(QString::fromLatin1(name)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() &&
+                    file.flush());
+        EXPECT_EQ(ReadTextFile(file.fileName()), DecodeText(bytes));
+    }
+}
+
 TEST(DecodeText, Windows1252AgreesWithTheSystemTableWhereItIsDefined) {
     QStringDecoder system("windows-1252");
     if (!system.isValid()) GTEST_SKIP() << "no windows-1252 decoder in this Qt";

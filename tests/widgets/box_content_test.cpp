@@ -150,6 +150,53 @@ TEST(BoxContent, ALoadIsOneUndoStep) {
     EXPECT_EQ(box.text(), u"typed!"_s);
 }
 
+// A load keeps the text before it for Ctrl+Z, whether the box showed a load as it stands or
+// a load changed since, or a load brought back by undo.
+TEST(BoxContent, UndoAfterALoadGivesBackWhatTheBoxShowedBefore) {
+    // With a marker, joined lines and a line long enough to be cut.
+    const QString first = u"One.\rTwo.\n"_s.repeated(300) + QString(3 * kLongLine, u'a');
+    const QString second = u"Second text. "_s.repeated(2000);
+    const QString third = u"Third.\u2029"_s.repeated(10);
+    const struct {
+        const char* name;
+        std::function<void(TextBox&)> between;  // after the first load, before the next
+        QString before;                         // what Ctrl+Z after the next load gives
+    } cases[] = {
+        {"loaded, then loaded again", [](TextBox&) {}, first},
+        {"typed into",
+         [](TextBox& b) {
+             b.moveCursor(QTextCursor::End);
+             QTest::keyClicks(&b, u"!"_s);
+         },
+         first + u"!"_s},
+        {"typed into, then undone",
+         [](TextBox& b) {
+             QTest::keyClicks(&b, u"x"_s);
+             b.undo();
+         },
+         first},
+        {"another load undone",
+         [&](TextBox& b) {
+             b.Load(third);
+             b.undo();
+         },
+         first},
+        {"cleared", [](TextBox& b) { b.clear(); }, QString()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TextBox box;
+        box.Load(first);
+        c.between(box);
+        box.Load(second);
+        EXPECT_EQ(box.text(), second);
+        box.undo();
+        EXPECT_EQ(box.text(), c.before);
+        box.redo();
+        EXPECT_EQ(box.text(), second);
+    }
+}
+
 // Encoded and read back, a text is itself (CR LF as LF), and every offset of it maps to the
 // position in the document where that character stands, and back.
 TEST(BoxContent, OffsetsOfTheTextMapToPositionsInTheBox) {
