@@ -302,6 +302,64 @@ void SentenceWriter::Sentence(QStringView text, std::int64_t start, std::int64_t
     out_.Append(b);
 }
 
+const QByteArray& SentenceWriter::Head() {
+    if (headMade_) return head_;
+    headMade_ = true;
+    if (settings_.format == Format::Tsv && settings_.severalFiles) {
+        AppendFieldName(*name_, head_);
+        head_ += '\t';
+    } else if (settings_.format == Format::Jsonl) {
+        head_ += "{\"file\":";
+        AppendJsonFileName(name_, head_);
+        head_ += ",\"index\":";
+    }
+    return head_;
+}
+
+void SentenceWriter::Sentence(QByteArrayView text, std::int64_t start, std::int64_t end) {
+    ++index_;
+    const qsizetype n = text.size();
+    if (settings_.format == Format::Lines) {
+        char* w = out_.Room(n + 1);
+        std::memcpy(w, text.data(), static_cast<size_t>(n));
+        w[n] = '\n';
+        out_.Used(w + n + 1);
+        return;
+    }
+    const QByteArray& head = Head();
+    // Three numbers and the members' names, and the text escaped at most sixfold.
+    char* const begin =
+        out_.Room(head.size() + 96 + (settings_.format == Format::Jsonl ? 6 : 1) * n);
+    char* w = begin;
+    const auto put = [&w](std::string_view s) {
+        std::memcpy(w, s.data(), s.size());
+        w += s.size();
+    };
+    const auto number = [&w](std::int64_t v) { w = std::to_chars(w, w + 24, v).ptr; };
+    put(std::string_view(head.constData(), std::size_t(head.size())));
+    if (settings_.format == Format::Tsv) {
+        number(start);
+        *w++ = '\t';
+        number(end);
+        *w++ = '\t';
+        std::memcpy(w, text.data(), static_cast<size_t>(n));
+        w += n;
+        *w++ = '\n';
+    } else {
+        number(index_);
+        put(",\"start\":");
+        number(start);
+        put(",\"end\":");
+        number(end);
+        put(",\"text\":\"");
+        w = JsonUtf8Into(text, w);
+        put("\"}\n");
+    }
+    out_.Used(w);
+}
+
+void SentenceWriter::SentencePart(QByteArrayView text) { out_.Append(text); }
+
 void SentenceWriter::SentencePart(QStringView text) {
     out_.Used(Utf8Into(text, out_.Room(3 * text.size())));
 }
@@ -313,6 +371,10 @@ void StatisticsReceiver::Sentence(QStringView text, std::int64_t start, std::int
     const std::int32_t words = summary_.statistics.wordsPerSentence().back();
     if (summary_.longestStart < 0 || words > most_)
         most_ = words, summary_.longestStart = start, summary_.longestEnd = end;
+}
+
+void StatisticsReceiver::Sentence(QByteArrayView text, std::int64_t start, std::int64_t end) {
+    Sentence(QString::fromUtf8(text), start, end);
 }
 
 QByteArray SummaryText(const FileSummary& summary, const CountSettings& settings,

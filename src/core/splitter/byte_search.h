@@ -1,0 +1,194 @@
+#pragma once
+
+// Searches for a few byte values at once, with the kernel in use, for the splitters that
+// work on bytes.
+
+#include <QtGlobal>
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "core/splitter/kernels.h"
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#elif defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace brintale::detail {
+
+// The wanted bytes in 32 bytes from p, as bits: SSE2, or AVX2 where the kernel is.
+#if defined(__SSE2__)
+template <typename Visit>
+qsizetype ForEachSse2(const unsigned char* d, qsizetype n, const unsigned char* wanted, int k,
+                      Visit& visit) {
+    __m128i w[8];
+    for (int j = 0; j < k; ++j) w[j] = _mm_set1_epi8(static_cast<char>(wanted[j]));
+    qsizetype i = 0;
+    for (; i + 32 <= n; i += 32) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i + 16));
+        __m128i ma = _mm_cmpeq_epi8(a, w[0]), mb = _mm_cmpeq_epi8(b, w[0]);
+        for (int j = 1; j < k; ++j) {
+            ma = _mm_or_si128(ma, _mm_cmpeq_epi8(a, w[j]));
+            mb = _mm_or_si128(mb, _mm_cmpeq_epi8(b, w[j]));
+        }
+        for (std::uint32_t mask =
+                 std::uint32_t(_mm_movemask_epi8(ma)) | std::uint32_t(_mm_movemask_epi8(mb)) << 16;
+             mask; mask &= mask - 1)
+            visit(i + __builtin_ctz(mask));
+    }
+    return i;
+}
+#endif
+
+#if defined(__x86_64__)
+template <typename Visit>
+__attribute__((target("avx2"))) qsizetype ForEachAvx2(const unsigned char* d, qsizetype n,
+                                                      const unsigned char* wanted, int k,
+                                                      Visit& visit) {
+    __m256i w[8];
+    for (int j = 0; j < k; ++j) w[j] = _mm256_set1_epi8(static_cast<char>(wanted[j]));
+    qsizetype i = 0;
+    for (; i + 32 <= n; i += 32) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i));
+        __m256i m = _mm256_cmpeq_epi8(v, w[0]);
+        for (int j = 1; j < k; ++j) m = _mm256_or_si256(m, _mm256_cmpeq_epi8(v, w[j]));
+        for (auto mask = std::uint32_t(_mm256_movemask_epi8(m)); mask; mask &= mask - 1)
+            visit(i + __builtin_ctz(mask));
+    }
+    return i;
+}
+#endif
+
+// Calls visit(q) for every q in [0, n) whose byte is one of `wanted`, in order.
+template <typename Visit>
+inline void ForEachByte(const unsigned char* d, qsizetype n, const std::string& wanted,
+                        const std::array<bool, 256>& member, Visit&& visit) {
+    qsizetype i = 0;
+#if defined(__SSE2__)
+    const Kernel kernel = detail::ActiveKernel();
+    if (wanted.size() <= 8 && !wanted.empty() && kernel != Kernel::Scalar) {
+        const auto* w = reinterpret_cast<const unsigned char*>(wanted.data());
+        const int k = int(wanted.size());
+#if defined(__x86_64__)
+        i = kernel == Kernel::Avx2 ? ForEachAvx2(d, n, w, k, visit)
+                                   : ForEachSse2(d, n, w, k, visit);
+#else
+        i = ForEachSse2(d, n, w, k, visit);
+#endif
+    }
+#endif
+    for (; i < n; ++i)
+        if (member[d[i]]) visit(i);
+}
+
+// How many bytes from d on need no more than a copy into a sentence: no carriage return,
+// line feed or tab, and with `high` none beyond ASCII either.
+#if defined(__SSE2__)
+inline qsizetype PlainPrefixSse2(const unsigned char* d, qsizetype n, bool high) {
+    const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n'), tab = _mm_set1_epi8('\t');
+    const __m128i sign = _mm_set1_epi8(high ? char(0x80) : 0);
+    qsizetype i = 0;
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+        const __m128i m =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)),
+                         _mm_or_si128(_mm_cmpeq_epi8(v, tab), _mm_and_si128(v, sign)));
+        if (const int bits = _mm_movemask_epi8(m)) return i + __builtin_ctz(unsigned(bits));
+    }
+    return i;
+}
+#endif
+
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) inline qsizetype PlainPrefixAvx2(const unsigned char* d,
+                                                                 qsizetype n, bool high) {
+    const __m256i cr = _mm256_set1_epi8('\r'), lf = _mm256_set1_epi8('\n'),
+                  tab = _mm256_set1_epi8('\t');
+    const __m256i sign = _mm256_set1_epi8(high ? char(0x80) : 0);
+    qsizetype i = 0;
+    for (; i + 32 <= n; i += 32) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i));
+        const __m256i m =
+            _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(v, cr), _mm256_cmpeq_epi8(v, lf)),
+                            _mm256_or_si256(_mm256_cmpeq_epi8(v, tab), _mm256_and_si256(v, sign)));
+        if (const auto bits = std::uint32_t(_mm256_movemask_epi8(m)))
+            return i + __builtin_ctz(bits);
+    }
+    return i;
+}
+#endif
+
+inline bool NeedsWork(unsigned char b, bool high) {
+    return b == '\r' || b == '\n' || b == '\t' || (high && b >= 0x80);
+}
+
+inline qsizetype PlainPrefix(const unsigned char* d, qsizetype n, bool high) {
+    qsizetype i = 0;
+#if defined(__SSE2__)
+    switch (ActiveKernel()) {
+        case Kernel::Scalar:
+            break;
+#if defined(__x86_64__)
+        case Kernel::Avx2:
+            i = PlainPrefixAvx2(d, n, high);
+            break;
+#endif
+        default:
+            i = PlainPrefixSse2(d, n, high);
+    }
+    if (i < n && NeedsWork(d[i], high)) return i;
+#endif
+    while (i < n && !NeedsWork(d[i], high)) ++i;
+    return i;
+}
+
+// The code points that begin in d[0, n) of UTF-8: the bytes that are no continuation byte.
+#if defined(__SSE2__)
+inline qsizetype LeadBytesSse2(const unsigned char* d, qsizetype n, qsizetype& i) {
+    const __m128i below = _mm_set1_epi8(char(0xBF));  // signed: 0x80..0xBF lie at or below
+    qsizetype leads = 0;
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+        leads += __builtin_popcount(unsigned(_mm_movemask_epi8(_mm_cmpgt_epi8(v, below))));
+    }
+    return leads;
+}
+#endif
+
+#if defined(__x86_64__)
+__attribute__((target("avx2,popcnt"))) inline qsizetype LeadBytesAvx2(const unsigned char* d,
+                                                                      qsizetype n, qsizetype& i) {
+    const __m256i below = _mm256_set1_epi8(char(0xBF));
+    qsizetype leads = 0;
+    for (; i + 32 <= n; i += 32) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i));
+        leads +=
+            __builtin_popcount(std::uint32_t(_mm256_movemask_epi8(_mm256_cmpgt_epi8(v, below))));
+    }
+    return leads;
+}
+#endif
+
+inline qsizetype LeadBytes(const unsigned char* d, qsizetype n) {
+    qsizetype i = 0, leads = 0;
+#if defined(__SSE2__)
+    switch (ActiveKernel()) {
+        case Kernel::Scalar:
+            break;
+#if defined(__x86_64__)
+        case Kernel::Avx2:
+            leads = LeadBytesAvx2(d, n, i);
+            break;
+#endif
+        default:
+            leads = LeadBytesSse2(d, n, i);
+    }
+#endif
+    for (; i < n; ++i) leads += (d[i] & 0xC0) != 0x80;
+    return leads;
+}
+
+}  // namespace brintale::detail
