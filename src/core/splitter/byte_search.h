@@ -191,4 +191,71 @@ inline qsizetype LeadBytes(const unsigned char* d, qsizetype n) {
     return leads;
 }
 
+// Where the first U+017F (C5 BF) or U+212A (E2 84 AA) of UTF-8 starts in d[0, n), or the
+// first start of one that the end cuts off; n for none. The pairs of lead and next byte
+// are sought together, so that the many other characters after E2 cost nothing.
+inline bool FoldingLeadAt(const unsigned char* d, qsizetype n, qsizetype p) {
+    if (d[p] == 0xC5) return p + 1 == n || d[p + 1] == 0xBF;
+    if (d[p] != 0xE2) return false;
+    return p + 1 == n || (d[p + 1] == 0x84 && (p + 2 == n || d[p + 2] == 0xAA));
+}
+
+#if defined(__SSE2__)
+inline qsizetype FoldingLeadSse2(const unsigned char* d, qsizetype n) {
+    const __m128i c5 = _mm_set1_epi8(char(0xC5)), bf = _mm_set1_epi8(char(0xBF)),
+                  e2 = _mm_set1_epi8(char(0xE2)), x84 = _mm_set1_epi8(char(0x84));
+    qsizetype i = 0;
+    for (; i + 17 <= n; i += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i + 1));
+        const __m128i m =
+            _mm_or_si128(_mm_and_si128(_mm_cmpeq_epi8(a, c5), _mm_cmpeq_epi8(b, bf)),
+                         _mm_and_si128(_mm_cmpeq_epi8(a, e2), _mm_cmpeq_epi8(b, x84)));
+        for (auto bits = unsigned(_mm_movemask_epi8(m)); bits; bits &= bits - 1)
+            if (const qsizetype p = i + __builtin_ctz(bits); FoldingLeadAt(d, n, p)) return p;
+    }
+    return i;
+}
+#endif
+
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) inline qsizetype FoldingLeadAvx2(const unsigned char* d,
+                                                                 qsizetype n) {
+    const __m256i c5 = _mm256_set1_epi8(char(0xC5)), bf = _mm256_set1_epi8(char(0xBF)),
+                  e2 = _mm256_set1_epi8(char(0xE2)), x84 = _mm256_set1_epi8(char(0x84));
+    qsizetype i = 0;
+    for (; i + 33 <= n; i += 32) {
+        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i));
+        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i + 1));
+        const __m256i m =
+            _mm256_or_si256(_mm256_and_si256(_mm256_cmpeq_epi8(a, c5), _mm256_cmpeq_epi8(b, bf)),
+                            _mm256_and_si256(_mm256_cmpeq_epi8(a, e2), _mm256_cmpeq_epi8(b, x84)));
+        for (auto bits = std::uint32_t(_mm256_movemask_epi8(m)); bits; bits &= bits - 1)
+            if (const qsizetype p = i + __builtin_ctz(bits); FoldingLeadAt(d, n, p)) return p;
+    }
+    return i;
+}
+#endif
+
+inline qsizetype FindFoldingLead(const unsigned char* d, qsizetype n) {
+    qsizetype i = 0;
+#if defined(__SSE2__)
+    switch (ActiveKernel()) {
+        case Kernel::Scalar:
+            break;
+#if defined(__x86_64__)
+        case Kernel::Avx2:
+            i = FoldingLeadAvx2(d, n);
+            break;
+#endif
+        default:
+            i = FoldingLeadSse2(d, n);
+    }
+#endif
+    // From where the vectors stopped, or at what they found.
+    for (; i < n; ++i)
+        if (FoldingLeadAt(d, n, i)) return i;
+    return n;
+}
+
 }  // namespace brintale::detail

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "core/failure.h"
 #include "core/settings_store.h"
+#include "core/splitter/byte_search.h"
 #include "core/splitter/kernels.h"
 #include "core/splitter/sentence_stream.h"
 #include "core/text_file.h"
@@ -178,6 +180,37 @@ TEST_P(ByteSplitterKernels, GivesTheStreamsSentencesForLongTexts) {
         const QString text = g.Text(3000);
         Compare(g, text, kSeparators[g.Below(int(std::size(kSeparators)))],
                 kLists[g.Below(int(std::size(kLists)))], 1 + g.Below(3000), 1 << 16);
+    }
+}
+
+// The byte searches against their plain definitions, at every offset and length, on bytes
+// rich in what they look for.
+TEST_P(ByteSplitterKernels, SearchesBytesAsThePlainLoopsDo) {
+    std::mt19937 random(23);
+    const unsigned char alphabet[] = {'a',  ' ',  '\r', '\n', '\t', 0x80, 0xBF, 0xC0, 0xC5,
+                                      0xE2, 0x84, 0xAA, 0xF0, 0xFF, '.',  0x7F, 0x00};
+    std::vector<unsigned char> bytes(300);
+    for (int round = 0; round < 300; ++round) {
+        for (auto& b : bytes) b = alphabet[random() % std::size(alphabet)];
+        // Long plain runs now and then, for the vectors to pass over.
+        for (int k = int(random() % 3); k > 0; --k) {
+            const std::size_t from = random() % bytes.size();
+            std::fill(bytes.begin() + long(from),
+                      bytes.begin() + long(std::min(bytes.size(), from + random() % 120)), 'x');
+        }
+        const qsizetype from = qsizetype(random() % 40), n = qsizetype(random() % 260);
+        const unsigned char* d = bytes.data() + from;
+        for (const bool high : {false, true}) {
+            qsizetype plain = 0;
+            while (plain < n && !detail::NeedsWork(d[plain], high)) ++plain;
+            ASSERT_EQ(detail::PlainPrefix(d, n, high), plain);
+        }
+        qsizetype leads = 0;
+        for (qsizetype i = 0; i < n; ++i) leads += d[i] < 0x80 || d[i] >= 0xC0;
+        ASSERT_EQ(detail::LeadBytes(d, n), leads);
+        qsizetype lead = 0;
+        while (lead < n && !detail::FoldingLeadAt(d, n, lead)) ++lead;
+        ASSERT_EQ(detail::FindFoldingLead(d, n), lead);
     }
 }
 
