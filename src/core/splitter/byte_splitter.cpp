@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <array>
+#include <cstring>
 
 #include "core/splitter/byte_counter.h"
 #include "core/splitter/byte_search.h"
@@ -278,7 +279,7 @@ void ByteSplitter::Append(const unsigned char* d, qsizetype from, qsizetype to, 
             open_.started = true;
             open_.start = PointAt(d, m.start);
         }
-        open_.text.append(open_.pendingSpaces, ' ');
+        if (open_.pendingSpaces > 0) open_.text.append(open_.pendingSpaces, ' ');
         open_.pendingSpaces = 0;
         open_.text += rules_->entries_[std::size_t(m.entry)].spelling;
         open_.end = PointAt(d, m.end);
@@ -304,7 +305,7 @@ void ByteSplitter::AppendText(const unsigned char* d, qsizetype from, qsizetype 
     } else {
         open_.pendingSpaces += Spaces(d, from, first);
     }
-    open_.text.append(open_.pendingSpaces, ' ');
+    if (open_.pendingSpaces > 0) open_.text.append(open_.pendingSpaces, ' ');
     Spell(d, first, last + 1, open_.text);
     open_.pendingSpaces = Spaces(d, last + 1, to);
     open_.end = PointAt(d, last + 1);
@@ -326,16 +327,24 @@ void ByteSplitter::Spell(const unsigned char* d, qsizetype from, qsizetype to,
                          QByteArray& out) const {
     const bool high = !utf8_;
     const auto& table = Windows1252Utf8();
+    // Room for the most it can take (three bytes a byte of Windows-1252), trimmed after.
+    const qsizetype size = out.size();
+    out.resize(size + (high ? 3 : 1) * (to - from));
+    char* const begin = out.data();
+    char* w = begin + size;
     for (qsizetype i = from; i < to;) {
         const qsizetype plain = detail::PlainPrefix(d + i, to - i, high);
-        out.append(reinterpret_cast<const char*>(d + i), plain);
+        std::memcpy(w, d + i, static_cast<std::size_t>(plain));
+        w += plain;
         i += plain;
         if (i == to) break;
         const unsigned char b = d[i++];
         if (b == '\r' || b == '\n' || b == '\t') continue;
         const auto& e = table[b];
-        out.append(e.data() + 1, e[0]);
+        std::memcpy(w, e.data() + 1, static_cast<std::size_t>(e[0]));
+        w += e[0];
     }
+    out.truncate(w - begin);
 }
 
 // Where abbreviations overlap, the splitter tells whose turn comes first.
