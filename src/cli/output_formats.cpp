@@ -316,6 +316,28 @@ const QByteArray& SentenceWriter::Head() {
     return head_;
 }
 
+std::string_view SentenceWriter::Digits::MoveTo(std::int64_t value) {
+    std::int64_t add = value - value_;
+    if (length_ == 0 || add < 0 || add > 1000000) {
+        length_ = int(std::to_chars(digits_, digits_ + sizeof digits_, value).ptr - digits_);
+    } else {
+        int carry = 0;
+        for (int k = length_ - 1; add > 0 || carry; --k) {
+            if (k < 0) {
+                std::memmove(digits_ + 1, digits_, std::size_t(length_++));
+                digits_[0] = '0';
+                k = 0;
+            }
+            const int digit = digits_[k] - '0' + int(add % 10) + carry;
+            add /= 10;
+            carry = digit >= 10;
+            digits_[k] = char('0' + digit % 10);
+        }
+    }
+    value_ = value;
+    return {digits_, std::size_t(length_)};
+}
+
 void SentenceWriter::Sentence(QByteArrayView text, std::int64_t start, std::int64_t end) {
     ++index_;
     const qsizetype n = text.size();
@@ -335,22 +357,21 @@ void SentenceWriter::Sentence(QByteArrayView text, std::int64_t start, std::int6
         std::memcpy(w, s.data(), s.size());
         w += s.size();
     };
-    const auto number = [&w](std::int64_t v) { w = std::to_chars(w, w + 24, v).ptr; };
     put(std::string_view(head.constData(), std::size_t(head.size())));
     if (settings_.format == Format::Tsv) {
-        number(start);
+        put(startDigits_.MoveTo(start));
         *w++ = '\t';
-        number(end);
+        put(endDigits_.MoveTo(end));
         *w++ = '\t';
         std::memcpy(w, text.data(), static_cast<size_t>(n));
         w += n;
         *w++ = '\n';
     } else {
-        number(index_);
+        put(indexDigits_.MoveTo(index_));
         put(",\"start\":");
-        number(start);
+        put(startDigits_.MoveTo(start));
         put(",\"end\":");
-        number(end);
+        put(endDigits_.MoveTo(end));
         put(",\"text\":\"");
         w = JsonUtf8Into(text, w);
         put("\"}\n");

@@ -5,6 +5,7 @@
 #include <QStringView>
 #include <cstdint>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "cli/count_settings.h"
@@ -59,6 +60,18 @@ class SentenceWriter : public SentenceReceiver, public ByteSentenceReceiver {
     const QByteArray& Head();
     QByteArray head_;
     bool headMade_ = false;
+    // A number as its digits, moved on by adding to them: the numbers of a file's lines
+    // grow a little from one line to the next.
+    class Digits {
+      public:
+        std::string_view MoveTo(std::int64_t value);
+
+      private:
+        char digits_[24] = {};
+        int length_ = 0;
+        std::int64_t value_ = 0;
+    };
+    Digits indexDigits_, startDigits_, endDigits_;
 
     const CountSettings& settings_;
     const QByteArray* name_;

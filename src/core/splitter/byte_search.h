@@ -275,4 +275,56 @@ inline qsizetype FindFoldingLead(const unsigned char* d, qsizetype n) {
     return n;
 }
 
+// Calls visit(i) for every continuation byte of UTF-8 in d[0, n) (80 to BF), in order.
+#if defined(__SSE2__)
+template <typename Visit>
+qsizetype ForEachContinuationSse2(const unsigned char* d, qsizetype n, Visit& visit) {
+    const __m128i above = _mm_set1_epi8(char(0xC0));  // signed: 80..BF lie below C0
+    qsizetype i = 0;
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+        for (auto bits = unsigned(_mm_movemask_epi8(_mm_cmpgt_epi8(above, v))); bits;
+             bits &= bits - 1)
+            visit(i + __builtin_ctz(bits));
+    }
+    return i;
+}
+#endif
+
+#if defined(__x86_64__)
+template <typename Visit>
+__attribute__((target("avx2"))) qsizetype ForEachContinuationAvx2(const unsigned char* d,
+                                                                  qsizetype n, Visit& visit) {
+    const __m256i above = _mm256_set1_epi8(char(0xC0));
+    qsizetype i = 0;
+    for (; i + 32 <= n; i += 32) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i));
+        for (auto bits = std::uint32_t(_mm256_movemask_epi8(_mm256_cmpgt_epi8(above, v))); bits;
+             bits &= bits - 1)
+            visit(i + __builtin_ctz(bits));
+    }
+    return i;
+}
+#endif
+
+template <typename Visit>
+void ForEachContinuation(const unsigned char* d, qsizetype n, Visit&& visit) {
+    qsizetype i = 0;
+#if defined(__SSE2__)
+    switch (ActiveKernel()) {
+        case Kernel::Scalar:
+            break;
+#if defined(__x86_64__)
+        case Kernel::Avx2:
+            i = ForEachContinuationAvx2(d, n, visit);
+            break;
+#endif
+        default:
+            i = ForEachContinuationSse2(d, n, visit);
+    }
+#endif
+    for (; i < n; ++i)
+        if ((d[i] & 0xC0) == 0x80) visit(i);
+}
+
 }  // namespace brintale::detail

@@ -160,18 +160,18 @@ void ByteSplitter::Finish(ByteSentenceReceiver& sink) {
     if (endedInsideParts_) sink.AbandonSentence();
 }
 
-std::int64_t ByteSplitter::PointAt(const unsigned char* d, qsizetype at) {
+std::int64_t ByteSplitter::PointAt(const unsigned char*, qsizetype at) {
     if (!options_.codePoints) return 0;
-    if (!utf8_) return piecePoint_ + at;
-    cursorPoint_ += detail::LeadBytes(d + cursor_, at - cursor_);
-    cursor_ = at;
-    return cursorPoint_;
+    while (before_ < continuations_.size() && continuations_[before_] < at) ++before_;
+    return piecePoint_ + at - qsizetype(before_);
 }
 
 void ByteSplitter::Piece(const unsigned char* d, qsizetype n, ByteSentenceReceiver& sink) {
     if (n == 0) return;
-    cursor_ = 0;
-    cursorPoint_ = piecePoint_;
+    continuations_.clear();
+    before_ = 0;
+    if (utf8_ && options_.codePoints)
+        detail::ForEachContinuation(d, n, [this](qsizetype i) { continuations_.push_back(i); });
     if (Find(d, n))
         Emit(d, n, sink);
     else

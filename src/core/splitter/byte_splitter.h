@@ -104,8 +104,10 @@ class ByteSplitter {
     Open open_;
     std::int64_t sentences_ = 0;
     std::int64_t piecePoint_ = 0;  // code points before the piece
-    qsizetype cursor_ = 0;         // a byte of the piece and its place
-    std::int64_t cursorPoint_ = 0;
+    // The piece's continuation bytes (UTF-8, with codePoints), and how many lie before the
+    // place last asked for.
+    std::vector<qsizetype> continuations_;
+    std::size_t before_ = 0;
     QByteArray scratch_;
     bool endedInsideParts_ = false;
     std::shared_ptr<const detail::PreparedList> prepared_;

@@ -208,6 +208,11 @@ TEST_P(ByteSplitterKernels, SearchesBytesAsThePlainLoopsDo) {
         qsizetype leads = 0;
         for (qsizetype i = 0; i < n; ++i) leads += d[i] < 0x80 || d[i] >= 0xC0;
         ASSERT_EQ(detail::LeadBytes(d, n), leads);
+        std::vector<qsizetype> continuations, found;
+        for (qsizetype i = 0; i < n; ++i)
+            if (d[i] >= 0x80 && d[i] < 0xC0) continuations.push_back(i);
+        detail::ForEachContinuation(d, n, [&](qsizetype i) { found.push_back(i); });
+        ASSERT_EQ(found, continuations);
         qsizetype lead = 0;
         while (lead < n && !detail::FoldingLeadAt(d, n, lead)) ++lead;
         ASSERT_EQ(detail::FindFoldingLead(d, n), lead);
