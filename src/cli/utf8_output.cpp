@@ -138,6 +138,18 @@ inline qsizetype JsonPlainSse2(const unsigned char* d, qsizetype n) {
                          _mm_or_si128(_mm_cmpeq_epi8(v, c2), _mm_cmpeq_epi8(v, e2))));
         if (const int bits = _mm_movemask_epi8(m)) return i + __builtin_ctz(unsigned(bits));
     }
+    if (i < n && n >= 16) {
+        // The last bytes in a vector that ends at n, those looked at already shifted out.
+        const qsizetype at = n - 16;
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + at));
+        const __m128i m = _mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi8(_mm_max_epu8(v, low), low),
+                         _mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash))),
+            _mm_or_si128(_mm_cmpeq_epi8(v, del),
+                         _mm_or_si128(_mm_cmpeq_epi8(v, c2), _mm_cmpeq_epi8(v, e2))));
+        const unsigned bits = unsigned(_mm_movemask_epi8(m)) >> (i - at);
+        return bits ? i + __builtin_ctz(bits) : n;
+    }
     return i;
 }
 #endif
@@ -159,6 +171,18 @@ __attribute__((target("avx2"))) qsizetype JsonPlainAvx2(const unsigned char* d, 
         if (const auto bits = std::uint32_t(_mm256_movemask_epi8(m)))
             return i + __builtin_ctz(bits);
     }
+    if (i < n && n >= 32) {
+        const qsizetype at = n - 32;
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + at));
+        const __m256i m = _mm256_or_si256(
+            _mm256_or_si256(
+                _mm256_cmpeq_epi8(_mm256_max_epu8(v, low), low),
+                _mm256_or_si256(_mm256_cmpeq_epi8(v, quote), _mm256_cmpeq_epi8(v, backslash))),
+            _mm256_or_si256(_mm256_cmpeq_epi8(v, del),
+                            _mm256_or_si256(_mm256_cmpeq_epi8(v, c2), _mm256_cmpeq_epi8(v, e2))));
+        const std::uint32_t bits = std::uint32_t(_mm256_movemask_epi8(m)) >> (i - at);
+        return bits ? i + __builtin_ctz(bits) : n;
+    }
     return i;
 }
 #endif
@@ -172,7 +196,7 @@ qsizetype JsonPlainPrefix(const unsigned char* d, qsizetype n) {
             break;
 #if defined(__x86_64__)
         case Kernel::Avx2:
-            i = JsonPlainAvx2(d, n);
+            i = n >= 32 ? JsonPlainAvx2(d, n) : JsonPlainSse2(d, n);
             break;
 #endif
         default:

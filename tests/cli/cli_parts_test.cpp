@@ -18,6 +18,7 @@
 #include "cli/text_decoder.h"
 #include "cli/utf8_output.h"
 #include "core/splitter/byte_splitter.h"
+#include "core/splitter/kernels.h"
 #include "core/splitter/splitter.h"
 #include "core/text_file.h"
 
@@ -368,44 +369,48 @@ TEST(SentenceWriter, PrintsUtf8AsItPrintsUtf16) {
                               "\u20ac", "\u00e9", "/",      "\u2000", "\U0001F600", "word "};
     std::mt19937 random(5);
     const QByteArray name = "dir/na\tme\xC3\xA9\".txt";
-    for (const Format format : {Format::Lines, Format::Tsv, Format::Jsonl})
-        for (const bool several : {false, true}) {
-            CountSettings settings;
-            settings.format = format;
-            settings.severalFiles = several;
-            QByteArray printed[2];
-            for (int way = 0; way < 2; ++way) {
-                std::mt19937 same = random;
-                std::FILE* file = std::tmpfile();
-                ASSERT_TRUE(file);
-                {
-                    OrderedOutput out(file, stderr, 1, 1 << 20);
-                    FileOutput output(out, 0, 64);
-                    SentenceWriter writer(settings, &name, output);
-                    for (int k = 0; k < 300; ++k) {
-                        QString text;
-                        for (int n = int(same() % 40); n > 0; --n)
-                            text += pieces[same() % std::size(pieces)];
-                        const std::int64_t start = std::int64_t(same() % 100000);
-                        if (way == 0)
-                            writer.Sentence(QStringView(text), start, start + text.size());
-                        else
-                            writer.Sentence(QByteArrayView(text.toUtf8()), start,
-                                            start + text.size());
+    for (const Kernel kernel : AvailableKernels())
+        for (const Format format : {Format::Lines, Format::Tsv, Format::Jsonl})
+            for (const bool several : {false, true}) {
+                UseKernel(kernel);
+                CountSettings settings;
+                settings.format = format;
+                settings.severalFiles = several;
+                QByteArray printed[2];
+                for (int way = 0; way < 2; ++way) {
+                    std::mt19937 same = random;
+                    std::FILE* file = std::tmpfile();
+                    ASSERT_TRUE(file);
+                    {
+                        OrderedOutput out(file, stderr, 1, 1 << 20);
+                        FileOutput output(out, 0, 64);
+                        SentenceWriter writer(settings, &name, output);
+                        for (int k = 0; k < 300; ++k) {
+                            QString text;
+                            for (int n = int(same() % 40); n > 0; --n)
+                                text += pieces[same() % std::size(pieces)];
+                            const std::int64_t start = std::int64_t(same() % 100000);
+                            if (way == 0)
+                                writer.Sentence(QStringView(text), start, start + text.size());
+                            else
+                                writer.Sentence(QByteArrayView(text.toUtf8()), start,
+                                                start + text.size());
+                        }
+                        output.Flush();
+                        out.Finish(0);
                     }
-                    output.Flush();
-                    out.Finish(0);
+                    std::fflush(file);
+                    std::rewind(file);
+                    char buffer[4096];
+                    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
+                        printed[way].append(buffer, qsizetype(got));
+                    std::fclose(file);
                 }
-                std::fflush(file);
-                std::rewind(file);
-                char buffer[4096];
-                for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
-                    printed[way].append(buffer, qsizetype(got));
-                std::fclose(file);
+                EXPECT_GT(printed[0].size(), 1000);
+                EXPECT_EQ(printed[1], printed[0])
+                    << KernelName(kernel) << " " << int(format) << " " << several;
             }
-            EXPECT_GT(printed[0].size(), 1000);
-            EXPECT_EQ(printed[1], printed[0]) << int(format) << " " << several;
-        }
+    UseKernel(AvailableKernels().back());
 }
 
 }  // namespace

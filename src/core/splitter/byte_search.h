@@ -99,6 +99,16 @@ inline qsizetype PlainPrefixSse2(const unsigned char* d, qsizetype n, bool high)
                          _mm_or_si128(_mm_cmpeq_epi8(v, tab), _mm_and_si128(v, sign)));
         if (const int bits = _mm_movemask_epi8(m)) return i + __builtin_ctz(unsigned(bits));
     }
+    if (i < n && n >= 16) {
+        // The last bytes in a vector that ends at n, those looked at already shifted out.
+        const qsizetype at = n - 16;
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + at));
+        const __m128i m =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)),
+                         _mm_or_si128(_mm_cmpeq_epi8(v, tab), _mm_and_si128(v, sign)));
+        const unsigned bits = unsigned(_mm_movemask_epi8(m)) >> (i - at);
+        return bits ? i + __builtin_ctz(bits) : n;
+    }
     return i;
 }
 #endif
@@ -118,6 +128,15 @@ __attribute__((target("avx2"))) inline qsizetype PlainPrefixAvx2(const unsigned 
         if (const auto bits = std::uint32_t(_mm256_movemask_epi8(m)))
             return i + __builtin_ctz(bits);
     }
+    if (i < n && n >= 32) {
+        const qsizetype at = n - 32;
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + at));
+        const __m256i m =
+            _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(v, cr), _mm256_cmpeq_epi8(v, lf)),
+                            _mm256_or_si256(_mm256_cmpeq_epi8(v, tab), _mm256_and_si256(v, sign)));
+        const std::uint32_t bits = std::uint32_t(_mm256_movemask_epi8(m)) >> (i - at);
+        return bits ? i + __builtin_ctz(bits) : n;
+    }
     return i;
 }
 #endif
@@ -134,7 +153,7 @@ inline qsizetype PlainPrefix(const unsigned char* d, qsizetype n, bool high) {
             break;
 #if defined(__x86_64__)
         case Kernel::Avx2:
-            i = PlainPrefixAvx2(d, n, high);
+            i = n >= 32 ? PlainPrefixAvx2(d, n, high) : PlainPrefixSse2(d, n, high);
             break;
 #endif
         default:
