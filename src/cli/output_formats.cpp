@@ -343,7 +343,8 @@ void SentenceWriter::Sentence(QByteArrayView text, std::int64_t start, std::int6
     const qsizetype n = text.size();
     if (settings_.format == Format::Lines) {
         char* w = out_.Room(n + 1);
-        std::memcpy(w, text.data(), static_cast<size_t>(n));
+        // An empty sentence may come without any bytes at all.
+        if (n > 0) std::memcpy(w, text.data(), static_cast<size_t>(n));
         w[n] = '\n';
         out_.Used(w + n + 1);
         return;
@@ -354,7 +355,7 @@ void SentenceWriter::Sentence(QByteArrayView text, std::int64_t start, std::int6
         out_.Room(head.size() + 96 + (settings_.format == Format::Jsonl ? 6 : 1) * n);
     char* w = begin;
     const auto put = [&w](std::string_view s) {
-        std::memcpy(w, s.data(), s.size());
+        if (!s.empty()) std::memcpy(w, s.data(), s.size());
         w += s.size();
     };
     put(std::string_view(head.constData(), std::size_t(head.size())));
@@ -363,7 +364,7 @@ void SentenceWriter::Sentence(QByteArrayView text, std::int64_t start, std::int6
         *w++ = '\t';
         put(endDigits_.MoveTo(end));
         *w++ = '\t';
-        std::memcpy(w, text.data(), static_cast<size_t>(n));
+        if (n > 0) std::memcpy(w, text.data(), static_cast<size_t>(n));
         w += n;
         *w++ = '\n';
     } else {
