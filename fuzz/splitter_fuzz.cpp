@@ -3,6 +3,8 @@
 
 #include <QString>
 #include <QStringList>
+#include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -10,10 +12,12 @@
 
 #include "core/failure.h"
 #include "core/splitter/byte_counter.h"
+#include "core/splitter/byte_splitter.h"
 #include "core/splitter/sentence_stream.h"
 #include "core/splitter/splitter.h"
 #include "core/splitter/splitter_detail.h"
 #include "core/splitter/splitter_reference.h"
+#include "core/text_file.h"
 
 namespace {
 
@@ -49,6 +53,23 @@ struct Reader {
         return s;
     }
 };
+
+// The text in Windows-1252, where each of its characters has a byte there.
+std::optional<QByteArray> Windows1252(const QString& text) {
+    static const auto bytesOf = [] {
+        std::array<int, 0x10000> b;
+        b.fill(-1);
+        for (int byte = 255; byte >= 0; --byte)
+            b[brintale::Windows1252ToUnicode(static_cast<unsigned char>(byte))] = byte;
+        return b;
+    }();
+    QByteArray bytes;
+    for (QChar c : text) {
+        if (bytesOf[c.unicode()] < 0) return std::nullopt;
+        bytes += char(bytesOf[c.unicode()]);
+    }
+    return bytes;
+}
 
 void RequireAt(bool ok, int line) {
     if (!ok) std::fprintf(stderr, "failed at line %d\n", line), std::abort();
@@ -159,6 +180,58 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (qsizetype from = 0; from < bytes.size(); from += piece)
             counter->Feed(QByteArrayView(bytes).sliced(from, std::min(piece, bytes.size() - from)));
         Require(counter->Finish() == std::int64_t(located.size()));
+    }
+
+    // The sentences straight from the bytes, where they apply: the same in UTF-8, placed in
+    // code points, fed in pieces; in Windows-1252 where the text has it.
+    struct CollectBytes : brintale::ByteSentenceReceiver {
+        void Sentence(QByteArrayView text, std::int64_t start, std::int64_t end) override {
+            part.append(text);
+            sentences.push_back({QString::fromUtf8(part), qsizetype(start), qsizetype(end)});
+            part.clear();
+        }
+        void SentencePart(QByteArrayView text) override { part.append(text); }
+        std::vector<brintale::LocatedSentence> sentences;
+        QByteArray part;
+    };
+    std::vector<brintale::LocatedSentence> inPoints = located;
+    std::vector<qsizetype> seconds;  // second halves of pairs, which count no code point
+    for (qsizetype i = 1; i < text.size(); ++i)
+        if (text[i].isLowSurrogate() && text[i - 1].isHighSurrogate()) seconds.push_back(i);
+    const auto point = [&](qsizetype unit) {
+        return unit -
+               qsizetype(std::lower_bound(seconds.begin(), seconds.end(), unit) - seconds.begin());
+    };
+    for (auto& s : inPoints) s.start = point(s.start), s.end = point(s.end);
+    const std::optional<QByteArray> single1252 = Windows1252(text);
+    for (const bool utf8 : {true, false}) {
+        if ((!utf8 && !single1252) || (utf8 && !pairsWhole)) continue;
+        brintale::ByteSplitter::Options byteOptions;
+        byteOptions.codePoints = true;
+        byteOptions.partUnits = piece % 4;
+        byteOptions.heldBeforeLooking = stretch;
+        byteOptions.hashedAbove = stretch % 3 ? brintale::detail::kHashedEntries : 0;
+        const auto splitter = brintale::ByteSplitter::For(separators, entries, byteOptions);
+        if (!splitter) break;
+        const QByteArray bytes = utf8 ? text.toUtf8() : *single1252;
+        // Told UTF-8 after the ASCII before the first byte beyond it, as the reader tells.
+        qsizetype ascii = 0;
+        while (ascii < bytes.size() && static_cast<unsigned char>(bytes[ascii]) < 0x80) ++ascii;
+        CollectBytes got;
+        for (qsizetype from = 0; from < bytes.size();) {
+            qsizetype to = std::min(from + piece, bytes.size());
+            if (utf8 && from <= ascii && ascii < to) {
+                splitter->Feed(QByteArrayView(bytes).sliced(from, ascii - from), got);
+                splitter->ReadAsUtf8();
+                from = ascii;
+            }
+            splitter->Feed(QByteArrayView(bytes).sliced(from, to - from), got);
+            from = to;
+        }
+        if (utf8 && ascii == bytes.size()) splitter->ReadAsUtf8();
+        splitter->Finish(got);
+        Require(got.sentences == inPoints);
+        Require(splitter->count() == std::int64_t(located.size()));
     }
     return 0;
 }

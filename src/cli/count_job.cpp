@@ -13,6 +13,7 @@
 #include "core/failure.h"
 #include "core/sample_text.h"
 #include "core/splitter/byte_counter.h"
+#include "core/splitter/byte_splitter.h"
 #include "core/splitter/sentence_stream.h"
 
 namespace brintale::cli {
@@ -26,6 +27,14 @@ class NoReceiver : public SentenceReceiver {
 
 QByteArray Line(const QString& message) {
     return "brintale-count: " + message.toLocal8Bit() + '\n';
+}
+
+ReadError EndedInsideParts(const ByteSource& source, const Tuning& tuning) {
+    return ReadError{QStringLiteral("%1: the text ends inside a sentence of more than %2 "
+                                    "characters, whose start went out already; it is no "
+                                    "sentence, since no separator ends it")
+                         .arg(source.name())
+                         .arg(tuning.sentencePartUnits)};
 }
 
 }  // namespace
@@ -45,10 +54,26 @@ std::int64_t SplitSource(ByteSource& source, const CountSettings& settings, cons
     // Only one sentence a line can be written before its end is known.
     if (!settings.stats && settings.format == Format::Lines)
         options.partUnits = tuning.sentencePartUnits;
+    TextReader reader(source, tuning);
+    // Sentences printed straight from the bytes where the rules allow: not behind a UTF-16
+    // mark, and for a receiver that takes them so.
+    auto* const bytes = dynamic_cast<ByteSentenceReceiver*>(&receiver);
+    if (bytes && !settings.countOnly && !reader.empty() && !reader.utf16()) {
+        ByteSplitter::Options byteOptions;
+        byteOptions.codePoints = options.codePoints;
+        byteOptions.partUnits = options.partUnits;
+        byteOptions.heldLimit = tuning.heldUnits;
+        if (const auto splitter =
+                ByteSplitter::For(settings.separators, settings.abbreviations, byteOptions)) {
+            SplitterTarget target(*splitter, *bytes);
+            reader.ReadInto(target, TriggerFor(settings));
+            splitter->Finish(*bytes);
+            if (splitter->endedInsideParts()) throw EndedInsideParts(source, tuning);
+            return splitter->count();
+        }
+    }
     // A thread the system will not start leaves the work to this one.
     SentenceStream stream(settings.separators, settings.abbreviations, options);
-
-    TextReader reader(source, tuning);
     StreamTarget toStream(stream, receiver);
     // Counting alone goes straight over the bytes where it can: not behind a UTF-16 mark.
     const std::unique_ptr<ByteCounter> counter =
@@ -66,12 +91,7 @@ std::int64_t SplitSource(ByteSource& source, const CountSettings& settings, cons
     }
     reader.ReadInto(toStream, TriggerFor(settings));
     stream.Finish(receiver);
-    if (stream.endedInsideParts())
-        throw ReadError{QStringLiteral("%1: the text ends inside a sentence of more than %2 "
-                                       "characters, whose start went out already; it is no "
-                                       "sentence, since no separator ends it")
-                            .arg(source.name())
-                            .arg(tuning.sentencePartUnits)};
+    if (stream.endedInsideParts()) throw EndedInsideParts(source, tuning);
     return stream.count();
 }
 

@@ -302,6 +302,86 @@ void SentenceWriter::Sentence(QStringView text, std::int64_t start, std::int64_t
     out_.Append(b);
 }
 
+const QByteArray& SentenceWriter::Head() {
+    if (headMade_) return head_;
+    headMade_ = true;
+    if (settings_.format == Format::Tsv && settings_.severalFiles) {
+        AppendFieldName(*name_, head_);
+        head_ += '\t';
+    } else if (settings_.format == Format::Jsonl) {
+        head_ += "{\"file\":";
+        AppendJsonFileName(name_, head_);
+        head_ += ",\"index\":";
+    }
+    return head_;
+}
+
+std::string_view SentenceWriter::Digits::MoveTo(std::int64_t value) {
+    std::int64_t add = value - value_;
+    if (length_ == 0 || add < 0 || add > 1000000) {
+        length_ = int(std::to_chars(digits_, digits_ + sizeof digits_, value).ptr - digits_);
+    } else {
+        int carry = 0;
+        for (int k = length_ - 1; add > 0 || carry; --k) {
+            if (k < 0) {
+                std::memmove(digits_ + 1, digits_, std::size_t(length_++));
+                digits_[0] = '0';
+                k = 0;
+            }
+            const int digit = digits_[k] - '0' + int(add % 10) + carry;
+            add /= 10;
+            carry = digit >= 10;
+            digits_[k] = char('0' + digit % 10);
+        }
+    }
+    value_ = value;
+    return {digits_, std::size_t(length_)};
+}
+
+void SentenceWriter::Sentence(QByteArrayView text, std::int64_t start, std::int64_t end) {
+    ++index_;
+    const qsizetype n = text.size();
+    if (settings_.format == Format::Lines) {
+        char* w = out_.Room(n + 1);
+        // An empty sentence may come without any bytes at all.
+        if (n > 0) std::memcpy(w, text.data(), static_cast<size_t>(n));
+        w[n] = '\n';
+        out_.Used(w + n + 1);
+        return;
+    }
+    const QByteArray& head = Head();
+    // Three numbers and the members' names, and the text escaped at most sixfold.
+    char* const begin =
+        out_.Room(head.size() + 96 + (settings_.format == Format::Jsonl ? 6 : 1) * n);
+    char* w = begin;
+    const auto put = [&w](std::string_view s) {
+        if (!s.empty()) std::memcpy(w, s.data(), s.size());
+        w += s.size();
+    };
+    put(std::string_view(head.constData(), std::size_t(head.size())));
+    if (settings_.format == Format::Tsv) {
+        put(startDigits_.MoveTo(start));
+        *w++ = '\t';
+        put(endDigits_.MoveTo(end));
+        *w++ = '\t';
+        if (n > 0) std::memcpy(w, text.data(), static_cast<size_t>(n));
+        w += n;
+        *w++ = '\n';
+    } else {
+        put(indexDigits_.MoveTo(index_));
+        put(",\"start\":");
+        put(startDigits_.MoveTo(start));
+        put(",\"end\":");
+        put(endDigits_.MoveTo(end));
+        put(",\"text\":\"");
+        w = JsonUtf8Into(text, w);
+        put("\"}\n");
+    }
+    out_.Used(w);
+}
+
+void SentenceWriter::SentencePart(QByteArrayView text) { out_.Append(text); }
+
 void SentenceWriter::SentencePart(QStringView text) {
     out_.Used(Utf8Into(text, out_.Room(3 * text.size())));
 }
@@ -313,6 +393,10 @@ void StatisticsReceiver::Sentence(QStringView text, std::int64_t start, std::int
     const std::int32_t words = summary_.statistics.wordsPerSentence().back();
     if (summary_.longestStart < 0 || words > most_)
         most_ = words, summary_.longestStart = start, summary_.longestEnd = end;
+}
+
+void StatisticsReceiver::Sentence(QByteArrayView text, std::int64_t start, std::int64_t end) {
+    Sentence(QString::fromUtf8(text), start, end);
 }
 
 QByteArray SummaryText(const FileSummary& summary, const CountSettings& settings,

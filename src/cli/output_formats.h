@@ -5,10 +5,12 @@
 #include <QStringView>
 #include <cstdint>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "cli/count_settings.h"
 #include "cli/options.h"
+#include "core/splitter/byte_splitter.h"
 #include "core/splitter/splitter.h"
 
 // What brintale-count prints: the sentences in the format asked, the count and the
@@ -41,17 +43,35 @@ class FileOutput {
 
 // The sentences of one file as lines, tsv or jsonl lines. name: the file's, or nullptr for
 // the built-in example.
-class SentenceWriter : public SentenceReceiver {
+class SentenceWriter : public SentenceReceiver, public ByteSentenceReceiver {
   public:
     SentenceWriter(const CountSettings& settings, const QByteArray* name, FileOutput& out)
         : settings_(settings), name_(name), out_(out) {}
     void Sentence(QStringView text, std::int64_t start, std::int64_t end) override;
     void SentencePart(QStringView text) override;
+    // The same in UTF-8, written straight into the output.
+    void Sentence(QByteArrayView text, std::int64_t start, std::int64_t end) override;
+    void SentencePart(QByteArrayView text) override;
     // The line begun stays a line.
     void AbandonSentence() override;
 
   private:
-    void AppendJsonFile(QByteArray& b) const;
+    // What every line of the file starts with in tsv and jsonl, made once.
+    const QByteArray& Head();
+    QByteArray head_;
+    bool headMade_ = false;
+    // A number as its digits, moved on by adding to them: the numbers of a file's lines
+    // grow a little from one line to the next.
+    class Digits {
+      public:
+        std::string_view MoveTo(std::int64_t value);
+
+      private:
+        char digits_[24] = {};
+        int length_ = 0;
+        std::int64_t value_ = 0;
+    };
+    Digits indexDigits_, startDigits_, endDigits_;
 
     const CountSettings& settings_;
     const QByteArray* name_;
@@ -61,10 +81,12 @@ class SentenceWriter : public SentenceReceiver {
 };
 
 // The statistics of one file, gathered sentence by sentence into its summary.
-class StatisticsReceiver : public SentenceReceiver {
+class StatisticsReceiver : public SentenceReceiver, public ByteSentenceReceiver {
   public:
     explicit StatisticsReceiver(FileSummary& summary) : summary_(summary) {}
     void Sentence(QStringView text, std::int64_t start, std::int64_t end) override;
+    void Sentence(QByteArrayView text, std::int64_t start, std::int64_t end) override;
+    void AbandonSentence() override {}
 
   private:
     FileSummary& summary_;

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <utility>
 
+#include "core/splitter/byte_search.h"
+
 namespace brintale::cli {
 
 namespace {
@@ -27,24 +29,8 @@ qsizetype TriggerAt(QByteArrayView block, Trigger trigger) {
             return at < n ? at : -1;
         }
         case Trigger::LongSOrKelvin: {
-            // The lead bytes of U+017F (C5 BF) and U+212A (E2 84 AA), each sought again only
-            // once passed.
-            const auto find = [&](qsizetype from, int byte) {
-                const void* p = std::memchr(b + from, byte, static_cast<size_t>(n - from));
-                return p ? static_cast<const unsigned char*>(p) - b : n;
-            };
-            qsizetype c5 = find(0, 0xC5), e2 = find(0, 0xE2);
-            while (c5 < n || e2 < n) {
-                if (c5 < e2) {
-                    if (c5 + 1 == n || b[c5 + 1] == 0xBF) return c5;
-                    c5 = find(c5 + 1, 0xC5);
-                } else {
-                    if (e2 + 1 == n || (b[e2 + 1] == 0x84 && (e2 + 2 == n || b[e2 + 2] == 0xAA)))
-                        return e2;
-                    e2 = find(e2 + 1, 0xE2);
-                }
-            }
-            return -1;
+            const qsizetype at = detail::FindFoldingLead(b, n);
+            return at < n ? at : -1;
         }
     }
     return -1;

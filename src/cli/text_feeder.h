@@ -10,6 +10,7 @@
 #include "cli/count_settings.h"
 #include "cli/text_decoder.h"
 #include "core/splitter/byte_counter.h"
+#include "core/splitter/byte_splitter.h"
 #include "core/splitter/sentence_stream.h"
 
 // From a text's bytes to what the count reads: the reading decided as late as the count
@@ -79,6 +80,22 @@ class CounterTarget : public TextTarget {
 
   private:
     ByteCounter& counter_;
+};
+
+// Bytes split as they are, in the reading decided (UTF-16 never comes here).
+class SplitterTarget : public TextTarget {
+  public:
+    SplitterTarget(ByteSplitter& splitter, ByteSentenceReceiver& sink)
+        : splitter_(splitter), sink_(sink) {}
+    void Take(QByteArrayView bytes, StreamDecoder*) override { splitter_.Feed(bytes, sink_); }
+    void Decided(TextEncoding encoding) override {
+        if (encoding == TextEncoding::Utf8) splitter_.ReadAsUtf8();
+    }
+    void End(StreamDecoder*) override {}
+
+  private:
+    ByteSplitter& splitter_;
+    ByteSentenceReceiver& sink_;
 };
 
 // A text read from its source as the window reads it (see DecodeText), a block at a time:

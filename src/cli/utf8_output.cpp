@@ -1,8 +1,13 @@
 #include "cli/utf8_output.h"
 
 #include <QString>
+#include <cstring>
 
-#if defined(__SSE2__)
+#include "core/splitter/kernels.h"
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#elif defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
@@ -107,6 +112,151 @@ void AppendJsonString(QStringView text, QByteArray& out) {
         }
     }
     out.truncate(start + (w - begin));
+}
+
+namespace {
+
+// Bytes of UTF-8 a JSON string may hold as they are: not a control character, quote or
+// backslash, nor the lead byte of a C1 control (C2) or of U+2028 and U+2029 (E2), which
+// are looked at one by one.
+inline bool JsonPlain(unsigned char b) {
+    return b >= 0x20 && b != '"' && b != '\\' && b != 0x7F && b != 0xC2 && b != 0xE2;
+}
+
+#if defined(__SSE2__)
+inline qsizetype JsonPlainSse2(const unsigned char* d, qsizetype n) {
+    const __m128i low = _mm_set1_epi8(0x1F), quote = _mm_set1_epi8('"'),
+                  backslash = _mm_set1_epi8('\\'), del = _mm_set1_epi8(0x7F),
+                  c2 = _mm_set1_epi8(char(0xC2)), e2 = _mm_set1_epi8(char(0xE2));
+    qsizetype i = 0;
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+        const __m128i m = _mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi8(_mm_max_epu8(v, low), low),
+                         _mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash))),
+            _mm_or_si128(_mm_cmpeq_epi8(v, del),
+                         _mm_or_si128(_mm_cmpeq_epi8(v, c2), _mm_cmpeq_epi8(v, e2))));
+        if (const int bits = _mm_movemask_epi8(m)) return i + __builtin_ctz(unsigned(bits));
+    }
+    if (i < n && n >= 16) {
+        // The last bytes in a vector that ends at n, those looked at already shifted out.
+        const qsizetype at = n - 16;
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + at));
+        const __m128i m = _mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi8(_mm_max_epu8(v, low), low),
+                         _mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash))),
+            _mm_or_si128(_mm_cmpeq_epi8(v, del),
+                         _mm_or_si128(_mm_cmpeq_epi8(v, c2), _mm_cmpeq_epi8(v, e2))));
+        const unsigned bits = unsigned(_mm_movemask_epi8(m)) >> (i - at);
+        return bits ? i + __builtin_ctz(bits) : n;
+    }
+    return i;
+}
+#endif
+
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) qsizetype JsonPlainAvx2(const unsigned char* d, qsizetype n) {
+    const __m256i low = _mm256_set1_epi8(0x1F), quote = _mm256_set1_epi8('"'),
+                  backslash = _mm256_set1_epi8('\\'), del = _mm256_set1_epi8(0x7F),
+                  c2 = _mm256_set1_epi8(char(0xC2)), e2 = _mm256_set1_epi8(char(0xE2));
+    qsizetype i = 0;
+    for (; i + 32 <= n; i += 32) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i));
+        const __m256i m = _mm256_or_si256(
+            _mm256_or_si256(
+                _mm256_cmpeq_epi8(_mm256_max_epu8(v, low), low),
+                _mm256_or_si256(_mm256_cmpeq_epi8(v, quote), _mm256_cmpeq_epi8(v, backslash))),
+            _mm256_or_si256(_mm256_cmpeq_epi8(v, del),
+                            _mm256_or_si256(_mm256_cmpeq_epi8(v, c2), _mm256_cmpeq_epi8(v, e2))));
+        if (const auto bits = std::uint32_t(_mm256_movemask_epi8(m)))
+            return i + __builtin_ctz(bits);
+    }
+    if (i < n && n >= 32) {
+        const qsizetype at = n - 32;
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + at));
+        const __m256i m = _mm256_or_si256(
+            _mm256_or_si256(
+                _mm256_cmpeq_epi8(_mm256_max_epu8(v, low), low),
+                _mm256_or_si256(_mm256_cmpeq_epi8(v, quote), _mm256_cmpeq_epi8(v, backslash))),
+            _mm256_or_si256(_mm256_cmpeq_epi8(v, del),
+                            _mm256_or_si256(_mm256_cmpeq_epi8(v, c2), _mm256_cmpeq_epi8(v, e2))));
+        const std::uint32_t bits = std::uint32_t(_mm256_movemask_epi8(m)) >> (i - at);
+        return bits ? i + __builtin_ctz(bits) : n;
+    }
+    return i;
+}
+#endif
+
+// How many bytes from d on JSON takes as they are.
+qsizetype JsonPlainPrefix(const unsigned char* d, qsizetype n) {
+    qsizetype i = 0;
+#if defined(__SSE2__)
+    switch (detail::ActiveKernel()) {
+        case Kernel::Scalar:
+            break;
+#if defined(__x86_64__)
+        case Kernel::Avx2:
+            i = n >= 32 ? JsonPlainAvx2(d, n) : JsonPlainSse2(d, n);
+            break;
+#endif
+        default:
+            i = JsonPlainSse2(d, n);
+    }
+#endif
+    while (i < n && JsonPlain(d[i])) ++i;
+    return i;
+}
+
+}  // namespace
+
+char* JsonUtf8Into(QByteArrayView text, char* w) {
+    static const char kHex[] = "0123456789abcdef";
+    const auto* d = reinterpret_cast<const unsigned char*>(text.data());
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n;) {
+        const qsizetype plain = JsonPlainPrefix(d + i, n - i);
+        std::memcpy(w, d + i, static_cast<size_t>(plain));
+        w += plain;
+        i += plain;
+        if (i == n) break;
+        const unsigned char b = d[i++];
+        unsigned control = b;
+        if (b == 0xC2) {
+            if (i == n || d[i] < 0x80 || d[i] > 0x9F) {
+                *w++ = char(b);
+                continue;
+            }
+            control = d[i++];
+        } else if (b == 0xE2) {
+            if (i + 1 < n && d[i] == 0x80 && (d[i + 1] == 0xA8 || d[i + 1] == 0xA9)) {
+                *w++ = '\\', *w++ = 'u', *w++ = '2', *w++ = '0', *w++ = '2';
+                *w++ = d[i + 1] == 0xA8 ? '8' : '9';
+                i += 2;
+            } else {
+                *w++ = char(b);
+            }
+            continue;
+        }
+        switch (control) {
+            case '"':
+            case '\\':
+                *w++ = '\\', *w++ = char(control);
+                break;
+            case '\n':
+                *w++ = '\\', *w++ = 'n';
+                break;
+            case '\t':
+                *w++ = '\\', *w++ = 't';
+                break;
+            case '\r':
+                *w++ = '\\', *w++ = 'r';
+                break;
+            default:
+                *w++ = '\\', *w++ = 'u', *w++ = '0', *w++ = '0';
+                *w++ = kHex[control >> 4], *w++ = kHex[control & 0xF];
+        }
+    }
+    return w;
 }
 
 void AppendJsonName(const QByteArray& name, QByteArray& out) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QStringView>
 
 namespace brintale::cli {
@@ -14,6 +15,9 @@ char* Utf8Into(QStringView text, char* out);
 // control character (C0, DEL, C1) escaped, U+2028 and U+2029 too, unpaired surrogates as U+FFFD;
 // valid UTF-8.
 void AppendJsonString(QStringView text, QByteArray& out);
+
+// The same for text in valid UTF-8, into room for 6 * text.size() bytes; returns the end.
+char* JsonUtf8Into(QByteArrayView text, char* out);
 
 // A file name's bytes as a JSON string body: bytes that are not UTF-8 become U+FFFD.
 void AppendJsonName(const QByteArray& name, QByteArray& out);

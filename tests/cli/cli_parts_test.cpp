@@ -14,8 +14,11 @@
 #include "cli/byte_source.h"
 #include "cli/count_job.h"
 #include "cli/ordered_output.h"
+#include "cli/output_formats.h"
 #include "cli/text_decoder.h"
 #include "cli/utf8_output.h"
+#include "core/splitter/byte_splitter.h"
+#include "core/splitter/kernels.h"
 #include "core/splitter/splitter.h"
 #include "core/text_file.h"
 
@@ -213,6 +216,18 @@ class Collect : public SentenceReceiver {
     QString part, abandoned;
 };
 
+// The same for sentences that come as UTF-8, straight from the bytes where the rules allow.
+class CollectBytes : public Collect, public ByteSentenceReceiver {
+  public:
+    using Collect::Sentence;
+    using Collect::SentencePart;
+    void Sentence(QByteArrayView text, std::int64_t start, std::int64_t end) override {
+        Collect::Sentence(QString::fromUtf8(text), start, end);
+    }
+    void SentencePart(QByteArrayView text) override { part += QString::fromUtf8(text); }
+    void AbandonSentence() override { Collect::AbandonSentence(); }
+};
+
 struct Outcome {
     std::vector<LocatedSentence> sentences;
     std::int64_t count = -1;
@@ -234,7 +249,7 @@ std::vector<LocatedSentence> InCodePoints(const QString& text, std::vector<Locat
 }
 
 Outcome Split(const QByteArray& bytes, CountSettings settings, qsizetype block, bool readAhead,
-              qsizetype hold, qsizetype partUnits = 1 << 20) {
+              qsizetype hold, qsizetype partUnits = 1 << 20, bool asBytes = false) {
     Tuning tuning;
     tuning.blockBytes = block;
     tuning.holdBytes = hold;
@@ -243,7 +258,11 @@ Outcome Split(const QByteArray& bytes, CountSettings settings, qsizetype block, 
     Outcome outcome;
     try {
         MemorySource source(bytes, block, readAhead);
-        Collect collect;
+        // Lines place no sentence; the bytes are split there without counting code points.
+        if (asBytes) settings.format = Format::Tsv;
+        CollectBytes bytesCollect;
+        Collect plainCollect;
+        Collect& collect = asBytes ? bytesCollect : plainCollect;
         outcome.count = SplitSource(source, settings, tuning, collect);
         outcome.sentences = collect.sentences;
     } catch (const ReadError& e) {
@@ -273,9 +292,11 @@ TEST(SplitSource, BlocksOfAnySizeGiveTheWindowsSentences) {
     for (const QByteArray& bytes : texts)
         for (bool countOnly : {false, true})
             for (qsizetype block : {1, 2, 3, 7, 4096})
-                for (bool readAhead : {false, true}) {
+                for (int way = 0; way < 4; ++way) {
+                    const bool readAhead = way & 1, asBytes = way & 2;
                     SCOPED_TRACE(bytes.toHex().toStdString() + " block " + std::to_string(block) +
-                                 (readAhead ? " file" : " pipe") + (countOnly ? " count" : ""));
+                                 (readAhead ? " file" : " pipe") + (countOnly ? " count" : "") +
+                                 (asBytes ? " bytes" : ""));
                     settings.countOnly = countOnly;
                     const QString text = WindowText(bytes);
                     Outcome expected;
@@ -285,7 +306,8 @@ TEST(SplitSource, BlocksOfAnySizeGiveTheWindowsSentences) {
                         expected.sentences =
                             InCodePoints(text, SplitLocatedSentences(text, settings.separators,
                                                                      settings.abbreviations));
-                    EXPECT_EQ(Split(bytes, settings, block, readAhead, 1 << 20), expected);
+                    EXPECT_EQ(Split(bytes, settings, block, readAhead, 1 << 20, 1 << 20, asBytes),
+                              expected);
                 }
 }
 
@@ -297,10 +319,14 @@ TEST(SplitSource, APipeThatTurnsOutNotUtf8LateFails) {
     const QByteArray bytes = "caf\xC3\xA9. " + QByteArray(40, 'x') + ". caf\xE9.";
     const QString text = WindowText(bytes);
     const auto window = InCodePoints(text, SplitLocatedSentences(text, settings.separators, {}));
-    EXPECT_EQ(Split(bytes, settings, 4, false, 1000).sentences, window);  // decided in time
-    EXPECT_EQ(Split(bytes, settings, 4, true, 8).sentences, window);      // a file: read ahead
-    const Outcome late = Split(bytes, settings, 4, false, 8);
-    EXPECT_TRUE(late.failure.contains(u"not UTF-8 at byte 52")) << late.failure.toStdString();
+    for (const bool asBytes : {false, true}) {
+        EXPECT_EQ(Split(bytes, settings, 4, false, 1000, 1 << 20, asBytes).sentences,
+                  window);  // decided in time
+        EXPECT_EQ(Split(bytes, settings, 4, true, 8, 1 << 20, asBytes).sentences,
+                  window);  // a file: read ahead
+        const Outcome late = Split(bytes, settings, 4, false, 8, 1 << 20, asBytes);
+        EXPECT_TRUE(late.failure.contains(u"not UTF-8 at byte 52")) << late.failure.toStdString();
+    }
     settings.countOnly = true;  // whatever the reading, the count is the same
     EXPECT_EQ(Split(bytes, settings, 4, false, 8).count, 3);
 }
@@ -315,19 +341,76 @@ TEST(SplitSource, ALongSentenceGoesOutInParts) {
     tuning.blockBytes = 3;
     tuning.segmentUnits = 4;
     tuning.sentencePartUnits = 8;
-    MemorySource source(bytes, 3, true);
-    Collect collect;
-    try {
-        SplitSource(source, settings, tuning, collect);
-        ADD_FAILURE() << "an unfinished sentence in parts is no sentence";
-    } catch (const ReadError& e) {
-        EXPECT_TRUE(e.message.contains(u"ends inside a sentence")) << e.message.toStdString();
+    for (const bool asBytes : {false, true}) {
+        MemorySource source(bytes, 3, true);
+        CollectBytes bytesCollect;
+        Collect plainCollect;
+        Collect& collect = asBytes ? bytesCollect : plainCollect;
+        try {
+            SplitSource(source, settings, tuning, collect);
+            ADD_FAILURE() << "an unfinished sentence in parts is no sentence";
+        } catch (const ReadError& e) {
+            EXPECT_TRUE(e.message.contains(u"ends inside a sentence")) << e.message.toStdString();
+        }
+        QStringList texts;
+        for (const LocatedSentence& s : collect.sentences) texts += s.text;
+        EXPECT_EQ(texts, QStringList({"Short.", "A sentence of many words and more."}));
+        EXPECT_TRUE(QStringLiteral("And an unfinished one").startsWith(collect.abandoned));
+        EXPECT_GE(collect.abandoned.size(), 8);
     }
-    EXPECT_EQ(collect.sentences,
-              (std::vector<LocatedSentence>{{"Short.", 0, 6},
-                                            {"A sentence of many words and more.", 7, 41}}));
-    EXPECT_TRUE(QStringLiteral("And an unfinished one").startsWith(collect.abandoned));
-    EXPECT_GE(collect.abandoned.size(), 8);
+}
+
+// A sentence printed from UTF-8 is the line printed from its UTF-16, in every format:
+// escapes, controls, quotes and the characters JSON leaves to the reader alike.
+TEST(SentenceWriter, PrintsUtf8AsItPrintsUtf16) {
+    const QString pieces[] = {"a",      "Z ",     "\"",     "\\",     "\n",         "\t",
+                              "\r",     "\x01",   "\x1f",   "\x7f",   "\u0080",     "\u0085",
+                              "\u009f", "\u00a0", "\u00e2", "\u2028", "\u2029",     "\u2027",
+                              "\u20ac", "\u00e9", "/",      "\u2000", "\U0001F600", "word "};
+    std::mt19937 random(5);
+    const QByteArray name = "dir/na\tme\xC3\xA9\".txt";
+    for (const Kernel kernel : AvailableKernels())
+        for (const Format format : {Format::Lines, Format::Tsv, Format::Jsonl})
+            for (const bool several : {false, true}) {
+                UseKernel(kernel);
+                CountSettings settings;
+                settings.format = format;
+                settings.severalFiles = several;
+                QByteArray printed[2];
+                for (int way = 0; way < 2; ++way) {
+                    std::mt19937 same = random;
+                    std::FILE* file = std::tmpfile();
+                    ASSERT_TRUE(file);
+                    {
+                        OrderedOutput out(file, stderr, 1, 1 << 20);
+                        FileOutput output(out, 0, 64);
+                        SentenceWriter writer(settings, &name, output);
+                        for (int k = 0; k < 300; ++k) {
+                            QString text;
+                            for (int n = int(same() % 40); n > 0; --n)
+                                text += pieces[same() % std::size(pieces)];
+                            const std::int64_t start = std::int64_t(same() % 100000);
+                            if (way == 0)
+                                writer.Sentence(QStringView(text), start, start + text.size());
+                            else
+                                writer.Sentence(QByteArrayView(text.toUtf8()), start,
+                                                start + text.size());
+                        }
+                        output.Flush();
+                        out.Finish(0);
+                    }
+                    std::fflush(file);
+                    std::rewind(file);
+                    char buffer[4096];
+                    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
+                        printed[way].append(buffer, qsizetype(got));
+                    std::fclose(file);
+                }
+                EXPECT_GT(printed[0].size(), 1000);
+                EXPECT_EQ(printed[1], printed[0])
+                    << KernelName(kernel) << " " << int(format) << " " << several;
+            }
+    UseKernel(AvailableKernels().back());
 }
 
 }  // namespace

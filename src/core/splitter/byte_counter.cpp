@@ -6,22 +6,18 @@
 #include <unordered_set>
 
 #include "core/failure.h"
+#include "core/splitter/byte_search.h"
 #include "core/splitter/kernels.h"
 #include "core/splitter/splitter.h"
 #include "core/splitter/splitter_units.h"
 #include "core/work_queue.h"
-
-#if defined(__x86_64__)
-#include <immintrin.h>
-#elif defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace brintale {
 
 namespace {
 
 using Lone = detail::ScanCarry::Lone;
+using detail::ForEachByte;
 
 constexpr unsigned char kCr = '\r';
 
@@ -35,72 +31,6 @@ inline unsigned char FoldByte(unsigned char b) {
 bool IsMarkerUnit(char16_t u) {
     return (u >= u'0' && u <= u'9') || u == u'_' || (u >= u'a' && u <= u'z') ||
            (u >= u'A' && u <= u'Z');
-}
-
-// The wanted bytes in 32 bytes from p, as bits: SSE2, or AVX2 where the kernel is.
-#if defined(__SSE2__)
-template <typename Visit>
-qsizetype ForEachSse2(const unsigned char* d, qsizetype n, const unsigned char* wanted, int k,
-                      Visit& visit) {
-    __m128i w[8];
-    for (int j = 0; j < k; ++j) w[j] = _mm_set1_epi8(static_cast<char>(wanted[j]));
-    qsizetype i = 0;
-    for (; i + 32 <= n; i += 32) {
-        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i + 16));
-        __m128i ma = _mm_cmpeq_epi8(a, w[0]), mb = _mm_cmpeq_epi8(b, w[0]);
-        for (int j = 1; j < k; ++j) {
-            ma = _mm_or_si128(ma, _mm_cmpeq_epi8(a, w[j]));
-            mb = _mm_or_si128(mb, _mm_cmpeq_epi8(b, w[j]));
-        }
-        for (std::uint32_t mask =
-                 std::uint32_t(_mm_movemask_epi8(ma)) | std::uint32_t(_mm_movemask_epi8(mb)) << 16;
-             mask; mask &= mask - 1)
-            visit(i + __builtin_ctz(mask));
-    }
-    return i;
-}
-#endif
-
-#if defined(__x86_64__)
-template <typename Visit>
-__attribute__((target("avx2"))) qsizetype ForEachAvx2(const unsigned char* d, qsizetype n,
-                                                      const unsigned char* wanted, int k,
-                                                      Visit& visit) {
-    __m256i w[8];
-    for (int j = 0; j < k; ++j) w[j] = _mm256_set1_epi8(static_cast<char>(wanted[j]));
-    qsizetype i = 0;
-    for (; i + 32 <= n; i += 32) {
-        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i));
-        __m256i m = _mm256_cmpeq_epi8(v, w[0]);
-        for (int j = 1; j < k; ++j) m = _mm256_or_si256(m, _mm256_cmpeq_epi8(v, w[j]));
-        for (auto mask = std::uint32_t(_mm256_movemask_epi8(m)); mask; mask &= mask - 1)
-            visit(i + __builtin_ctz(mask));
-    }
-    return i;
-}
-#endif
-
-// Calls visit(q) for every q in [0, n) whose byte is one of `wanted`, in order.
-template <typename Visit>
-void ForEachByte(const unsigned char* d, qsizetype n, const std::string& wanted,
-                 const std::array<bool, 256>& member, Visit&& visit) {
-    qsizetype i = 0;
-#if defined(__SSE2__)
-    const Kernel kernel = detail::ActiveKernel();
-    if (wanted.size() <= 8 && !wanted.empty() && kernel != Kernel::Scalar) {
-        const auto* w = reinterpret_cast<const unsigned char*>(wanted.data());
-        const int k = int(wanted.size());
-#if defined(__x86_64__)
-        i = kernel == Kernel::Avx2 ? ForEachAvx2(d, n, w, k, visit)
-                                   : ForEachSse2(d, n, w, k, visit);
-#else
-        i = ForEachSse2(d, n, w, k, visit);
-#endif
-    }
-#endif
-    for (; i < n; ++i)
-        if (member[d[i]]) visit(i);
 }
 
 }  // namespace
@@ -245,6 +175,7 @@ std::unique_ptr<ByteCounter> ByteCounter::For(QStringView separators,
             if (c->separator_[b] && !holds) holds = true, e.anchor = int(e.folded.size());
             onlyBreaks = onlyBreaks && (b == ' ' || b == '\n' || b == '\t');
             e.folded += char(b);
+            e.spelling += char(ch.unicode());
         }
         folded.emplace_back(i, std::u16string(e.folded.begin(), e.folded.end()));
         indices.push_back(i);
@@ -563,7 +494,7 @@ bool ByteCounter::Verify(const unsigned char* d, qsizetype n, qsizetype q, int k
         if (!MatchesForward(d, n, at, e.folded[j], utf8, next)) return false;
         end = at = next;
     }
-    if (++found.count == 1) found.start = start, found.end = end;
+    if (++found.count == 1) found.start = start, found.end = end, found.entry = k;
     return true;
 }
 

@@ -63,13 +63,18 @@ class ByteCounter {
     qsizetype held() const { return held_.size(); }
 
   private:
+    // Prints sentences by the same rules and the same search.
+    friend class ByteSplitter;
+
     struct Entry {
-        std::string folded;  // ASCII, lower case
-        int anchor = 0;      // the offset of its first separator
+        std::string folded;    // ASCII, lower case
+        std::string spelling;  // as the list has it
+        int anchor = 0;        // the offset of its first separator
     };
     struct Found {
         int count = 0;
         qsizetype start = 0, end = 0;
+        int entry = -1;  // the first that matched
     };
 
     // A piece counted on another core, on its own as if the buffer open before it held

@@ -1,0 +1,349 @@
+#pragma once
+
+// Searches for a few byte values at once, with the kernel in use, for the splitters that
+// work on bytes.
+
+#include <QtGlobal>
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "core/splitter/kernels.h"
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#elif defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace brintale::detail {
+
+// The wanted bytes in 32 bytes from p, as bits: SSE2, or AVX2 where the kernel is.
+#if defined(__SSE2__)
+template <typename Visit>
+qsizetype ForEachSse2(const unsigned char* d, qsizetype n, const unsigned char* wanted, int k,
+                      Visit& visit) {
+    __m128i w[8];
+    for (int j = 0; j < k; ++j) w[j] = _mm_set1_epi8(static_cast<char>(wanted[j]));
+    qsizetype i = 0;
+    for (; i + 32 <= n; i += 32) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i + 16));
+        __m128i ma = _mm_cmpeq_epi8(a, w[0]), mb = _mm_cmpeq_epi8(b, w[0]);
+        for (int j = 1; j < k; ++j) {
+            ma = _mm_or_si128(ma, _mm_cmpeq_epi8(a, w[j]));
+            mb = _mm_or_si128(mb, _mm_cmpeq_epi8(b, w[j]));
+        }
+        for (std::uint32_t mask =
+                 std::uint32_t(_mm_movemask_epi8(ma)) | std::uint32_t(_mm_movemask_epi8(mb)) << 16;
+             mask; mask &= mask - 1)
+            visit(i + __builtin_ctz(mask));
+    }
+    return i;
+}
+#endif
+
+#if defined(__x86_64__)
+template <typename Visit>
+__attribute__((target("avx2"))) qsizetype ForEachAvx2(const unsigned char* d, qsizetype n,
+                                                      const unsigned char* wanted, int k,
+                                                      Visit& visit) {
+    __m256i w[8];
+    for (int j = 0; j < k; ++j) w[j] = _mm256_set1_epi8(static_cast<char>(wanted[j]));
+    qsizetype i = 0;
+    for (; i + 32 <= n; i += 32) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i));
+        __m256i m = _mm256_cmpeq_epi8(v, w[0]);
+        for (int j = 1; j < k; ++j) m = _mm256_or_si256(m, _mm256_cmpeq_epi8(v, w[j]));
+        for (auto mask = std::uint32_t(_mm256_movemask_epi8(m)); mask; mask &= mask - 1)
+            visit(i + __builtin_ctz(mask));
+    }
+    return i;
+}
+#endif
+
+// Calls visit(q) for every q in [0, n) whose byte is one of `wanted`, in order.
+template <typename Visit>
+inline void ForEachByte(const unsigned char* d, qsizetype n, const std::string& wanted,
+                        const std::array<bool, 256>& member, Visit&& visit) {
+    qsizetype i = 0;
+#if defined(__SSE2__)
+    const Kernel kernel = detail::ActiveKernel();
+    if (wanted.size() <= 8 && !wanted.empty() && kernel != Kernel::Scalar) {
+        const auto* w = reinterpret_cast<const unsigned char*>(wanted.data());
+        const int k = int(wanted.size());
+#if defined(__x86_64__)
+        i = kernel == Kernel::Avx2 ? ForEachAvx2(d, n, w, k, visit)
+                                   : ForEachSse2(d, n, w, k, visit);
+#else
+        i = ForEachSse2(d, n, w, k, visit);
+#endif
+    }
+#endif
+    for (; i < n; ++i)
+        if (member[d[i]]) visit(i);
+}
+
+// How many bytes from d on need no more than a copy into a sentence: no carriage return,
+// line feed or tab, and with `high` none beyond ASCII either.
+#if defined(__SSE2__)
+inline qsizetype PlainPrefixSse2(const unsigned char* d, qsizetype n, bool high) {
+    const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n'), tab = _mm_set1_epi8('\t');
+    const __m128i sign = _mm_set1_epi8(high ? char(0x80) : 0);
+    qsizetype i = 0;
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+        const __m128i m =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)),
+                         _mm_or_si128(_mm_cmpeq_epi8(v, tab), _mm_and_si128(v, sign)));
+        if (const int bits = _mm_movemask_epi8(m)) return i + __builtin_ctz(unsigned(bits));
+    }
+    if (i < n && n >= 16) {
+        // The last bytes in a vector that ends at n, those looked at already shifted out.
+        const qsizetype at = n - 16;
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + at));
+        const __m128i m =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)),
+                         _mm_or_si128(_mm_cmpeq_epi8(v, tab), _mm_and_si128(v, sign)));
+        const unsigned bits = unsigned(_mm_movemask_epi8(m)) >> (i - at);
+        return bits ? i + __builtin_ctz(bits) : n;
+    }
+    return i;
+}
+#endif
+
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) inline qsizetype PlainPrefixAvx2(const unsigned char* d,
+                                                                 qsizetype n, bool high) {
+    const __m256i cr = _mm256_set1_epi8('\r'), lf = _mm256_set1_epi8('\n'),
+                  tab = _mm256_set1_epi8('\t');
+    const __m256i sign = _mm256_set1_epi8(high ? char(0x80) : 0);
+    qsizetype i = 0;
+    for (; i + 32 <= n; i += 32) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i));
+        const __m256i m =
+            _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(v, cr), _mm256_cmpeq_epi8(v, lf)),
+                            _mm256_or_si256(_mm256_cmpeq_epi8(v, tab), _mm256_and_si256(v, sign)));
+        if (const auto bits = std::uint32_t(_mm256_movemask_epi8(m)))
+            return i + __builtin_ctz(bits);
+    }
+    if (i < n && n >= 32) {
+        const qsizetype at = n - 32;
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + at));
+        const __m256i m =
+            _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(v, cr), _mm256_cmpeq_epi8(v, lf)),
+                            _mm256_or_si256(_mm256_cmpeq_epi8(v, tab), _mm256_and_si256(v, sign)));
+        const std::uint32_t bits = std::uint32_t(_mm256_movemask_epi8(m)) >> (i - at);
+        return bits ? i + __builtin_ctz(bits) : n;
+    }
+    return i;
+}
+#endif
+
+inline bool NeedsWork(unsigned char b, bool high) {
+    return b == '\r' || b == '\n' || b == '\t' || (high && b >= 0x80);
+}
+
+inline qsizetype PlainPrefix(const unsigned char* d, qsizetype n, bool high) {
+    qsizetype i = 0;
+#if defined(__SSE2__)
+    switch (ActiveKernel()) {
+        case Kernel::Scalar:
+            break;
+#if defined(__x86_64__)
+        case Kernel::Avx2:
+            i = n >= 32 ? PlainPrefixAvx2(d, n, high) : PlainPrefixSse2(d, n, high);
+            break;
+#endif
+        default:
+            i = PlainPrefixSse2(d, n, high);
+    }
+    if (i < n && NeedsWork(d[i], high)) return i;
+#endif
+    while (i < n && !NeedsWork(d[i], high)) ++i;
+    return i;
+}
+
+// The code points that begin in d[0, n) of UTF-8: the bytes that are no continuation byte.
+#if defined(__SSE2__)
+inline qsizetype LeadBytesSse2(const unsigned char* d, qsizetype n, qsizetype& i) {
+    const __m128i below = _mm_set1_epi8(char(0xBF));  // signed: 0x80..0xBF lie at or below
+    qsizetype leads = 0;
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+        leads += __builtin_popcount(unsigned(_mm_movemask_epi8(_mm_cmpgt_epi8(v, below))));
+    }
+    return leads;
+}
+#endif
+
+#if defined(__x86_64__)
+__attribute__((target("avx2,popcnt"))) inline qsizetype LeadBytesAvx2(const unsigned char* d,
+                                                                      qsizetype n, qsizetype& i) {
+    const __m256i below = _mm256_set1_epi8(char(0xBF));
+    qsizetype leads = 0;
+    for (; i + 32 <= n; i += 32) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i));
+        leads +=
+            __builtin_popcount(std::uint32_t(_mm256_movemask_epi8(_mm256_cmpgt_epi8(v, below))));
+    }
+    return leads;
+}
+#endif
+
+// Eight bytes at a time in a word: a continuation byte has its top bit set and the next
+// one clear. For the short stretches between two sentences, where vectors cost more to set up.
+inline qsizetype LeadBytesShort(const unsigned char* d, qsizetype n) {
+    qsizetype i = 0, continuations = 0;
+    for (; i + 8 <= n; i += 8) {
+        std::uint64_t x;
+        std::memcpy(&x, d + i, sizeof x);
+        // One bit a byte, summed by a multiplication: no popcount instruction needed.
+        const std::uint64_t marks = (x & ~(x << 1) & 0x8080808080808080ull) >> 7;
+        continuations += qsizetype((marks * 0x0101010101010101ull) >> 56);
+    }
+    for (; i < n; ++i) continuations += (d[i] & 0xC0) == 0x80;
+    return n - continuations;
+}
+
+inline qsizetype LeadBytes(const unsigned char* d, qsizetype n) {
+    if (n < 128) return LeadBytesShort(d, n);
+    qsizetype i = 0, leads = 0;
+#if defined(__SSE2__)
+    switch (ActiveKernel()) {
+        case Kernel::Scalar:
+            break;
+#if defined(__x86_64__)
+        case Kernel::Avx2:
+            leads = LeadBytesAvx2(d, n, i);
+            break;
+#endif
+        default:
+            leads = LeadBytesSse2(d, n, i);
+    }
+#endif
+    for (; i < n; ++i) leads += (d[i] & 0xC0) != 0x80;
+    return leads;
+}
+
+// Where the first U+017F (C5 BF) or U+212A (E2 84 AA) of UTF-8 starts in d[0, n), or the
+// first start of one that the end cuts off; n for none. The pairs of lead and next byte
+// are sought together, so that the many other characters after E2 cost nothing.
+inline bool FoldingLeadAt(const unsigned char* d, qsizetype n, qsizetype p) {
+    if (d[p] == 0xC5) return p + 1 == n || d[p + 1] == 0xBF;
+    if (d[p] != 0xE2) return false;
+    return p + 1 == n || (d[p + 1] == 0x84 && (p + 2 == n || d[p + 2] == 0xAA));
+}
+
+#if defined(__SSE2__)
+inline qsizetype FoldingLeadSse2(const unsigned char* d, qsizetype n) {
+    const __m128i c5 = _mm_set1_epi8(char(0xC5)), bf = _mm_set1_epi8(char(0xBF)),
+                  e2 = _mm_set1_epi8(char(0xE2)), x84 = _mm_set1_epi8(char(0x84));
+    qsizetype i = 0;
+    for (; i + 17 <= n; i += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i + 1));
+        const __m128i m =
+            _mm_or_si128(_mm_and_si128(_mm_cmpeq_epi8(a, c5), _mm_cmpeq_epi8(b, bf)),
+                         _mm_and_si128(_mm_cmpeq_epi8(a, e2), _mm_cmpeq_epi8(b, x84)));
+        for (auto bits = unsigned(_mm_movemask_epi8(m)); bits; bits &= bits - 1)
+            if (const qsizetype p = i + __builtin_ctz(bits); FoldingLeadAt(d, n, p)) return p;
+    }
+    return i;
+}
+#endif
+
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) inline qsizetype FoldingLeadAvx2(const unsigned char* d,
+                                                                 qsizetype n) {
+    const __m256i c5 = _mm256_set1_epi8(char(0xC5)), bf = _mm256_set1_epi8(char(0xBF)),
+                  e2 = _mm256_set1_epi8(char(0xE2)), x84 = _mm256_set1_epi8(char(0x84));
+    qsizetype i = 0;
+    for (; i + 33 <= n; i += 32) {
+        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i));
+        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i + 1));
+        const __m256i m =
+            _mm256_or_si256(_mm256_and_si256(_mm256_cmpeq_epi8(a, c5), _mm256_cmpeq_epi8(b, bf)),
+                            _mm256_and_si256(_mm256_cmpeq_epi8(a, e2), _mm256_cmpeq_epi8(b, x84)));
+        for (auto bits = std::uint32_t(_mm256_movemask_epi8(m)); bits; bits &= bits - 1)
+            if (const qsizetype p = i + __builtin_ctz(bits); FoldingLeadAt(d, n, p)) return p;
+    }
+    return i;
+}
+#endif
+
+inline qsizetype FindFoldingLead(const unsigned char* d, qsizetype n) {
+    qsizetype i = 0;
+#if defined(__SSE2__)
+    switch (ActiveKernel()) {
+        case Kernel::Scalar:
+            break;
+#if defined(__x86_64__)
+        case Kernel::Avx2:
+            i = FoldingLeadAvx2(d, n);
+            break;
+#endif
+        default:
+            i = FoldingLeadSse2(d, n);
+    }
+#endif
+    // From where the vectors stopped, or at what they found.
+    for (; i < n; ++i)
+        if (FoldingLeadAt(d, n, i)) return i;
+    return n;
+}
+
+// Calls visit(i) for every continuation byte of UTF-8 in d[0, n) (80 to BF), in order.
+#if defined(__SSE2__)
+template <typename Visit>
+qsizetype ForEachContinuationSse2(const unsigned char* d, qsizetype n, Visit& visit) {
+    const __m128i above = _mm_set1_epi8(char(0xC0));  // signed: 80..BF lie below C0
+    qsizetype i = 0;
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+        for (auto bits = unsigned(_mm_movemask_epi8(_mm_cmpgt_epi8(above, v))); bits;
+             bits &= bits - 1)
+            visit(i + __builtin_ctz(bits));
+    }
+    return i;
+}
+#endif
+
+#if defined(__x86_64__)
+template <typename Visit>
+__attribute__((target("avx2"))) qsizetype ForEachContinuationAvx2(const unsigned char* d,
+                                                                  qsizetype n, Visit& visit) {
+    const __m256i above = _mm256_set1_epi8(char(0xC0));
+    qsizetype i = 0;
+    for (; i + 32 <= n; i += 32) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i));
+        for (auto bits = std::uint32_t(_mm256_movemask_epi8(_mm256_cmpgt_epi8(above, v))); bits;
+             bits &= bits - 1)
+            visit(i + __builtin_ctz(bits));
+    }
+    return i;
+}
+#endif
+
+template <typename Visit>
+void ForEachContinuation(const unsigned char* d, qsizetype n, Visit&& visit) {
+    qsizetype i = 0;
+#if defined(__SSE2__)
+    switch (ActiveKernel()) {
+        case Kernel::Scalar:
+            break;
+#if defined(__x86_64__)
+        case Kernel::Avx2:
+            i = ForEachContinuationAvx2(d, n, visit);
+            break;
+#endif
+        default:
+            i = ForEachContinuationSse2(d, n, visit);
+    }
+#endif
+    for (; i < n; ++i)
+        if ((d[i] & 0xC0) == 0x80) visit(i);
+}
+
+}  // namespace brintale::detail

@@ -1,0 +1,116 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QStringList>
+#include <QStringView>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "core/splitter/splitter_detail.h"
+
+namespace brintale {
+
+class ByteCounter;
+
+// Handed the sentences of a ByteSplitter in UTF-8, each lent until the call returns.
+class ByteSentenceReceiver {
+  public:
+    virtual ~ByteSentenceReceiver() = default;
+    virtual void Sentence(QByteArrayView text, std::int64_t start, std::int64_t end) = 0;
+    virtual void SentencePart(QByteArrayView) {}
+    virtual void AbandonSentence() {}
+};
+
+// The sentences of SentenceStream straight from the bytes of a text in UTF-8 or
+// Windows-1252, written as UTF-8, without decoding the text into UTF-16: the same sentences,
+// stretches (in code points, with codePoints) and count, wherever the pieces are cut. For
+// the rules ByteCounter takes whose abbreviations, if any, each hold a separator and neither
+// start nor end with a space nor hold a line break or tab. Abbreviations are looked for only
+// where a separator is; a stretch where they overlap goes through the splitter itself.
+class ByteSplitter {
+  public:
+    struct Options {
+        bool codePoints = false;
+        // As SentenceStream's: a sentence that grows to this many units goes out in parts.
+        qsizetype partUnits = 0;
+        qsizetype heldLimit = detail::kHeldLimit;  // 0: no limit
+        qsizetype heldBeforeLooking = qsizetype(1) << 16;
+        std::size_t hashedAbove = detail::kHashedEntries;
+    };
+
+    // nullptr when the rules are not of that kind.
+    static std::unique_ptr<ByteSplitter> For(QStringView separators,
+                                             const QStringList& abbreviations,
+                                             const Options& options);
+    ~ByteSplitter();
+    ByteSplitter(const ByteSplitter&) = delete;
+    ByteSplitter& operator=(const ByteSplitter&) = delete;
+
+    // From now on (and for the bytes held) the text is UTF-8, else Windows-1252. Every byte
+    // before it must be ASCII.
+    void ReadAsUtf8();
+    // Throws Failure once more than heldLimit bytes come with no place to cut, and what the
+    // receiver throws.
+    void Feed(QByteArrayView bytes, ByteSentenceReceiver& sink);
+    // The end of the text: the buffer still open is no sentence.
+    void Finish(ByteSentenceReceiver& sink);
+
+    std::int64_t count() const { return sentences_; }
+    bool endedInsideParts() const { return endedInsideParts_; }
+
+  private:
+    struct Mark {
+        qsizetype start = 0, end = 0;
+        int entry = 0;
+    };
+    // The buffer left open, as ScanCarry has it, its text in UTF-8.
+    struct Open {
+        detail::ScanCarry::Lone lone = detail::ScanCarry::Lone::Blank;
+        QByteArray text;
+        qsizetype pendingSpaces = 0;
+        bool started = false;
+        std::int64_t start = -1, end = -1;
+        bool parted = false;
+    };
+
+    ByteSplitter() = default;
+    bool CutAllowed(const unsigned char* d, qsizetype n, qsizetype c) const;
+    qsizetype LastCut(const unsigned char* d, qsizetype n) const;
+    void CutHeld(ByteSentenceReceiver& sink);
+    // A piece that no abbreviation straddles, from where the last ended.
+    void Piece(const unsigned char* d, qsizetype n, ByteSentenceReceiver& sink);
+    // The separators that end buffers and the abbreviations; false where these overlap.
+    bool Find(const unsigned char* d, qsizetype n);
+    void Emit(const unsigned char* d, qsizetype n, ByteSentenceReceiver& sink);
+    void EmitBuffer(const unsigned char* d, qsizetype from, qsizetype q, std::size_t& mark,
+                    ByteSentenceReceiver& sink);
+    void Append(const unsigned char* d, qsizetype from, qsizetype to, std::size_t& mark);
+    void AppendText(const unsigned char* d, qsizetype from, qsizetype to);
+    void Close(const unsigned char* d, qsizetype q, ByteSentenceReceiver& sink);
+    void BySplitter(const unsigned char* d, qsizetype n, ByteSentenceReceiver& sink);
+    // d[from, to) with line breaks and tabs left out, in UTF-8, at the end of out.
+    void Spell(const unsigned char* d, qsizetype from, qsizetype to, QByteArray& out) const;
+    // The place of byte `at` of the piece in the text, in code points; asked in order.
+    std::int64_t PointAt(const unsigned char* d, qsizetype at);
+
+    std::unique_ptr<ByteCounter> rules_;
+    Options options_;
+    bool utf8_ = false;
+    QByteArray held_;
+    std::vector<qsizetype> ends_;
+    std::vector<Mark> marks_;
+    Open open_;
+    std::int64_t sentences_ = 0;
+    std::int64_t piecePoint_ = 0;  // code points before the piece
+    // The piece's continuation bytes (UTF-8, with codePoints), and how many lie before the
+    // place last asked for.
+    std::vector<qsizetype> continuations_;
+    std::size_t before_ = 0;
+    QByteArray scratch_;
+    bool endedInsideParts_ = false;
+    std::shared_ptr<const detail::PreparedList> prepared_;
+};
+
+}  // namespace brintale
