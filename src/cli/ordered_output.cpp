@@ -1,27 +1,81 @@
 #include "cli/ordered_output.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
+#include <string>
 
 namespace brintale::cli {
 
+namespace {
+
+constexpr std::int64_t kCopyBlock = std::int64_t(1) << 20;
+
+// Writes all of bytes at offset; false with errno on the first failure.
+bool WriteAllAt(int fd, QByteArrayView bytes, std::int64_t offset) {
+    const char* data = bytes.data();
+    std::int64_t left = bytes.size();
+    while (left > 0) {
+        const ssize_t wrote = ::pwrite(fd, data, static_cast<size_t>(left), off_t(offset));
+        if (wrote < 0 && errno == EINTR) continue;
+        if (wrote <= 0) {
+            if (wrote == 0) errno = ENOSPC;
+            return false;
+        }
+        data += wrote;
+        left -= wrote;
+        offset += wrote;
+    }
+    return true;
+}
+
+}  // namespace
+
+int OpenSpillFile() {
+    const char* tmpdir = std::getenv("TMPDIR");
+    const std::string folder = tmpdir && *tmpdir ? tmpdir : "/tmp";
+    // A file without a name is gone with the process, however it ends.
+    int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0) return fd;
+    std::string name = folder + "/brintale-count-XXXXXX";
+    fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0) return -1;
+    ::unlink(name.c_str());
+    return fd;
+}
+
 OrderedOutput::OrderedOutput(std::FILE* out, std::FILE* errors, int files, qsizetype keepLimit,
-                             std::function<void(int)> onFailure)
+                             std::function<void(int)> onFailure, std::function<int()> openSpill)
     : out_(out),
       errors_(errors),
       keepLimit_(keepLimit),
-      slots_(static_cast<std::size_t>(files)),
-      onFailure_(std::move(onFailure)) {}
+      onFailure_(std::move(onFailure)),
+      openSpill_(std::move(openSpill)),
+      slots_(static_cast<std::size_t>(files)) {}
 
-void OrderedOutput::Failed(int error) {
-    if (failed_) return;
-    failed_ = true;
-    error_ = error != 0 ? error : EIO;
-    if (onFailure_) onFailure_(error_);
+OrderedOutput::~OrderedOutput() {
+    if (spill_ >= 0) ::close(spill_);
 }
 
-void OrderedOutput::Emit(bool error, QByteArrayView bytes) {
+bool OrderedOutput::IsTurn(int file) const { return turn_.load(std::memory_order_acquire) == file; }
+
+void OrderedOutput::Failed(int error) {
+    {
+        std::unique_lock lock(mutex_);
+        if (failed_) return;
+        failed_ = true;
+        error_ = error != 0 ? error : EIO;
+        if (onFailure_) onFailure_(error_);
+    }
+    turnChanged_.notify_all();
+}
+
+void OrderedOutput::Emit(Piece::Kind kind, QByteArrayView bytes) {
     const auto size = static_cast<size_t>(bytes.size());
-    if (error) {
+    if (kind == Piece::Message) {
         // A message goes after the output written before it.
         errno = 0;
         if (!failed_ && std::fflush(out_) != 0) Failed(errno);
@@ -33,53 +87,124 @@ void OrderedOutput::Emit(bool error, QByteArrayView bytes) {
     if (!failed_ && std::fwrite(bytes.data(), 1, size, out_) != size) Failed(errno);
 }
 
-void OrderedOutput::Write(int file, QByteArrayView bytes) {
-    if (bytes.isEmpty()) return;
+void OrderedOutput::CopyBack(std::int64_t offset, std::int64_t length) {
+    if (failed_) return;
+    if (!copyBuffer_) copyBuffer_.reset(new char[kCopyBlock]);
+    const std::int64_t start = offset, end = offset + length;
+    while (offset < end && !failed_) {
+        const ssize_t got =
+            ::pread(spill_, copyBuffer_.get(),
+                    static_cast<size_t>(std::min(kCopyBlock, end - offset)), off_t(offset));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) {
+            // Output that cannot be read back is output lost: the count has failed.
+            Failed(got == 0 ? EIO : errno);
+            return;
+        }
+        Emit(Piece::Output, QByteArrayView(copyBuffer_.get(), got));
+        offset += got;
+    }
+    // The room is given back to the file system where it can be; a folder that cannot do
+    // so keeps it until the end.
+    (void)::fallocate(spill_, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, off_t(start),
+                      off_t(length));
+}
+
+void OrderedOutput::Drain(Slot& slot) {
+    for (const Piece& piece : slot.kept) {
+        if (piece.kind == Piece::Spilled)
+            CopyBack(piece.offset, piece.length);
+        else
+            Emit(piece.kind, piece.bytes);
+        if (piece.kind == Piece::Output) keptBytes_ -= piece.bytes.size();
+    }
+    slot.kept.clear();
+}
+
+bool OrderedOutput::Spill(Slot& slot, QByteArrayView bytes) {
+    if (spillBroken_) return false;
+    std::call_once(spillOpened_, [this] {
+        spill_ = openSpill_ ? openSpill_() : -1;
+        if (spill_ < 0) spillBroken_ = true;
+    });
+    if (spill_ < 0) return false;
+    const std::int64_t offset = spillEnd_.fetch_add(bytes.size());
+    if (!WriteAllAt(spill_, bytes, offset)) {
+        // A full folder: what went out before stays good, the rest waits in memory.
+        spillBroken_ = true;
+        return false;
+    }
+    spilled_ += bytes.size();
+    if (!slot.kept.empty()) {
+        Piece& last = slot.kept.back();
+        if (last.kind == Piece::Spilled && last.offset + last.length == offset) {
+            last.length += bytes.size();
+            return true;
+        }
+    }
+    slot.kept.push_back(Piece{Piece::Spilled, {}, offset, bytes.size()});
+    return true;
+}
+
+void OrderedOutput::WaitForTurn(int file) {
     std::unique_lock lock(mutex_);
+    turnChanged_.wait(lock, [&] { return failed_ || IsTurn(file); });
+}
+
+void OrderedOutput::Write(int file, QByteArrayView bytes) {
+    if (bytes.isEmpty() || failed_) return;
     Slot& slot = slots_[static_cast<std::size_t>(file)];
-    if (file == turn_ || failed_) {
-        Emit(false, bytes);
+    if (!IsTurn(file)) {
+        if (keptBytes_ + bytes.size() > keepLimit_ && Spill(slot, bytes)) return;
+        slot.kept.push_back(Piece{Piece::Output, bytes.toByteArray()});
+        keptBytes_ += bytes.size();
+        if (keptBytes_ <= keepLimit_) return;
+        // No room left anywhere: the file waits for its turn, as the earlier ones never do.
+        WaitForTurn(file);
+        // After a failure only the messages still go out.
+        Drain(slot);
         return;
     }
-    slot.kept.push_back(Piece{false, bytes.toByteArray()});
-    slot.keptBytes += bytes.size();
-    turnChanged_.wait(lock, [&] { return slot.keptBytes <= keepLimit_ || file == turn_; });
+    Drain(slot);
+    Emit(Piece::Output, bytes);
 }
 
 void OrderedOutput::Error(int file, QByteArrayView line) {
-    std::unique_lock lock(mutex_);
-    if (file == turn_)
-        Emit(true, line);
-    else
-        slots_[static_cast<std::size_t>(file)].kept.push_back(Piece{true, line.toByteArray()});
+    Slot& slot = slots_[static_cast<std::size_t>(file)];
+    if (!IsTurn(file)) {
+        slot.kept.push_back(Piece{Piece::Message, line.toByteArray()});
+        return;
+    }
+    Drain(slot);
+    Emit(Piece::Message, line);
 }
 
 void OrderedOutput::Finish(int file) {
     std::unique_lock lock(mutex_);
-    slots_[static_cast<std::size_t>(file)].done = true;
-    if (file == turn_) Advance();
-}
-
-void OrderedOutput::Advance() {
-    while (turn_ < int(slots_.size()) && slots_[static_cast<std::size_t>(turn_)].done) {
-        ++turn_;
-        if (turn_ == int(slots_.size())) break;
-        Slot& next = slots_[static_cast<std::size_t>(turn_)];
-        for (const Piece& piece : next.kept) Emit(piece.error, piece.bytes);
-        next.kept.clear();
-        next.keptBytes = 0;
+    Slot& slot = slots_[static_cast<std::size_t>(file)];
+    slot.done = true;
+    if (!IsTurn(file)) return;  // whoever finishes the file before hands the turn on
+    // The turn moves on over the files already done, each written out without the lock
+    // while it is theirs, so that the others may keep theirs meanwhile.
+    for (int next = file;;) {
+        lock.unlock();
+        Drain(slots_[static_cast<std::size_t>(next)]);
+        lock.lock();
+        ++next;
+        turn_.store(next, std::memory_order_release);
+        if (next == int(slots_.size()) || !slots_[static_cast<std::size_t>(next)].done) break;
     }
+    lock.unlock();
     turnChanged_.notify_all();
 }
 
-bool OrderedOutput::ok() const {
-    std::unique_lock lock(mutex_);
-    return !failed_;
-}
+bool OrderedOutput::ok() const { return !failed_; }
 
 int OrderedOutput::error() const {
     std::unique_lock lock(mutex_);
     return error_;
 }
+
+std::int64_t OrderedOutput::spilledBytes() const { return spilled_; }
 
 }  // namespace brintale::cli

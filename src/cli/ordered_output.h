@@ -1,24 +1,39 @@
 #pragma once
 
 #include <QByteArray>
+#include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <cstdio>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <vector>
 
 namespace brintale::cli {
 
+// An unlinked temporary file in $TMPDIR (or /tmp), read and written; -1 with errno when
+// there is none.
+int OpenSpillFile();
+
 // The output of several files worked on at once, in the order of the files: the file whose
-// turn it is writes straight through, the others keep theirs until their turn, and wait
-// when they have kept `keepLimit` bytes, so that memory stays bounded.
+// turn it is writes straight through, the others keep theirs until their turn. Together
+// they keep at most `keepLimit` bytes in memory; beyond that the output goes to a temporary
+// file, and where that cannot be made or fills up, the file's writer waits for its turn, so
+// that memory stays bounded and nothing is lost.
+//
+// Each file is written by one thread at a time (its writer), which may change from one call
+// to the next only where the calls are ordered (one thread hands the file to another).
 class OrderedOutput {
   public:
     // onFailure hears the system's reason (errno) of the first write that fails, at once,
-    // from the thread that met it; it may end the process.
+    // from the thread that met it; it may end the process. openSpill makes the temporary
+    // file at the first need (an open descriptor, or -1 with errno).
     OrderedOutput(std::FILE* out, std::FILE* errors, int files, qsizetype keepLimit,
-                  std::function<void(int)> onFailure = {});
+                  std::function<void(int)> onFailure = {},
+                  std::function<int()> openSpill = OpenSpillFile);
+    ~OrderedOutput();
     OrderedOutput(const OrderedOutput&) = delete;
     OrderedOutput& operator=(const OrderedOutput&) = delete;
 
@@ -32,31 +47,50 @@ class OrderedOutput {
     bool ok() const;
     // Why the first failed write failed; 0 while none has.
     int error() const;
+    // Bytes that went through the temporary file so far.
+    std::int64_t spilledBytes() const;
 
   private:
     struct Piece {
-        bool error;
-        QByteArray bytes;
+        enum Kind { Output, Message, Spilled } kind;
+        QByteArray bytes;         // Output, Message
+        std::int64_t offset = 0;  // Spilled: where in the temporary file
+        std::int64_t length = 0;
     };
+    // Touched by the file's writer alone until the file is done, then by whoever hands the
+    // turn on.
     struct Slot {
         std::deque<Piece> kept;
-        qsizetype keptBytes = 0;
-        bool done = false;
+        bool done = false;  // under the lock
     };
-    void Emit(bool error, QByteArrayView bytes);  // with the lock held
-    void Advance();                               // with the lock held
-    void Failed(int error);                       // with the lock held
+    bool IsTurn(int file) const;
+    bool Spill(Slot& slot, QByteArrayView bytes);
+    void WaitForTurn(int file);
+    // By the thread whose turn it is, without the lock.
+    void Emit(Piece::Kind kind, QByteArrayView bytes);
+    void CopyBack(std::int64_t offset, std::int64_t length);
+    void Drain(Slot& slot);
+    void Failed(int error);
 
     std::FILE* out_;
     std::FILE* errors_;
-    qsizetype keepLimit_;
+    const qsizetype keepLimit_;
+    std::function<void(int)> onFailure_;
+    std::function<int()> openSpill_;
+
     mutable std::mutex mutex_;
     std::condition_variable turnChanged_;
     std::vector<Slot> slots_;
-    int turn_ = 0;
-    bool failed_ = false;
-    int error_ = 0;
-    std::function<void(int)> onFailure_;
+    std::atomic<int> turn_{0};  // changed under the lock
+    std::atomic<bool> failed_{false};
+    int error_ = 0;                        // under the lock
+    std::atomic<qsizetype> keptBytes_{0};  // in memory, all files together
+    std::once_flag spillOpened_;
+    int spill_ = -1;                         // set once, under spillOpened_
+    std::atomic<bool> spillBroken_{false};   // no more spilling: waiting as before
+    std::atomic<std::int64_t> spillEnd_{0};  // room handed out in the temporary file
+    std::atomic<std::int64_t> spilled_{0};
+    std::unique_ptr<char[]> copyBuffer_;  // the turn's, for reading spilled output back
 };
 
 }  // namespace brintale::cli
