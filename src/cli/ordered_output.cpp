@@ -1,6 +1,7 @@
 #include "cli/ordered_output.h"
 
 #include <fcntl.h>
+#include <sys/sendfile.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -89,8 +90,30 @@ void OrderedOutput::Emit(Piece::Kind kind, QByteArrayView bytes) {
 
 void OrderedOutput::CopyBack(std::int64_t offset, std::int64_t length) {
     if (failed_) return;
-    if (!copyBuffer_) copyBuffer_.reset(new char[kCopyBlock]);
     const std::int64_t start = offset, end = offset + length;
+    // From file to file inside the system where it can; a stream without a descriptor, or
+    // one the system cannot send to (a file opened for appending, a terminal), takes the
+    // bytes through here.
+    const int to = sendFile_ ? ::fileno(out_) : -1;
+    if (to >= 0) {
+        errno = 0;
+        if (std::fflush(out_) != 0) return Failed(errno);
+        while (offset < end) {
+            off_t at = off_t(offset);
+            const ssize_t sent = ::sendfile(to, spill_, &at, static_cast<size_t>(end - offset));
+            if (sent > 0) {
+                offset += sent;
+                continue;
+            }
+            if (sent < 0 && errno == EINTR) continue;
+            if (sent < 0 && (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
+                sendFile_ = false;
+                break;
+            }
+            return Failed(sent == 0 ? EIO : errno);
+        }
+    }
+    if (offset < end && !copyBuffer_) copyBuffer_.reset(new char[kCopyBlock]);
     while (offset < end && !failed_) {
         const ssize_t got =
             ::pread(spill_, copyBuffer_.get(),

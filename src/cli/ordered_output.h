@@ -90,7 +90,9 @@ class OrderedOutput {
     std::atomic<bool> spillBroken_{false};   // no more spilling: waiting as before
     std::atomic<std::int64_t> spillEnd_{0};  // room handed out in the temporary file
     std::atomic<std::int64_t> spilled_{0};
-    std::unique_ptr<char[]> copyBuffer_;  // the turn's, for reading spilled output back
+    // The turn's, for sending spilled output back.
+    std::unique_ptr<char[]> copyBuffer_;
+    bool sendFile_ = true;
 };
 
 }  // namespace brintale::cli
