@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/sendfile.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -91,10 +92,17 @@ void OrderedOutput::Emit(Piece::Kind kind, QByteArrayView bytes) {
 void OrderedOutput::CopyBack(std::int64_t offset, std::int64_t length) {
     if (failed_) return;
     const std::int64_t start = offset, end = offset + length;
-    // From file to file inside the system where it can; a stream without a descriptor, or
-    // one the system cannot send to (a file opened for appending, a terminal), takes the
-    // bytes through here.
-    const int to = sendFile_ ? ::fileno(out_) : -1;
+    // From file to file inside the system where it can: into a file or a device. A pipe
+    // would hold the temporary file's pages themselves until read, and the room given back
+    // below would change them; a stream without a descriptor, or one the system cannot send
+    // to (a file opened for appending, a terminal), takes the bytes through here.
+    if (!sendFile_) {
+        struct stat status {};
+        const int fd = ::fileno(out_);
+        sendFile_ = fd >= 0 && ::fstat(fd, &status) == 0 &&
+                    (S_ISREG(status.st_mode) || S_ISCHR(status.st_mode));
+    }
+    const int to = *sendFile_ ? ::fileno(out_) : -1;
     if (to >= 0) {
         errno = 0;
         if (std::fflush(out_) != 0) return Failed(errno);

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 namespace brintale::cli {
@@ -92,7 +93,7 @@ class OrderedOutput {
     std::atomic<std::int64_t> spilled_{0};
     // The turn's, for sending spilled output back.
     std::unique_ptr<char[]> copyBuffer_;
-    bool sendFile_ = true;
+    std::optional<bool> sendFile_;  // whether the system sends it, once known
 };
 
 }  // namespace brintale::cli

@@ -153,8 +153,9 @@ struct SpillPlace {
     enum { All, None, Part } spills;
 };
 
-// Where the ordered output goes: a stream in memory, a file, a file opened for appending.
-enum class Stream { Memory, File, Appended };
+// Where the ordered output goes: a stream in memory, a file, a file opened for appending, a
+// pipe read only once all is written.
+enum class Stream { Memory, File, Appended, Pipe };
 
 QByteArray LineOf(int file, int line) {
     return QByteArray::number(file) + ':' + QByteArray::number(line) + ' ' +
@@ -183,7 +184,7 @@ TEST(OrderedOutput, KeepsTheOrderOfTheFilesWhereverTheRestIsKept) {
     };
     const auto previous = std::signal(SIGXFSZ, SIG_IGN);
     for (const SpillPlace& place : places)
-        for (const Stream stream : {Stream::Memory, Stream::File, Stream::Appended})
+        for (const Stream stream : {Stream::Memory, Stream::File, Stream::Appended, Stream::Pipe})
             for (const bool firstLast : {true, false}) {
                 // A limit on file sizes would also stop the output file.
                 if (place.fileLimit != RLIM_INFINITY && stream != Stream::Memory) continue;
@@ -191,15 +192,22 @@ TEST(OrderedOutput, KeepsTheOrderOfTheFilesWhereverTheRestIsKept) {
                                                 << (firstLast ? ", first file last" : ""));
                 char* text = nullptr;
                 size_t size = 0;
-                std::FILE* to = stream == Stream::Memory ? open_memstream(&text, &size)
-                                : stream == Stream::File ? std::tmpfile()
-                                                         : std::fopen("/dev/null", "r");
-                if (stream == Stream::Appended) {
-                    std::fclose(to);
+                std::FILE* to = nullptr;
+                int pipeEnds[2] = {-1, -1};
+                if (stream == Stream::Memory) {
+                    to = open_memstream(&text, &size);
+                } else if (stream == Stream::File) {
+                    to = std::tmpfile();
+                } else if (stream == Stream::Appended) {
                     char name[] = "/tmp/ordered-XXXXXX";
                     ::close(::mkstemp(name));
                     to = std::fopen(name, "a+");
                     ::unlink(name);
+                } else {
+                    // Room in the pipe for all, so that nothing reads it before the end.
+                    ASSERT_EQ(::pipe2(pipeEnds, O_CLOEXEC), 0);
+                    ASSERT_GE(::fcntl(pipeEnds[1], F_SETPIPE_SZ, 1 << 20), 1 << 20);
+                    to = ::fdopen(pipeEnds[1], "w");
                 }
                 ASSERT_NE(to, nullptr);
                 std::setvbuf(to, nullptr, _IOFBF, 1000);
@@ -255,6 +263,12 @@ TEST(OrderedOutput, KeepsTheOrderOfTheFilesWhereverTheRestIsKept) {
                     std::fclose(to);
                     written = QByteArray(text, qsizetype(size));
                     std::free(text);
+                } else if (stream == Stream::Pipe) {
+                    std::fclose(to);
+                    char block[4096];
+                    for (ssize_t got; (got = ::read(pipeEnds[0], block, sizeof block)) > 0;)
+                        written.append(block, qsizetype(got));
+                    ::close(pipeEnds[0]);
                 } else {
                     std::fflush(to);
                     std::rewind(to);
