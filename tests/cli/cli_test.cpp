@@ -518,15 +518,19 @@ TEST_F(CountCommand, FewerThreadsThanAskedStillCountEverything) {
         EXPECT_EQ(Shell(QByteArray("ulimit -v 400000 && \"$COUNT\" -c -j ") + jobs + " f*.txt"),
                   Outcome(0, expected, ""));
     }
-    // One file on two cores, counted or split on a thread of its own.
-    EXPECT_EQ(Shell(limits + "\"$COUNT\" -c -j 8 f07.txt"), Outcome(0, "8\n", ""));
-    EXPECT_EQ(Shell(limits + "\"$COUNT\" -j 8 --no-abbreviations f01.txt"),
+    // One file on two cores, counted or split on a thread of its own: a file large enough
+    // for the second core, of spaces mostly.
+    const QByteArray spaces(qsizetype(33) << 20, ' ');
+    Write("wide1.txt", "One." + spaces + "One.");
+    Write("wide7.txt", QByteArray("One. ").repeated(7) + spaces + "One.");
+    EXPECT_EQ(Shell(limits + "\"$COUNT\" -c -j 8 wide7.txt"), Outcome(0, "8\n", ""));
+    EXPECT_EQ(Shell(limits + "\"$COUNT\" -j 8 --no-abbreviations wide1.txt"),
               Outcome(0, "One.\nOne.\n", ""));
     // Room for one thread of the counter's pool but not for the next.
     for (const char* stack : {"1000000", "1200000", "1400000"}) {
         SCOPED_TRACE(stack);
         EXPECT_EQ(Shell(QByteArray("ulimit -v 3000000 && ulimit -s ") + stack +
-                        " && \"$COUNT\" -c -j 8 f07.txt"),
+                        " && \"$COUNT\" -c -j 8 wide7.txt"),
                   Outcome(0, "8\n", ""));
     }
 #endif
