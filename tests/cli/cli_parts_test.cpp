@@ -232,6 +232,7 @@ TEST(OrderedOutput, KeepsTheOrderOfTheFilesWhereverTheRestIsKept) {
                     };
                     std::vector<std::thread> threads;
                     std::atomic<bool> othersDone{false};
+                    std::atomic<int> next{0};
                     if (firstLast) {
                         // The others first; where they must wait, the first file comes when
                         // they have had their time. With room in the folder none waits.
@@ -247,7 +248,6 @@ TEST(OrderedOutput, KeepsTheOrderOfTheFilesWhereverTheRestIsKept) {
                         }
                         write(0);
                     } else {
-                        std::atomic<int> next{0};
                         for (int t = 0; t < 4; ++t)
                             threads.emplace_back([&] {
                                 for (int f; (f = next++) < kFiles;) write(f);

@@ -219,7 +219,7 @@ TEST_F(CountCommand, LargeFilesComeOutTheSameWhereverTheRestIsKept) {
     for (int i = 0; i < 3; ++i) {
         QByteArray text;
         // The first the longest, so that the others are done before their turn.
-        for (int k = 0; text.size() < (i == 0 ? 9 : 6) << 20; ++k)
+        for (int k = 0; text.size() < (i == 0 ? 7 : 5) << 20; ++k)
             text += "Sentence " + QByteArray::number(k) + " of file " + QByteArray::number(i) +
                     (k % 7 ? ". " : "!\n");
         Write(QStringLiteral("big%1.txt").arg(i), text);
@@ -233,14 +233,14 @@ TEST_F(CountCommand, LargeFilesComeOutTheSameWhereverTheRestIsKept) {
         // The folder full after a megabyte or two.
         "trap '' XFSZ; ulimit -f 2048; ",
     };
-    const char* formats[] = {"", "--format=tsv", "--format=jsonl"};
+    const char* formats[] = {"", "--format=jsonl"};
     for (const char* format : formats) {
         const Outcome one = Shell(QByteArray("\"$COUNT\" -j 1 ") + format + names);
         ASSERT_EQ(std::get<0>(one), 1);
-        ASSERT_GT(std::get<1>(one).size(), qsizetype(16) << 20);
+        ASSERT_GT(std::get<1>(one).size(), qsizetype(12) << 20);
         for (const QByteArray& place : places)
             for (const char* jobs : {"2", "3"}) {
-                SCOPED_TRACE(format + (" -j " + place + jobs).toStdString());
+                SCOPED_TRACE((place + "-j " + jobs + " " + format).toStdString());
                 const QByteArray command = place + "\"$COUNT\" -j " + jobs + ' ' + format + names;
                 const Outcome many = Shell(command);
                 EXPECT_EQ(std::get<0>(many), 1);
