@@ -15,6 +15,9 @@ namespace brintale::cli {
 namespace {
 
 constexpr std::int64_t kCopyBlock = std::int64_t(1) << 20;
+// Written to the temporary file at once: the system's cost of a write is mostly per call up
+// to about this size.
+constexpr qsizetype kSpillBlock = qsizetype(1) << 20;
 
 // Writes all of bytes at offset; false with errno on the first failure.
 bool WriteAllAt(int fd, QByteArrayView bytes, std::int64_t offset) {
@@ -146,10 +149,11 @@ void OrderedOutput::Drain(Slot& slot) {
         if (piece.kind == Piece::Spilled)
             CopyBack(piece.offset, piece.length);
         else
-            Emit(piece.kind, piece.bytes);
+            Emit(piece.kind == Piece::Message ? Piece::Message : Piece::Output, piece.bytes);
         if (piece.kind == Piece::Output) keptBytes_ -= piece.bytes.size();
     }
     slot.kept.clear();
+    slot.spare = QByteArray();
 }
 
 bool OrderedOutput::Spill(Slot& slot, QByteArrayView bytes) {
@@ -159,22 +163,37 @@ bool OrderedOutput::Spill(Slot& slot, QByteArrayView bytes) {
         if (spill_ < 0) spillBroken_ = true;
     });
     if (spill_ < 0) return false;
-    const std::int64_t offset = spillEnd_.fetch_add(bytes.size());
-    if (!WriteAllAt(spill_, bytes, offset)) {
+    if (slot.kept.empty() || slot.kept.back().kind != Piece::Pending) {
+        slot.kept.push_back(Piece{Piece::Pending, std::move(slot.spare)});
+        slot.kept.back().bytes.reserve(kSpillBlock + bytes.size());
+    }
+    slot.kept.back().bytes.append(bytes);
+    if (slot.kept.back().bytes.size() >= kSpillBlock) WriteSpill(slot, slot.kept.size() - 1);
+    return true;
+}
+
+void OrderedOutput::WriteSpill(Slot& slot, std::size_t at) {
+    if (spillBroken_) return;
+    Piece& piece = slot.kept[at];
+    const qsizetype size = piece.bytes.size();
+    const std::int64_t offset = spillEnd_.fetch_add(size);
+    if (!WriteAllAt(spill_, piece.bytes, offset)) {
         // A full folder: what went out before stays good, the rest waits in memory.
         spillBroken_ = true;
-        return false;
+        return;
     }
-    spilled_ += bytes.size();
-    if (!slot.kept.empty()) {
-        Piece& last = slot.kept.back();
-        if (last.kind == Piece::Spilled && last.offset + last.length == offset) {
-            last.length += bytes.size();
-            return true;
+    spilled_ += size;
+    slot.spare = std::move(piece.bytes);
+    slot.spare.resize(0);
+    if (at > 0) {
+        Piece& before = slot.kept[at - 1];
+        if (before.kind == Piece::Spilled && before.offset + before.length == offset) {
+            before.length += size;
+            slot.kept.erase(slot.kept.begin() + std::ptrdiff_t(at));
+            return;
         }
     }
-    slot.kept.push_back(Piece{Piece::Spilled, {}, offset, bytes.size()});
-    return true;
+    piece = Piece{Piece::Spilled, {}, offset, size};
 }
 
 void OrderedOutput::WaitForTurn(int file) {
@@ -211,8 +230,14 @@ void OrderedOutput::Error(int file, QByteArrayView line) {
 }
 
 void OrderedOutput::Finish(int file) {
-    std::unique_lock lock(mutex_);
     Slot& slot = slots_[static_cast<std::size_t>(file)];
+    if (!IsTurn(file)) {
+        // A file done before its turn keeps no block in memory: many may be done so.
+        for (std::size_t at = slot.kept.size(); at-- > 0;)
+            if (slot.kept[at].kind == Piece::Pending) WriteSpill(slot, at);
+        slot.spare = QByteArray();
+    }
+    std::unique_lock lock(mutex_);
     slot.done = true;
     if (!IsTurn(file)) return;  // whoever finishes the file before hands the turn on
     // The turn moves on over the files already done, each written out without the lock

@@ -20,9 +20,10 @@ int OpenSpillFile();
 
 // The output of several files worked on at once, in the order of the files: the file whose
 // turn it is writes straight through, the others keep theirs until their turn. Together
-// they keep at most `keepLimit` bytes in memory; beyond that the output goes to a temporary
-// file, and where that cannot be made or fills up, the file's writer waits for its turn, so
-// that memory stays bounded and nothing is lost.
+// they keep at most `keepLimit` bytes in memory (and each writer a block on its way);
+// beyond that the output goes to a temporary file, and where that cannot be made or fills
+// up, the file's writer waits for its turn, so that memory stays bounded and nothing is
+// lost.
 //
 // Each file is written by one thread at a time (its writer), which may change from one call
 // to the next only where the calls are ordered (one thread hands the file to another).
@@ -53,8 +54,10 @@ class OrderedOutput {
 
   private:
     struct Piece {
-        enum Kind { Output, Message, Spilled } kind;
-        QByteArray bytes;         // Output, Message
+        // Pending: output on its way to the temporary file, a block at a time, which the
+        // memory limit does not count.
+        enum Kind { Output, Message, Pending, Spilled } kind;
+        QByteArray bytes;         // Output, Message, Pending
         std::int64_t offset = 0;  // Spilled: where in the temporary file
         std::int64_t length = 0;
     };
@@ -62,10 +65,16 @@ class OrderedOutput {
     // turn on.
     struct Slot {
         std::deque<Piece> kept;
+        QByteArray spare;   // the room of the last block written, for the next
         bool done = false;  // under the lock
     };
     bool IsTurn(int file) const;
+    // Adds the bytes to those on their way to the temporary file; false where nothing
+    // can go there.
     bool Spill(Slot& slot, QByteArrayView bytes);
+    // Writes the Pending piece at `at` to the temporary file; where that fails it stays in
+    // memory and nothing more goes there.
+    void WriteSpill(Slot& slot, std::size_t at);
     void WaitForTurn(int file);
     // By the thread whose turn it is, without the lock.
     void Emit(Piece::Kind kind, QByteArrayView bytes);
