@@ -1,8 +1,10 @@
 #include "cli/ordered_output.h"
 
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -53,12 +55,14 @@ int OpenSpillFile() {
 }
 
 OrderedOutput::OrderedOutput(std::FILE* out, std::FILE* errors, int files, qsizetype keepLimit,
-                             std::function<void(int)> onFailure, std::function<int()> openSpill)
+                             std::function<void(int)> onFailure, std::function<int()> openSpill,
+                             std::int64_t spillLimit)
     : out_(out),
       errors_(errors),
       keepLimit_(keepLimit),
       onFailure_(std::move(onFailure)),
       openSpill_(std::move(openSpill)),
+      spillLimit_(spillLimit),
       slots_(static_cast<std::size_t>(files)) {}
 
 OrderedOutput::~OrderedOutput() {
@@ -142,6 +146,7 @@ void OrderedOutput::CopyBack(std::int64_t offset, std::int64_t length) {
     // so keeps it until the end.
     (void)::fallocate(spill_, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, off_t(start),
                       off_t(length));
+    spillHeld_ -= length;
 }
 
 void OrderedOutput::Drain(Slot& slot) {
@@ -160,9 +165,23 @@ bool OrderedOutput::Spill(Slot& slot, QByteArrayView bytes) {
     if (spillBroken_) return false;
     std::call_once(spillOpened_, [this] {
         spill_ = openSpill_ ? openSpill_() : -1;
-        if (spill_ < 0) spillBroken_ = true;
+        if (spill_ < 0) {
+            spillBroken_ = true;
+            return;
+        }
+        struct statfs room {};
+        if (::fstatfs(spill_, &room) == 0 && room.f_bsize > 0) {
+            const bool memory = room.f_type == TMPFS_MAGIC || room.f_type == RAMFS_MAGIC;
+            const std::int64_t free = std::int64_t(room.f_bavail) * std::int64_t(room.f_bsize);
+            spillLimit_ = std::min(spillLimit_, free / (memory ? 8 : 2));
+        }
     });
     if (spill_ < 0) return false;
+    // Full for now: the writer waits for its turn until earlier output is sent on.
+    const qsizetype pending = !slot.kept.empty() && slot.kept.back().kind == Piece::Pending
+                                  ? slot.kept.back().bytes.size()
+                                  : 0;
+    if (spillHeld_ + pending + bytes.size() > spillLimit_) return false;
     if (slot.kept.empty() || slot.kept.back().kind != Piece::Pending) {
         slot.kept.push_back(Piece{Piece::Pending, std::move(slot.spare)});
         slot.kept.back().bytes.reserve(kSpillBlock + bytes.size());
@@ -183,6 +202,7 @@ void OrderedOutput::WriteSpill(Slot& slot, std::size_t at) {
         return;
     }
     spilled_ += size;
+    spillHeld_ += size;
     slot.spare = std::move(piece.bytes);
     slot.spare.resize(0);
     if (at > 0) {

@@ -23,7 +23,10 @@ int OpenSpillFile();
 // they keep at most `keepLimit` bytes in memory (and each writer a block on its way);
 // beyond that the output goes to a temporary file, and where that cannot be made or fills
 // up, the file's writer waits for its turn, so that memory stays bounded and nothing is
-// lost.
+// lost. The temporary file holds at most `spillLimit` bytes not yet sent on, and never
+// more than half the room its folder had when it was made (an eighth where the folder is
+// memory): a later file without end (a device, a pipe that never closes) must not fill the
+// disk while an earlier one is slow.
 //
 // Each file is written by one thread at a time (its writer), which may change from one call
 // to the next only where the calls are ordered (one thread hands the file to another).
@@ -34,7 +37,8 @@ class OrderedOutput {
     // file at the first need (an open descriptor, or -1 with errno).
     OrderedOutput(std::FILE* out, std::FILE* errors, int files, qsizetype keepLimit,
                   std::function<void(int)> onFailure = {},
-                  std::function<int()> openSpill = OpenSpillFile);
+                  std::function<int()> openSpill = OpenSpillFile,
+                  std::int64_t spillLimit = std::int64_t(4) << 30);
     ~OrderedOutput();
     OrderedOutput(const OrderedOutput&) = delete;
     OrderedOutput& operator=(const OrderedOutput&) = delete;
@@ -87,6 +91,7 @@ class OrderedOutput {
     const qsizetype keepLimit_;
     std::function<void(int)> onFailure_;
     std::function<int()> openSpill_;
+    std::int64_t spillLimit_;  // set with spill_
 
     mutable std::mutex mutex_;
     std::condition_variable turnChanged_;
@@ -100,6 +105,7 @@ class OrderedOutput {
     std::atomic<bool> spillBroken_{false};   // no more spilling: waiting as before
     std::atomic<std::int64_t> spillEnd_{0};  // room handed out in the temporary file
     std::atomic<std::int64_t> spilled_{0};
+    std::atomic<std::int64_t> spillHeld_{0};  // in the temporary file, not yet sent on
     // The turn's, for sending spilled output back.
     std::unique_ptr<char[]> copyBuffer_;
     std::optional<bool> sendFile_;  // whether the system sends it, once known
