@@ -1,24 +1,45 @@
 #pragma once
 
 #include <QByteArray>
+#include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <cstdio>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 namespace brintale::cli {
 
+// An unlinked temporary file in $TMPDIR (or /tmp), read and written; -1 with errno when
+// there is none.
+int OpenSpillFile();
+
 // The output of several files worked on at once, in the order of the files: the file whose
-// turn it is writes straight through, the others keep theirs until their turn, and wait
-// when they have kept `keepLimit` bytes, so that memory stays bounded.
+// turn it is writes straight through, the others keep theirs until their turn. Together
+// they keep at most `keepLimit` bytes in memory (and each writer a block on its way);
+// beyond that the output goes to a temporary file, and where that cannot be made or fills
+// up, the file's writer waits for its turn, so that memory stays bounded and nothing is
+// lost. The temporary file holds at most `spillLimit` bytes not yet sent on, and never
+// more than half the room its folder had when it was made (an eighth where the folder is
+// memory): a later file without end (a device, a pipe that never closes) must not fill the
+// disk while an earlier one is slow.
+//
+// Each file is written by one thread at a time (its writer), which may change from one call
+// to the next only where the calls are ordered (one thread hands the file to another).
 class OrderedOutput {
   public:
     // onFailure hears the system's reason (errno) of the first write that fails, at once,
-    // from the thread that met it; it may end the process.
+    // from the thread that met it; it may end the process. openSpill makes the temporary
+    // file at the first need (an open descriptor, or -1 with errno).
     OrderedOutput(std::FILE* out, std::FILE* errors, int files, qsizetype keepLimit,
-                  std::function<void(int)> onFailure = {});
+                  std::function<void(int)> onFailure = {},
+                  std::function<int()> openSpill = OpenSpillFile,
+                  std::int64_t spillLimit = std::int64_t(4) << 30);
+    ~OrderedOutput();
     OrderedOutput(const OrderedOutput&) = delete;
     OrderedOutput& operator=(const OrderedOutput&) = delete;
 
@@ -32,31 +53,62 @@ class OrderedOutput {
     bool ok() const;
     // Why the first failed write failed; 0 while none has.
     int error() const;
+    // Bytes that went through the temporary file so far.
+    std::int64_t spilledBytes() const;
 
   private:
     struct Piece {
-        bool error;
-        QByteArray bytes;
+        // Pending: output on its way to the temporary file, a block at a time, which the
+        // memory limit does not count.
+        enum Kind { Output, Message, Pending, Spilled } kind;
+        QByteArray bytes;         // Output, Message, Pending
+        std::int64_t offset = 0;  // Spilled: where in the temporary file
+        std::int64_t length = 0;
     };
+    // Touched by the file's writer alone until the file is done, then by whoever hands the
+    // turn on.
     struct Slot {
         std::deque<Piece> kept;
-        qsizetype keptBytes = 0;
-        bool done = false;
+        QByteArray spare;   // the room of the last block written, for the next
+        bool done = false;  // under the lock
     };
-    void Emit(bool error, QByteArrayView bytes);  // with the lock held
-    void Advance();                               // with the lock held
-    void Failed(int error);                       // with the lock held
+    bool IsTurn(int file) const;
+    // Adds the bytes to those on their way to the temporary file; false where nothing
+    // can go there.
+    bool Spill(Slot& slot, QByteArrayView bytes);
+    // Writes the Pending piece at `at` to the temporary file; where that fails it stays in
+    // memory and nothing more goes there.
+    void WriteSpill(Slot& slot, std::size_t at);
+    void WaitForTurn(int file);
+    // By the thread whose turn it is, without the lock.
+    void Emit(Piece::Kind kind, QByteArrayView bytes);
+    void CopyBack(std::int64_t offset, std::int64_t length);
+    void Drain(Slot& slot);
+    void Failed(int error);
 
     std::FILE* out_;
     std::FILE* errors_;
-    qsizetype keepLimit_;
+    const qsizetype keepLimit_;
+    std::function<void(int)> onFailure_;
+    std::function<int()> openSpill_;
+    std::int64_t spillLimit_;  // set with spill_
+
     mutable std::mutex mutex_;
     std::condition_variable turnChanged_;
     std::vector<Slot> slots_;
-    int turn_ = 0;
-    bool failed_ = false;
-    int error_ = 0;
-    std::function<void(int)> onFailure_;
+    std::atomic<int> turn_{0};  // changed under the lock
+    std::atomic<bool> failed_{false};
+    int error_ = 0;                        // under the lock
+    std::atomic<qsizetype> keptBytes_{0};  // in memory, all files together
+    std::once_flag spillOpened_;
+    int spill_ = -1;                         // set once, under spillOpened_
+    std::atomic<bool> spillBroken_{false};   // no more spilling: waiting as before
+    std::atomic<std::int64_t> spillEnd_{0};  // room handed out in the temporary file
+    std::atomic<std::int64_t> spilled_{0};
+    std::atomic<std::int64_t> spillHeld_{0};  // in the temporary file, not yet sent on
+    // The turn's, for sending spilled output back.
+    std::unique_ptr<char[]> copyBuffer_;
+    std::optional<bool> sendFile_;  // whether the system sends it, once known
 };
 
 }  // namespace brintale::cli

@@ -1,12 +1,17 @@
 // The counter's parts on their own: decoding a block at a time, the reading decided for a
 // whole input, the output formats and the order of several files' output.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <QProcess>
 #include <QStringDecoder>
+#include <algorithm>
+#include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <functional>
 #include <random>
 #include <string_view>
 #include <thread>
@@ -142,38 +147,165 @@ TEST(Utf8Output, FieldNamesHoldNoSeparatorAndNoTotal) {
     }
 }
 
-// Several writers at once; whatever the timing, the stream holds every file's output in
-// the order of the files, and each message after the output written before it.
-TEST(OrderedOutput, KeepsTheOrderOfTheFilesWhateverTheTiming) {
-    char* text = nullptr;
-    size_t size = 0;
-    std::FILE* stream = open_memstream(&text, &size);
-    constexpr int kFiles = 12;
-    {
-        OrderedOutput out(stream, stream, kFiles, 64);
-        std::vector<std::thread> threads;
-        std::atomic<int> next{0};
-        for (int t = 0; t < 4; ++t)
-            threads.emplace_back([&] {
-                for (int f; (f = next++) < kFiles;) {
-                    for (int line = 0; line < 50; ++line)
-                        out.Write(f, QByteArray::number(f) + ':' + QByteArray::number(line) + '\n');
-                    if (f % 5 == 0) out.Error(f, "error " + QByteArray::number(f) + '\n');
-                    out.Finish(f);
-                }
-            });
-        for (std::thread& t : threads) t.join();
-        EXPECT_TRUE(out.ok());
-    }
-    std::fclose(stream);
+// Where output kept for later goes once memory is full: the temporary folder, none, a
+// device that is always full, or a folder that fills up part way.
+struct SpillPlace {
+    const char* name;
+    std::function<int()> open;
+    rlim_t fileLimit;  // RLIM_INFINITY, or the size that fills the folder
+    enum { All, None, Part } spills;
+    std::int64_t spillLimit = std::int64_t(1) << 40;  // what the file may hold at once
+};
+
+// Where the ordered output goes: a stream in memory, a file, a file opened for appending, a
+// pipe read only once all is written.
+enum class Stream { Memory, File, Appended, Pipe };
+
+QByteArray LineOf(int file, int line) {
+    return QByteArray::number(file) + ':' + QByteArray::number(line) + ' ' +
+           QByteArray(40 + (file * 7 + line) % 50, char('a' + file % 26)) + '\n';
+}
+
+// Several writers at once: the first file's writer comes last, or all take files in turn
+// with whatever timing; the stream holds every file's output in the order of the files, and
+// each message after the output written before it, wherever the rest was kept.
+TEST(OrderedOutput, KeepsTheOrderOfTheFilesWhereverTheRestIsKept) {
+    constexpr int kFiles = 12, kLines = 200;
     QByteArray expected;
+    qsizetype afterFirst = 0;
     for (int f = 0; f < kFiles; ++f) {
-        for (int line = 0; line < 50; ++line)
-            expected += QByteArray::number(f) + ':' + QByteArray::number(line) + '\n';
+        for (int line = 0; line < kLines; ++line) expected += LineOf(f, line);
         if (f % 5 == 0) expected += "error " + QByteArray::number(f) + '\n';
+        if (f == 0) afterFirst = expected.size();
     }
-    EXPECT_EQ(QByteArray(text, qsizetype(size)), expected);
-    std::free(text);
+    const qsizetype keepLimit = 4096;
+    const SpillPlace places[] = {
+        {"temporary folder", OpenSpillFile, RLIM_INFINITY, SpillPlace::All},
+        {"no folder", [] { return errno = ENOENT, -1; }, RLIM_INFINITY, SpillPlace::None},
+        {"always full", [] { return ::open("/dev/full", O_RDWR | O_CLOEXEC); }, RLIM_INFINITY,
+         SpillPlace::None},
+        {"fills up", OpenSpillFile, 30000, SpillPlace::Part},
+        {"holds little", OpenSpillFile, RLIM_INFINITY, SpillPlace::Part, 30000},
+    };
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    for (const SpillPlace& place : places)
+        for (const Stream stream : {Stream::Memory, Stream::File, Stream::Appended, Stream::Pipe})
+            for (const bool firstLast : {true, false}) {
+                // A limit on file sizes would also stop the output file.
+                if (place.fileLimit != RLIM_INFINITY && stream != Stream::Memory) continue;
+                SCOPED_TRACE(testing::Message() << place.name << ", stream " << int(stream)
+                                                << (firstLast ? ", first file last" : ""));
+                char* text = nullptr;
+                size_t size = 0;
+                std::FILE* to = nullptr;
+                int pipeEnds[2] = {-1, -1};
+                if (stream == Stream::Memory) {
+                    to = open_memstream(&text, &size);
+                } else if (stream == Stream::File) {
+                    to = std::tmpfile();
+                } else if (stream == Stream::Appended) {
+                    char name[] = "/tmp/ordered-XXXXXX";
+                    ::close(::mkstemp(name));
+                    to = std::fopen(name, "a+");
+                    ::unlink(name);
+                } else {
+                    // Room in the pipe for all, so that nothing reads it before the end.
+                    ASSERT_EQ(::pipe2(pipeEnds, O_CLOEXEC), 0);
+                    ASSERT_GE(::fcntl(pipeEnds[1], F_SETPIPE_SZ, 1 << 20), 1 << 20);
+                    to = ::fdopen(pipeEnds[1], "w");
+                }
+                ASSERT_NE(to, nullptr);
+                std::setvbuf(to, nullptr, _IOFBF, 1000);
+                rlimit old{};
+                ::getrlimit(RLIMIT_FSIZE, &old);
+                rlimit limited = old;
+                limited.rlim_cur = place.fileLimit;
+                ::setrlimit(RLIMIT_FSIZE, &limited);
+                std::int64_t spilled = 0;
+                {
+                    OrderedOutput out(to, to, kFiles, keepLimit, {}, place.open, place.spillLimit);
+                    const auto write = [&](int f) {
+                        for (int line = 0; line < kLines; ++line) {
+                            // Pieces as the writers hand them: a line, or two at once.
+                            QByteArray piece = LineOf(f, line);
+                            if (line % 3 != 0 && f % 2 == 0 && line + 1 < kLines)
+                                piece += LineOf(f, ++line);
+                            out.Write(f, piece);
+                        }
+                        if (f % 5 == 0) out.Error(f, "error " + QByteArray::number(f) + '\n');
+                        out.Finish(f);
+                    };
+                    std::vector<std::thread> threads;
+                    std::atomic<bool> othersDone{false};
+                    std::atomic<int> next{0};
+                    if (firstLast) {
+                        // The others first; where they must wait, the first file comes when
+                        // they have had their time. With room in the folder none waits.
+                        threads.emplace_back([&] {
+                            for (int f = 1; f < kFiles; ++f) write(f);
+                            othersDone = true;
+                        });
+                        const int waits = place.spills == SpillPlace::All ? 5000 : 100;
+                        for (int wait = 0; wait < waits && !othersDone; ++wait)
+                            std::this_thread::sleep_for(2ms);
+                        if (place.spills == SpillPlace::All) {
+                            EXPECT_TRUE(othersDone);
+                        }
+                        write(0);
+                    } else {
+                        for (int t = 0; t < 4; ++t)
+                            threads.emplace_back([&] {
+                                for (int f; (f = next++) < kFiles;) write(f);
+                            });
+                    }
+                    for (std::thread& t : threads) t.join();
+                    EXPECT_TRUE(out.ok());
+                    spilled = out.spilledBytes();
+                }
+                ::setrlimit(RLIMIT_FSIZE, &old);
+                QByteArray written;
+                if (stream == Stream::Memory) {
+                    std::fclose(to);
+                    written = QByteArray(text, qsizetype(size));
+                    std::free(text);
+                } else if (stream == Stream::Pipe) {
+                    std::fclose(to);
+                    char block[4096];
+                    for (ssize_t got; (got = ::read(pipeEnds[0], block, sizeof block)) > 0;)
+                        written.append(block, qsizetype(got));
+                    ::close(pipeEnds[0]);
+                } else {
+                    std::fflush(to);
+                    std::rewind(to);
+                    char block[4096];
+                    for (size_t got; (got = std::fread(block, 1, sizeof block, to)) > 0;)
+                        written.append(block, qsizetype(got));
+                    std::fclose(to);
+                }
+                const auto differ =
+                    std::mismatch(written.begin(), written.end(), expected.begin(), expected.end());
+                EXPECT_EQ(written.size(), expected.size());
+                EXPECT_TRUE(written == expected)
+                    << "first difference at " << (differ.first - written.begin());
+                const qsizetype others = expected.size() - afterFirst;
+                if (place.spills == SpillPlace::None) {
+                    EXPECT_EQ(spilled, 0);
+                } else if (place.spills == SpillPlace::Part) {
+                    // A full folder keeps what it took; a bounded one takes again once
+                    // earlier output has been sent on, which the first file last never lets.
+                    if (place.fileLimit != RLIM_INFINITY) {
+                        EXPECT_LE(spilled, std::int64_t(place.fileLimit));
+                    }
+                    if (firstLast) {
+                        EXPECT_GT(spilled, 0);
+                        EXPECT_LE(spilled, place.spillLimit);
+                    }
+                } else if (firstLast) {
+                    // All but what memory holds (and the messages) went to the folder.
+                    EXPECT_GE(spilled, others - keepLimit - 64);
+                }
+            }
+    std::signal(SIGXFSZ, previous);
 }
 
 // A reader that has gone: the failure is heard at once with the system's reason, whatever

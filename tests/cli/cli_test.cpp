@@ -211,6 +211,52 @@ TEST_F(CountCommand, ManyFilesComeOutInTheirOrderWhateverTheJobs) {
     EXPECT_EQ(Start({"-c", names[0]}), Outcome(0, "1\n", ""));  // one file: the number alone
 }
 
+// Files whose output outgrows what is kept in memory while an earlier file is worked on: the
+// same bytes for every number of jobs, whether the rest goes to the temporary folder, finds
+// none, or fills it part way, and whether the output is a pipe, a file or a file appended to.
+TEST_F(CountCommand, LargeFilesComeOutTheSameWhereverTheRestIsKept) {
+    QByteArray names;
+    for (int i = 0; i < 3; ++i) {
+        QByteArray text;
+        // The first the longest, so that the others are done before their turn.
+        for (int k = 0; text.size() < (i == 0 ? 7 : 5) << 20; ++k)
+            text += "Sentence " + QByteArray::number(k) + " of file " + QByteArray::number(i) +
+                    (k % 7 ? ". " : "!\n");
+        Write(QStringLiteral("big%1.txt").arg(i), text);
+        names += " big" + QByteArray::number(i) + ".txt";
+    }
+    Write("small.txt", "One. Two.");
+    names += " small.txt missing.txt";
+    const QByteArray places[] = {
+        "",
+        "TMPDIR=\"$PWD/no such folder\" ",
+        // The folder full after a megabyte or two.
+        "trap '' XFSZ; ulimit -f 2048; ",
+    };
+    const char* formats[] = {"", "--format=jsonl"};
+    for (const char* format : formats) {
+        const Outcome one = Shell(QByteArray("\"$COUNT\" -j 1 ") + format + names);
+        ASSERT_EQ(std::get<0>(one), 1);
+        ASSERT_GT(std::get<1>(one).size(), qsizetype(12) << 20);
+        for (const QByteArray& place : places)
+            for (const char* jobs : {"2", "3"}) {
+                SCOPED_TRACE((place + "-j " + jobs + " " + format).toStdString());
+                const QByteArray command = place + "\"$COUNT\" -j " + jobs + ' ' + format + names;
+                const Outcome many = Shell(command);
+                EXPECT_EQ(std::get<0>(many), 1);
+                EXPECT_EQ(std::get<1>(many).size(), std::get<1>(one).size());
+                EXPECT_TRUE(std::get<1>(many) == std::get<1>(one));
+                EXPECT_EQ(std::get<2>(many), std::get<2>(one));
+                if (!place.isEmpty()) continue;
+                // Into a file, fresh or appended to, the bytes sent on by the system.
+                EXPECT_EQ(Shell(command + " > out.txt; s=$?; cat out.txt; exit $s"), one);
+                EXPECT_EQ(Shell("echo before > out.txt; " + command +
+                                " >> out.txt; s=$?; tail -c +8 out.txt; exit $s"),
+                          one);
+            }
+    }
+}
+
 // Names are the shell's bytes, whatever the locale makes of them, and come back as such;
 // a file the system reports no size for is read to its end; a refused permission says so.
 TEST_F(CountCommand, ReadsWhatTheShellNamesAndSaysWhyNot) {
@@ -472,15 +518,19 @@ TEST_F(CountCommand, FewerThreadsThanAskedStillCountEverything) {
         EXPECT_EQ(Shell(QByteArray("ulimit -v 400000 && \"$COUNT\" -c -j ") + jobs + " f*.txt"),
                   Outcome(0, expected, ""));
     }
-    // One file on two cores, counted or split on a thread of its own.
-    EXPECT_EQ(Shell(limits + "\"$COUNT\" -c -j 8 f07.txt"), Outcome(0, "8\n", ""));
-    EXPECT_EQ(Shell(limits + "\"$COUNT\" -j 8 --no-abbreviations f01.txt"),
+    // One file on two cores, counted or split on a thread of its own: a file large enough
+    // for the second core, of spaces mostly.
+    const QByteArray spaces(qsizetype(33) << 20, ' ');
+    Write("wide1.txt", "One." + spaces + "One.");
+    Write("wide7.txt", QByteArray("One. ").repeated(7) + spaces + "One.");
+    EXPECT_EQ(Shell(limits + "\"$COUNT\" -c -j 8 wide7.txt"), Outcome(0, "8\n", ""));
+    EXPECT_EQ(Shell(limits + "\"$COUNT\" -j 8 --no-abbreviations wide1.txt"),
               Outcome(0, "One.\nOne.\n", ""));
     // Room for one thread of the counter's pool but not for the next.
     for (const char* stack : {"1000000", "1200000", "1400000"}) {
         SCOPED_TRACE(stack);
         EXPECT_EQ(Shell(QByteArray("ulimit -v 3000000 && ulimit -s ") + stack +
-                        " && \"$COUNT\" -c -j 8 f07.txt"),
+                        " && \"$COUNT\" -c -j 8 wide7.txt"),
                   Outcome(0, "8\n", ""));
     }
 #endif
