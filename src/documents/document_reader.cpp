@@ -6,6 +6,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <functional>
+#include <memory>
+#include <optional>
 
 #include "core/failure.h"
 #include "documents/html_reader.h"
@@ -58,102 +61,87 @@ class FileStream : public ByteStream {
     Intake* intake_;
 };
 
-void ReadZip(const ZipArchive& archive, Format format, TextOut& out) {
-    switch (format) {
-        case Format::Docx:
-            ReadDocx(archive, out);
-            break;
-        case Format::Odt:
-            ReadOdt(archive, out);
-            break;
-        default:
-            ReadEpub(archive, out);
-            break;
-    }
-}
+// Where a document's bytes come from: a file by its name or bytes in memory. Each format
+// is read the same way from either.
+struct Source {
+    std::function<std::unique_ptr<ByteStream>(Intake&)> stream;
+    std::function<void(TextOut&)> readPdf;
+    std::function<ZipArchive(Intake&)> openZip;
+    // The first bytes, to tell a document a password protects from a broken ZIP.
+    std::function<QByteArray()> head;
+};
 
-// A word processor keeps a document that a password protects in a compound file, no ZIP.
-[[noreturn]] void ThrowNoZip(QByteArrayView head, const Failure& failure) {
-    if (LooksLikeCompoundFile(head)) throw Failure(QStringLiteral("it is protected by a password"));
-    throw failure;
+void Read(const Source& source, Format format, const TextSink& sink, const ReadOptions& options) {
+    TextOut out(sink);
+    Intake intake(options);
+    switch (format) {
+        case Format::Text:
+            break;
+        case Format::Html:
+            ReadHtml(*source.stream(intake), out);
+            break;
+        case Format::Markdown:
+            ReadMarkdown(*source.stream(intake), out);
+            break;
+        case Format::Pdf:
+            source.readPdf(out);
+            break;
+        case Format::Docx:
+        case Format::Odt:
+        case Format::Epub: {
+            std::optional<ZipArchive> archive;
+            try {
+                archive.emplace(source.openZip(intake));
+            } catch (const Failure& failure) {
+                // A word processor keeps a document that a password protects in a compound
+                // file, no ZIP.
+                if (LooksLikeCompoundFile(source.head()))
+                    throw Failure(QStringLiteral("it is protected by a password"));
+                throw;
+            }
+            if (format == Format::Docx)
+                ReadDocx(*archive, out);
+            else if (format == Format::Odt)
+                ReadOdt(*archive, out);
+            else
+                ReadEpub(*archive, out);
+            break;
+        }
+    }
 }
 
 }  // namespace
 
 void ReadDocument(const QByteArray& nativePath, Format format, const TextSink& sink,
                   const ReadOptions& options) {
-    TextOut out(sink);
-    Intake intake(options);
-    switch (format) {
-        case Format::Text:
-            break;
-        case Format::Html:
-        case Format::Markdown: {
-            FileStream stream(nativePath, &intake);
-            if (format == Format::Html)
-                ReadHtml(stream, out);
-            else
-                ReadMarkdown(stream, out);
-            break;
-        }
-        case Format::Pdf:
-            ReadPdfFile(nativePath, out, options.progress);
-            break;
-        case Format::Docx:
-        case Format::Odt:
-        case Format::Epub: {
-            std::optional<ZipArchive> archive;
+    const Source file{
+        [&](Intake& intake) { return std::make_unique<FileStream>(nativePath, &intake); },
+        [&](TextOut& out) { ReadPdfFile(nativePath, out, options.progress); },
+        [&](Intake& intake) { return ZipArchive::OpenFile(nativePath, &intake); },
+        [&] {
+            char head[8] = {};
+            qsizetype have = 0;
             try {
-                archive.emplace(ZipArchive::OpenFile(nativePath, &intake));
-            } catch (const Failure& failure) {
-                char head[8] = {};
-                qsizetype have = 0;
-                try {
-                    FileStream file(nativePath);
-                    have = file.Read(head, sizeof head);
-                } catch (const Failure&) {
-                }
-                ThrowNoZip(QByteArrayView(head, have), failure);
+                FileStream stream(nativePath);
+                have = stream.Read(head, sizeof head);
+            } catch (const Failure&) {
             }
-            ReadZip(*archive, format, out);
-            break;
-        }
-    }
+            return QByteArray(head, have);
+        }};
+    Read(file, format, sink, options);
 }
 
 void ReadDocumentBytes(QByteArrayView bytes, Format format, const TextSink& sink,
                        const ReadOptions& options) {
-    TextOut out(sink);
-    Intake intake(options);
-    switch (format) {
-        case Format::Text:
-            break;
-        case Format::Html:
-        case Format::Markdown: {
+    const Source memory{
+        [&](Intake& intake) {
             intake.Declare(static_cast<quint64>(bytes.size()));
-            MemoryStream stream(bytes);
-            if (format == Format::Html)
-                ReadHtml(stream, out);
-            else
-                ReadMarkdown(stream, out);
-            break;
-        }
-        case Format::Pdf:
-            ReadPdfBytes(bytes, out, options.progress);
-            break;
-        case Format::Docx:
-        case Format::Odt:
-        case Format::Epub: {
-            std::optional<ZipArchive> archive;
-            try {
-                archive.emplace(ZipArchive::OpenBytes(bytes, &intake));
-            } catch (const Failure& failure) {
-                ThrowNoZip(bytes, failure);
-            }
-            ReadZip(*archive, format, out);
-            break;
-        }
-    }
+            return std::make_unique<MemoryStream>(bytes);
+        },
+        [&](TextOut& out) { ReadPdfBytes(bytes, out, options.progress); },
+        [&](Intake& intake) { return ZipArchive::OpenBytes(bytes, &intake); },
+        [&] { return bytes.first(std::min<qsizetype>(bytes.size(), 8)).toByteArray(); }};
+    Read(memory, format, sink, options);
 }
 
 }  // namespace brintale::documents
