@@ -103,13 +103,15 @@ void BM_Load100MBColouredAndScrolled(benchmark::State& state) {
         TextBox& box = *form.textBox();
         box.longSentences().setEnabled(state.range(0) != 0);
         QApplication::processEvents();
+        // From the call to Load: the text put in, the colours worked out and applied, then a
+        // page at a time through the text and a jump to its end.
+        FreezeMeter meter;
         QElapsedTimer load;
         load.start();
         box.Load(text);
+        meter.Turn();
+        while (box.Loading()) QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
         const double loadMs = double(load.nsecsElapsed()) / 1e6;
-        // From the end of the load: the colours worked out and applied, then a page at a time
-        // through the text and a jump to its end.
-        FreezeMeter meter;
         while (box.longSentences().pending())
             QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
         QScrollBar* bar = box.verticalScrollBar();
@@ -124,7 +126,7 @@ void BM_Load100MBColouredAndScrolled(benchmark::State& state) {
         box.viewport()->repaint();
         meter.Turn();
         state.counters["load_ms"] = loadMs;
-        state.counters["longest_freeze_after_load_ms"] = meter.LongestMs();
+        state.counters["longest_freeze_ms"] = meter.LongestMs();
         state.counters["spans"] = static_cast<double>(box.longSentences().spans().size());
         state.SetLabel(state.range(0) != 0 ? "highlighting on" : "highlighting off");
     }
