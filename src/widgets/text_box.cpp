@@ -120,6 +120,7 @@ struct TextBox::PendingLoad {
     BoxContent content;
     BoxContent before;  // for undo
     qsizetype done = 0;
+    qsizetype slice = 0;    // the next slice's size
     bool readOnly = false;  // as the box was before
 };
 
@@ -373,6 +374,7 @@ void TextBox::FirstSlice() {
     MarkCuts(0, first, CutsBetween(load.content.cuts, 0, first));
     slicing_ = false;
     load.done = first;
+    load.slice = slice_;
     slicer_.start();
 }
 
@@ -395,11 +397,16 @@ void TextBox::NextSlices() {
     if (!pending_ || !pending_->encoded) return;
     QElapsedTimer clock;
     clock.start();
-    const qsizetype size = pending_->content.raw.size();
-    do {
-        PutSlice(SliceEnd(pending_->content.raw, pending_->done, slice_));
-    } while (pending_->done < size && clock.elapsed() < sliceBudgetMs_);
-    if (pending_->done < size)
+    PendingLoad& load = *pending_;
+    const qsizetype from = load.done;
+    PutSlice(SliceEnd(load.content.raw, from, load.slice));
+    // The next slice as large as goes in within the budget: the view does work of its own for
+    // every slice, which in small slices costs more than the text. It at most doubles,
+    // in case this one was slowed by something else.
+    const qint64 took = std::max<qint64>(clock.nsecsElapsed(), 1);
+    const double fits = double(load.done - from) * sliceBudgetMs_ * 1e6 / double(took);
+    load.slice = std::clamp(qsizetype(fits), slice_, 2 * load.slice);
+    if (load.done < load.content.raw.size())
         slicer_.start();
     else
         CompleteLoad();

@@ -46,7 +46,7 @@ class TextBox : public QPlainTextEdit {
     void FinishLoad();
     // How large a text must be to go in slices, how large a slice is (in UTF-16 units), and
     // how long slices go in before the window's events have their turn.
-    void SetLoadSlices(qsizetype above, qsizetype slice, int budgetMs = 20);
+    void SetLoadSlices(qsizetype above, qsizetype slice, int budgetMs = 25);
 
     // Replaces the selection of `cursor` with a text, encoded as a load is, as one undo step.
     void InsertText(QTextCursor& cursor, const QString& text);
@@ -106,7 +106,7 @@ class TextBox : public QPlainTextEdit {
     bool slicing_ = false;                     // the document changes for a slice, not for an edit
     qsizetype slicedAbove_ = 2 * 1024 * 1024;  // 4 MB
     qsizetype slice_ = 1024 * 1024;
-    int sliceBudgetMs_ = 20;
+    int sliceBudgetMs_ = 25;
 };
 
 }  // namespace brintale
