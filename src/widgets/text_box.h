@@ -44,8 +44,8 @@ class TextBox : public QPlainTextEdit {
     // Whether a load is still going in, and putting in the rest of it at once.
     bool Loading() const { return pending_ != nullptr; }
     void FinishLoad();
-    // How large a text must be to go in slices, how large a slice is (in UTF-16 units), and
-    // how long slices go in before the window's events have their turn.
+    // How large a text must be to go in slices, how large a slice is at least (in UTF-16
+    // units), and how long each slice may take before the window's events have their turn.
     void SetLoadSlices(qsizetype above, qsizetype slice, int budgetMs = 25);
 
     // Replaces the selection of `cursor` with a text, encoded as a load is, as one undo step.
