@@ -81,7 +81,9 @@ void LoadDroppedFiles(MainForm& form, const QStringList& paths) {
 void ClearText(MainForm& form) {
     ErrorTrap trap(form, tags::kClearText);
     trap(100, [&] {
-        // Through a cursor, so that an accidental clear can be undone.
+        // Through a cursor, so that an accidental clear can be undone, and after the whole of
+        // a load, which undo then gives back.
+        form.textBox()->FinishLoad();
         QTextCursor cursor(form.textBox()->document());
         cursor.select(QTextCursor::Document);
         cursor.removeSelectedText();

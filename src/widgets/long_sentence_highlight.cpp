@@ -33,6 +33,7 @@ LongSentenceHighlight::LongSentenceHighlight(TextBox& box) : QObject(&box), box_
     connect(&repaint_, &QTimer::timeout, this, &LongSentenceHighlight::paintVisible);
     connect(&watcher_, &QFutureWatcher<Found>::finished, this, &LongSentenceHighlight::finished);
     connect(box_.document(), &QTextDocument::contentsChange, this, &LongSentenceHighlight::changed);
+    connect(&box_, &TextBox::loadFinished, this, &LongSentenceHighlight::schedule);
     connect(box_.verticalScrollBar(), &QScrollBar::valueChanged, this,
             &LongSentenceHighlight::paintVisible);
     connect(box_.horizontalScrollBar(), &QScrollBar::valueChanged, this,
@@ -70,7 +71,8 @@ void LongSentenceHighlight::setCounting(bool on) {
 }
 
 bool LongSentenceHighlight::pending() const {
-    return delay_.isActive() || working_ || again_ || repaint_.isActive();
+    return (wanted() && box_.Loading()) || delay_.isActive() || working_ || again_ ||
+           repaint_.isActive();
 }
 
 int LongSentenceHighlight::WordsAt(int position) const {
@@ -110,7 +112,8 @@ void LongSentenceHighlight::schedule() {
 }
 
 void LongSentenceHighlight::start() {
-    if (!wanted()) return;
+    // Reading a text still going in would put in the rest at once; its end starts this again.
+    if (!wanted() || box_.Loading()) return;
     if (working_) {
         again_ = true;
         return;

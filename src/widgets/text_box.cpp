@@ -5,12 +5,15 @@
 #include <QAccessibleWidget>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QElapsedTimer>
+#include <QFutureWatcher>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QUrl>
+#include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 #include <utility>
 #include <vector>
@@ -71,7 +74,55 @@ QTextCursor WholeUnits(const QTextCursor& cursor) {
     return whole;
 }
 
+// Where the slice of a load that starts at `from` ends: after a line break in its second half,
+// or else never between the halves of a surrogate pair nor a marker and what it marks.
+qsizetype SliceEnd(const QString& raw, qsizetype from, qsizetype slice) {
+    if (raw.size() - from <= slice) return raw.size();
+    const qsizetype end = from + slice;
+    const qsizetype lineEnd = QStringView(raw).lastIndexOf(u'\n', end - 1);
+    if (lineEnd >= from + slice / 2) return lineEnd + 1;
+    return UnitStart(raw, raw[end].isLowSurrogate() ? end - 1 : end);
+}
+
+std::vector<qsizetype> CutsBetween(const std::vector<qsizetype>& cuts, qsizetype from,
+                                   qsizetype to) {
+    return {std::lower_bound(cuts.begin(), cuts.end(), from),
+            std::lower_bound(cuts.begin(), cuts.end(), to)};
+}
+
+// A key that only moves through the text, which a load need not finish for.
+bool Navigates(const QKeyEvent* event) {
+    switch (event->key()) {
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+        case Qt::Key_Home:
+        case Qt::Key_End:
+        case Qt::Key_Shift:
+        case Qt::Key_Control:
+        case Qt::Key_Alt:
+        case Qt::Key_AltGr:
+        case Qt::Key_Meta:
+            return true;
+        default:
+            return false;
+    }
+}
+
 }  // namespace
+
+struct TextBox::PendingLoad {
+    QFutureWatcher<BoxContent> encoding;
+    bool encoded = false;
+    BoxContent content;
+    BoxContent before;  // for undo
+    qsizetype done = 0;
+    qsizetype slice = 0;    // the next slice's size
+    bool readOnly = false;  // as the box was before
+};
 
 // Ctrl+Z after a load and back again. It holds one content at a time, the one that is not on
 // show: the text before the load until it is undone, then the loaded one.
@@ -220,12 +271,20 @@ TextBox::TextBox(QWidget* parent) : QPlainTextEdit(parent) {
     connect(document(), &QTextDocument::contentsChange, this, [this] {
         reading_.reset();
         loaded_.reset();
+        // The rest of a load never goes in after an edit made without waiting for it.
+        if (pending_ && !slicing_) AbandonLoad();
     });
     longSentences_ = new LongSentenceHighlight(*this);
+    slicer_.setSingleShot(true);
+    slicer_.setInterval(0);
+    connect(&slicer_, &QTimer::timeout, this, &TextBox::NextSlices);
 }
 
 // The colouring goes before the document, whose end it would otherwise follow.
-TextBox::~TextBox() { delete longSentences_; }
+TextBox::~TextBox() {
+    disconnect(document(), nullptr, this, nullptr);
+    delete longSentences_;
+}
 
 std::vector<qsizetype> TextBox::Cuts(qsizetype from, qsizetype to) const {
     std::vector<qsizetype> cuts;
@@ -240,6 +299,7 @@ std::vector<qsizetype> TextBox::Cuts(qsizetype from, qsizetype to) const {
 }
 
 BoxContent TextBox::Content() const {
+    Settle();
     if (loaded_) return *loaded_;
     return {document()->toRawText(), Cuts()};
 }
@@ -270,20 +330,135 @@ void TextBox::MarkCuts(qsizetype from, qsizetype to, const std::vector<qsizetype
 
 void TextBox::Load(QString text) {
     QTextDocument* doc = document();
-    BoxContent before = doc->isEmpty() ? BoxContent{} : Content();
+    BoxContent before;
+    if (pending_) {
+        // What it replaces was never there whole.
+        before = std::move(pending_->before);
+        AbandonLoad();
+    } else if (!doc->isEmpty()) {
+        before = Content();
+    }
     loaded_.reset();
-    BoxContent content = EncodeForBox(std::move(text));
-    // Records nothing and drops the steps before: a step per paragraph of a large file would
-    // make the load slow and hold memory for nothing.
-    setPlainText(content.raw);
-    doc->setUndoRedoEnabled(false);
-    MarkCuts(0, content.raw.size(), content.cuts);
+    if (text.size() <= slicedAbove_) {
+        BoxContent content = EncodeForBox(std::move(text));
+        // Records nothing and drops the steps before: a step per paragraph of a large file
+        // would make the load slow and hold memory for nothing.
+        setPlainText(content.raw);
+        doc->setUndoRedoEnabled(false);
+        MarkCuts(0, content.raw.size(), content.cuts);
+        doc->setUndoRedoEnabled(true);
+        doc->appendUndoItem(new LoadStep(this, std::move(before)));
+        loaded_ = std::move(content);
+        return;
+    }
+    pending_ = std::make_unique<PendingLoad>();
+    pending_->before = std::move(before);
+    pending_->readOnly = isReadOnly();
+    setReadOnly(true);
+    // Encoded off this thread: it takes longer than the window may wait.
+    connect(&pending_->encoding, &QFutureWatcher<BoxContent>::finished, this, &TextBox::FirstSlice);
+    pending_->encoding.setFuture(QtConcurrent::run(
+        [text = std::move(text)]() mutable { return EncodeForBox(std::move(text)); }));
+}
+
+void TextBox::FirstSlice() {
+    if (!pending_ || pending_->encoded) return;
+    PendingLoad& load = *pending_;
+    load.content = load.encoding.future().takeResult();
+    load.encoded = true;
+    const qsizetype first = SliceEnd(load.content.raw, 0, slice_);
+    // As a small load: the cursor, the scrolling and the format as ever.
+    slicing_ = true;
+    setPlainText(load.content.raw.first(first));
+    document()->setUndoRedoEnabled(false);
+    MarkCuts(0, first, CutsBetween(load.content.cuts, 0, first));
+    slicing_ = false;
+    load.done = first;
+    load.slice = slice_;
+    slicer_.start();
+}
+
+void TextBox::PutSlice(qsizetype end) {
+    PendingLoad& load = *pending_;
+    const QString& raw = load.content.raw;
+    QTextCursor cursor(document());
+    slicing_ = true;
+    // One change for the document's readers and its layout.
+    cursor.beginEditBlock();
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(QStringView(raw).sliced(load.done, end - load.done).toString());
+    MarkCuts(load.done, end, CutsBetween(load.content.cuts, load.done, end));
+    cursor.endEditBlock();
+    slicing_ = false;
+    load.done = end;
+}
+
+void TextBox::NextSlices() {
+    if (!pending_ || !pending_->encoded) return;
+    QElapsedTimer clock;
+    clock.start();
+    PendingLoad& load = *pending_;
+    const qsizetype from = load.done;
+    PutSlice(SliceEnd(load.content.raw, from, load.slice));
+    // The next slice as large as goes in within the budget: the view does work of its own for
+    // every slice, which in small slices costs more than the text. It at most doubles,
+    // in case this one was slowed by something else.
+    const qint64 took = std::max<qint64>(clock.nsecsElapsed(), 1);
+    const double fits = double(load.done - from) * sliceBudgetMs_ * 1e6 / double(took);
+    load.slice = std::clamp(qsizetype(fits), slice_, 2 * load.slice);
+    if (load.done < load.content.raw.size())
+        slicer_.start();
+    else
+        CompleteLoad();
+}
+
+void TextBox::FinishLoad() {
+    if (!pending_ || slicing_) return;
+    slicer_.stop();
+    if (!pending_->encoded) {
+        pending_->encoding.waitForFinished();
+        FirstSlice();
+    }
+    PutSlice(pending_->content.raw.size());
+    CompleteLoad();
+}
+
+void TextBox::CompleteLoad() {
+    std::unique_ptr<PendingLoad> load = std::move(pending_);
+    QTextDocument* doc = document();
     doc->setUndoRedoEnabled(true);
-    doc->appendUndoItem(new LoadStep(this, std::move(before)));
-    loaded_ = std::move(content);
+    doc->appendUndoItem(new LoadStep(this, std::move(load->before)));
+    loaded_ = std::move(load->content);
+    setReadOnly(load->readOnly);
+    emit loadFinished();
+}
+
+void TextBox::AbandonLoad() {
+    slicer_.stop();
+    std::unique_ptr<PendingLoad> load = std::move(pending_);
+    setReadOnly(load->readOnly);
+    // Later: an edit under way puts back, when it ends, the undo state it found.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (!pending_) document()->setUndoRedoEnabled(true);
+        },
+        Qt::QueuedConnection);
+}
+
+void TextBox::Settle() const {
+    // Reading the text is no change to it, even where the rest of a load must go in first.
+    const_cast<TextBox*>(this)->FinishLoad();
+}
+
+void TextBox::SetLoadSlices(qsizetype above, qsizetype slice, int budgetMs) {
+    slicedAbove_ = above;
+    slice_ = std::max<qsizetype>(slice, 1);
+    sliceBudgetMs_ = budgetMs;
 }
 
 void TextBox::InsertText(QTextCursor& cursor, const QString& text) {
+    FinishLoad();
     BoxContent content = EncodeForBox(text);
     cursor = WholeUnits(cursor);
     cursor.beginEditBlock();
@@ -299,14 +474,19 @@ void TextBox::InsertText(QTextCursor& cursor, const QString& text) {
     cursor.endEditBlock();
 }
 
-QString TextBox::text() const { return TextFromBox(RemoveCuts(document()->toRawText(), Cuts())); }
+QString TextBox::text() const {
+    Settle();
+    return TextFromBox(RemoveCuts(document()->toRawText(), Cuts()));
+}
 
 const BoxReading& TextBox::Reading() const {
+    Settle();
     if (!reading_) reading_.emplace(Content());
     return *reading_;
 }
 
 QString TextBox::SelectedText() const {
+    Settle();
     const QTextCursor cursor = WholeUnits(textCursor());
     const qsizetype start = cursor.selectionStart(), end = cursor.selectionEnd();
     std::vector<qsizetype> cuts = Cuts(start, end);
@@ -340,6 +520,8 @@ void TextBox::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
+    // Keys that edit or copy wait for the whole text; scrolling through what is in need not.
+    if (Loading() && !Navigates(event)) FinishLoad();
     if (isReadOnly()) {
         QPlainTextEdit::keyPressEvent(event);
         return;

@@ -2,6 +2,8 @@
 
 #include <QPlainTextEdit>
 #include <QStringList>
+#include <QTimer>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -34,8 +36,17 @@ class TextBox : public QPlainTextEdit {
 
     // Puts a text into the box as one undo step that holds the text before it: undoing brings
     // that back exactly, and no step is recorded per paragraph, however large the text.
-    // Earlier steps go.
+    // Earlier steps go. A large text goes in a slice at a time between the window's events,
+    // the box read-only meanwhile; whatever reads the text, or edits it, first puts in the
+    // rest. A load that replaces one still going in takes its place: undo goes back to the
+    // text before both.
     void Load(QString text);
+    // Whether a load is still going in, and putting in the rest of it at once.
+    bool Loading() const { return pending_ != nullptr; }
+    void FinishLoad();
+    // How large a text must be to go in slices, how large a slice is at least (in UTF-16
+    // units), and how long each slice may take before the window's events have their turn.
+    void SetLoadSlices(qsizetype above, qsizetype slice, int budgetMs = 25);
 
     // Replaces the selection of `cursor` with a text, encoded as a load is, as one undo step.
     void InsertText(QTextCursor& cursor, const QString& text);
@@ -52,6 +63,8 @@ class TextBox : public QPlainTextEdit {
 
   signals:
     void filesDropped(const QStringList& paths);
+    // The last slice of a load is in.
+    void loadFinished();
 
   protected:
     // Ctrl+Tab and Ctrl+Shift+Tab leave the box, where Tab types a tab. Keys at a cut act on
@@ -67,6 +80,17 @@ class TextBox : public QPlainTextEdit {
 
   private:
     friend class LoadStep;
+    struct PendingLoad;
+    // Puts in the text of the pending load up to `end`, with its cuts; the first replaces
+    // what the box held.
+    void FirstSlice();
+    void PutSlice(qsizetype end);
+    void NextSlices();
+    void CompleteLoad();
+    // Stops the load where it stands, for an edit that did not wait for it.
+    void AbandonLoad();
+    // Readers see the whole text.
+    void Settle() const;
     // Marks the blocks after the cuts, and clears the mark on the other blocks that begin in
     // [from, to], which inherit it when a break goes into a marked block.
     void MarkCuts(qsizetype from, qsizetype to, const std::vector<qsizetype>& cuts);
@@ -77,6 +101,12 @@ class TextBox : public QPlainTextEdit {
     // shares the loaded text, so that the next load keeps it for undo without a copy.
     std::optional<BoxContent> loaded_;
     LongSentenceHighlight* longSentences_ = nullptr;
+    std::unique_ptr<PendingLoad> pending_;
+    QTimer slicer_;
+    bool slicing_ = false;                     // the document changes for a slice, not for an edit
+    qsizetype slicedAbove_ = 2 * 1024 * 1024;  // 4 MB
+    qsizetype slice_ = 1024 * 1024;
+    int sliceBudgetMs_ = 25;
 };
 
 }  // namespace brintale

@@ -5,6 +5,8 @@
 #include <QDropEvent>
 #include <QMimeData>
 #include <QTemporaryDir>
+#include <QTest>
+#include <functional>
 
 #include "commands/command_fixture.h"
 #include "commands/counting.h"
@@ -116,6 +118,59 @@ TEST_F(LoadCommands, SampleCountsAsNineSentencesAndClearKeepsThem) {
     EXPECT_EQ(main.textBox()->toPlainText(), sample);
     main.textBox()->undo();
     EXPECT_EQ(main.textBox()->toPlainText(), u"before"_s);
+}
+
+// A command during a load that goes in slices sees the whole of it; a file loaded meanwhile
+// takes its place.
+TEST_F(LoadCommands, CommandsDuringALoadSeeTheWholeText) {
+    testing::FakeMainForm& main = form;
+    QTemporaryDir dir;
+    const auto write = [&](const QString& name, const QByteArray& bytes) {
+        QFile file(dir.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        return file.fileName();
+    };
+    const QString many = write(u"many.txt"_s, QByteArray("One. Two? Three!\n").repeated(2000));
+    const QString other =
+        write(u"other.txt"_s, QByteArray("Other one. Other two.\n").repeated(300));
+    const struct {
+        const char* name;
+        std::function<void()> command;
+        std::function<void()> check;
+    } cases[] = {
+        {"Start Counting", [&] { StartCounting(main); },
+         [&] {
+             EXPECT_EQ(main.results().CaptionOf(0), u"Total Sentence Count: %1"_s.arg(3 * 2000));
+         }},
+        {"Clear List", [&] { ClearText(main); },
+         [&] {
+             EXPECT_EQ(main.textBox()->text(), QString());
+             main.textBox()->undo();
+             EXPECT_EQ(main.textBox()->text(), u"One. Two? Three!\n"_s.repeated(2000));
+         }},
+        {"another file",
+         [&] {
+             fakes.prompts.fileNames = {other};
+             LoadTextFromFile(main);
+         },
+         [&] {
+             ASSERT_TRUE(QTest::qWaitFor([&] { return !main.textBox()->Loading(); }));
+             EXPECT_EQ(main.textBox()->text(), u"Other one. Other two.\n"_s.repeated(300));
+             main.textBox()->undo();
+             EXPECT_EQ(main.textBox()->text(), u"before"_s);
+         }},
+    };
+    main.textBox()->SetLoadSlices(1000, 1000, 0);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        main.textBox()->setPlainText(u"before"_s);
+        fakes.prompts.fileNames = {many};
+        LoadTextFromFile(main);
+        ASSERT_TRUE(main.textBox()->Loading());
+        c.command();
+        c.check();
+        EXPECT_FALSE(main.textBox()->Loading());
+    }
 }
 
 }  // namespace
