@@ -1,18 +1,64 @@
 #include "cli/byte_source.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <csetjmp>
+#include <csignal>
 #include <cstring>
+#include <mutex>
 
 namespace brintale::cli {
 
 namespace {
 
 QString ErrorText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
+// Where a look at mapped bytes on this thread goes on when a page of them is gone: the file
+// was cut short after it was mapped, and the page past its new end raises SIGBUS.
+thread_local sigjmp_buf* tMappedLook = nullptr;
+struct sigaction gFormerBusAction {};
+
+void OnBusError(int signal, siginfo_t* info, void* context) {
+    if (sigjmp_buf* const look = tMappedLook) siglongjmp(*look, 1);
+    // Not ours: as the program fared before, the default ending it when the fault comes again.
+    if ((gFormerBusAction.sa_flags & SA_SIGINFO) && gFormerBusAction.sa_sigaction)
+        return gFormerBusAction.sa_sigaction(signal, info, context);
+    if (!(gFormerBusAction.sa_flags & SA_SIGINFO) && gFormerBusAction.sa_handler != SIG_DFL &&
+        gFormerBusAction.sa_handler != SIG_IGN)
+        return gFormerBusAction.sa_handler(signal);
+    std::signal(SIGBUS, SIG_DFL);
+}
+
+void CatchBusErrors() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        struct sigaction action {};
+        action.sa_sigaction = OnBusError;
+        action.sa_flags = SA_SIGINFO;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(SIGBUS, &action, &gFormerBusAction);
+    });
+}
+
+// Feeds the mapped bytes into validator; false, validator then undefined, where a page of
+// them was gone. Nothing here needs destroying should the jump leave it.
+__attribute__((noinline)) bool FeedMapped(Utf8Validator* validator, const char* bytes,
+                                          qsizetype size) {
+    sigjmp_buf look;
+    if (sigsetjmp(look, 1) != 0) {
+        tMappedLook = nullptr;
+        return false;
+    }
+    tMappedLook = &look;
+    validator->Feed(QByteArrayView(bytes, size));
+    tMappedLook = nullptr;
+    return true;
+}
 
 }  // namespace
 
@@ -23,6 +69,18 @@ QString ShownName(const InputName& input) {
 
 qsizetype ByteSource::ReadAt(std::int64_t, char*, qsizetype) {
     throw ReadError{QStringLiteral("%1 cannot be read twice").arg(name())};
+}
+
+Utf8Validator ByteSource::ValidateFrom(std::int64_t offset, Utf8Validator validator,
+                                       qsizetype block) {
+    if (!validator.valid()) return validator;
+    QByteArray buffer(std::max<qsizetype>(block, 1), Qt::Uninitialized);
+    for (;;) {
+        const qsizetype got = ReadAt(offset, buffer.data(), buffer.size());
+        if (got == 0 || !validator.Feed(QByteArrayView(buffer.constData(), got))) break;
+        offset += got;
+    }
+    return validator;
 }
 
 FileSource::FileSource(const InputName& input)
@@ -76,6 +134,38 @@ qsizetype FileSource::ReadAt(std::int64_t offset, char* buffer, qsizetype size) 
         const int error = errno;
         throw ReadError{QStringLiteral("\"%1\" cannot be read: %2.").arg(name_, ErrorText(error))};
     }
+}
+
+Utf8Validator FileSource::ValidateFrom(std::int64_t offset, Utf8Validator validator,
+                                       qsizetype block) {
+    static const std::int64_t page = ::sysconf(_SC_PAGESIZE);
+    struct stat status {};
+    if (!regular_ || ::fstat(fd_, &status) != 0)
+        return ByteSource::ValidateFrom(offset, validator, block);
+    CatchBusErrors();
+    const std::int64_t window = std::max<std::int64_t>((windowBytes_ + page - 1) / page, 1) * page;
+    while (offset < status.st_size && validator.valid()) {
+        const std::int64_t start = offset / page * page;
+        const auto length = static_cast<size_t>(std::min(window, status.st_size - start));
+        void* const map =
+            ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd_, start);
+        if (map == MAP_FAILED) break;
+        ::madvise(map, length, MADV_SEQUENTIAL);
+        if (onMapped_) onMapped_();
+        const Utf8Validator before = validator;
+        const bool whole =
+            FeedMapped(&validator, static_cast<const char*>(map) + (offset - start),
+                       static_cast<qsizetype>(start + std::int64_t(length) - offset));
+        // Unmapped at once: the pages looked at count as the program's memory while mapped.
+        ::munmap(map, length);
+        if (!whole) {
+            validator = before;
+            break;
+        }
+        offset = start + std::int64_t(length);
+    }
+    // What the mapping did not reach: the bytes from a page that was gone, or added since.
+    return ByteSource::ValidateFrom(offset, validator, block);
 }
 
 qsizetype MemorySource::Read(char* buffer, qsizetype size) {

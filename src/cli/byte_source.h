@@ -3,8 +3,10 @@
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
+#include <functional>
 
 #include "cli/options.h"
+#include "cli/text_decoder.h"
 
 namespace brintale::cli {
 
@@ -22,6 +24,11 @@ class ByteSource {
     // Whether ReadAt can read ahead of Read without disturbing it.
     virtual bool CanReadAhead() const { return false; }
     virtual qsizetype ReadAt(std::int64_t offset, char* buffer, qsizetype size);
+    // The bytes from offset to the end (as it is when they run out) fed into validator, block
+    // bytes at a time, for a source that can read ahead; by ReadAt unless the source can look
+    // at its bytes where they lie.
+    virtual Utf8Validator ValidateFrom(std::int64_t offset, Utf8Validator validator,
+                                       qsizetype block);
     // The name as the user gave it, for messages.
     virtual QString name() const = 0;
 };
@@ -38,13 +45,24 @@ class FileSource : public ByteSource {
     qsizetype Read(char* buffer, qsizetype size) override;
     bool CanReadAhead() const override { return regular_; }
     qsizetype ReadAt(std::int64_t offset, char* buffer, qsizetype size) override;
+    // Through a read-only mapping, a window at a time, so that the bytes are not copied to be
+    // looked at and the pages resident stay few. A file cut short meanwhile (whose pages past
+    // its new end fault) or grown is read on from where the mapping failed.
+    Utf8Validator ValidateFrom(std::int64_t offset, Utf8Validator validator,
+                               qsizetype block) override;
     QString name() const override { return name_; }
+
+    // For tests: the bytes mapped at once, and a call after each window is mapped.
+    void SetWindow(qsizetype bytes) { windowBytes_ = bytes; }
+    void OnMapped(std::function<void()> call) { onMapped_ = std::move(call); }
 
   private:
     int fd_ = -1;
     bool standardInput_ = false;
     bool regular_ = false;
     QString name_;
+    qsizetype windowBytes_ = qsizetype(4) << 20;
+    std::function<void()> onMapped_;
 };
 
 // Bytes in memory, handed out in blocks of at most `block` bytes; for tests.

@@ -112,14 +112,9 @@ void TextFeeder::Feed(QByteArrayView block) {
             if (source_.CanReadAhead()) {
                 // Before the first byte beyond ASCII all is ASCII; before the first
                 // letter that folds into it, not so.
-                Utf8Validator rest;
-                std::int64_t from = trigger_ == Trigger::AnyNonAscii ? blockOffset : base_;
-                QByteArray buffer(tuning_.blockBytes, Qt::Uninitialized);
-                for (;;) {
-                    const qsizetype got = source_.ReadAt(from, buffer.data(), buffer.size());
-                    if (got == 0 || !rest.Feed(QByteArrayView(buffer.constData(), got))) break;
-                    from += got;
-                }
+                const Utf8Validator rest =
+                    source_.ValidateFrom(trigger_ == Trigger::AnyNonAscii ? blockOffset : base_,
+                                         Utf8Validator(), tuning_.blockBytes);
                 // Decided for the whole input: nothing needs checking any more.
                 checking_ = false;
                 return Decide(ReadingWithoutMark(rest.Finish()), block.sliced(at));

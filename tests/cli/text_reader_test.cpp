@@ -2,8 +2,12 @@
 // choice between UTF-8 and Windows-1252, the same text, however the bytes come.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QByteArray>
+#include <QFile>
+#include <QTemporaryDir>
+#include <functional>
 #include <random>
 #include <string>
 #include <string_view>
@@ -115,6 +119,125 @@ TEST(TextReader, ReadsRandomBytesAsTheWindow) {
             }
         }
         ExpectSameReading(bytes);
+    }
+}
+
+// A file on disk that the reader looks ahead in through a mapping.
+class OnDisk {
+  public:
+    explicit OnDisk(const QByteArray& bytes) : path_(dir_.filePath(QStringLiteral("text"))) {
+        Write(bytes, QIODevice::WriteOnly);
+    }
+    void Write(const QByteArray& bytes, QIODevice::OpenMode mode) const {
+        QFile file(path_);
+        ASSERT_TRUE(file.open(mode));
+        ASSERT_EQ(file.write(bytes), bytes.size());
+    }
+    void CutTo(qsizetype size) const { ASSERT_EQ(::truncate(QFile::encodeName(path_), size), 0); }
+    InputName name() const { return InputName{QFile::encodeName(path_)}; }
+
+  private:
+    QTemporaryDir dir_;
+    QString path_;
+};
+
+const qsizetype kPage = ::sysconf(_SC_PAGESIZE);
+
+struct FileReading {
+    QString text;
+    int windows = 0;  // mapped to look ahead
+};
+
+// The text of a file as the reader hands it on; `mapped` runs after each window is mapped.
+FileReading ReadFile(const OnDisk& disk, qsizetype block, qsizetype window,
+                     const std::function<void(int)>& mapped = {}) {
+    Tuning tuning;
+    tuning.blockBytes = block;
+    FileSource source(disk.name());
+    source.SetWindow(window);
+    FileReading reading;
+    source.OnMapped([&] {
+        if (mapped) mapped(reading.windows);
+        ++reading.windows;
+    });
+    TextReader reader(source, tuning);
+    Gather gather;
+    reader.ReadInto(gather, Trigger::AnyNonAscii);
+    reading.text = gather.text;
+    return reading;
+}
+
+// Bytes beyond ASCII early, then pages of ASCII, then `end`.
+QByteArray EarlyThenPlain(qsizetype pages, const QByteArray& end) {
+    return "ab\xC3\xA9 " + QByteArray(pages * kPage, 'x') + end;
+}
+
+TEST(TextReader, LooksAheadInAFileOnceWhereverTheBlocksAndWindowsCut) {
+    const struct {
+        const char* what;
+        QByteArray bytes;
+    } cases[] = {
+        {"invalid only at the very end", EarlyThenPlain(5, "\xFF")},
+        {"valid to the end", EarlyThenPlain(5, "caf\xC3\xA9.")},
+        {"a sequence open at the end", EarlyThenPlain(5, "\xE2\x82")},
+        {"a sequence across a page", "\xC3\xA9" + QByteArray(2 * kPage - 3, 'y') + "\xE2\x82\xAC!"},
+        {"ill-formed across a page", "\xC3\xA9" + QByteArray(2 * kPage - 3, 'y') + "\xE2\x82 !"},
+        {"one page exactly, the last byte beyond", QByteArray(kPage - 1, 'z') + "\xE9"},
+    };
+    for (const auto& c : cases) {
+        const OnDisk disk(c.bytes);
+        const QString window = DecodeText(c.bytes);
+        for (qsizetype block : {qsizetype(1), qsizetype(7), kPage, qsizetype(1) << 20}) {
+            for (qsizetype mapped : {qsizetype(1), kPage, 2 * kPage + 1, qsizetype(16) << 20}) {
+                const FileReading reading = ReadFile(disk, block, mapped);
+                ASSERT_EQ(reading.text, window)
+                    << c.what << ", block " << block << ", window " << mapped;
+                ASSERT_EQ(reading.text, CounterText(c.bytes, block, true)) << c.what;
+                // Every window from the page of the block with the first byte beyond ASCII
+                // to the end, each once: no byte is read ahead twice.
+                const qsizetype from = AsciiPrefix(c.bytes) / block * block / kPage * kPage;
+                const qsizetype step = std::max(kPage, (mapped + kPage - 1) / kPage * kPage);
+                EXPECT_EQ(reading.windows, (c.bytes.size() - from + step - 1) / step)
+                    << c.what << ", block " << block << ", window " << mapped;
+            }
+        }
+    }
+}
+
+TEST(TextReader, ReadsAFileCutShortOrGrownWhileLookingAhead) {
+    // The first block, read before the look ahead, holds the first byte beyond ASCII.
+    const qsizetype block = kPage;
+    const QByteArray valid = EarlyThenPlain(5, "caf\xC3\xA9.");
+    const QByteArray invalidAtEnd = EarlyThenPlain(5, "\xFF");
+    const struct {
+        const char* what;
+        QByteArray bytes;
+        int atWindow;      // the window after whose mapping the file changes
+        qsizetype cutTo;   // -1: not cut
+        QByteArray added;  // appended
+    } cases[] = {
+        // Pages of the window mapped go: their next look faults.
+        {"cut inside the first window", invalidAtEnd, 0, kPage + 5, {}},
+        {"cut to nothing", invalidAtEnd, 0, 0, {}},
+        {"cut inside a later window", invalidAtEnd, 1, 3 * kPage, {}},
+        {"cut before its invalid end", invalidAtEnd, 2, invalidAtEnd.size() - 1, {}},
+        {"grown by an invalid byte", valid, 0, -1, "\xFF"},
+        {"grown by text", valid, 1, -1, " more caf\xC3\xA9"},
+        {"grown across the window it changes in", valid, 2, -1, QByteArray(3 * kPage, 'g')},
+    };
+    for (const auto& c : cases) {
+        const OnDisk disk(c.bytes);
+        const FileReading reading = ReadFile(disk, block, 2 * kPage, [&](int window) {
+            if (window != c.atWindow) return;
+            if (c.cutTo >= 0) disk.CutTo(c.cutTo);
+            if (!c.added.isEmpty()) disk.Write(c.added, QIODevice::Append);
+        });
+        // The bytes the file had for each reading: the first block was read before.
+        QByteArray had = c.bytes;
+        if (c.cutTo >= 0) had.truncate(std::max(c.cutTo, block));
+        had += c.added;
+        EXPECT_EQ(reading.text, DecodeText(had)) << c.what;
+        EXPECT_GT(reading.windows, c.atWindow) << c.what;
     }
 }
 

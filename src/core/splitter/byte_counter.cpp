@@ -228,28 +228,19 @@ std::unique_ptr<ByteCounter> ByteCounter::For(QStringView separators,
         }
         c->hashed_ = std::move(h);
     }
-    std::vector<bool> marked(256 * 257, false);  // anchor and byte before, looked at
     for (std::size_t k = 0; k < c->entries_.size(); ++k) {
         const Entry& e = c->entries_[k];
         const auto anchor = static_cast<unsigned char>(e.folded[e.anchor]);
         c->anchoredOn_[anchor].push_back(int(k));
         if (c->anchorSlot_[anchor] == 0) {
             c->byBefore_.emplace_back();
+            c->pairs_.emplace_back();
             c->anchorSlot_[anchor] = int(c->byBefore_.size());
         }
         const int before = e.anchor > 0 ? static_cast<unsigned char>(e.folded[e.anchor - 1]) : 256;
         c->byBefore_[std::size_t(c->anchorSlot_[anchor] - 1)][std::size_t(before)].push_back(
             int(k));
-        // The bytes before the anchor that call for a look: the entry's own there (either
-        // case), any when it starts at its anchor, and those the look itself weighs apart.
-        const std::size_t kind =
-            std::size_t(anchor) * 257 + std::size_t(e.anchor == 0 ? 256 : before);
-        for (unsigned prior = 0; prior < 256 && !marked[kind]; ++prior) {
-            const bool anyBefore = e.anchor == 0 || prior == kCr || prior >= 0x80;
-            if (anyBefore || FoldByte(static_cast<unsigned char>(prior)) == before)
-                c->mayEndBefore_[std::size_t(anchor) << 8 | prior] = true;
-        }
-        marked[kind] = true;
+        c->AllowPairs(e);
         for (char ch : e.folded) {
             const auto b = static_cast<unsigned char>(ch);
             c->inEntries_[b] = true;
@@ -257,7 +248,57 @@ std::unique_ptr<ByteCounter> ByteCounter::For(QStringView separators,
             c->foldsBeyondAscii_ = c->foldsBeyondAscii_ || b == 's' || b == 'k';
         }
     }
+    detail::WordSearch& search = c->search_;
+    search.separators = c->separatorBytes_;
+    search.separator = c->separator_;
+    for (unsigned b = 0; b < 256; ++b) {
+        const int slot = c->anchorSlot_[b];
+        if (slot == 0) continue;
+        search.anchors += char(b);
+        search.anchor[b] = true;
+        for (unsigned prior = 0; prior < 256; ++prior)
+            if (c->pairs_[std::size_t(slot - 1)].prior[prior >> 6] >> (prior & 63) & 1)
+                search.prior[prior] = true;
+    }
+    for (unsigned b = 0; b < 0x80; ++b)
+        if (search.prior[b]) search.priorRows[b & 15] |= static_cast<unsigned char>(1u << (b >> 4));
+    // Beyond ASCII every byte may stand before an anchor (the word search takes it so).
+    for (unsigned b = 0x80; b < 256 && !search.anchors.empty(); ++b) search.prior[b] = true;
     return c;
+}
+
+void ByteCounter::AllowPairs(const Entry& e) {
+    // Most separators end a word no entry ends in before its anchor. The bytes that may stand
+    // where the entry's unit j does: the unit in either case, a carriage return skipped, or a
+    // byte of a letter beyond ASCII that folds into it; any byte where the entry has no unit.
+    using Bits = std::array<std::uint64_t, 4>;
+    const auto allowed = [&e](int j) {
+        Bits bits{};
+        for (unsigned b = 0; b < 256; ++b)
+            if (j < 0 || j >= int(e.folded.size()) || b == kCr || b >= 0x80 ||
+                FoldByte(static_cast<unsigned char>(b)) ==
+                    static_cast<unsigned char>(e.folded[std::size_t(j)]))
+                bits[b >> 6] |= std::uint64_t(1) << (b & 63);
+        return bits;
+    };
+    const Bits prior = allowed(e.anchor - 1), next = allowed(e.anchor + 1),
+               second = allowed(e.anchor - 2);
+    // Behind a byte that is no unit of its own, the unit before comes further back.
+    Bits priorNotOwn = prior;
+    priorNotOwn[0] &= std::uint64_t(1) << kCr;
+    priorNotOwn[1] = 0;
+    const auto anchor = static_cast<unsigned char>(e.folded[std::size_t(e.anchor)]);
+    AnchorPairs& pairs = pairs_[std::size_t(anchorSlot_[anchor] - 1)];
+    for (unsigned b = 0; b < 256; ++b) {
+        const bool isPrior = prior[b >> 6] >> (b & 63) & 1;
+        const bool isSecond = second[b >> 6] >> (b & 63) & 1;
+        const Bits& before = isSecond ? prior : priorNotOwn;
+        for (unsigned k = 0; k < 4; ++k) {
+            if (isPrior) pairs.around[b * 4 + k] |= next[k];
+            pairs.before[b * 4 + k] |= before[k];
+        }
+    }
+    for (unsigned k = 0; k < 4; ++k) pairs.prior[k] |= prior[k];
 }
 
 void ByteCounter::ReadAsUtf8() {
@@ -506,15 +547,13 @@ bool ByteCounter::CountFast(const unsigned char* d, qsizetype n, bool utf8, std:
     bool clash = false;
     std::int64_t closed = 0;
     const bool anyEntries = !entries_.empty();
-    ForEachByte(d, n, separatorBytes_, separator_, [&](qsizetype q) {
+    const auto visit = [&](qsizetype q) {
         if (clash) return;
         if (anyEntries) {
             // Abbreviations that overlap are left to the splitter, which knows whose turn
             // comes first.
             // Most separators follow a byte no abbreviation has before that separator.
-            const bool look =
-                q > 0 ? mayEndBefore_[std::size_t(d[q]) << 8 | d[q - 1]] : anchorSlot_[d[q]] != 0;
-            const Found found = look ? FindAt(d, n, q, utf8) : Found();
+            const Found found = MayEndAt(d, n, q) ? FindAt(d, n, q, utf8) : Found();
             if (q < maskedUntil) {  // inside an abbreviation: no end
                 clash = found.count > 0;
                 return;
@@ -542,7 +581,58 @@ bool ByteCounter::CountFast(const unsigned char* d, qsizetype n, bool utf8, std:
         closed += yields;
         last = q;
         marker = false;
-    });
+    };
+    qsizetype i = 0;
+    // A word of 64 bytes at a time where the separators in it need no look at the entries
+    // and follow one before: each yields but a line break or tab with nothing but spaces
+    // since the one before. (A space that separates can hold the state of a line break.)
+    if (!separator_[' '] && separatorBytes_.size() <= 8) {
+        constexpr qsizetype kWords = 64;
+        detail::WordMasks masks[kWords];
+        bool otherSince = false;     // a byte other than a space or CR after `last`, before i
+        std::uint64_t priorTop = 1;  // the byte before the word may stand before an anchor
+        while (i + 64 <= n && !clash) {
+            const qsizetype words = std::min(kWords, (n - i) / 64);
+            detail::FillWordMasks(d + i, words, search_, masks);
+            for (qsizetype w = 0; w < words && !clash; ++w, i += 64) {
+                const std::uint64_t s = masks[w].wanted, other = masks[w].other;
+                const std::uint64_t looks = masks[w].anchors & (masks[w].priors << 1 | priorTop);
+                priorTop = masks[w].priors >> 63;
+                if (s == 0) {
+                    otherSince = otherSince || other != 0;
+                    continue;
+                }
+                bool plain = last >= 0 && !marker && maskedUntil <= i;
+                if (plain && anyEntries)
+                    for (std::uint64_t m = looks; m && plain; m &= m - 1)
+                        plain = !MayEndAt(d, n, i + __builtin_ctzll(m));
+                if (plain) {
+                    const std::uint64_t breaks = s & masks[w].breaks;
+                    closed += detail::Popcount(s & ~breaks);
+                    for (std::uint64_t m = breaks; m; m &= m - 1) {
+                        const int at = __builtin_ctzll(m);
+                        const std::uint64_t before = s & ((std::uint64_t(1) << at) - 1);
+                        // The bytes between the separator before and this one.
+                        const int from = before ? 64 - __builtin_clzll(before) : 0;
+                        const std::uint64_t between = other & ((std::uint64_t(1) << at) - 1) &
+                                                      ~((std::uint64_t(1) << from) - 1);
+                        closed += between != 0 || (!before && otherSince);
+                    }
+                    last = i + 63 - __builtin_clzll(s);
+                } else {
+                    for (std::uint64_t m = s; m; m &= m - 1) visit(i + __builtin_ctzll(m));
+                }
+                if (last >= i) {
+                    const int at = int(last - i);
+                    otherSince = at < 63 && (other >> (at + 1)) != 0;
+                } else {
+                    otherSince = otherSince || other != 0;
+                }
+            }
+        }
+    }
+    if (!clash)
+        ForEachByte(d + i, n - i, separatorBytes_, separator_, [&](qsizetype q) { visit(i + q); });
     if (clash) return false;
     // The buffer open at the end.
     lone = marker ? Lone::Other

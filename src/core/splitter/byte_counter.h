@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "core/splitter/byte_search.h"
 #include "core/splitter/splitter_detail.h"
 
 namespace brintale {
@@ -104,6 +105,20 @@ class ByteCounter {
                    detail::ScanCarry::Lone& lone, bool* dependent) const;
     void CountBySplitter(const unsigned char* d, qsizetype n, bool utf8);
     Found FindAt(const unsigned char* d, qsizetype n, qsizetype q, bool utf8) const;
+    // Whether some entry may have its anchor at the separator d[q], by the bytes around it:
+    // most separators need no look at the entries.
+    bool MayEndAt(const unsigned char* d, qsizetype n, qsizetype q) const {
+        const int slot = anchorSlot_[d[q]];
+        if (slot == 0) return false;
+        if (q == 0) return true;
+        const auto& pairs = pairs_[std::size_t(slot - 1)];
+        if (!(pairs.prior[d[q - 1] >> 6] >> (d[q - 1] & 63) & 1)) return false;
+        if (q < 2 || q + 1 >= n) return true;
+        const std::size_t around = std::size_t(d[q - 1]) << 8 | d[q + 1];
+        const std::size_t before = std::size_t(d[q - 2]) << 8 | d[q - 1];
+        return (pairs.around[around >> 6] >> (around & 63) & 1) &&
+               (pairs.before[before >> 6] >> (before & 63) & 1);
+    }
     bool Verify(const unsigned char* d, qsizetype n, qsizetype q, int k, bool utf8,
                 Found& found) const;
     bool MatchesBack(const unsigned char* d, qsizetype at, char unit, bool utf8,
@@ -112,6 +127,7 @@ class ByteCounter {
                         qsizetype& next) const;
     qsizetype LastCut(const unsigned char* d, qsizetype n) const;
     void CutHeld();
+    void AllowPairs(const Entry& e);
 
     QString separators_;
     QStringList abbreviations_;
@@ -123,8 +139,14 @@ class ByteCounter {
     std::array<std::vector<int>, 256> anchoredOn_;
     std::vector<std::array<std::vector<int>, 257>> byBefore_;
     std::array<int, 256> anchorSlot_{};  // index into byBefore_ + 1, 0: anchors nothing
-    // By a separator and the byte before it: whether some entry may end there.
-    std::array<bool, 65536> mayEndBefore_{};
+    // By anchor slot, bits of the bytes and byte pairs an entry anchored there allows: the
+    // byte before the anchor, that and the one after it, and the two before it.
+    struct AnchorPairs {
+        std::array<std::uint64_t, 4> prior{};
+        std::array<std::uint64_t, 1024> around{}, before{};
+    };
+    std::vector<AnchorPairs> pairs_;
+    detail::WordSearch search_;  // for a count a word at a time
     std::unique_ptr<Hashed> hashed_;
     std::shared_ptr<const detail::PreparedList> prepared_;  // for the splitter, when needed
     std::size_t hashedAbove_ = detail::kHashedEntries;

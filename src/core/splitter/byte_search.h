@@ -346,4 +346,144 @@ void ForEachContinuation(const unsigned char* d, qsizetype n, Visit&& visit) {
         if ((d[i] & 0xC0) == 0x80) visit(i);
 }
 
+// Without the instruction, which the baseline processor may lack.
+inline int Popcount(std::uint64_t x) {
+    x = x - ((x >> 1) & 0x5555555555555555ull);
+    x = (x & 0x3333333333333333ull) + ((x >> 2) & 0x3333333333333333ull);
+    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Full;
+    return int((x * 0x0101010101010101ull) >> 56);
+}
+
+// What a count looks for a word of 64 bytes at a time: the separators (at most eight bytes),
+// those of them an entry may be anchored on (at most eight) and the bytes that may stand
+// before an anchor (ASCII ones in `priorRows`, a row of bits by high nibble for each low
+// one; every byte beyond ASCII is one).
+struct WordSearch {
+    std::string separators, anchors;
+    std::array<bool, 256> separator{}, anchor{}, prior{};
+    std::array<unsigned char, 16> priorRows{};
+};
+
+// Bits of a word: its separators, anchors, line feeds and tabs, bytes that may stand before
+// an anchor, and bytes that are neither a space nor a carriage return.
+struct WordMasks {
+    std::uint64_t wanted = 0, anchors = 0, breaks = 0, priors = 0, other = 0;
+};
+
+inline void WordMasksScalar(const unsigned char* d, qsizetype words, const WordSearch& search,
+                            WordMasks* out) {
+    for (qsizetype w = 0; w < words; ++w, d += 64) {
+        WordMasks m;
+        for (int j = 0; j < 64; ++j) {
+            const unsigned char b = d[j];
+            m.wanted |= std::uint64_t(search.separator[b]) << j;
+            m.anchors |= std::uint64_t(search.anchor[b]) << j;
+            m.breaks |= std::uint64_t(b == '\n' || b == '\t') << j;
+            m.priors |= std::uint64_t(search.prior[b]) << j;
+            m.other |= std::uint64_t(b != ' ' && b != '\r') << j;
+        }
+        out[w] = m;
+    }
+}
+
+#if defined(__SSE2__)
+inline void WordMasksSse2(const unsigned char* d, qsizetype words, const WordSearch& search,
+                          WordMasks* out) {
+    // Membership of a small set by compares; the bytes before an anchor by the table.
+    const int k = int(search.separators.size()), a = int(search.anchors.size());
+    __m128i w[8], an[8];
+    for (int j = 0; j < k; ++j) w[j] = _mm_set1_epi8(search.separators[std::size_t(j)]);
+    for (int j = 0; j < a; ++j) an[j] = _mm_set1_epi8(search.anchors[std::size_t(j)]);
+    const __m128i lf = _mm_set1_epi8('\n'), tab = _mm_set1_epi8('\t'), space = _mm_set1_epi8(' '),
+                  cr = _mm_set1_epi8('\r');
+    for (qsizetype i = 0; i < words; ++i, d += 64) {
+        WordMasks m;
+        for (int part = 0; part < 4; ++part) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + 16 * part));
+            __m128i hit = _mm_setzero_si128(), anchor = _mm_setzero_si128();
+            for (int j = 0; j < k; ++j) hit = _mm_or_si128(hit, _mm_cmpeq_epi8(v, w[j]));
+            for (int j = 0; j < a; ++j) anchor = _mm_or_si128(anchor, _mm_cmpeq_epi8(v, an[j]));
+            const __m128i brk = _mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, tab));
+            const __m128i blank = _mm_or_si128(_mm_cmpeq_epi8(v, space), _mm_cmpeq_epi8(v, cr));
+            const int shift = 16 * part;
+            m.wanted |= std::uint64_t(unsigned(_mm_movemask_epi8(hit))) << shift;
+            m.anchors |= std::uint64_t(unsigned(_mm_movemask_epi8(anchor))) << shift;
+            m.breaks |= std::uint64_t(unsigned(_mm_movemask_epi8(brk))) << shift;
+            m.other |= std::uint64_t(~unsigned(_mm_movemask_epi8(blank)) & 0xFFFFu) << shift;
+        }
+        // SSE2 has no byte shuffle: the bytes before anchors one by one, and the last, which
+        // may stand before one in the next word.
+        for (std::uint64_t at = m.anchors >> 1 | std::uint64_t(1) << 63; at; at &= at - 1) {
+            const int j = __builtin_ctzll(at);
+            m.priors |= std::uint64_t(search.prior[d[j]]) << j;
+        }
+        out[i] = m;
+    }
+}
+#endif
+
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) inline void WordMasksAvx2(const unsigned char* d, qsizetype words,
+                                                          const WordSearch& search,
+                                                          WordMasks* out) {
+    const int k = int(search.separators.size()), a = int(search.anchors.size());
+    __m256i w[8], an[8];
+    for (int j = 0; j < k; ++j) w[j] = _mm256_set1_epi8(search.separators[std::size_t(j)]);
+    for (int j = 0; j < a; ++j) an[j] = _mm256_set1_epi8(search.anchors[std::size_t(j)]);
+    const __m256i lf = _mm256_set1_epi8('\n'), tab = _mm256_set1_epi8('\t'),
+                  space = _mm256_set1_epi8(' '), cr = _mm256_set1_epi8('\r');
+    const __m128i rows = _mm_loadu_si128(reinterpret_cast<const __m128i*>(search.priorRows.data()));
+    const __m256i rowTable = _mm256_broadcastsi128_si256(rows);
+    // 1 << high nibble for the nibbles of ASCII; those beyond are all members.
+    const __m256i bitTable = _mm256_setr_epi8(1, 2, 4, 8, 16, 32, 64, -128, 0, 0, 0, 0, 0, 0, 0, 0,
+                                              1, 2, 4, 8, 16, 32, 64, -128, 0, 0, 0, 0, 0, 0, 0, 0);
+    const __m256i low = _mm256_set1_epi8(0x0F), zero = _mm256_setzero_si256();
+    for (qsizetype i = 0; i < words; ++i, d += 64) {
+        WordMasks m;
+        for (int part = 0; part < 2; ++part) {
+            const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + 32 * part));
+            __m256i hit = zero, anchor = zero;
+            for (int j = 0; j < k; ++j) hit = _mm256_or_si256(hit, _mm256_cmpeq_epi8(v, w[j]));
+            for (int j = 0; j < a; ++j)
+                anchor = _mm256_or_si256(anchor, _mm256_cmpeq_epi8(v, an[j]));
+            const __m256i brk =
+                _mm256_or_si256(_mm256_cmpeq_epi8(v, lf), _mm256_cmpeq_epi8(v, tab));
+            const __m256i blank =
+                _mm256_or_si256(_mm256_cmpeq_epi8(v, space), _mm256_cmpeq_epi8(v, cr));
+            const __m256i row = _mm256_shuffle_epi8(rowTable, _mm256_and_si256(v, low));
+            const __m256i bit =
+                _mm256_shuffle_epi8(bitTable, _mm256_and_si256(_mm256_srli_epi16(v, 4), low));
+            const __m256i prior = _mm256_or_si256(
+                _mm256_andnot_si256(_mm256_cmpeq_epi8(_mm256_and_si256(row, bit), zero),
+                                    _mm256_set1_epi8(-1)),
+                v);  // the sign bit: beyond ASCII
+            const int shift = 32 * part;
+            m.wanted |= std::uint64_t(std::uint32_t(_mm256_movemask_epi8(hit))) << shift;
+            m.anchors |= std::uint64_t(std::uint32_t(_mm256_movemask_epi8(anchor))) << shift;
+            m.breaks |= std::uint64_t(std::uint32_t(_mm256_movemask_epi8(brk))) << shift;
+            m.priors |= std::uint64_t(std::uint32_t(_mm256_movemask_epi8(prior))) << shift;
+            m.other |= std::uint64_t(~std::uint32_t(_mm256_movemask_epi8(blank))) << shift;
+        }
+        out[i] = m;
+    }
+}
+#endif
+
+inline void FillWordMasks(const unsigned char* d, qsizetype words, const WordSearch& search,
+                          WordMasks* out) {
+#if defined(__SSE2__)
+    switch (ActiveKernel()) {
+        case Kernel::Scalar:
+            break;
+#if defined(__x86_64__)
+        case Kernel::Avx2:
+            return WordMasksAvx2(d, words, search, out);
+#endif
+        default:
+            return WordMasksSse2(d, words, search, out);
+    }
+#endif
+    WordMasksScalar(d, words, search, out);
+}
+
 }  // namespace brintale::detail

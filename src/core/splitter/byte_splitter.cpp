@@ -195,9 +195,8 @@ bool ByteSplitter::Find(const unsigned char* d, qsizetype n) {
     detail::ForEachByte(d, n, r.separatorBytes_, r.separator_, [&](qsizetype q) {
         if (clash) return;
         if (anyEntries) {
-            const bool look = q > 0 ? r.mayEndBefore_[std::size_t(d[q]) << 8 | d[q - 1]]
-                                    : r.anchorSlot_[d[q]] != 0;
-            const ByteCounter::Found found = look ? r.FindAt(d, n, q, utf8_) : ByteCounter::Found();
+            const ByteCounter::Found found =
+                r.MayEndAt(d, n, q) ? r.FindAt(d, n, q, utf8_) : ByteCounter::Found();
             if (q < maskedUntil) {
                 clash = found.count > 0;
                 return;

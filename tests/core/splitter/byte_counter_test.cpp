@@ -7,6 +7,7 @@
 
 #include "core/failure.h"
 #include "core/settings_store.h"
+#include "core/splitter/kernels.h"
 #include "core/splitter/sentence_stream.h"
 #include "core/splitter/splitter.h"
 #include "core/splitter/splitter_units.h"
@@ -171,6 +172,35 @@ TEST(ByteCounter, CountsAsTheSplitterWithLongLists) {
         const QString text = g.Text(g.Below(60)) + "ab.ks. Sx.k.e. ABE.E.";
         Compare(text, kSeparators[g.Below(int(std::size(kSeparators)))], entries,
                 EveryCut(text.toLatin1().size()), EveryCut(text.toUtf8().size()), 64);
+    }
+}
+
+// Texts of more than a word of 64 bytes, where the count takes the separators a word at a
+// time: each piece at every offset across a word's end, under every kernel.
+TEST(ByteCounter, CountsAWordAtATimeAsTheSplitter) {
+    const QString pieces[] = {
+        "etc. and",   " \n",       ".  \n x",  "vs.\n\tNo",      "e.g. x",          "a.\r\n",
+        "v\u017F. y", "x\r.g.",    "i.e.",     "\t\t.",          "et al. ",         "word\n \r\tw",
+        "Etc.",       "the. then", "end.\n\n", "caf\u00e9.e.g.", ".e.g. i.e. etc.", "  \r\r  \n",
+    };
+    const QString separators[] = {".!?\n\t", ".!?", "\n", ".!?\n"};
+    const QStringList lists[] = {{}, kBuiltInAbbreviations, {"e.g.", "g.", ".e.", "etc.etc."}};
+    struct KernelRestored {
+        ~KernelRestored() { UseKernel(AvailableKernels().back()); }
+    } restored;
+    for (const Kernel kernel : AvailableKernels()) {
+        UseKernel(kernel);
+        for (const QString& piece : pieces)
+            for (const QString& before : {QString("Hi. "), QString(" \n "), QString("x")})
+                for (int pad = 56; pad <= 136; pad += pad == 72 ? 48 : 1) {
+                    const QString text = before + QString(pad, u'w') + piece + " more. " +
+                                         QString(70, u' ') + "\n" + piece;
+                    // Whole, on this thread alone.
+                    for (const QString& s : separators)
+                        for (const QStringList& entries : lists)
+                            Compare(text, s, entries, {{0}}, {{0}});
+                    if (HasFailure()) return;
+                }
     }
 }
 
