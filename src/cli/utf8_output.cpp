@@ -124,30 +124,28 @@ inline bool JsonPlain(unsigned char b) {
 }
 
 #if defined(__SSE2__)
+// The bytes of the 16 at p that JsonPlain refuses, a bit each.
+inline unsigned JsonSpecialSse2(const unsigned char* p) {
+    const __m128i low = _mm_set1_epi8(0x1F);
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i m =
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(_mm_max_epu8(v, low), low),
+                                  _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')),
+                                               _mm_cmpeq_epi8(v, _mm_set1_epi8('\\')))),
+                     _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(0x7F)),
+                                  _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(char(0xC2))),
+                                               _mm_cmpeq_epi8(v, _mm_set1_epi8(char(0xE2))))));
+    return unsigned(_mm_movemask_epi8(m));
+}
+
 inline qsizetype JsonPlainSse2(const unsigned char* d, qsizetype n) {
-    const __m128i low = _mm_set1_epi8(0x1F), quote = _mm_set1_epi8('"'),
-                  backslash = _mm_set1_epi8('\\'), del = _mm_set1_epi8(0x7F),
-                  c2 = _mm_set1_epi8(char(0xC2)), e2 = _mm_set1_epi8(char(0xE2));
     qsizetype i = 0;
-    for (; i + 16 <= n; i += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
-        const __m128i m = _mm_or_si128(
-            _mm_or_si128(_mm_cmpeq_epi8(_mm_max_epu8(v, low), low),
-                         _mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash))),
-            _mm_or_si128(_mm_cmpeq_epi8(v, del),
-                         _mm_or_si128(_mm_cmpeq_epi8(v, c2), _mm_cmpeq_epi8(v, e2))));
-        if (const int bits = _mm_movemask_epi8(m)) return i + __builtin_ctz(unsigned(bits));
-    }
+    for (; i + 16 <= n; i += 16)
+        if (const unsigned bits = JsonSpecialSse2(d + i)) return i + __builtin_ctz(bits);
     if (i < n && n >= 16) {
         // The last bytes in a vector that ends at n, those looked at already shifted out.
         const qsizetype at = n - 16;
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + at));
-        const __m128i m = _mm_or_si128(
-            _mm_or_si128(_mm_cmpeq_epi8(_mm_max_epu8(v, low), low),
-                         _mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash))),
-            _mm_or_si128(_mm_cmpeq_epi8(v, del),
-                         _mm_or_si128(_mm_cmpeq_epi8(v, c2), _mm_cmpeq_epi8(v, e2))));
-        const unsigned bits = unsigned(_mm_movemask_epi8(m)) >> (i - at);
+        const unsigned bits = JsonSpecialSse2(d + at) >> (i - at);
         return bits ? i + __builtin_ctz(bits) : n;
     }
     return i;
@@ -155,32 +153,26 @@ inline qsizetype JsonPlainSse2(const unsigned char* d, qsizetype n) {
 #endif
 
 #if defined(__x86_64__)
+__attribute__((target("avx2"))) inline std::uint32_t JsonSpecialAvx2(const unsigned char* p) {
+    const __m256i low = _mm256_set1_epi8(0x1F);
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    const __m256i m = _mm256_or_si256(
+        _mm256_or_si256(_mm256_cmpeq_epi8(_mm256_max_epu8(v, low), low),
+                        _mm256_or_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('"')),
+                                        _mm256_cmpeq_epi8(v, _mm256_set1_epi8('\\')))),
+        _mm256_or_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8(0x7F)),
+                        _mm256_or_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8(char(0xC2))),
+                                        _mm256_cmpeq_epi8(v, _mm256_set1_epi8(char(0xE2))))));
+    return std::uint32_t(_mm256_movemask_epi8(m));
+}
+
 __attribute__((target("avx2"))) qsizetype JsonPlainAvx2(const unsigned char* d, qsizetype n) {
-    const __m256i low = _mm256_set1_epi8(0x1F), quote = _mm256_set1_epi8('"'),
-                  backslash = _mm256_set1_epi8('\\'), del = _mm256_set1_epi8(0x7F),
-                  c2 = _mm256_set1_epi8(char(0xC2)), e2 = _mm256_set1_epi8(char(0xE2));
     qsizetype i = 0;
-    for (; i + 32 <= n; i += 32) {
-        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i));
-        const __m256i m = _mm256_or_si256(
-            _mm256_or_si256(
-                _mm256_cmpeq_epi8(_mm256_max_epu8(v, low), low),
-                _mm256_or_si256(_mm256_cmpeq_epi8(v, quote), _mm256_cmpeq_epi8(v, backslash))),
-            _mm256_or_si256(_mm256_cmpeq_epi8(v, del),
-                            _mm256_or_si256(_mm256_cmpeq_epi8(v, c2), _mm256_cmpeq_epi8(v, e2))));
-        if (const auto bits = std::uint32_t(_mm256_movemask_epi8(m)))
-            return i + __builtin_ctz(bits);
-    }
+    for (; i + 32 <= n; i += 32)
+        if (const std::uint32_t bits = JsonSpecialAvx2(d + i)) return i + __builtin_ctz(bits);
     if (i < n && n >= 32) {
         const qsizetype at = n - 32;
-        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + at));
-        const __m256i m = _mm256_or_si256(
-            _mm256_or_si256(
-                _mm256_cmpeq_epi8(_mm256_max_epu8(v, low), low),
-                _mm256_or_si256(_mm256_cmpeq_epi8(v, quote), _mm256_cmpeq_epi8(v, backslash))),
-            _mm256_or_si256(_mm256_cmpeq_epi8(v, del),
-                            _mm256_or_si256(_mm256_cmpeq_epi8(v, c2), _mm256_cmpeq_epi8(v, e2))));
-        const std::uint32_t bits = std::uint32_t(_mm256_movemask_epi8(m)) >> (i - at);
+        const std::uint32_t bits = JsonSpecialAvx2(d + at) >> (i - at);
         return bits ? i + __builtin_ctz(bits) : n;
     }
     return i;

@@ -494,6 +494,18 @@ bool ByteCounter::MatchesForward(const unsigned char* d, qsizetype n, qsizetype 
 }
 
 // The abbreviations whose first separator is the byte at q, carriage returns skipped.
+ByteCounter::Separator ByteCounter::Classify(const unsigned char* d, qsizetype n, qsizetype q,
+                                             bool utf8, qsizetype& maskedUntil,
+                                             Found& found) const {
+    // Most separators follow a byte no abbreviation has before that separator.
+    found = MayEndAt(d, n, q) ? FindAt(d, n, q, utf8) : Found();
+    if (q < maskedUntil) return found.count > 0 ? Separator::Clash : Separator::Inside;
+    if (found.count > 1 || (found.count == 1 && found.start < maskedUntil)) return Separator::Clash;
+    if (found.count == 0) return Separator::End;
+    maskedUntil = found.end;
+    return Separator::Abbreviation;
+}
+
 ByteCounter::Found ByteCounter::FindAt(const unsigned char* d, qsizetype n, qsizetype q,
                                        bool utf8) const {
     Found found;
@@ -550,22 +562,18 @@ bool ByteCounter::CountFast(const unsigned char* d, qsizetype n, bool utf8, std:
     const auto visit = [&](qsizetype q) {
         if (clash) return;
         if (anyEntries) {
-            // Abbreviations that overlap are left to the splitter, which knows whose turn
-            // comes first.
-            // Most separators follow a byte no abbreviation has before that separator.
-            const Found found = MayEndAt(d, n, q) ? FindAt(d, n, q, utf8) : Found();
-            if (q < maskedUntil) {  // inside an abbreviation: no end
-                clash = found.count > 0;
-                return;
-            }
-            if (found.count > 1 || (found.count == 1 && found.start < maskedUntil)) {
-                clash = true;
-                return;
-            }
-            if (found.count == 1) {
-                maskedUntil = found.end;
-                marker = true;
-                return;
+            Found found;
+            switch (Classify(d, n, q, utf8, maskedUntil, found)) {
+                case Separator::Clash:
+                    clash = true;
+                    return;
+                case Separator::Inside:
+                    return;
+                case Separator::Abbreviation:
+                    marker = true;
+                    return;
+                case Separator::End:
+                    break;
             }
         }
         bool yields = true;

@@ -105,6 +105,13 @@ class ByteCounter {
                    detail::ScanCarry::Lone& lone, bool* dependent) const;
     void CountBySplitter(const unsigned char* d, qsizetype n, bool utf8);
     Found FindAt(const unsigned char* d, qsizetype n, qsizetype q, bool utf8) const;
+    // What the separator d[q] is, the abbreviation before it reaching to maskedUntil:
+    // inside that abbreviation, the end of another (found, which then masks up to its end),
+    // a sentence's end, or a clash of abbreviations that overlap, left to the splitter,
+    // which knows whose turn comes first.
+    enum class Separator { End, Inside, Abbreviation, Clash };
+    Separator Classify(const unsigned char* d, qsizetype n, qsizetype q, bool utf8,
+                       qsizetype& maskedUntil, Found& found) const;
     // Whether some entry may have its anchor at the separator d[q], by the bytes around it:
     // most separators need no look at the entries.
     bool MayEndAt(const unsigned char* d, qsizetype n, qsizetype q) const {

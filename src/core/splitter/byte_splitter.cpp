@@ -195,20 +195,18 @@ bool ByteSplitter::Find(const unsigned char* d, qsizetype n) {
     detail::ForEachByte(d, n, r.separatorBytes_, r.separator_, [&](qsizetype q) {
         if (clash) return;
         if (anyEntries) {
-            const ByteCounter::Found found =
-                r.MayEndAt(d, n, q) ? r.FindAt(d, n, q, utf8_) : ByteCounter::Found();
-            if (q < maskedUntil) {
-                clash = found.count > 0;
-                return;
-            }
-            if (found.count > 1 || (found.count == 1 && found.start < maskedUntil)) {
-                clash = true;
-                return;
-            }
-            if (found.count == 1) {
-                maskedUntil = found.end;
-                marks_.push_back({found.start, found.end, found.entry});
-                return;
+            ByteCounter::Found found;
+            switch (r.Classify(d, n, q, utf8_, maskedUntil, found)) {
+                case ByteCounter::Separator::Clash:
+                    clash = true;
+                    return;
+                case ByteCounter::Separator::Inside:
+                    return;
+                case ByteCounter::Separator::Abbreviation:
+                    marks_.push_back({found.start, found.end, found.entry});
+                    return;
+                case ByteCounter::Separator::End:
+                    break;
             }
         }
         ends_.push_back(q);
