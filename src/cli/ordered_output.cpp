@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 namespace brintale::cli {
 
@@ -20,6 +21,8 @@ constexpr std::int64_t kCopyBlock = std::int64_t(1) << 20;
 // Written to the temporary file at once: the system's cost of a write is mostly per call up
 // to about this size.
 constexpr qsizetype kSpillBlock = qsizetype(1) << 20;
+// Room in the temporary file taken ahead at once, where the folder has many times as much.
+constexpr std::int64_t kRoomAhead = std::int64_t(16) << 20;
 
 // Writes all of bytes at offset; false with errno on the first failure.
 bool WriteAllAt(int fd, QByteArrayView bytes, std::int64_t offset) {
@@ -68,8 +71,6 @@ OrderedOutput::OrderedOutput(std::FILE* out, std::FILE* errors, int files, qsize
 OrderedOutput::~OrderedOutput() {
     if (spill_ >= 0) ::close(spill_);
 }
-
-bool OrderedOutput::IsTurn(int file) const { return turn_.load(std::memory_order_acquire) == file; }
 
 void OrderedOutput::Failed(int error) {
     {
@@ -149,20 +150,43 @@ void OrderedOutput::CopyBack(std::int64_t offset, std::int64_t length) {
     spillHeld_ -= length;
 }
 
-void OrderedOutput::Drain(Slot& slot) {
-    for (const Piece& piece : slot.kept) {
-        if (piece.kind == Piece::Spilled)
-            CopyBack(piece.offset, piece.length);
-        else
-            Emit(piece.kind == Piece::Message ? Piece::Message : Piece::Output, piece.bytes);
-        if (piece.kind == Piece::Output) keptBytes_ -= piece.bytes.size();
-    }
-    slot.kept.clear();
-    slot.spare = QByteArray();
+void OrderedOutput::Send(Piece& piece) {
+    if (piece.kind == Piece::Spilled) return CopyBack(piece.offset, piece.length);
+    Emit(piece.kind, piece.bytes);
+    if (piece.kind == Piece::Output) keptBytes_ -= piece.bytes.size();
 }
 
-bool OrderedOutput::Spill(Slot& slot, QByteArrayView bytes) {
-    if (spillBroken_) return false;
+void OrderedOutput::SendOwn(Slot& slot) {
+    for (; !slot.kept.empty(); slot.kept.pop_front()) Send(slot.kept.front());
+    if (slot.pending.isNull()) return;
+    if (!slot.pending.isEmpty()) Emit(Piece::Output, slot.pending);
+    slot.pending = QByteArray();
+}
+
+void OrderedOutput::SendOn(std::unique_lock<std::mutex>& lock) {
+    while (turn_ < int(slots_.size())) {
+        Slot& slot = slots_[static_cast<std::size_t>(turn_)];
+        // What a file still at work kept when this began, and all of a file done; the
+        // writer sends the rest itself, so that this thread soon gets back to its work.
+        for (std::size_t taken = 0, before = slot.kept.size();
+             !slot.kept.empty() && (slot.done || taken < before); ++taken) {
+            Piece piece = std::move(slot.kept.front());
+            slot.kept.pop_front();
+            lock.unlock();
+            Send(piece);
+            lock.lock();
+        }
+        if (!slot.done) {
+            direct_.store(turn_, std::memory_order_release);
+            break;
+        }
+        ++turn_;
+    }
+    lock.unlock();
+    turnChanged_.notify_all();
+}
+
+bool OrderedOutput::SpillReady() {
     std::call_once(spillOpened_, [this] {
         spill_ = openSpill_ ? openSpill_() : -1;
         if (spill_ < 0) {
@@ -174,104 +198,120 @@ bool OrderedOutput::Spill(Slot& slot, QByteArrayView bytes) {
             const bool memory = room.f_type == TMPFS_MAGIC || room.f_type == RAMFS_MAGIC;
             const std::int64_t free = std::int64_t(room.f_bavail) * std::int64_t(room.f_bsize);
             spillLimit_ = std::min(spillLimit_, free / (memory ? 8 : 2));
+            // Room taken ahead in memory would be memory taken early.
+            std::lock_guard lock(roomMutex_);
+            takeRoom_ = !memory && spillLimit_ >= 16 * kRoomAhead;
         }
     });
-    if (spill_ < 0) return false;
-    // Full for now: the writer waits for its turn until earlier output is sent on.
-    const qsizetype pending = !slot.kept.empty() && slot.kept.back().kind == Piece::Pending
-                                  ? slot.kept.back().bytes.size()
-                                  : 0;
-    if (spillHeld_ + pending + bytes.size() > spillLimit_) return false;
-    if (slot.kept.empty() || slot.kept.back().kind != Piece::Pending) {
-        slot.kept.push_back(Piece{Piece::Pending, std::move(slot.spare)});
-        slot.kept.back().bytes.reserve(kSpillBlock + bytes.size());
-    }
-    slot.kept.back().bytes.append(bytes);
-    if (slot.kept.back().bytes.size() >= kSpillBlock) WriteSpill(slot, slot.kept.size() - 1);
+    return spill_ >= 0 && !spillBroken_;
+}
+
+bool OrderedOutput::Spill(Slot& slot, QByteArrayView bytes) {
+    if (!SpillReady()) return false;
+    // Full for now: what comes is kept in memory, or the writer waits until earlier output
+    // is sent on.
+    if (spillHeld_ + slot.pending.size() + bytes.size() > spillLimit_) return false;
+    if (slot.pending.capacity() < kSpillBlock) slot.pending.reserve(kSpillBlock + bytes.size());
+    slot.pending.append(bytes);
+    if (slot.pending.size() >= kSpillBlock) WriteSpill(slot);
     return true;
 }
 
-void OrderedOutput::WriteSpill(Slot& slot, std::size_t at) {
-    if (spillBroken_) return;
-    Piece& piece = slot.kept[at];
-    const qsizetype size = piece.bytes.size();
-    const std::int64_t offset = spillEnd_.fetch_add(size);
-    if (!WriteAllAt(spill_, piece.bytes, offset)) {
-        // A full folder: what went out before stays good, the rest waits in memory.
-        spillBroken_ = true;
-        return;
+void OrderedOutput::TakeRoom(std::int64_t end) {
+    if (end <= roomTaken_.load(std::memory_order_relaxed)) return;
+    std::lock_guard lock(roomMutex_);
+    while (takeRoom_ && roomTaken_ < end) {
+        const std::int64_t from = roomTaken_;
+        // Where the folder cannot, or has no room left, the writes find out for themselves.
+        if (::fallocate(spill_, FALLOC_FL_KEEP_SIZE, off_t(from), off_t(kRoomAhead)) != 0)
+            takeRoom_ = false;
+        else
+            roomTaken_ = from + kRoomAhead;
     }
-    spilled_ += size;
-    spillHeld_ += size;
-    slot.spare = std::move(piece.bytes);
-    slot.spare.resize(0);
-    if (at > 0) {
-        Piece& before = slot.kept[at - 1];
-        if (before.kind == Piece::Spilled && before.offset + before.length == offset) {
-            before.length += size;
-            slot.kept.erase(slot.kept.begin() + std::ptrdiff_t(at));
-            return;
-        }
-    }
-    piece = Piece{Piece::Spilled, {}, offset, size};
 }
 
-void OrderedOutput::WaitForTurn(int file) {
+void OrderedOutput::WriteSpill(Slot& slot) {
+    const qsizetype size = slot.pending.size();
+    if (!spillBroken_) {
+        const std::int64_t offset = spillEnd_.fetch_add(size);
+        TakeRoom(offset + size);
+        if (WriteAllAt(spill_, slot.pending, offset)) {
+            spilled_ += size;
+            spillHeld_ += size;
+            slot.pending.resize(0);
+            std::unique_lock lock(mutex_);
+            if (!slot.kept.empty()) {
+                Piece& last = slot.kept.back();
+                if (last.kind == Piece::Spilled && last.offset + last.length == offset) {
+                    last.length += size;
+                    return;
+                }
+            }
+            slot.kept.push_back(Piece{Piece::Spilled, {}, offset, size});
+            return;
+        }
+        // A full folder: what went out before stays good, the rest waits in memory.
+        spillBroken_ = true;
+    }
+    keptBytes_ += size;
+    Keep(slot, Piece{Piece::Output, std::exchange(slot.pending, QByteArray())});
+}
+
+void OrderedOutput::Keep(Slot& slot, Piece piece) {
     std::unique_lock lock(mutex_);
-    turnChanged_.wait(lock, [&] { return failed_ || IsTurn(file); });
+    slot.kept.push_back(std::move(piece));
 }
 
 void OrderedOutput::Write(int file, QByteArrayView bytes) {
     if (bytes.isEmpty() || failed_) return;
     Slot& slot = slots_[static_cast<std::size_t>(file)];
-    if (!IsTurn(file)) {
-        if (keptBytes_ + bytes.size() > keepLimit_ && Spill(slot, bytes)) return;
-        slot.kept.push_back(Piece{Piece::Output, bytes.toByteArray()});
-        keptBytes_ += bytes.size();
-        if (keptBytes_ <= keepLimit_) return;
-        // No room left anywhere: the file waits for its turn, as the earlier ones never do.
-        WaitForTurn(file);
-        // After a failure only the messages still go out.
-        Drain(slot);
+    if (direct_.load(std::memory_order_acquire) == file) {
+        if (!slot.kept.empty() || !slot.pending.isNull()) SendOwn(slot);
+        Emit(Piece::Output, bytes);
         return;
     }
-    Drain(slot);
-    Emit(Piece::Output, bytes);
+    // Once output is on its way to the temporary file, what follows goes the same way.
+    if (!slot.pending.isEmpty() || keptBytes_ + bytes.size() > keepLimit_) {
+        if (Spill(slot, bytes)) return;
+        if (!slot.pending.isEmpty()) WriteSpill(slot);
+    }
+    keptBytes_ += bytes.size();
+    Keep(slot, Piece{Piece::Output, bytes.toByteArray()});
+    if (keptBytes_ <= keepLimit_) return;
+    // No room left anywhere: the writer waits until it writes straight through, as the
+    // earlier ones never do.
+    {
+        std::unique_lock lock(mutex_);
+        turnChanged_.wait(lock, [&] { return failed_ || direct_ == file; });
+    }
+    // After a failure only the messages still go out, whoever sends them.
+    if (direct_.load(std::memory_order_acquire) == file) SendOwn(slot);
 }
 
 void OrderedOutput::Error(int file, QByteArrayView line) {
     Slot& slot = slots_[static_cast<std::size_t>(file)];
-    if (!IsTurn(file)) {
-        slot.kept.push_back(Piece{Piece::Message, line.toByteArray()});
+    if (direct_.load(std::memory_order_acquire) == file) {
+        SendOwn(slot);
+        Emit(Piece::Message, line);
         return;
     }
-    Drain(slot);
-    Emit(Piece::Message, line);
+    if (!slot.pending.isEmpty()) WriteSpill(slot);
+    Keep(slot, Piece{Piece::Message, line.toByteArray()});
 }
 
 void OrderedOutput::Finish(int file) {
     Slot& slot = slots_[static_cast<std::size_t>(file)];
-    if (!IsTurn(file)) {
+    if (direct_.load(std::memory_order_acquire) == file) {
+        SendOwn(slot);
+    } else {
         // A file done before its turn keeps no block in memory: many may be done so.
-        for (std::size_t at = slot.kept.size(); at-- > 0;)
-            if (slot.kept[at].kind == Piece::Pending) WriteSpill(slot, at);
-        slot.spare = QByteArray();
+        if (!slot.pending.isEmpty()) WriteSpill(slot);
+        slot.pending = QByteArray();
     }
     std::unique_lock lock(mutex_);
     slot.done = true;
-    if (!IsTurn(file)) return;  // whoever finishes the file before hands the turn on
-    // The turn moves on over the files already done, each written out without the lock
-    // while it is theirs, so that the others may keep theirs meanwhile.
-    for (int next = file;;) {
-        lock.unlock();
-        Drain(slots_[static_cast<std::size_t>(next)]);
-        lock.lock();
-        ++next;
-        turn_.store(next, std::memory_order_release);
-        if (next == int(slots_.size()) || !slots_[static_cast<std::size_t>(next)].done) break;
-    }
-    lock.unlock();
-    turnChanged_.notify_all();
+    // Otherwise whoever sends what this file or an earlier one kept hands the turn on.
+    if (turn_ == file && direct_ == file) SendOn(lock);
 }
 
 bool OrderedOutput::ok() const { return !failed_; }

@@ -28,6 +28,11 @@ int OpenSpillFile();
 // memory): a later file without end (a device, a pipe that never closes) must not fill the
 // disk while an earlier one is slow.
 //
+// When a file is done, the thread that finished it sends on what the next file kept so far
+// while that file's writer goes on keeping more; the writer writes straight through from
+// when all it kept before has gone out. So a writer never stops to send what it kept, and a
+// thread with no file left to work on does it.
+//
 // Each file is written by one thread at a time (its writer), which may change from one call
 // to the next only where the calls are ordered (one thread hands the file to another).
 class OrderedOutput {
@@ -58,32 +63,40 @@ class OrderedOutput {
 
   private:
     struct Piece {
-        // Pending: output on its way to the temporary file, a block at a time, which the
-        // memory limit does not count.
-        enum Kind { Output, Message, Pending, Spilled } kind;
-        QByteArray bytes;         // Output, Message, Pending
+        enum Kind { Output, Message, Spilled } kind;
+        QByteArray bytes;         // Output, Message
         std::int64_t offset = 0;  // Spilled: where in the temporary file
         std::int64_t length = 0;
     };
-    // Touched by the file's writer alone until the file is done, then by whoever hands the
-    // turn on.
     struct Slot {
+        // Under the lock while another thread may be sending them; the writer's alone once
+        // it writes straight through.
         std::deque<Piece> kept;
-        QByteArray spare;   // the room of the last block written, for the next
+        // The writer's: output on its way to the temporary file, a block at a time, after
+        // all that is kept; the memory limit does not count it.
+        QByteArray pending;
         bool done = false;  // under the lock
     };
-    bool IsTurn(int file) const;
+    bool SpillReady();
     // Adds the bytes to those on their way to the temporary file; false where nothing
-    // can go there.
+    // can go there now.
     bool Spill(Slot& slot, QByteArrayView bytes);
-    // Writes the Pending piece at `at` to the temporary file; where that fails it stays in
-    // memory and nothing more goes there.
-    void WriteSpill(Slot& slot, std::size_t at);
-    void WaitForTurn(int file);
-    // By the thread whose turn it is, without the lock.
+    // Writes the pending block to the temporary file; where that fails it is kept in memory
+    // and nothing more goes there.
+    void WriteSpill(Slot& slot);
+    // Room in the temporary file up to `end` taken ahead, a large stretch at a time: the
+    // file system then writes into it for less than where each block finds its room.
+    void TakeRoom(std::int64_t end);
+    void Keep(Slot& slot, Piece piece);
+    // The writer's, once it writes straight through: what it kept, then what was pending.
+    void SendOwn(Slot& slot);
+    // With the lock, by the thread that is to send what the file whose turn it is kept:
+    // sends it and hands the turn on over the files done, until a file's writer takes over.
+    void SendOn(std::unique_lock<std::mutex>& lock);
+    // By the thread sending output, without the lock.
+    void Send(Piece& piece);
     void Emit(Piece::Kind kind, QByteArrayView bytes);
     void CopyBack(std::int64_t offset, std::int64_t length);
-    void Drain(Slot& slot);
     void Failed(int error);
 
     std::FILE* out_;
@@ -96,7 +109,10 @@ class OrderedOutput {
     mutable std::mutex mutex_;
     std::condition_variable turnChanged_;
     std::vector<Slot> slots_;
-    std::atomic<int> turn_{0};  // changed under the lock
+    int turn_ = 0;  // under the lock: the file whose output goes out now
+    // The file whose writer writes straight through: the turn's, or none while another
+    // thread sends what the turn's file kept.
+    std::atomic<int> direct_{0};
     std::atomic<bool> failed_{false};
     int error_ = 0;                        // under the lock
     std::atomic<qsizetype> keptBytes_{0};  // in memory, all files together
@@ -106,7 +122,10 @@ class OrderedOutput {
     std::atomic<std::int64_t> spillEnd_{0};  // room handed out in the temporary file
     std::atomic<std::int64_t> spilled_{0};
     std::atomic<std::int64_t> spillHeld_{0};  // in the temporary file, not yet sent on
-    // The turn's, for sending spilled output back.
+    std::mutex roomMutex_;
+    bool takeRoom_ = false;                   // under roomMutex_; set with spill_
+    std::atomic<std::int64_t> roomTaken_{0};  // the end of the room taken ahead
+    // The sending thread's, for sending spilled output back.
     std::unique_ptr<char[]> copyBuffer_;
     std::optional<bool> sendFile_;  // whether the system sends it, once known
 };

@@ -9,9 +9,13 @@
 #include <QStringDecoder>
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <functional>
+#include <future>
+#include <mutex>
+#include <optional>
 #include <random>
 #include <string_view>
 #include <thread>
@@ -334,6 +338,158 @@ TEST(OrderedOutput, AWriteThatFailsIsHeardAtOnceWithItsReason) {
     EXPECT_EQ(heard, std::vector<int>{EPIPE});  // once
     std::fclose(stream);
     std::signal(SIGPIPE, previous);
+}
+
+// A stream that notes which thread wrote what; `during` is called inside each write, before
+// the bytes are taken.
+class NotedStream {
+  public:
+    std::function<void()> during;
+
+    NotedStream() {
+        cookie_io_functions_t io{};
+        io.write = [](void* self, const char* data, size_t size) -> ssize_t {
+            auto* stream = static_cast<NotedStream*>(self);
+            if (stream->during) stream->during();
+            std::lock_guard lock(stream->mutex_);
+            stream->writes_.push_back(
+                {std::this_thread::get_id(), QByteArray(data, qsizetype(size))});
+            return ssize_t(size);
+        };
+        file_ = fopencookie(this, "w", io);
+        std::setvbuf(file_, nullptr, _IONBF, 0);
+    }
+    ~NotedStream() { std::fclose(file_); }
+    std::FILE* file() const { return file_; }
+    // Everything written, or what one thread wrote.
+    QByteArray Written(std::optional<std::thread::id> by = std::nullopt) {
+        std::lock_guard lock(mutex_);
+        QByteArray all;
+        for (const auto& [thread, bytes] : writes_)
+            if (!by || thread == *by) all += bytes;
+        return all;
+    }
+
+  private:
+    std::FILE* file_;
+    std::mutex mutex_;
+    std::vector<std::pair<std::thread::id, QByteArray>> writes_;
+};
+
+// The thread that finishes a file sends on what the next file kept until then, in memory or
+// in the temporary file and with its messages, while that file's writer is still at work;
+// the writer writes straight through afterwards.
+TEST(OrderedOutput, TheThreadThatFinishesAFileSendsWhatTheNextKept) {
+    struct Case {
+        const char* name;
+        qsizetype keepLimit;
+        qsizetype keptBytes;  // written by the next file before the first is done
+        bool message;
+    };
+    const Case cases[] = {
+        {"in memory", 1 << 20, 1000, false},
+        {"in memory, with a message", 1 << 20, 1000, true},
+        // Two blocks and a half on their way to the temporary file: the half stays the
+        // writer's until it goes on.
+        {"in the temporary file", 0, 5 << 19, false},
+        {"in the temporary file, with a message", 0, 5 << 19, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QByteArray kept;
+        for (int line = 0; kept.size() < c.keptBytes; ++line) kept += LineOf(1, line);
+        const QByteArray message = c.message ? "error 1\n" : "";
+        NotedStream stream;
+        OrderedOutput out(stream.file(), stream.file(), 2, c.keepLimit);
+        std::promise<void> keptAll, sentOn;
+        std::thread writer([&] {
+            for (qsizetype at = 0; at < kept.size(); at += 4096) out.Write(1, kept.mid(at, 4096));
+            if (c.message) out.Error(1, message);
+            keptAll.set_value();
+            sentOn.get_future().wait();
+            out.Write(1, "last\n");
+            out.Finish(1);
+        });
+        out.Write(0, "first\n");
+        keptAll.get_future().wait();
+        out.Finish(0);
+        const QByteArray byThis = stream.Written(std::this_thread::get_id());
+        sentOn.set_value();
+        const std::thread::id writerId = writer.get_id();
+        writer.join();
+        EXPECT_TRUE(out.ok());
+        EXPECT_TRUE(stream.Written() == "first\n" + kept + message + "last\n");
+        // All that had gone into memory or the temporary file, not what was still on its way
+        // there, which the writer sends itself.
+        const qsizetype sentHere = c.keepLimit > 0 || c.message ? kept.size() : 2 << 20;
+        EXPECT_EQ(byThis.size(), 6 + sentHere + message.size());
+        EXPECT_TRUE(byThis == ("first\n" + kept + message).left(byThis.size()));
+        EXPECT_TRUE(stream.Written(writerId).endsWith("last\n"));
+        EXPECT_EQ(out.spilledBytes(), c.keepLimit > 0 ? 0 : sentHere);
+    }
+}
+
+// While one thread sends what a file kept, the file's writer goes on keeping more, in
+// memory or in the temporary file, and may finish meanwhile; only where there is room
+// nowhere does it wait until what it kept has gone out.
+TEST(OrderedOutput, AWriterGoesOnWhileAnotherSendsWhatItKept) {
+    struct Case {
+        const char* name;
+        qsizetype keepLimit;
+        std::function<int()> open;
+        qsizetype keptBefore;  // when the first file is finished
+        bool goesOn;
+    };
+    const Case cases[] = {
+        {"memory", 64 << 20, OpenSpillFile, 3000, true},
+        {"temporary file", 0, OpenSpillFile, 3 << 19, true},
+        {"no room anywhere", 4096, [] { return errno = ENOENT, -1; }, 3000, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        constexpr int kLines = 40000;
+        QByteArray expected = "first\n";
+        for (int line = 0; line < kLines; ++line) expected += LineOf(1, line);
+        NotedStream stream;
+        OrderedOutput out(stream.file(), stream.file(), 2, c.keepLimit, {}, c.open);
+        std::promise<void> keptSome;
+        std::atomic<bool> writerDone{false}, holding{false};
+        std::atomic<int> heldWrites{0};
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool finished = false;
+        const std::thread::id here = std::this_thread::get_id();
+        // The sending thread stops in its first write of the next file's output until its
+        // writer is done, or long enough to tell that it waits.
+        stream.during = [&] {
+            if (std::this_thread::get_id() != here || !holding.exchange(false)) return;
+            ++heldWrites;
+            std::unique_lock lock(mutex);
+            changed.wait_for(lock, c.goesOn ? 20s : 300ms, [&] { return finished; });
+        };
+        std::thread writer([&] {
+            qsizetype written = 0;
+            for (int line = 0; line < kLines; ++line) {
+                const QByteArray bytes = LineOf(1, line);
+                out.Write(1, bytes);
+                if (written < c.keptBefore && (written += bytes.size()) >= c.keptBefore)
+                    keptSome.set_value();
+            }
+            out.Finish(1);
+            std::lock_guard lock(mutex);
+            finished = true;
+            changed.notify_all();
+        });
+        out.Write(0, "first\n");
+        keptSome.get_future().wait();
+        holding = true;
+        out.Finish(0);
+        writerDone = finished;
+        writer.join();
+        EXPECT_EQ(heldWrites, 1);
+        EXPECT_EQ(writerDone, c.goesOn);
+        EXPECT_TRUE(stream.Written() == expected);
+    }
 }
 
 class Collect : public SentenceReceiver {
