@@ -97,7 +97,7 @@ void OrderedOutput::Emit(Piece::Kind kind, QByteArrayView bytes) {
     if (!failed_ && std::fwrite(bytes.data(), 1, size, out_) != size) Failed(errno);
 }
 
-void OrderedOutput::CopyBack(std::int64_t offset, std::int64_t length) {
+void OrderedOutput::CopyBack(std::int64_t offset, std::int64_t length, Stretches* sent) {
     if (failed_) return;
     const std::int64_t start = offset, end = offset + length;
     // From file to file inside the system where it can: into a file or a device. A pipe
@@ -143,15 +143,22 @@ void OrderedOutput::CopyBack(std::int64_t offset, std::int64_t length) {
         Emit(Piece::Output, QByteArrayView(copyBuffer_.get(), got));
         offset += got;
     }
+    if (sent)
+        sent->emplace_back(start, length);
+    else
+        GiveBack(start, length);
+}
+
+void OrderedOutput::GiveBack(std::int64_t offset, std::int64_t length) {
     // The room is given back to the file system where it can be; a folder that cannot do
     // so keeps it until the end.
-    (void)::fallocate(spill_, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, off_t(start),
+    (void)::fallocate(spill_, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, off_t(offset),
                       off_t(length));
     spillHeld_ -= length;
 }
 
-void OrderedOutput::Send(Piece& piece) {
-    if (piece.kind == Piece::Spilled) return CopyBack(piece.offset, piece.length);
+void OrderedOutput::Send(Piece& piece, Stretches* sent) {
+    if (piece.kind == Piece::Spilled) return CopyBack(piece.offset, piece.length, sent);
     Emit(piece.kind, piece.bytes);
     if (piece.kind == Piece::Output) keptBytes_ -= piece.bytes.size();
 }
@@ -164,6 +171,8 @@ void OrderedOutput::SendOwn(Slot& slot) {
 }
 
 void OrderedOutput::SendOn(std::unique_lock<std::mutex>& lock) {
+    // Room given back once the writer writes straight through, which is what it waits for.
+    Stretches sent;
     while (turn_ < int(slots_.size())) {
         Slot& slot = slots_[static_cast<std::size_t>(turn_)];
         // What a file still at work kept when this began, and all of a file done; the
@@ -173,7 +182,7 @@ void OrderedOutput::SendOn(std::unique_lock<std::mutex>& lock) {
             Piece piece = std::move(slot.kept.front());
             slot.kept.pop_front();
             lock.unlock();
-            Send(piece);
+            Send(piece, &sent);
             lock.lock();
         }
         if (!slot.done) {
@@ -184,6 +193,7 @@ void OrderedOutput::SendOn(std::unique_lock<std::mutex>& lock) {
     }
     lock.unlock();
     turnChanged_.notify_all();
+    for (const auto& [offset, length] : sent) GiveBack(offset, length);
 }
 
 bool OrderedOutput::SpillReady() {

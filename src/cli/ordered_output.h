@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace brintale::cli {
@@ -93,10 +94,14 @@ class OrderedOutput {
     // With the lock, by the thread that is to send what the file whose turn it is kept:
     // sends it and hands the turn on over the files done, until a file's writer takes over.
     void SendOn(std::unique_lock<std::mutex>& lock);
-    // By the thread sending output, without the lock.
-    void Send(Piece& piece);
+    // Stretches of the temporary file sent on, whose room is given back later.
+    using Stretches = std::vector<std::pair<std::int64_t, std::int64_t>>;
+    // By the thread sending output, without the lock; the room of what went out of the
+    // temporary file is given back at once, or noted in `sent`.
+    void Send(Piece& piece, Stretches* sent = nullptr);
     void Emit(Piece::Kind kind, QByteArrayView bytes);
-    void CopyBack(std::int64_t offset, std::int64_t length);
+    void CopyBack(std::int64_t offset, std::int64_t length, Stretches* sent);
+    void GiveBack(std::int64_t offset, std::int64_t length);
     void Failed(int error);
 
     std::FILE* out_;
