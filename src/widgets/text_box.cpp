@@ -376,7 +376,7 @@ void TextBox::Load(QString text) {
     setReadOnly(true);
     // The head is encoded and put in while the rest is encoded: the window need not wait
     // for all of it before the first slice.
-    const qsizetype headEnd = BlockStartAfter(text, slice_ / 2, 2 * slice_);
+    const qsizetype headEnd = BlockStartAfter(text, slice_, 2 * slice_);
     QString head;
     if (headEnd > 0) {
         head = text.first(headEnd);
