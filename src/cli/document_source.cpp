@@ -8,7 +8,6 @@
 #include <QTemporaryFile>
 #include <cerrno>
 #include <cstring>
-#include <mutex>
 #include <new>
 #include <optional>
 
