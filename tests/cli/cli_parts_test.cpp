@@ -60,6 +60,63 @@ TEST(Utf8Validator, AgreesWithQtOnEveryCutOfRandomBytes) {
     }
 }
 
+// Long enough for the vector check, with a fault or a sequence cut anywhere in it: every
+// kernel finds the same first fault as the byte-wise check.
+TEST(Utf8Validator, EveryKernelFindsTheFirstFaultOfLongTexts) {
+    struct KernelRestored {
+        ~KernelRestored() { UseKernel(AvailableKernels().back()); }
+    } restored;
+    std::mt19937 random(7);
+    const char* const good[] = {"a",
+                                "Hello. ",
+                                "\xC3\xA9",
+                                "\xE2\x82\xAC",
+                                "\xF0\x9F\x98\x80",
+                                "\xED\x9F\xBF",
+                                "\xF4\x8F\xBF\xBF",
+                                "\xEF\xBF\xBD"};
+    const char* const bad[] = {"\xC0\xAF",
+                               "\xF4\x90\x80\x80",
+                               "\x80",
+                               "\xE0\x9F\xBF",
+                               "\xED\xA0\x80",
+                               "\xC3",
+                               "\xF0\x9F",
+                               "\xFF",
+                               "\xC3\xC3\xA9",
+                               "\xE2\x82"
+                               "a"};
+    for (int round = 0; round < 600; ++round) {
+        QByteArray bytes;
+        if (round < 200) {
+            // A fault near the end of 64 bytes, then ASCII: a sequence that ends too soon
+            // where the next 64 need no look of their own.
+            bytes = QByteArray(200, 'a');
+            bytes.insert(56 + round % 16, bad[(round / 16) % std::size(bad)]);
+        } else {
+            const int length = 60 + int(random() % 300);
+            while (bytes.size() < length) bytes += good[random() % std::size(good)];
+            if (round % 4 != 0)
+                bytes.insert(qsizetype(random() % bytes.size()), bad[random() % std::size(bad)]);
+        }
+        const qsizetype cut = round < 200 ? bytes.size() : qsizetype(random() % (bytes.size() + 1));
+        QStringDecoder qt(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+        const QString decoded = qt.decode(bytes);  // decoded only when taken
+        std::vector<std::pair<bool, std::int64_t>> seen;
+        for (const Kernel kernel : AvailableKernels()) {
+            UseKernel(kernel);
+            Utf8Validator v;
+            v.Feed(bytes.first(cut));
+            v.Feed(bytes.sliced(cut));
+            ASSERT_EQ(v.Finish(), !qt.hasError())
+                << KernelName(kernel) << " " << bytes.toHex().toStdString();
+            seen.emplace_back(v.Finish(), v.validBytes());
+            ASSERT_EQ(seen.back(), seen.front())
+                << KernelName(kernel) << " " << bytes.toHex().toStdString() << " cut " << cut;
+        }
+    }
+}
+
 TEST(StreamDecoder, EveryCutGivesTheWholeDecoding) {
     const std::pair<TextEncoding, QByteArray> cases[] = {
         {TextEncoding::Utf8, B("a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80z\xEF\xBB\xBF")},
