@@ -6,6 +6,7 @@ set(brintale_app_id example.quorvane.Brintale)
 set(brintale_resources ${PROJECT_SOURCE_DIR}/resources)
 
 install(TARGETS brintale brintale-count RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS brintale_document_module LIBRARY DESTINATION ${BRINTALE_MODULE_DIR})
 # Data stays out of bin/; the program looks beside itself, then in ../share/brintale.
 install(FILES ${brintale_resources}/HAND-M.CUR DESTINATION ${CMAKE_INSTALL_DATADIR}/brintale)
 install(FILES ${brintale_resources}/${brintale_app_id}.desktop

@@ -66,8 +66,9 @@ QString Shown(const QString& stored) {
 // A stored check box as the window reads it: ticked (1) or not (0, or 2, the grey state,
 // which counts as cleared); a value the window cannot read leaves the box ticked, as it
 // starts.
-bool StoredTick(const SettingsStore& store, const QString& key, const QString& defaultValue) {
-    const QString stored = store.Read(key, defaultValue);
+bool StoredTick(const QString& key, const QString& stored) {
+    // What the window writes, told without the general reading's parser (a start-up cost).
+    if (stored.size() == 1 && stored[0] >= u'0' && stored[0] <= u'2') return stored[0] == u'1';
     try {
         return StoredCheckValue(stored) == 1;
     } catch (const Failure& e) {
@@ -125,22 +126,24 @@ bool WorthASecondCore(const InputName* input) {
 }
 
 CountSettings Settings(const Options& options) {
-    // Settings are read only where no option says otherwise.
-    SettingsStore store;
+    enum { kEnding, kEnter, kTab, kAbbreviations };
+    QStringList stored = {kDefaultEnding, kDefaultEnter, kDefaultTab,
+                          JoinAbbreviations(kBuiltInAbbreviations)};
+    // Settings are read only where no option says otherwise, all at one reading of the store.
     if (!options.separators || !options.enter || !options.tab || !options.abbreviations) {
-        const QString unreadable = store.Unreadable();
+        QString unreadable;
+        stored = SettingsStore().ReadSeveral({kKeyEnding, kKeyEnter, kKeyTab, kKeyAbbreviations},
+                                             stored, &unreadable);
         if (!unreadable.isEmpty())
             PrintError(unreadable + QStringLiteral(" The defaults are used."));
     }
-    const QString separatorText =
-        options.separators ? *options.separators : store.Read(kKeyEnding, kDefaultEnding);
-    const bool enter = options.enter ? *options.enter : StoredTick(store, kKeyEnter, kDefaultEnter);
-    const bool tab = options.tab ? *options.tab : StoredTick(store, kKeyTab, kDefaultTab);
+    const QString separatorText = options.separators ? *options.separators : stored[kEnding];
+    const bool enter = options.enter ? *options.enter : StoredTick(kKeyEnter, stored[kEnter]);
+    const bool tab = options.tab ? *options.tab : StoredTick(kKeyTab, stored[kTab]);
     CountSettings settings;
-    settings.abbreviations =
-        options.abbreviations ? *options.abbreviations
-                              : SplitAbbreviationsForCount(store.Read(
-                                    kKeyAbbreviations, JoinAbbreviations(kBuiltInAbbreviations)));
+    settings.abbreviations = options.abbreviations
+                                 ? *options.abbreviations
+                                 : SplitAbbreviationsForCount(stored[kAbbreviations]);
     settings.separators = ComposeSeparatorSet(separatorText, enter, tab);
     settings.rules = options.rules;
     settings.format = options.format;

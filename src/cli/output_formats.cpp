@@ -313,29 +313,28 @@ const QByteArray& SentenceWriter::Head() {
         AppendJsonFileName(name_, head_);
         head_ += ",\"index\":";
     }
+    if (head_.size() <= kHeadPad)
+        std::memcpy(headPad_, head_.constData(), std::size_t(head_.size()));
     return head_;
 }
 
-std::string_view SentenceWriter::Digits::MoveTo(std::int64_t value) {
-    std::int64_t add = value - value_;
-    if (length_ == 0 || add < 0 || add > 1000000) {
-        length_ = int(std::to_chars(digits_, digits_ + sizeof digits_, value).ptr - digits_);
+void SentenceWriter::Digits::MoveTo(std::int64_t value) {
+    static constexpr char kPairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
+    const std::int64_t add = value - value_;
+    // Most moves change only the last four digits.
+    if (length_ >= 4 && add >= 0 && add < 10000 && low_ + add < 10000) {
+        low_ += int(add);
+        char* last = digits_ + length_ - 4;
+        std::memcpy(last, kPairs + 2 * (low_ / 100), 2);
+        std::memcpy(last + 2, kPairs + 2 * (low_ % 100), 2);
     } else {
-        int carry = 0;
-        for (int k = length_ - 1; add > 0 || carry; --k) {
-            if (k < 0) {
-                std::memmove(digits_ + 1, digits_, std::size_t(length_++));
-                digits_[0] = '0';
-                k = 0;
-            }
-            const int digit = digits_[k] - '0' + int(add % 10) + carry;
-            add /= 10;
-            carry = digit >= 10;
-            digits_[k] = char('0' + digit % 10);
-        }
+        length_ = int(std::to_chars(digits_, digits_ + sizeof digits_, value).ptr - digits_);
+        low_ = int(value % 10000);
     }
     value_ = value;
-    return {digits_, std::size_t(length_)};
 }
 
 void SentenceWriter::Sentence(QByteArrayView text, std::int64_t start, std::int64_t end) {
@@ -350,29 +349,40 @@ void SentenceWriter::Sentence(QByteArrayView text, std::int64_t start, std::int6
         return;
     }
     const QByteArray& head = Head();
-    // Three numbers and the members' names, and the text escaped at most sixfold.
-    char* const begin =
-        out_.Room(head.size() + 96 + (settings_.format == Format::Jsonl ? 6 : 1) * n);
+    // Three numbers and the members' names, and the text escaped at most sixfold; the head
+    // and the numbers copied whole, with what follows them in their buffers.
+    char* const begin = out_.Room(head.size() + kHeadPad + 3 * Digits::kRoom + 64 +
+                                  (settings_.format == Format::Jsonl ? 6 : 1) * n);
     char* w = begin;
     const auto put = [&w](std::string_view s) {
-        if (!s.empty()) std::memcpy(w, s.data(), s.size());
+        std::memcpy(w, s.data(), s.size());
         w += s.size();
     };
-    put(std::string_view(head.constData(), std::size_t(head.size())));
+    if (head.size() <= kHeadPad) {
+        std::memcpy(w, headPad_, kHeadPad);
+        w += head.size();
+    } else {
+        put(std::string_view(head.constData(), std::size_t(head.size())));
+    }
     if (settings_.format == Format::Tsv) {
-        put(startDigits_.MoveTo(start));
+        startDigits_.MoveTo(start);
+        w = startDigits_.Put(w);
         *w++ = '\t';
-        put(endDigits_.MoveTo(end));
+        endDigits_.MoveTo(end);
+        w = endDigits_.Put(w);
         *w++ = '\t';
         if (n > 0) std::memcpy(w, text.data(), static_cast<size_t>(n));
         w += n;
         *w++ = '\n';
     } else {
-        put(indexDigits_.MoveTo(index_));
+        indexDigits_.MoveTo(index_);
+        w = indexDigits_.Put(w);
         put(",\"start\":");
-        put(startDigits_.MoveTo(start));
+        startDigits_.MoveTo(start);
+        w = startDigits_.Put(w);
         put(",\"end\":");
-        put(endDigits_.MoveTo(end));
+        endDigits_.MoveTo(end);
+        w = endDigits_.Put(w);
         put(",\"text\":\"");
         w = JsonUtf8Into(text, w);
         put("\"}\n");

@@ -4,6 +4,7 @@
 #include <QByteArrayView>
 #include <QStringView>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -59,16 +60,26 @@ class SentenceWriter : public SentenceReceiver, public ByteSentenceReceiver {
     // What every line of the file starts with in tsv and jsonl, made once.
     const QByteArray& Head();
     QByteArray head_;
+    // The head again, where it is short, in room copied whole.
+    static constexpr qsizetype kHeadPad = 64;
+    char headPad_[kHeadPad] = {};
     bool headMade_ = false;
     // A number as its digits, moved on by adding to them: the numbers of a file's lines
     // grow a little from one line to the next.
     class Digits {
       public:
-        std::string_view MoveTo(std::int64_t value);
+        void MoveTo(std::int64_t value);
+        // The digits at w, and the rest of their buffer after them (kRoom in all).
+        char* Put(char* w) const {
+            std::memcpy(w, digits_, sizeof digits_);
+            return w + length_;
+        }
+        static constexpr qsizetype kRoom = 24;
 
       private:
-        char digits_[24] = {};
+        char digits_[kRoom] = {};
         int length_ = 0;
+        int low_ = 0;  // the value of the last four digits
         std::int64_t value_ = 0;
     };
     Digits indexDigits_, startDigits_, endDigits_;

@@ -2,9 +2,12 @@
 
 #include <cstring>
 
+#include "core/splitter/kernels.h"
 #include "core/text_file.h"
 
-#if defined(__SSE2__)
+#if defined(__x86_64__)
+#include <immintrin.h>
+#elif defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
@@ -26,6 +29,134 @@ qsizetype AsciiRun(const unsigned char* b, qsizetype from, qsizetype n) {
     return i;
 }
 
+#if defined(__x86_64__)
+// Bytes from d on, 64 at a time, that are whole well-formed UTF-8 sequences, d starting one:
+// the byte pairs and the continuations each lead needs, checked by table look-ups on their
+// nibbles. Stops before the 64 bytes where it finds a fault, and before the last sequence
+// when that runs past the bytes checked, for the byte-wise check to go on from there.
+namespace utf8 {
+constexpr unsigned char kTooShort = 1 << 0;  // a lead, then no continuation
+constexpr unsigned char kTooLong = 1 << 1;   // a continuation after ASCII
+constexpr unsigned char kOverlong3 = 1 << 2;
+constexpr unsigned char kTooLarge = 1 << 3;
+constexpr unsigned char kSurrogate = 1 << 4;
+constexpr unsigned char kOverlong2 = 1 << 5;
+constexpr unsigned char kTooLarge1000 = 1 << 6;
+constexpr unsigned char kOverlong4 = 1 << 6;
+constexpr unsigned char kTwoConts = 1 << 7;  // a continuation after a continuation
+constexpr unsigned char kCarry = kTooShort | kTooLong | kTwoConts;
+}  // namespace utf8
+
+__attribute__((target("avx2"))) inline __m256i Table16(const unsigned char (&t)[16]) {
+    return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(t)));
+}
+
+// The byte `back` places before each byte of v, prior holding the 32 bytes before v.
+template <int back>
+__attribute__((target("avx2"))) inline __m256i Before(__m256i v, __m256i prior) {
+    return _mm256_alignr_epi8(v, _mm256_permute2x128_si256(prior, v, 0x21), 16 - back);
+}
+
+__attribute__((target("avx2"))) qsizetype Utf8WholeAvx2(const unsigned char* d, qsizetype n) {
+    using namespace utf8;
+    static const unsigned char firstHigh[16] = {kTooLong,
+                                                kTooLong,
+                                                kTooLong,
+                                                kTooLong,
+                                                kTooLong,
+                                                kTooLong,
+                                                kTooLong,
+                                                kTooLong,
+                                                kTwoConts,
+                                                kTwoConts,
+                                                kTwoConts,
+                                                kTwoConts,
+                                                kTooShort | kOverlong2,
+                                                kTooShort,
+                                                kTooShort | kOverlong3 | kSurrogate,
+                                                kTooShort | kTooLarge | kTooLarge1000 | kOverlong4};
+    constexpr unsigned char kLarge = kCarry | kTooLarge | kTooLarge1000;
+    static const unsigned char firstLow[16] = {kCarry | kOverlong3 | kOverlong2 | kOverlong4,
+                                               kCarry | kOverlong2,
+                                               kCarry,
+                                               kCarry,
+                                               kCarry | kTooLarge,
+                                               kLarge,
+                                               kLarge,
+                                               kLarge,
+                                               kLarge,
+                                               kLarge,
+                                               kLarge,
+                                               kLarge,
+                                               kLarge,
+                                               kLarge | kSurrogate,
+                                               kLarge,
+                                               kLarge};
+    constexpr unsigned char kCont = kTooLong | kOverlong2 | kTwoConts;
+    static const unsigned char secondHigh[16] = {kTooShort,
+                                                 kTooShort,
+                                                 kTooShort,
+                                                 kTooShort,
+                                                 kTooShort,
+                                                 kTooShort,
+                                                 kTooShort,
+                                                 kTooShort,
+                                                 kCont | kOverlong3 | kTooLarge1000 | kOverlong4,
+                                                 kCont | kOverlong3 | kTooLarge,
+                                                 kCont | kSurrogate | kTooLarge,
+                                                 kCont | kSurrogate | kTooLarge,
+                                                 kTooShort,
+                                                 kTooShort,
+                                                 kTooShort,
+                                                 kTooShort};
+    const __m256i t1 = Table16(firstHigh), t2 = Table16(firstLow), t3 = Table16(secondHigh);
+    const __m256i nibble = _mm256_set1_epi8(0x0F);
+    const __m256i third = _mm256_set1_epi8(char(0xE0 - 0x80)),
+                  fourth = _mm256_set1_epi8(char(0xF0 - 0x80)), top = _mm256_set1_epi8(char(0x80));
+    __m256i prior = _mm256_setzero_si256();
+    qsizetype done = 0;
+    for (qsizetype i = 0; i + 64 <= n; i += 64) {
+        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i));
+        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i + 32));
+        if (_mm256_movemask_epi8(_mm256_or_si256(a, b)) == 0) {
+            // ASCII: whole, unless the sequence before it wanted more.
+            if (done != i) break;
+            done = i + 64;
+            prior = b;
+            continue;
+        }
+        __m256i error = _mm256_setzero_si256();
+        for (const __m256i v : {a, b}) {
+            const __m256i prev1 = Before<1>(v, prior);
+            const __m256i special = _mm256_and_si256(
+                _mm256_and_si256(
+                    _mm256_shuffle_epi8(t1, _mm256_and_si256(_mm256_srli_epi16(prev1, 4), nibble)),
+                    _mm256_shuffle_epi8(t2, _mm256_and_si256(prev1, nibble))),
+                _mm256_shuffle_epi8(t3, _mm256_and_si256(_mm256_srli_epi16(v, 4), nibble)));
+            const __m256i must23 = _mm256_or_si256(_mm256_subs_epu8(Before<2>(v, prior), third),
+                                                   _mm256_subs_epu8(Before<3>(v, prior), fourth));
+            error =
+                _mm256_or_si256(error, _mm256_xor_si256(_mm256_and_si256(must23, top), special));
+            prior = v;
+        }
+        if (!_mm256_testz_si256(error, error)) break;
+        // Whole up to the last sequence's lead, or to the end where that sequence ends here.
+        const qsizetype end = i + 64;
+        qsizetype last = end;
+        if (d[end - 1] >= 0xC0) {
+            last = end - 1;
+        } else if (d[end - 2] >= 0xE0) {
+            last = end - 2;
+        } else if (d[end - 3] >= 0xF0) {
+            last = end - 3;
+        }
+        // A sequence left open is checked with the next 64, or byte-wise from its lead.
+        done = last;
+    }
+    return done;
+}
+#endif
+
 }  // namespace
 
 qsizetype AsciiPrefix(QByteArrayView bytes) {
@@ -39,6 +170,14 @@ bool Utf8Validator::Feed(QByteArrayView bytes) {
     qsizetype i = 0;
     while (i < n) {
         if (needed_ == 0) {
+#if defined(__x86_64__)
+            if (n - i >= 64 && detail::ActiveKernel() == Kernel::Avx2) {
+                const qsizetype whole = Utf8WholeAvx2(b + i, n - i);
+                validBytes_ += whole;
+                i += whole;
+                if (i == n) break;
+            }
+#endif
             const qsizetype end = AsciiRun(b, i, n);
             validBytes_ += end - i;
             i = end;

@@ -138,18 +138,6 @@ inline unsigned JsonSpecialSse2(const unsigned char* p) {
     return unsigned(_mm_movemask_epi8(m));
 }
 
-inline qsizetype JsonPlainSse2(const unsigned char* d, qsizetype n) {
-    qsizetype i = 0;
-    for (; i + 16 <= n; i += 16)
-        if (const unsigned bits = JsonSpecialSse2(d + i)) return i + __builtin_ctz(bits);
-    if (i < n && n >= 16) {
-        // The last bytes in a vector that ends at n, those looked at already shifted out.
-        const qsizetype at = n - 16;
-        const unsigned bits = JsonSpecialSse2(d + at) >> (i - at);
-        return bits ? i + __builtin_ctz(bits) : n;
-    }
-    return i;
-}
 #endif
 
 #if defined(__x86_64__)
@@ -166,21 +154,52 @@ __attribute__((target("avx2"))) inline std::uint32_t JsonSpecialAvx2(const unsig
     return std::uint32_t(_mm256_movemask_epi8(m));
 }
 
-__attribute__((target("avx2"))) qsizetype JsonPlainAvx2(const unsigned char* d, qsizetype n) {
+#endif
+
+// The bytes from d on that JSON takes as they are, copied to w a vector at a time; how
+// many. Each vector is stored whole before it is looked at, so that a plain one costs no
+// more: w must have room for n bytes, which the bytes past the first special one may
+// fill with what is written over next.
+#if defined(__SSE2__)
+qsizetype JsonPlainCopySse2(const unsigned char* d, qsizetype n, char* w) {
     qsizetype i = 0;
-    for (; i + 32 <= n; i += 32)
-        if (const std::uint32_t bits = JsonSpecialAvx2(d + i)) return i + __builtin_ctz(bits);
-    if (i < n && n >= 32) {
-        const qsizetype at = n - 32;
-        const std::uint32_t bits = JsonSpecialAvx2(d + at) >> (i - at);
+    for (; i + 16 <= n; i += 16) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(w + i),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i)));
+        if (const unsigned bits = JsonSpecialSse2(d + i)) return i + __builtin_ctz(bits);
+    }
+    if (i < n && n >= 16) {
+        const qsizetype at = n - 16;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(w + at),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + at)));
+        const unsigned bits = JsonSpecialSse2(d + at) >> (i - at);
         return bits ? i + __builtin_ctz(bits) : n;
     }
     return i;
 }
 #endif
 
-// How many bytes from d on JSON takes as they are.
-qsizetype JsonPlainPrefix(const unsigned char* d, qsizetype n) {
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) qsizetype JsonPlainCopyAvx2(const unsigned char* d, qsizetype n,
+                                                            char* w) {
+    qsizetype i = 0;
+    for (; i + 32 <= n; i += 32) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(w + i),
+                            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i)));
+        if (const std::uint32_t bits = JsonSpecialAvx2(d + i)) return i + __builtin_ctz(bits);
+    }
+    if (i < n && n >= 32) {
+        const qsizetype at = n - 32;
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(w + at),
+                            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + at)));
+        const std::uint32_t bits = JsonSpecialAvx2(d + at) >> (i - at);
+        return bits ? i + __builtin_ctz(bits) : n;
+    }
+    return i + JsonPlainCopySse2(d + i, n - i, w + i);
+}
+#endif
+
+qsizetype JsonPlainCopy(const unsigned char* d, qsizetype n, char* w) {
     qsizetype i = 0;
 #if defined(__SSE2__)
     switch (detail::ActiveKernel()) {
@@ -188,14 +207,14 @@ qsizetype JsonPlainPrefix(const unsigned char* d, qsizetype n) {
             break;
 #if defined(__x86_64__)
         case Kernel::Avx2:
-            i = n >= 32 ? JsonPlainAvx2(d, n) : JsonPlainSse2(d, n);
+            i = JsonPlainCopyAvx2(d, n, w);
             break;
 #endif
         default:
-            i = JsonPlainSse2(d, n);
+            i = JsonPlainCopySse2(d, n, w);
     }
 #endif
-    while (i < n && JsonPlain(d[i])) ++i;
+    for (; i < n && JsonPlain(d[i]); ++i) w[i] = char(d[i]);
     return i;
 }
 
@@ -206,8 +225,7 @@ char* JsonUtf8Into(QByteArrayView text, char* w) {
     const auto* d = reinterpret_cast<const unsigned char*>(text.data());
     const qsizetype n = text.size();
     for (qsizetype i = 0; i < n;) {
-        const qsizetype plain = JsonPlainPrefix(d + i, n - i);
-        std::memcpy(w, d + i, static_cast<size_t>(plain));
+        const qsizetype plain = JsonPlainCopy(d + i, n - i, w);
         w += plain;
         i += plain;
         if (i == n) break;

@@ -20,7 +20,10 @@ QString LastFolder(MainForm& form) {
 void RememberFolder(MainForm& form, const QString& fileName) {
     if (fileName.isEmpty()) return;
     try {
-        form.settings().Write(kKeyLastFolder, QFileInfo(fileName).absolutePath());
+        const QString folder = QFileInfo(fileName).absolutePath();
+        // Unchanged, as it mostly is: writing it again costs the command a round to the disk.
+        if (form.settings().Read(kKeyLastFolder) == folder) return;
+        form.settings().Write(kKeyLastFolder, folder);
     } catch (const Failure&) {
     }
 }

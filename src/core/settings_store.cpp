@@ -47,6 +47,12 @@ QString WhyNoStore(const QString& fileName) {
     return {};
 }
 
+QString UnreadableMessage(const QString& fileName, const QString& why) {
+    if (why.isEmpty()) return {};
+    return QStringLiteral("The settings in \"%1\" cannot be read: %2.")
+        .arg(QDir::toNativeSeparators(fileName), why);
+}
+
 // A fresh QSettings per operation: it re-reads the file when another copy changed it.
 // Only the per-user file of this application counts: no organisation-wide or system
 // fallbacks, so that what is read is what this program wrote.
@@ -159,12 +165,24 @@ QString SettingsStore::Read(const QString& key, const QString& defaultValue) con
     return TextOf(settings->value(key));
 }
 
-QString SettingsStore::Unreadable() const {
+QStringList SettingsStore::ReadSeveral(const QStringList& keys, const QStringList& defaults,
+                                       QString* unreadable) const {
     const QString fileName = StoreFileName();
     const QString why = WhyNoStore(fileName);
-    if (why.isEmpty()) return {};
-    return QStringLiteral("The settings in \"%1\" cannot be read: %2.")
-        .arg(QDir::toNativeSeparators(fileName), why);
+    if (unreadable) *unreadable = UnreadableMessage(fileName, why);
+    QStringList texts = defaults;
+    // An absent file holds nothing: no parser is needed to say so.
+    if (!why.isEmpty() || !QFileInfo::exists(fileName)) return texts;
+    const auto settings = OpenStore(fileName);
+    settings->sync();
+    for (qsizetype i = 0; i < keys.size() && i < texts.size(); ++i)
+        if (settings->contains(keys[i])) texts[i] = TextOf(settings->value(keys[i]));
+    return texts;
+}
+
+QString SettingsStore::Unreadable() const {
+    const QString fileName = StoreFileName();
+    return UnreadableMessage(fileName, WhyNoStore(fileName));
 }
 
 void SettingsStore::Write(const QString& key, const QString& text) {

@@ -32,6 +32,11 @@ class SettingsStore {
     QString Read(const QString& key, const QString& defaultValue = QString()) const;
     // On disk when it returns; throws Failure when the store cannot be written.
     void Write(const QString& key, const QString& text);
+    // Several keys at one reading of the store, each as Read gives it (keys and defaults
+    // pair up); with unreadable, what Unreadable says. A Read each would look for the file
+    // every time.
+    QStringList ReadSeveral(const QStringList& keys, const QStringList& defaults,
+                            QString* unreadable = nullptr) const;
     // Why the stored values cannot be read (the file is no regular file, or too large), as
     // one sentence; empty when they can. Read gives the defaults meanwhile.
     QString Unreadable() const;

@@ -8,8 +8,6 @@
 #include <array>
 #include <cerrno>
 
-#include "documents/zip_archive.h"
-
 namespace brintale::documents {
 
 namespace {
@@ -91,7 +89,7 @@ Format DetectFormatOfBytes(const QByteArray& bytes, QStringView fileName) {
     return Format::Text;
 }
 
-Format DetectFormat(const QByteArray& nativePath) {
+std::optional<Format> DetectFormatByHead(const QByteArray& nativePath) {
     // Only a regular file is looked at: a pipe's bytes, once read, would be lost to its text.
     struct stat status {};
     if (::stat(nativePath.constData(), &status) != 0 || !S_ISREG(status.st_mode))
@@ -111,36 +109,22 @@ Format DetectFormat(const QByteArray& nativePath) {
     }
     ::close(fd);
     head.truncate(have);
-    const QString name = QFile::decodeName(nativePath);
     if (LooksLikeZip(head)) {
-        Format format = ZipFormat(head);
+        const Format format = ZipFormat(head);
         if (format != Format::Text) return format;
-        // OOXML names its kind in [Content_Types].xml, compressed, anywhere in the archive.
-        try {
-            const ZipArchive archive = ZipArchive::OpenFile(nativePath);
-            if (archive.Contains(QStringLiteral("[Content_Types].xml")) &&
-                archive.ReadSmall(QStringLiteral("[Content_Types].xml"))
-                    .contains("wordprocessingml"))
-                return Format::Docx;
-            if (archive.Contains(QStringLiteral("mimetype"))) {
-                const QByteArray type = archive.ReadSmall(QStringLiteral("mimetype"), 256);
-                if (type.startsWith("application/vnd.oasis.opendocument.text")) return Format::Odt;
-                if (type.startsWith("application/epub+zip")) return Format::Epub;
-            }
-        } catch (...) {
-            // A damaged ZIP by its name, so that reading it names the damage.
-            for (const Named& n : kNames)
-                if (n.format != Format::Text &&
-                    name.endsWith(QStringLiteral(".") + n.name.toString(), Qt::CaseInsensitive))
-                    return n.format;
-        }
-        return Format::Text;
+        return std::nullopt;
     }
     // A compound file protecting an OOXML document by a password.
     if (LooksLikeCompoundFile(head) &&
         head.contains(QByteArray("E\0n\0c\0r\0y\0p\0t\0e\0d\0P\0a\0c\0k\0a\0g\0e", 31)))
         return Format::Docx;
-    return DetectFormatOfBytes(head, name);
+    return DetectFormatOfBytes(head, QFile::decodeName(nativePath));
+}
+
+bool LooksLikeZip(QByteArrayView head) { return head.startsWith("PK\x03\x04"); }
+
+bool LooksLikeCompoundFile(QByteArrayView head) {
+    return head.startsWith("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1");
 }
 
 }  // namespace brintale::documents

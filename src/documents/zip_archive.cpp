@@ -2,6 +2,8 @@
 
 #include <zip.h>
 
+#include <QFile>
+
 #include "core/failure.h"
 
 namespace brintale::documents {
@@ -149,10 +151,27 @@ QByteArray ZipArchive::ReadSmall(const QString& name, qsizetype limit) const {
     return bytes;
 }
 
-bool LooksLikeZip(QByteArrayView head) { return head.startsWith("PK\x03\x04"); }
-
-bool LooksLikeCompoundFile(QByteArrayView head) {
-    return head.startsWith("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1");
+Format DetectFormat(const QByteArray& nativePath) {
+    if (const auto byHead = DetectFormatByHead(nativePath)) return *byHead;
+    // OOXML names its kind in [Content_Types].xml, compressed, anywhere in the archive.
+    try {
+        const ZipArchive archive = ZipArchive::OpenFile(nativePath);
+        if (archive.Contains(QStringLiteral("[Content_Types].xml")) &&
+            archive.ReadSmall(QStringLiteral("[Content_Types].xml")).contains("wordprocessingml"))
+            return Format::Docx;
+        if (archive.Contains(QStringLiteral("mimetype"))) {
+            const QByteArray type = archive.ReadSmall(QStringLiteral("mimetype"), 256);
+            if (type.startsWith("application/vnd.oasis.opendocument.text")) return Format::Odt;
+            if (type.startsWith("application/epub+zip")) return Format::Epub;
+        }
+    } catch (...) {
+        // A damaged ZIP by its name, so that reading it names the damage.
+        const QString name = QFile::decodeName(nativePath);
+        for (const Format format :
+             {Format::Docx, Format::Odt, Format::Html, Format::Markdown, Format::Epub, Format::Pdf})
+            if (name.endsWith(u'.' + FormatName(format), Qt::CaseInsensitive)) return format;
+    }
+    return Format::Text;
 }
 
 }  // namespace brintale::documents

@@ -4,6 +4,7 @@
 #include <QString>
 #include <memory>
 
+#include "documents/document_format.h"
 #include "documents/intake.h"
 #include "documents/text_out.h"
 
@@ -36,11 +37,5 @@ class ZipArchive {
     zip* archive_ = nullptr;
     Intake* intake_ = nullptr;
 };
-
-// Whether bytes start as a ZIP does.
-bool LooksLikeZip(QByteArrayView head);
-// Whether bytes start as a compound file does: what word processors make of an OOXML
-// document that a password protects.
-bool LooksLikeCompoundFile(QByteArrayView head);
 
 }  // namespace brintale::documents

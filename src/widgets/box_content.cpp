@@ -267,6 +267,33 @@ BoxContent EncodeForBox(QString text) {
     return content;
 }
 
+qsizetype BlockStartAfter(QStringView text, qsizetype from, qsizetype limit) {
+    // Each part must be large enough to have its short lines joined, as the whole has.
+    limit = std::min(limit, text.size() - kMinParagraph);
+    // JoinShortLines over the marked text, counted on the text as it is: a character the
+    // markers double counts twice, a break they mark counts its marker.
+    const char16_t* const data = reinterpret_cast<const char16_t*>(text.data());
+    qsizetype paragraph = 0;
+    for (qsizetype i = 0; i < limit; ++i) {
+        const char16_t c = data[i];
+        if (c > u'\r' && c < QChar::LineSeparator) {
+            ++paragraph;
+            continue;
+        }
+        if (c == u'\r' && i + 1 < text.size() && data[i + 1] == u'\n') continue;  // CR LF
+        const bool marked = c == u'\r' || IsSeparator(c);
+        if (c != u'\n' && !marked) {
+            paragraph += IsMarker(c) ? 2 : 1;
+            continue;
+        }
+        if (marked) ++paragraph;
+        if (paragraph < kMinParagraph) continue;
+        paragraph = 0;
+        if (i + 1 >= from) return i + 1;
+    }
+    return 0;
+}
+
 QString RemoveCuts(QString raw, const std::vector<qsizetype>& cuts) {
     if (cuts.empty()) return raw;
     qsizetype out = 0, in = 0;

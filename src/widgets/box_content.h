@@ -33,6 +33,12 @@ inline constexpr qsizetype kMinParagraph = 2048;
 // A text as the box is to hold it: markers, joins and cuts; the breaks in raw are line feeds.
 BoxContent EncodeForBox(QString text);
 
+// Where a block begins, at `from` or after it and at most at `limit`, when the whole text is
+// encoded: just after a line break that is neither joined nor a cut, with at least
+// kMinParagraph characters on either side. The text before it and the text from it, encoded
+// apart, give what encoding the whole gives. 0 where there is none.
+qsizetype BlockStartAfter(QStringView text, qsizetype from, qsizetype limit);
+
 // What the document holds, read back: the text it stands for, and where each character of
 // that text stands in the document. Built in one pass; each mapping is a binary search.
 class BoxReading {

@@ -12,9 +12,11 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QThreadPool>
 #include <QUrl>
 #include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -74,6 +76,17 @@ QTextCursor WholeUnits(const QTextCursor& cursor) {
     return whole;
 }
 
+void ReleaseElsewhere(BoxContent content) {
+    constexpr qsizetype kLarge = qsizetype(1) << 20;
+    if (content.raw.size() < kLarge) return;
+    QThreadPool* pool = QThreadPool::globalInstance();
+    if (pool == nullptr) return;  // the application is going: here, then
+    try {
+        pool->start([held = std::move(content)] {});
+    } catch (const std::bad_alloc&) {  // here, then
+    }
+}
+
 // Where the slice of a load that starts at `from` ends: after a line break in its second half,
 // or else never between the halves of a surrogate pair nor a marker and what it marks.
 qsizetype SliceEnd(const QString& raw, qsizetype from, qsizetype slice) {
@@ -117,9 +130,11 @@ bool Navigates(const QKeyEvent* event) {
 struct TextBox::PendingLoad {
     QFutureWatcher<BoxContent> encoding;
     bool encoded = false;
-    BoxContent content;
-    BoxContent before;  // for undo
-    qsizetype done = 0;
+    // The head goes in at once, encoded here, while the rest is encoded off this thread.
+    BoxContent head;
+    BoxContent content;     // the rest, which goes in after the head
+    BoxContent before;      // for undo
+    qsizetype done = 0;     // of the rest
     qsizetype slice = 0;    // the next slice's size
     bool readOnly = false;  // as the box was before
 };
@@ -129,6 +144,9 @@ struct TextBox::PendingLoad {
 class LoadStep : public QAbstractUndoItem {
   public:
     LoadStep(TextBox* box, BoxContent before) : box_(box), other_(std::move(before)) {}
+    // The next load drops this step: a large text is freed off the interface thread, which
+    // has the next one to put in.
+    ~LoadStep() override { ReleaseElsewhere(std::move(other_)); }
     void undo() override { Swap(); }
     void redo() override { Swap(); }
 
@@ -352,13 +370,41 @@ void TextBox::Load(QString text) {
         return;
     }
     pending_ = std::make_unique<PendingLoad>();
-    pending_->before = std::move(before);
-    pending_->readOnly = isReadOnly();
+    PendingLoad& load = *pending_;
+    load.before = std::move(before);
+    load.readOnly = isReadOnly();
     setReadOnly(true);
+    // The head is encoded and put in while the rest is encoded: the window need not wait
+    // for all of it before the first slice.
+    const qsizetype headEnd = BlockStartAfter(text, slice_, 2 * slice_);
+    QString head;
+    if (headEnd > 0) {
+        head = text.first(headEnd);
+        text.remove(0, headEnd);  // moves the start on, copying nothing
+    }
     // Encoded off this thread: it takes longer than the window may wait.
-    connect(&pending_->encoding, &QFutureWatcher<BoxContent>::finished, this, &TextBox::FirstSlice);
-    pending_->encoding.setFuture(QtConcurrent::run(
+    connect(&load.encoding, &QFutureWatcher<BoxContent>::finished, this, &TextBox::FirstSlice);
+    load.encoding.setFuture(QtConcurrent::run(
         [text = std::move(text)]() mutable { return EncodeForBox(std::move(text)); }));
+    if (headEnd == 0) return;
+    QElapsedTimer clock;
+    clock.start();
+    load.head = EncodeForBox(std::move(head));
+    slicing_ = true;
+    setPlainText(load.head.raw);
+    document()->setUndoRedoEnabled(false);
+    MarkCuts(0, load.head.raw.size(), load.head.cuts);
+    slicing_ = false;
+    load.slice = NextSliceSize(load.head.raw.size(), clock.nsecsElapsed());
+}
+
+qsizetype TextBox::NextSliceSize(qsizetype units, qint64 tookNs) const {
+    // As large as goes in within the budget: the view does work of its own for every slice,
+    // which in small slices costs more than the text. It grows at most fourfold, in case
+    // this one was quicker than the next will be.
+    const double fits = double(units) * sliceBudgetMs_ * 1e6 / double(std::max<qint64>(tookNs, 1));
+    const qsizetype last = pending_ && pending_->slice > 0 ? pending_->slice : slice_;
+    return std::clamp(qsizetype(fits), slice_, 4 * std::max(last, units));
 }
 
 void TextBox::FirstSlice() {
@@ -366,28 +412,34 @@ void TextBox::FirstSlice() {
     PendingLoad& load = *pending_;
     load.content = load.encoding.future().takeResult();
     load.encoded = true;
-    const qsizetype first = SliceEnd(load.content.raw, 0, slice_);
-    // As a small load: the cursor, the scrolling and the format as ever.
-    slicing_ = true;
-    setPlainText(load.content.raw.first(first));
-    document()->setUndoRedoEnabled(false);
-    MarkCuts(0, first, CutsBetween(load.content.cuts, 0, first));
-    slicing_ = false;
-    load.done = first;
-    load.slice = slice_;
+    if (load.head.raw.isEmpty()) {
+        const qsizetype first = SliceEnd(load.content.raw, 0, slice_);
+        // As a small load: the cursor, the scrolling and the format as ever.
+        slicing_ = true;
+        setPlainText(load.content.raw.first(first));
+        document()->setUndoRedoEnabled(false);
+        MarkCuts(0, first, CutsBetween(load.content.cuts, 0, first));
+        slicing_ = false;
+        load.done = first;
+        load.slice = slice_;
+    }
     slicer_.start();
 }
 
 void TextBox::PutSlice(qsizetype end) {
     PendingLoad& load = *pending_;
     const QString& raw = load.content.raw;
+    const qsizetype base = load.head.raw.size();  // where the rest begins in the document
+    std::vector<qsizetype> cuts = CutsBetween(load.content.cuts, load.done, end);
+    for (qsizetype& cut : cuts) cut += base;
     QTextCursor cursor(document());
     slicing_ = true;
     // One change for the document's readers and its layout.
     cursor.beginEditBlock();
     cursor.movePosition(QTextCursor::End);
-    cursor.insertText(QStringView(raw).sliced(load.done, end - load.done).toString());
-    MarkCuts(load.done, end, CutsBetween(load.content.cuts, load.done, end));
+    // A view of the encoded text: the document copies what it is given anyway.
+    cursor.insertText(QString::fromRawData(raw.constData() + load.done, end - load.done));
+    MarkCuts(base + load.done, base + end, cuts);
     cursor.endEditBlock();
     slicing_ = false;
     load.done = end;
@@ -400,12 +452,7 @@ void TextBox::NextSlices() {
     PendingLoad& load = *pending_;
     const qsizetype from = load.done;
     PutSlice(SliceEnd(load.content.raw, from, load.slice));
-    // The next slice as large as goes in within the budget: the view does work of its own for
-    // every slice, which in small slices costs more than the text. It at most doubles,
-    // in case this one was slowed by something else.
-    const qint64 took = std::max<qint64>(clock.nsecsElapsed(), 1);
-    const double fits = double(load.done - from) * sliceBudgetMs_ * 1e6 / double(took);
-    load.slice = std::clamp(qsizetype(fits), slice_, 2 * load.slice);
+    load.slice = NextSliceSize(load.done - from, clock.nsecsElapsed());
     if (load.done < load.content.raw.size())
         slicer_.start();
     else
@@ -428,7 +475,15 @@ void TextBox::CompleteLoad() {
     QTextDocument* doc = document();
     doc->setUndoRedoEnabled(true);
     doc->appendUndoItem(new LoadStep(this, std::move(load->before)));
-    loaded_ = std::move(load->content);
+    BoxContent& content = load->content;
+    if (!load->head.raw.isEmpty()) {
+        // Into the room the head left at the front of the rest's text, where it fits.
+        const qsizetype base = load->head.raw.size();
+        for (qsizetype& cut : content.cuts) cut += base;
+        content.cuts.insert(content.cuts.begin(), load->head.cuts.begin(), load->head.cuts.end());
+        content.raw.prepend(load->head.raw);
+    }
+    loaded_ = std::move(content);
     setReadOnly(load->readOnly);
     emit loadFinished();
 }

@@ -86,6 +86,8 @@ class TextBox : public QPlainTextEdit {
     void FirstSlice();
     void PutSlice(qsizetype end);
     void NextSlices();
+    // How large the next slice may be, when the last one of `units` took `tookNs`.
+    qsizetype NextSliceSize(qsizetype units, qint64 tookNs) const;
     void CompleteLoad();
     // Stops the load where it stands, for an edit that did not wait for it.
     void AbandonLoad();

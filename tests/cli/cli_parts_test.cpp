@@ -64,6 +64,63 @@ TEST(Utf8Validator, AgreesWithQtOnEveryCutOfRandomBytes) {
     }
 }
 
+// Long enough for the vector check, with a fault or a sequence cut anywhere in it: every
+// kernel finds the same first fault as the byte-wise check.
+TEST(Utf8Validator, EveryKernelFindsTheFirstFaultOfLongTexts) {
+    struct KernelRestored {
+        ~KernelRestored() { UseKernel(AvailableKernels().back()); }
+    } restored;
+    std::mt19937 random(7);
+    const char* const good[] = {"a",
+                                "Hello. ",
+                                "\xC3\xA9",
+                                "\xE2\x82\xAC",
+                                "\xF0\x9F\x98\x80",
+                                "\xED\x9F\xBF",
+                                "\xF4\x8F\xBF\xBF",
+                                "\xEF\xBF\xBD"};
+    const char* const bad[] = {"\xC0\xAF",
+                               "\xF4\x90\x80\x80",
+                               "\x80",
+                               "\xE0\x9F\xBF",
+                               "\xED\xA0\x80",
+                               "\xC3",
+                               "\xF0\x9F",
+                               "\xFF",
+                               "\xC3\xC3\xA9",
+                               "\xE2\x82"
+                               "a"};
+    for (int round = 0; round < 600; ++round) {
+        QByteArray bytes;
+        if (round < 200) {
+            // A fault near the end of 64 bytes, then ASCII: a sequence that ends too soon
+            // where the next 64 need no look of their own.
+            bytes = QByteArray(200, 'a');
+            bytes.insert(56 + round % 16, bad[(round / 16) % std::size(bad)]);
+        } else {
+            const int length = 60 + int(random() % 300);
+            while (bytes.size() < length) bytes += good[random() % std::size(good)];
+            if (round % 4 != 0)
+                bytes.insert(qsizetype(random() % bytes.size()), bad[random() % std::size(bad)]);
+        }
+        const qsizetype cut = round < 200 ? bytes.size() : qsizetype(random() % (bytes.size() + 1));
+        QStringDecoder qt(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+        const QString decoded = qt.decode(bytes);  // decoded only when taken
+        std::vector<std::pair<bool, std::int64_t>> seen;
+        for (const Kernel kernel : AvailableKernels()) {
+            UseKernel(kernel);
+            Utf8Validator v;
+            v.Feed(bytes.first(cut));
+            v.Feed(bytes.sliced(cut));
+            ASSERT_EQ(v.Finish(), !qt.hasError())
+                << KernelName(kernel) << " " << bytes.toHex().toStdString();
+            seen.emplace_back(v.Finish(), v.validBytes());
+            ASSERT_EQ(seen.back(), seen.front())
+                << KernelName(kernel) << " " << bytes.toHex().toStdString() << " cut " << cut;
+        }
+    }
+}
+
 TEST(StreamDecoder, EveryCutGivesTheWholeDecoding) {
     const std::pair<TextEncoding, QByteArray> cases[] = {
         {TextEncoding::Utf8, B("a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80z\xEF\xBB\xBF")},
@@ -648,13 +705,46 @@ TEST(SplitSource, ALongSentenceGoesOutInParts) {
     }
 }
 
+// The numbers of the lines, moved on from the last or not, across the places where they
+// carry into more digits.
+TEST(SentenceWriter, PrintsEveryNumberAsItIs) {
+    const std::int64_t starts[] = {0,         5,         9,         10,         9998,
+                                   9999,      10000,     10001,     19999,      20000,
+                                   3,         99990000,  99999999,  100000000,  100009998,
+                                   100009999, 100010000, 100010000, 9999999999, 10000000000};
+    CountSettings settings;
+    settings.format = Format::Tsv;
+    std::FILE* file = std::tmpfile();
+    ASSERT_TRUE(file);
+    QByteArray expected;
+    {
+        OrderedOutput out(file, stderr, 1, 1 << 20);
+        FileOutput output(out, 0, 64);
+        const QByteArray name = "f";
+        SentenceWriter writer(settings, &name, output);
+        for (const std::int64_t start : starts) {
+            writer.Sentence(QByteArrayView("x"), start, start + 1);
+            expected += QByteArray::number(start) + '\t' + QByteArray::number(start + 1) + "\tx\n";
+        }
+        output.Flush();
+        out.Finish(0);
+    }
+    std::rewind(file);
+    char buffer[4096];
+    const std::size_t got = std::fread(buffer, 1, sizeof buffer, file);
+    std::fclose(file);
+    EXPECT_EQ(QByteArray(buffer, qsizetype(got)), expected);
+}
+
 // A sentence printed from UTF-8 is the line printed from its UTF-16, in every format:
 // escapes, controls, quotes and the characters JSON leaves to the reader alike.
 TEST(SentenceWriter, PrintsUtf8AsItPrintsUtf16) {
-    const QString pieces[] = {"a",      "Z ",     "\"",     "\\",     "\n",         "\t",
-                              "\r",     "\x01",   "\x1f",   "\x7f",   "\u0080",     "\u0085",
-                              "\u009f", "\u00a0", "\u00e2", "\u2028", "\u2029",     "\u2027",
-                              "\u20ac", "\u00e9", "/",      "\u2000", "\U0001F600", "word "};
+    const QString pieces[] = {"a", "Z ", "\"", "\\", "\n", "\t", "\r", "\x01", "\x1f", "\x7f",
+                              "\u0080", "\u0085", "\u009f", "\u00a0", "\u00e2", "\u2028", "\u2029",
+                              "\u2027", "\u20ac", "\u00e9", "/", "\u2000", "\U0001F600", "word ",
+                              // Runs of plain bytes longer than a vector, for the ends of
+                              // the vector copies.
+                              "plain words of some length, ", "and yet more of them here "};
     std::mt19937 random(5);
     const QByteArray name = "dir/na\tme\xC3\xA9\".txt";
     for (const Kernel kernel : AvailableKernels())
@@ -673,11 +763,18 @@ TEST(SentenceWriter, PrintsUtf8AsItPrintsUtf16) {
                         OrderedOutput out(file, stderr, 1, 1 << 20);
                         FileOutput output(out, 0, 64);
                         SentenceWriter writer(settings, &name, output);
+                        std::int64_t last = 0;
                         for (int k = 0; k < 300; ++k) {
                             QString text;
                             for (int n = int(same() % 40); n > 0; --n)
                                 text += pieces[same() % std::size(pieces)];
-                            const std::int64_t start = std::int64_t(same() % 100000);
+                            // Numbers that jump anywhere, move on a little (across
+                            // 9999 and 10000 now and then) or stand near a billion.
+                            const std::int64_t start =
+                                k % 3 == 0   ? std::int64_t(same() % 100000)
+                                : k % 7 == 0 ? 999990000 + std::int64_t(same() % 20000)
+                                             : last + std::int64_t(same() % 3000);
+                            last = start + text.size();
                             if (way == 0)
                                 writer.Sentence(QStringView(text), start, start + text.size());
                             else

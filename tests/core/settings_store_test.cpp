@@ -146,6 +146,41 @@ TEST(SettingsStore, AnyFileGivesTheDefaultsOrATrueMessageAtOnce) {
     QDir(QFileInfo(file).path()).removeRecursively();
 }
 
+// Several keys at one reading give what a Read each gives, and the same unreadable reason.
+TEST(SettingsStore, ReadingSeveralKeysGivesWhatEachReadGives) {
+    const QString file = StoreFileName();
+    const QStringList keys = {kKeyEnding, kKeyEnter, kKeyTab, kKeyAbbreviations};
+    const QStringList defaults = {"d-ending", "d-enter", "d-tab", "d-abbreviations"};
+    const std::pair<QByteArray, QStringList> cases[] = {
+        {"<absent>", defaults},
+        {"[General]\nTab=0\nEnding=\nOther=x\n", {"", "d-enter", "0", "d-abbreviations"}},
+        {"[General]\nAbbreviations=\"a, b\"\nEnter=2\n", {"d-ending", "2", "d-tab", "a, b"}},
+        {"[General]\nEnding=., !\n", {"., !", "d-enter", "d-tab", "d-abbreviations"}},
+        {"<folder>", defaults},
+        {"\xFF\xFE[broken\n=\n", defaults},
+    };
+    for (const auto& [contents, expected] : cases) {
+        SCOPED_TRACE(contents.toStdString());
+        QDir(QFileInfo(file).path()).removeRecursively();
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(file).path()));
+        if (contents == "<folder>") {
+            ASSERT_TRUE(QDir().mkpath(file));
+        } else if (contents != "<absent>") {
+            QFile f(file);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(contents) == contents.size());
+        }
+        const SettingsStore store;
+        QString unreadable = QStringLiteral("unset");
+        const QStringList several = store.ReadSeveral(keys, defaults, &unreadable);
+        EXPECT_EQ(several, expected);
+        EXPECT_EQ(unreadable, store.Unreadable());
+        for (qsizetype i = 0; i < keys.size(); ++i)
+            EXPECT_EQ(several[i], store.Read(keys[i], defaults[i])) << keys[i].toStdString();
+        EXPECT_FALSE(several[0].isNull());
+    }
+    QDir(QFileInfo(file).path()).removeRecursively();
+}
+
 // A hand-edited "Enter" or "Tab": any number that rounds, half to even, to 0, 1 or 2.
 TEST(StoredCheckValue, TakesEveryNumberThatRoundsToACheckBoxValue) {
     const QString mismatch = "Type mismatch", invalid = "Invalid property value";

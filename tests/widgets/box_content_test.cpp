@@ -241,6 +241,63 @@ TEST(BoxContent, OffsetsOfTheTextMapToPositionsInTheBox) {
     }
 }
 
+// Where a text may be split for a load in parts: each part encoded apart gives, put together,
+// the whole encoded at once, for every kind of break, marker and long line, wherever the
+// search starts; a text without such a place gives none.
+TEST(BoxContent, ATextSplitAtABlockStartEncodesAsTheWholeDoes) {
+    const QString marked =
+        u"One.\rTwo.\r\nThree.\u2028Four\u2029\uFDD0\uFFF1 caf\u00e9 \U0001F600.\n"_s;
+    const QString shortLines = u"A short line.\nAnother one.\n\n"_s;
+    const struct {
+        const char* name;
+        QString text;
+        bool splits;
+    } cases[] = {
+        {"short lines", shortLines.repeated(600), true},
+        {"CR LF", u"Line.\r\n"_s.repeated(3000), true},
+        {"lone CR", u"Line.\r"_s.repeated(3000), true},
+        {"separators", u"Line.\u2028"_s.repeated(1500) + u"Para.\u2029"_s.repeated(1500), true},
+        {"markers doubled", u"\uFFF0\uFFF3ab\n"_s.repeated(3000), true},
+        {"markers and long lines between",
+         marked.repeated(100) + QString(3 * kLongLine, u'a') + u"\n"_s + marked.repeated(100) +
+             u"word "_s.repeated(2000) + u"\n"_s + marked.repeated(100),
+         true},
+        {"CR before the last line feed",
+         u"x"_s.repeated(2100) + u"\r\n"_s + shortLines.repeated(100), true},
+        {"one line", u"word "_s.repeated(4000), false},
+        {"too short on one side", shortLines.repeated(100), false},
+    };
+    const auto joined = [](const BoxContent& head, const BoxContent& rest) {
+        BoxContent whole{head.raw + rest.raw, head.cuts};
+        for (const qsizetype cut : rest.cuts) whole.cuts.push_back(head.raw.size() + cut);
+        return whole;
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const BoxContent whole = EncodeForBox(c.text);
+        int splits = 0;
+        for (qsizetype from = 0; from < c.text.size(); from += 997) {
+            const qsizetype at = BlockStartAfter(c.text, from, c.text.size());
+            if (at == 0) continue;
+            SCOPED_TRACE(at);
+            ++splits;
+            ASSERT_GE(at, from);
+            ASSERT_TRUE(c.text[at - 1] == u'\n' || c.text[at - 1] == u'\r' ||
+                        c.text[at - 1] >= u'\u2028');
+            const BoxContent parts =
+                joined(EncodeForBox(c.text.first(at)), EncodeForBox(c.text.sliced(at)));
+            ASSERT_EQ(parts.raw, whole.raw);
+            ASSERT_EQ(parts.cuts, whole.cuts);
+        }
+        EXPECT_EQ(splits > 0, c.splits);
+        // Never beyond the limit.
+        const qsizetype first = BlockStartAfter(c.text, 0, c.text.size());
+        if (first > 0) {
+            EXPECT_EQ(BlockStartAfter(c.text, 0, first - 1), 0);
+        }
+    }
+}
+
 // A selection that starts or ends between a marker and the break it marks holds the whole
 // character or none of it.
 TEST(BoxContent, ASelectionNeverHoldsHalfAMarkedCharacter) {

@@ -21,8 +21,10 @@ namespace {
 using namespace Qt::StringLiterals;
 
 // Small sizes, so that a few kilobytes go in as a large file does: a slice per turn of the
-// event loop.
+// event loop. Slices this small find no place for a head that goes in at once.
 void Slice(TextBox& box) { box.SetLoadSlices(1000, 997, 0); }
+// Slices large enough for a head, put in before the rest is encoded.
+void SliceWithHead(TextBox& box) { box.SetLoadSlices(1000, 3000, 0); }
 
 void WaitForLoad(TextBox& box) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !box.Loading(); }));
@@ -38,59 +40,80 @@ void WaitForFirstSlice(TextBox& box, const QString& text) {
     ASSERT_LT(box.document()->characterCount(), text.size() / 2);
 }
 
+// Every kind of break and marker the codec changes, in one line.
+QString MarkedLine() {
+    return u"One.\rTwo.\r\nThree.\u2028Four\u2029\uFDD0\uFFF1 caf\u00e9 \U0001F600.\n"_s;
+}
+
 // Every kind of thing the codec changes, spread over many slices.
 QString Mixed() {
-    return u"One.\rTwo.\r\nThree.\u2028Four\u2029\uFDD0\uFFF1 caf\u00e9 \U0001F600.\n"_s.repeated(
-               40) +
-           QString(3 * kLongLine, u'a') + u"\n"_s + u"Short line. "_s.repeated(300) +
-           u"\U0001F600"_s.repeated(500) + u"\r"_s;
+    return MarkedLine().repeated(40) + QString(3 * kLongLine, u'a') + u"\n"_s +
+           u"Short line. "_s.repeated(300) + u"\U0001F600"_s.repeated(500) + u"\r"_s;
 }
 
 QString Joined() { return u"A short line.\nAnother one.\n\n"_s.repeated(400); }
 
+// The box after a load in slices is as `whole` after a load in one go.
+void ExpectAsAWholeLoad(TextBox& box, TextBox& whole, int finished, const QString& before) {
+    EXPECT_EQ(finished, 1);
+    EXPECT_EQ(box.document()->toRawText(), whole.document()->toRawText());
+    EXPECT_EQ(box.document()->blockCount(), whole.document()->blockCount());
+    EXPECT_EQ(box.text(), whole.text());
+    EXPECT_EQ(box.textCursor().position(), 0);
+    EXPECT_EQ(box.verticalScrollBar()->value(), 0);
+    EXPECT_FALSE(box.isReadOnly());
+
+    EXPECT_EQ(box.document()->availableUndoSteps(), 1);
+    box.undo();
+    EXPECT_EQ(box.text(), before);
+    box.redo();
+    EXPECT_EQ(box.text(), whole.text());
+    box.undo();
+    EXPECT_EQ(box.text(), before);
+}
+
 // A load in slices leaves the document exactly as a load in one go: the same characters, the
-// same cuts, the cursor and the scrolling at the start, one undo step each way.
+// same cuts, the cursor and the scrolling at the start, one undo step each way. Where a head
+// goes in at once, it is in when the load returns.
 TEST(SlicedLoad, LeavesTheBoxAsAWholeLoadDoes) {
     const struct {
         const char* name;
         QString before;  // typed, then loaded over
         QString text;
+        bool head;  // with slices large enough for one
     } cases[] = {
-        {"markers, cuts and surrogates", u"typed"_s, Mixed()},
-        {"joined short lines", QString(), Joined()},
-        {"one long line", u"x"_s, u"word "_s.repeated(5000)},
-        {"no line break near a slice's end", QString(), QString(20000, u'b')},
+        {"markers, cuts and surrogates", u"typed"_s, Mixed(), false},
+        {"markers throughout", u"typed"_s, MarkedLine().repeated(300) + Mixed(), true},
+        {"joined short lines", QString(), Joined(), true},
+        {"one long line", u"x"_s, u"word "_s.repeated(5000), false},
+        {"no line break near a slice's end", QString(), QString(20000, u'b'), false},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        TextBox whole;
-        whole.resize(300, 200);
-        whole.Load(c.text);
-        ASSERT_FALSE(whole.Loading());
+        for (const bool large : {false, true}) {
+            SCOPED_TRACE(c.name);
+            SCOPED_TRACE(large ? "slices with a head" : "small slices");
+            TextBox whole;
+            whole.resize(300, 200);
+            whole.Load(c.text);
+            ASSERT_FALSE(whole.Loading());
 
-        TextBox box;
-        box.resize(300, 200);
-        Slice(box);
-        QTest::keyClicks(&box, c.before);
-        QSignalSpy finished(&box, &TextBox::loadFinished);
-        box.Load(c.text);
-        EXPECT_TRUE(box.Loading());
-        WaitForLoad(box);
-        EXPECT_EQ(finished.count(), 1);
-        EXPECT_EQ(box.document()->toRawText(), whole.document()->toRawText());
-        EXPECT_EQ(box.document()->blockCount(), whole.document()->blockCount());
-        EXPECT_EQ(box.text(), whole.text());
-        EXPECT_EQ(box.textCursor().position(), 0);
-        EXPECT_EQ(box.verticalScrollBar()->value(), 0);
-        EXPECT_FALSE(box.isReadOnly());
-
-        EXPECT_EQ(box.document()->availableUndoSteps(), 1);
-        box.undo();
-        EXPECT_EQ(box.text(), c.before);
-        box.redo();
-        EXPECT_EQ(box.text(), whole.text());
-        box.undo();
-        EXPECT_EQ(box.text(), c.before);
+            TextBox box;
+            box.resize(300, 200);
+            if (large)
+                SliceWithHead(box);
+            else
+                Slice(box);
+            QTest::keyClicks(&box, c.before);
+            QSignalSpy finished(&box, &TextBox::loadFinished);
+            box.Load(c.text);
+            EXPECT_TRUE(box.Loading());
+            const bool headIn =
+                box.document()->characterCount() > 1 && box.document()->toRawText() != c.before;
+            EXPECT_EQ(headIn, large && c.head);
+            EXPECT_LT(box.document()->characterCount(), c.text.size() / 2);
+            WaitForLoad(box);
+            ExpectAsAWholeLoad(box, whole, finished.count(), c.before);
+        }
     }
 }
 

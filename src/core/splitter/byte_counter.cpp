@@ -494,11 +494,10 @@ bool ByteCounter::MatchesForward(const unsigned char* d, qsizetype n, qsizetype 
 }
 
 // The abbreviations whose first separator is the byte at q, carriage returns skipped.
-ByteCounter::Separator ByteCounter::Classify(const unsigned char* d, qsizetype n, qsizetype q,
-                                             bool utf8, qsizetype& maskedUntil,
-                                             Found& found) const {
-    // Most separators follow a byte no abbreviation has before that separator.
-    found = MayEndAt(d, n, q) ? FindAt(d, n, q, utf8) : Found();
+ByteCounter::Separator ByteCounter::ClassifyFound(const unsigned char* d, qsizetype n, qsizetype q,
+                                                  bool utf8, qsizetype& maskedUntil,
+                                                  Found& found) const {
+    found = FindAt(d, n, q, utf8);
     if (q < maskedUntil) return found.count > 0 ? Separator::Clash : Separator::Inside;
     if (found.count > 1 || (found.count == 1 && found.start < maskedUntil)) return Separator::Clash;
     if (found.count == 0) return Separator::End;

@@ -85,6 +85,180 @@ inline void ForEachByte(const unsigned char* d, qsizetype n, const std::string& 
         if (member[d[i]]) visit(i);
 }
 
+// A byte that a sentence cannot copy as it is.
+inline bool NeedsWork(unsigned char b, bool high) {
+    return b == '\r' || b == '\n' || b == '\t' || (high && b >= 0x80);
+}
+
+// As ForEachByte, visit(q, worked) telling too whether some byte of d(p, q], p the byte
+// visited before (or the start), needs more than a copy (NeedsWork): so that a sentence of
+// bytes that need none is copied without looking at them again.
+#if defined(__SSE2__)
+template <typename Visit>
+qsizetype ForEachMarkedSse2(const unsigned char* d, qsizetype n, const unsigned char* wanted, int k,
+                            bool high, bool& pending, Visit& visit) {
+    __m128i w[8];
+    for (int j = 0; j < k; ++j) w[j] = _mm_set1_epi8(static_cast<char>(wanted[j]));
+    const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n'), tab = _mm_set1_epi8('\t');
+    const __m128i sign = _mm_set1_epi8(high ? char(0x80) : 0);
+    const auto work = [&](__m128i v) {
+        return _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)),
+                            _mm_or_si128(_mm_cmpeq_epi8(v, tab), _mm_and_si128(v, sign)));
+    };
+    qsizetype i = 0;
+    for (; i + 32 <= n; i += 32) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i + 16));
+        __m128i ma = _mm_cmpeq_epi8(a, w[0]), mb = _mm_cmpeq_epi8(b, w[0]);
+        for (int j = 1; j < k; ++j) {
+            ma = _mm_or_si128(ma, _mm_cmpeq_epi8(a, w[j]));
+            mb = _mm_or_si128(mb, _mm_cmpeq_epi8(b, w[j]));
+        }
+        const std::uint64_t worked = std::uint64_t(std::uint32_t(_mm_movemask_epi8(work(a)))) |
+                                     std::uint64_t(std::uint32_t(_mm_movemask_epi8(work(b)))) << 16;
+        std::uint64_t seen = 0;  // the bits up to the byte visited last
+        for (std::uint32_t mask =
+                 std::uint32_t(_mm_movemask_epi8(ma)) | std::uint32_t(_mm_movemask_epi8(mb)) << 16;
+             mask; mask &= mask - 1) {
+            const std::uint64_t upTo = (std::uint64_t(2) << __builtin_ctz(mask)) - 1;
+            const bool any = pending || (worked & upTo & ~seen) != 0;
+            pending = false;
+            seen = upTo;
+            visit(i + __builtin_ctz(mask), any);
+        }
+        pending = pending || (worked & ~seen) != 0;
+    }
+    return i;
+}
+#endif
+
+// The wanted bytes and those that NeedsWork, told apart by the two nibbles of a byte: each
+// class a few bits, a byte in it where the bits of its low and its high nibble meet.
+struct NibbleClasses {
+    alignas(16) unsigned char low[16] = {}, high[16] = {};
+    unsigned char wanted = 0, work = 0;
+    bool ok = true;  // false: more high nibbles than bits
+
+    NibbleClasses(const std::array<bool, 256>& member, bool beyondAscii) {
+        int bits = 0;
+        const auto add = [&](auto in) -> unsigned char {
+            unsigned char all = 0;
+            for (int h = 0; h < 16; ++h) {
+                bool any = false;
+                for (int l = 0; l < 16; ++l) any = any || in(h << 4 | l);
+                if (!any) continue;
+                if (bits == 8) {
+                    ok = false;
+                    return 0;
+                }
+                const auto bit = static_cast<unsigned char>(1u << bits++);
+                high[h] |= bit;
+                for (int l = 0; l < 16; ++l)
+                    if (in(h << 4 | l)) low[l] |= bit;
+                all |= bit;
+            }
+            return all;
+        };
+        wanted = add([&](int b) { return member[std::size_t(b)]; });
+        // Beyond ASCII one class for all: every low nibble belongs.
+        work = add([&](int b) { return b == '\r' || b == '\n' || b == '\t'; });
+        if (beyondAscii && ok && bits < 8) {
+            const auto bit = static_cast<unsigned char>(1u << bits++);
+            for (int h = 8; h < 16; ++h) high[h] |= bit;
+            for (auto& l : low) l |= bit;
+            work |= bit;
+        } else if (beyondAscii) {
+            ok = false;
+        }
+    }
+};
+
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) inline __m256i NibbleClassesAvx2(const unsigned char* p,
+                                                                 __m256i low, __m256i high,
+                                                                 __m256i nibble) {
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    return _mm256_and_si256(
+        _mm256_shuffle_epi8(low, _mm256_and_si256(v, nibble)),
+        _mm256_shuffle_epi8(high, _mm256_and_si256(_mm256_srli_epi16(v, 4), nibble)));
+}
+
+// A bit for each of the 64 bytes with some of the classes `bits`.
+__attribute__((target("avx2"))) inline std::uint64_t InClassesAvx2(__m256i c0, __m256i c1,
+                                                                   __m256i bits, __m256i zero) {
+    const auto a =
+        std::uint32_t(_mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_and_si256(c0, bits), zero)));
+    const auto b =
+        std::uint32_t(_mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_and_si256(c1, bits), zero)));
+    return ~(std::uint64_t(a) | std::uint64_t(b) << 32);
+}
+
+template <typename Visit>
+__attribute__((target("avx2"))) qsizetype ForEachMarkedAvx2(const unsigned char* d, qsizetype n,
+                                                            const NibbleClasses& classes,
+                                                            bool& pendingOut, Visit& visit) {
+    const __m256i low =
+        _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(classes.low)));
+    const __m256i high =
+        _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(classes.high)));
+    const __m256i nibble = _mm256_set1_epi8(0x0F), zero = _mm256_setzero_si256();
+    const __m256i wantedBits = _mm256_set1_epi8(static_cast<char>(classes.wanted));
+    const __m256i workBits = _mm256_set1_epi8(static_cast<char>(classes.work));
+    bool pending = pendingOut;
+    qsizetype i = 0;
+    for (; i + 64 <= n; i += 64) {
+        const __m256i c0 = NibbleClassesAvx2(d + i, low, high, nibble);
+        const __m256i c1 = NibbleClassesAvx2(d + i + 32, low, high, nibble);
+        std::uint64_t mask = InClassesAvx2(c0, c1, wantedBits, zero);
+        const std::uint64_t worked = InClassesAvx2(c0, c1, workBits, zero);
+        std::uint64_t seen = 0;  // the bits up to the byte visited last
+        for (; mask; mask &= mask - 1) {
+            const int at = __builtin_ctzll(mask);
+            const std::uint64_t upTo = (std::uint64_t(2) << at) - 1;
+            const bool any = pending || (worked & upTo & ~seen) != 0;
+            pending = false;
+            seen = upTo;
+            visit(i + at, any);
+        }
+        pending = pending || (worked & ~seen) != 0;
+    }
+    pendingOut = pending;
+    return i;
+}
+#endif
+
+template <typename Visit>
+inline void ForEachMarked(const unsigned char* d, qsizetype n, const std::string& wanted,
+                          const std::array<bool, 256>& member, bool high, Visit&& visit) {
+    qsizetype i = 0;
+    bool pending = false;
+#if defined(__SSE2__)
+    const Kernel kernel = detail::ActiveKernel();
+    if (wanted.size() <= 8 && !wanted.empty() && kernel != Kernel::Scalar) {
+        const auto* w = reinterpret_cast<const unsigned char*>(wanted.data());
+        const int k = int(wanted.size());
+#if defined(__x86_64__)
+        if (kernel == Kernel::Avx2) {
+            const NibbleClasses classes(member, high);
+            i = classes.ok ? ForEachMarkedAvx2(d, n, classes, pending, visit)
+                           : ForEachMarkedSse2(d, n, w, k, high, pending, visit);
+        } else {
+            i = ForEachMarkedSse2(d, n, w, k, high, pending, visit);
+        }
+#else
+        i = ForEachMarkedSse2(d, n, w, k, high, pending, visit);
+#endif
+    }
+#endif
+    for (; i < n; ++i) {
+        pending = pending || NeedsWork(d[i], high);
+        if (member[d[i]]) {
+            visit(i, pending);
+            pending = false;
+        }
+    }
+}
+
 // How many bytes from d on need no more than a copy into a sentence: no carriage return,
 // line feed or tab, and with `high` none beyond ASCII either.
 #if defined(__SSE2__)
@@ -140,10 +314,6 @@ __attribute__((target("avx2"))) inline qsizetype PlainPrefixAvx2(const unsigned 
     return i;
 }
 #endif
-
-inline bool NeedsWork(unsigned char b, bool high) {
-    return b == '\r' || b == '\n' || b == '\t' || (high && b >= 0x80);
-}
 
 inline qsizetype PlainPrefix(const unsigned char* d, qsizetype n, bool high) {
     qsizetype i = 0;

@@ -172,10 +172,7 @@ void ByteSplitter::Piece(const unsigned char* d, qsizetype n, ByteSentenceReceiv
     before_ = 0;
     if (utf8_ && options_.codePoints)
         detail::ForEachContinuation(d, n, [this](qsizetype i) { continuations_.push_back(i); });
-    if (Find(d, n))
-        Emit(d, n, sink);
-    else
-        BySplitter(d, n, sink);
+    Scan(d, n, sink);
     piecePoint_ = PointAt(d, n);
     const qsizetype part = options_.partUnits;
     if (part > 0 && open_.text.size() >= part && Utf16Units(open_.text) >= part) {
@@ -185,15 +182,16 @@ void ByteSplitter::Piece(const unsigned char* d, qsizetype n, ByteSentenceReceiv
     }
 }
 
-bool ByteSplitter::Find(const unsigned char* d, qsizetype n) {
-    ends_.clear();
+void ByteSplitter::Scan(const unsigned char* d, qsizetype n, ByteSentenceReceiver& sink) {
     marks_.clear();
     const ByteCounter& r = *rules_;
-    qsizetype maskedUntil = 0;
-    bool clash = false;
     const bool anyEntries = !r.entries_.empty();
-    detail::ForEachByte(d, n, r.separatorBytes_, r.separator_, [&](qsizetype q) {
+    qsizetype from = 0, maskedUntil = 0;
+    std::size_t mark = 0;
+    bool worked = false, clash = false;
+    detail::ForEachMarked(d, n, r.separatorBytes_, r.separator_, !utf8_, [&](qsizetype q, bool w) {
         if (clash) return;
+        worked = worked || w;
         if (anyEntries) {
             ByteCounter::Found found;
             switch (r.Classify(d, n, q, utf8_, maskedUntil, found)) {
@@ -209,29 +207,27 @@ bool ByteSplitter::Find(const unsigned char* d, qsizetype n) {
                     break;
             }
         }
-        ends_.push_back(q);
-    });
-    return !clash;
-}
-
-void ByteSplitter::Emit(const unsigned char* d, qsizetype n, ByteSentenceReceiver& sink) {
-    qsizetype from = 0;
-    std::size_t mark = 0;
-    for (const qsizetype q : ends_) {
         if (open_.lone != Lone::Blank) {
             Append(d, from, q + 1, mark);
             Close(d, q, sink);
         } else {
-            EmitBuffer(d, from, q, mark, sink);
+            EmitBuffer(d, from, {q, worked}, mark, sink);
         }
+        worked = false;
         from = q + 1;
-    }
-    Append(d, from, n, mark);
+    });
+    if (!clash) return Append(d, from, n, mark);
+    // No abbreviation holds the end before `from`, so the rest is a text of its own.
+    const std::int64_t piecePoint = piecePoint_;
+    piecePoint_ = PointAt(d, from);
+    BySplitter(d + from, n - from, sink);
+    piecePoint_ = piecePoint;
 }
 
 // A buffer d[from, q] with nothing open before it.
-void ByteSplitter::EmitBuffer(const unsigned char* d, qsizetype from, qsizetype q,
-                              std::size_t& mark, ByteSentenceReceiver& sink) {
+void ByteSplitter::EmitBuffer(const unsigned char* d, qsizetype from, End stop, std::size_t& mark,
+                              ByteSentenceReceiver& sink) {
+    const qsizetype q = stop.at;
     qsizetype first = from;
     while (first <= q && IsSpaceOrCr(d[first])) ++first;
     std::size_t marksEnd = mark;
@@ -247,9 +243,10 @@ void ByteSplitter::EmitBuffer(const unsigned char* d, qsizetype from, qsizetype 
     if (first == last && marksEnd == mark && (d[first] == '\n' || d[first] == '\t')) return;
     ++sentences_;
     const std::int64_t start = PointAt(d, first), end = PointAt(d, last + 1);
-    if (marksEnd == mark) {
+    if (marksEnd == mark || SpelledAsListed(d, mark, marksEnd)) {
         const qsizetype size = last + 1 - first;
-        if (detail::PlainPrefix(d + first, size, !utf8_) == size) {
+        if (!stop.worked || detail::PlainPrefix(d + first, size, !utf8_) == size) {
+            mark = marksEnd;
             sink.Sentence(QByteArrayView(reinterpret_cast<const char*>(d + first), size), start,
                           end);
             return;
@@ -264,6 +261,18 @@ void ByteSplitter::EmitBuffer(const unsigned char* d, qsizetype from, qsizetype 
     }
     Spell(d, at, last + 1, scratch_);
     sink.Sentence(scratch_, start, end);
+}
+
+bool ByteSplitter::SpelledAsListed(const unsigned char* d, std::size_t mark,
+                                   std::size_t marksEnd) const {
+    for (; mark < marksEnd; ++mark) {
+        const Mark& m = marks_[mark];
+        const std::string& spelling = rules_->entries_[std::size_t(m.entry)].spelling;
+        if (qsizetype(spelling.size()) != m.end - m.start ||
+            std::memcmp(d + m.start, spelling.data(), spelling.size()) != 0)
+            return false;
+    }
+    return true;
 }
 
 void ByteSplitter::Append(const unsigned char* d, qsizetype from, qsizetype to, std::size_t& mark) {

@@ -65,6 +65,10 @@ class ByteSplitter {
         qsizetype start = 0, end = 0;
         int entry = 0;
     };
+    struct End {
+        qsizetype at = 0;
+        bool worked = false;  // some byte since the end before needs more than a copy
+    };
     // The buffer left open, as ScanCarry has it, its text in UTF-8.
     struct Open {
         detail::ScanCarry::Lone lone = detail::ScanCarry::Lone::Blank;
@@ -81,11 +85,13 @@ class ByteSplitter {
     void CutHeld(ByteSentenceReceiver& sink);
     // A piece that no abbreviation straddles, from where the last ended.
     void Piece(const unsigned char* d, qsizetype n, ByteSentenceReceiver& sink);
-    // The separators that end buffers and the abbreviations; false where these overlap.
-    bool Find(const unsigned char* d, qsizetype n);
-    void Emit(const unsigned char* d, qsizetype n, ByteSentenceReceiver& sink);
-    void EmitBuffer(const unsigned char* d, qsizetype from, qsizetype q, std::size_t& mark,
+    // The buffers the separators end, each handed on as found; from where abbreviations
+    // overlap on, the splitter's.
+    void Scan(const unsigned char* d, qsizetype n, ByteSentenceReceiver& sink);
+    void EmitBuffer(const unsigned char* d, qsizetype from, End stop, std::size_t& mark,
                     ByteSentenceReceiver& sink);
+    // Whether the marks [mark, marksEnd) stand in the text as the list spells them.
+    bool SpelledAsListed(const unsigned char* d, std::size_t mark, std::size_t marksEnd) const;
     void Append(const unsigned char* d, qsizetype from, qsizetype to, std::size_t& mark);
     void AppendText(const unsigned char* d, qsizetype from, qsizetype to);
     void Close(const unsigned char* d, qsizetype q, ByteSentenceReceiver& sink);
@@ -99,7 +105,6 @@ class ByteSplitter {
     Options options_;
     bool utf8_ = false;
     QByteArray held_;
-    std::vector<qsizetype> ends_;
     std::vector<Mark> marks_;
     Open open_;
     std::int64_t sentences_ = 0;

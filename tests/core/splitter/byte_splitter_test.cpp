@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <random>
+#include <utility>
 
 #include "core/failure.h"
 #include "core/settings_store.h"
@@ -204,6 +206,22 @@ TEST_P(ByteSplitterKernels, SearchesBytesAsThePlainLoopsDo) {
             qsizetype plain = 0;
             while (plain < n && !detail::NeedsWork(d[plain], high)) ++plain;
             ASSERT_EQ(detail::PlainPrefix(d, n, high), plain);
+        }
+        // Separators over a few nibbles, and over more than the vector's classes hold.
+        for (const std::string wanted : {".\n\t", "!?.\x7F", "\x01\x11!1AQaq"}) {
+            std::array<bool, 256> member{};
+            for (const char c : wanted) member[static_cast<unsigned char>(c)] = true;
+            for (const bool high : {false, true}) {
+                std::vector<std::pair<qsizetype, bool>> expected, visited;
+                bool worked = false;
+                for (qsizetype i = 0; i < n; ++i) {
+                    worked = worked || detail::NeedsWork(d[i], high);
+                    if (member[d[i]]) expected.emplace_back(i, std::exchange(worked, false));
+                }
+                detail::ForEachMarked(d, n, wanted, member, high,
+                                      [&](qsizetype q, bool w) { visited.emplace_back(q, w); });
+                ASSERT_EQ(visited, expected) << wanted << " high " << high;
+            }
         }
         qsizetype leads = 0;
         for (qsizetype i = 0; i < n; ++i) leads += d[i] < 0x80 || d[i] >= 0xC0;
