@@ -32,7 +32,9 @@ int OpenSpillFile();
 // When a file is done, the thread that finished it sends on what the next file kept so far
 // while that file's writer goes on keeping more; the writer writes straight through from
 // when all it kept before has gone out. So a writer never stops to send what it kept, and a
-// thread with no file left to work on does it.
+// thread with no file left to work on does it. Meanwhile the writer whose turn it is writes
+// some of the others' blocks to the temporary file, so that the writing does not all fall
+// on those that will still be at work when it is done.
 //
 // Each file is written by one thread at a time (its writer), which may change from one call
 // to the next only where the calls are ordered (one thread hands the file to another).
