@@ -21,8 +21,6 @@ constexpr std::int64_t kCopyBlock = std::int64_t(1) << 20;
 // Written to the temporary file at once: the system's cost of a write is mostly per call up
 // to about this size.
 constexpr qsizetype kSpillBlock = qsizetype(1) << 20;
-// Room in the temporary file taken ahead at once, where the folder has many times as much.
-constexpr std::int64_t kRoomAhead = std::int64_t(16) << 20;
 
 // Writes all of bytes at offset; false with errno on the first failure.
 bool WriteAllAt(int fd, QByteArrayView bytes, std::int64_t offset) {
@@ -208,9 +206,6 @@ bool OrderedOutput::SpillReady() {
             const bool memory = room.f_type == TMPFS_MAGIC || room.f_type == RAMFS_MAGIC;
             const std::int64_t free = std::int64_t(room.f_bavail) * std::int64_t(room.f_bsize);
             spillLimit_ = std::min(spillLimit_, free / (memory ? 8 : 2));
-            // Room taken ahead in memory would be memory taken early.
-            std::lock_guard lock(roomMutex_);
-            takeRoom_ = !memory && spillLimit_ >= 16 * kRoomAhead;
         }
     });
     return spill_ >= 0 && !spillBroken_;
@@ -225,19 +220,6 @@ bool OrderedOutput::Spill(Slot& slot, QByteArrayView bytes) {
     slot.pending.append(bytes);
     if (slot.pending.size() >= kSpillBlock) WriteSpill(slot, true);
     return true;
-}
-
-void OrderedOutput::TakeRoom(std::int64_t end) {
-    if (end <= roomTaken_.load(std::memory_order_relaxed)) return;
-    std::lock_guard lock(roomMutex_);
-    while (takeRoom_ && roomTaken_ < end) {
-        const std::int64_t from = roomTaken_;
-        // Where the folder cannot, or has no room left, the writes find out for themselves.
-        if (::fallocate(spill_, FALLOC_FL_KEEP_SIZE, off_t(from), off_t(kRoomAhead)) != 0)
-            takeRoom_ = false;
-        else
-            roomTaken_ = from + kRoomAhead;
-    }
 }
 
 void OrderedOutput::WriteSpill(Slot& slot, bool mayHand) {
@@ -255,7 +237,6 @@ void OrderedOutput::WriteSpill(Slot& slot, bool mayHand) {
     }
     if (!spillBroken_) {
         const std::int64_t offset = spillEnd_.fetch_add(size);
-        TakeRoom(offset + size);
         if (WriteAllAt(spill_, slot.pending, offset)) {
             spilled_ += size;
             spillHeld_ += size;
@@ -294,7 +275,6 @@ void OrderedOutput::WriteHanded(Slot& own) {
     lock.unlock();
     const qsizetype size = handed.bytes.size();
     const std::int64_t offset = spillEnd_.fetch_add(size);
-    TakeRoom(offset + size);
     if (spillBroken_ || !WriteAllAt(spill_, handed.bytes, offset)) {
         // Sent from memory when its turn comes; nothing more goes to the full folder.
         spillBroken_ = true;

@@ -104,9 +104,6 @@ class OrderedOutput {
     void WriteSpill(Slot& slot, bool mayHand = false);
     // By the writer whose turn it is: writes the block another left to it, if any.
     void WriteHanded(Slot& own);
-    // Room in the temporary file up to `end` taken ahead, a large stretch at a time: the
-    // file system then writes into it for less than where each block finds its room.
-    void TakeRoom(std::int64_t end);
     void Keep(Slot& slot, Piece piece);
     // The writer's, once it writes straight through: what it kept, then what was pending.
     void SendOwn(Slot& slot);
@@ -150,9 +147,6 @@ class OrderedOutput {
     std::atomic<std::int64_t> spillEnd_{0};  // room handed out in the temporary file
     std::atomic<std::int64_t> spilled_{0};
     std::atomic<std::int64_t> spillHeld_{0};  // in the temporary file, not yet sent on
-    std::mutex roomMutex_;
-    bool takeRoom_ = false;                   // under roomMutex_; set with spill_
-    std::atomic<std::int64_t> roomTaken_{0};  // the end of the room taken ahead
     // The sending thread's, for sending spilled output back.
     std::unique_ptr<char[]> copyBuffer_;
     std::optional<bool> sendFile_;  // whether the system sends it, once known
