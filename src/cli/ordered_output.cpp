@@ -161,8 +161,24 @@ void OrderedOutput::Send(Piece& piece, Stretches* sent) {
     if (piece.kind == Piece::Output) keptBytes_ -= piece.bytes.size();
 }
 
+OrderedOutput::Piece OrderedOutput::TakeFront(std::deque<Piece>& kept) {
+    Piece piece = std::move(kept.front());
+    kept.pop_front();
+    // Stretches of the temporary file that follow one another go out at once: the writers'
+    // blocks take turns there.
+    while (piece.kind == Piece::Spilled && !kept.empty() && kept.front().kind == Piece::Spilled &&
+           kept.front().offset == piece.offset + piece.length) {
+        piece.length += kept.front().length;
+        kept.pop_front();
+    }
+    return piece;
+}
+
 void OrderedOutput::SendOwn(Slot& slot) {
-    for (; !slot.kept.empty(); slot.kept.pop_front()) Send(slot.kept.front());
+    while (!slot.kept.empty()) {
+        Piece piece = TakeFront(slot.kept);
+        Send(piece);
+    }
     if (slot.pending.isNull()) return;
     if (!slot.pending.isEmpty()) Emit(Piece::Output, slot.pending);
     slot.pending = QByteArray();
@@ -175,10 +191,10 @@ void OrderedOutput::SendOn(std::unique_lock<std::mutex>& lock) {
         Slot& slot = slots_[static_cast<std::size_t>(turn_)];
         // What a file still at work kept when this began, and all of a file done; the
         // writer sends the rest itself, so that this thread soon gets back to its work.
-        for (std::size_t taken = 0, before = slot.kept.size();
-             !slot.kept.empty() && (slot.done || taken < before); ++taken) {
-            Piece piece = std::move(slot.kept.front());
-            slot.kept.pop_front();
+        for (std::size_t left = slot.kept.size(); !slot.kept.empty() && (slot.done || left > 0);) {
+            const std::size_t had = slot.kept.size();
+            Piece piece = TakeFront(slot.kept);
+            left -= std::min(left, had - slot.kept.size());
             lock.unlock();
             Send(piece, &sent);
             lock.lock();
@@ -191,7 +207,13 @@ void OrderedOutput::SendOn(std::unique_lock<std::mutex>& lock) {
     }
     lock.unlock();
     turnChanged_.notify_all();
-    for (const auto& [offset, length] : sent) GiveBack(offset, length);
+    // In as few stretches as there are.
+    std::sort(sent.begin(), sent.end());
+    for (std::size_t at = 0; at < sent.size();) {
+        auto [offset, length] = sent[at];
+        while (++at < sent.size() && sent[at].first == offset + length) length += sent[at].second;
+        GiveBack(offset, length);
+    }
 }
 
 bool OrderedOutput::SpillReady() {

@@ -105,6 +105,8 @@ class OrderedOutput {
     // By the writer whose turn it is: writes the block another left to it, if any.
     void WriteHanded(Slot& own);
     void Keep(Slot& slot, Piece piece);
+    // The first of the pieces kept, with the stretches of the temporary file right after it.
+    static Piece TakeFront(std::deque<Piece>& kept);
     // The writer's, once it writes straight through: what it kept, then what was pending.
     void SendOwn(Slot& slot);
     // With the lock, by the thread that is to send what the file whose turn it is kept:
