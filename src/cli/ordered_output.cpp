@@ -157,15 +157,14 @@ void OrderedOutput::GiveBack(std::int64_t offset, std::int64_t length) {
 
 void OrderedOutput::Send(Piece& piece, Stretches* sent) {
     if (piece.kind == Piece::Spilled) return CopyBack(piece.offset, piece.length, sent);
-    Emit(piece.kind == Piece::Message ? Piece::Message : Piece::Output, piece.bytes);
+    Emit(piece.kind, piece.bytes);
     if (piece.kind == Piece::Output) keptBytes_ -= piece.bytes.size();
 }
 
 OrderedOutput::Piece OrderedOutput::TakeFront(std::deque<Piece>& kept) {
     Piece piece = std::move(kept.front());
     kept.pop_front();
-    // Stretches of the temporary file that follow one another go out at once: the writers'
-    // blocks take turns there.
+    // Stretches of the temporary file that follow one another go out at once.
     while (piece.kind == Piece::Spilled && !kept.empty() && kept.front().kind == Piece::Spilled &&
            kept.front().offset == piece.offset + piece.length) {
         piece.length += kept.front().length;
@@ -240,23 +239,12 @@ bool OrderedOutput::Spill(Slot& slot, QByteArrayView bytes) {
     if (spillHeld_ + slot.pending.size() + bytes.size() > spillLimit_) return false;
     if (slot.pending.capacity() < kSpillBlock) slot.pending.reserve(kSpillBlock + bytes.size());
     slot.pending.append(bytes);
-    if (slot.pending.size() >= kSpillBlock) WriteSpill(slot, true);
+    if (slot.pending.size() >= kSpillBlock) WriteSpill(slot);
     return true;
 }
 
-void OrderedOutput::WriteSpill(Slot& slot, bool mayHand) {
+void OrderedOutput::WriteSpill(Slot& slot) {
     const qsizetype size = slot.pending.size();
-    if (mayHand && ++slot.blocks % 2 == 0 && !handing_ && !spillBroken_ &&
-        spillHeld_ + 2 * size <= spillLimit_) {
-        std::unique_lock lock(mutex_);
-        if (!handed_) {
-            handed_ = Handoff{&slot, ++handedCount_, slot.pending};
-            slot.kept.push_back(Piece{Piece::Handed, std::move(slot.pending), 0, 0, handed_->id});
-            slot.pending = std::exchange(freeBlock_, QByteArray());
-            handing_ = true;
-            return;
-        }
-    }
     if (!spillBroken_) {
         const std::int64_t offset = spillEnd_.fetch_add(size);
         if (WriteAllAt(spill_, slot.pending, offset)) {
@@ -281,41 +269,6 @@ void OrderedOutput::WriteSpill(Slot& slot, bool mayHand) {
     Keep(slot, Piece{Piece::Output, std::exchange(slot.pending, QByteArray())});
 }
 
-void OrderedOutput::WriteHanded(Slot& own) {
-    std::unique_lock lock(mutex_);
-    if (!handed_) return;
-    Handoff handed = std::move(*handed_);
-    handed_.reset();
-    handing_ = false;
-    const auto find = [&]() -> Piece* {
-        for (Piece& piece : handed.slot->kept)
-            if (piece.kind == Piece::Handed && piece.id == handed.id) return &piece;
-        return nullptr;
-    };
-    // Its own, now sent straight through, or sent from memory already.
-    if (handed.slot == &own || !find()) return;
-    lock.unlock();
-    const qsizetype size = handed.bytes.size();
-    const std::int64_t offset = spillEnd_.fetch_add(size);
-    if (spillBroken_ || !WriteAllAt(spill_, handed.bytes, offset)) {
-        // Sent from memory when its turn comes; nothing more goes to the full folder.
-        spillBroken_ = true;
-        return;
-    }
-    spillHeld_ += size;
-    lock.lock();
-    Piece* piece = find();
-    if (!piece) {
-        lock.unlock();
-        GiveBack(offset, size);
-        return;
-    }
-    *piece = Piece{Piece::Spilled, {}, offset, size};
-    spilled_ += size;
-    handed.bytes.resize(0);
-    freeBlock_ = std::move(handed.bytes);
-}
-
 void OrderedOutput::Keep(Slot& slot, Piece piece) {
     std::unique_lock lock(mutex_);
     slot.kept.push_back(std::move(piece));
@@ -327,12 +280,6 @@ void OrderedOutput::Write(int file, QByteArrayView bytes) {
     if (direct_.load(std::memory_order_acquire) == file) {
         if (!slot.kept.empty() || !slot.pending.isNull()) SendOwn(slot);
         Emit(Piece::Output, bytes);
-        // A block of another's for each block of its own at most, so that the turn is not
-        // held up.
-        if ((slot.sinceHelping += bytes.size()) >= kSpillBlock && handing_) {
-            slot.sinceHelping = 0;
-            WriteHanded(slot);
-        }
         return;
     }
     // Once output is on its way to the temporary file, what follows goes the same way.

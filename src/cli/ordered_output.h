@@ -32,9 +32,7 @@ int OpenSpillFile();
 // When a file is done, the thread that finished it sends on what the next file kept so far
 // while that file's writer goes on keeping more; the writer writes straight through from
 // when all it kept before has gone out. So a writer never stops to send what it kept, and a
-// thread with no file left to work on does it. Meanwhile the writer whose turn it is writes
-// some of the others' blocks to the temporary file, so that the writing does not all fall
-// on those that will still be at work when it is done.
+// thread with no file left to work on does it.
 //
 // Each file is written by one thread at a time (its writer), which may change from one call
 // to the next only where the calls are ordered (one thread hands the file to another).
@@ -66,13 +64,10 @@ class OrderedOutput {
 
   private:
     struct Piece {
-        // Handed: a block for the temporary file that the thread writing straight through
-        // may write there; the memory limit does not count it.
-        enum Kind { Output, Message, Spilled, Handed } kind;
-        QByteArray bytes;         // Output, Message, Handed
+        enum Kind { Output, Message, Spilled } kind;
+        QByteArray bytes;         // Output, Message
         std::int64_t offset = 0;  // Spilled: where in the temporary file
         std::int64_t length = 0;
-        std::uint64_t id = 0;  // Handed
     };
     struct Slot {
         // Under the lock while another thread may be sending them; the writer's alone once
@@ -82,28 +77,14 @@ class OrderedOutput {
         // all that is kept; the memory limit does not count it.
         QByteArray pending;
         bool done = false;  // under the lock
-        int blocks = 0;     // the writer's: blocks filled for the temporary file
-        // The writer's, while it writes straight through: output since it last wrote a
-        // block for another.
-        qsizetype sinceHelping = 0;
-    };
-    // A block one writer leaves to the one writing straight through.
-    struct Handoff {
-        Slot* slot;
-        std::uint64_t id;
-        QByteArray bytes;  // shared with the piece
     };
     bool SpillReady();
     // Adds the bytes to those on their way to the temporary file; false where nothing
     // can go there now.
     bool Spill(Slot& slot, QByteArrayView bytes);
     // Writes the pending block to the temporary file; where that fails it is kept in memory
-    // and nothing more goes there. With mayHand, every other block is left to the writer
-    // whose turn it is, where none is waiting for it already: the one writes while the other
-    // works on, rather than one doing all the writing late.
-    void WriteSpill(Slot& slot, bool mayHand = false);
-    // By the writer whose turn it is: writes the block another left to it, if any.
-    void WriteHanded(Slot& own);
+    // and nothing more goes there.
+    void WriteSpill(Slot& slot);
     void Keep(Slot& slot, Piece piece);
     // The first of the pieces kept, with the stretches of the temporary file right after it.
     static Piece TakeFront(std::deque<Piece>& kept);
@@ -136,10 +117,6 @@ class OrderedOutput {
     // The file whose writer writes straight through: the turn's, or none while another
     // thread sends what the turn's file kept.
     std::atomic<int> direct_{0};
-    std::optional<Handoff> handed_;  // under the lock
-    std::atomic<bool> handing_{false};
-    std::uint64_t handedCount_ = 0;  // under the lock
-    QByteArray freeBlock_;           // under the lock: the room of a block written, for the next
     std::atomic<bool> failed_{false};
     int error_ = 0;                        // under the lock
     std::atomic<qsizetype> keptBytes_{0};  // in memory, all files together

@@ -482,67 +482,8 @@ TEST(OrderedOutput, TheThreadThatFinishesAFileSendsWhatTheNextKept) {
         EXPECT_EQ(byThis.size(), 6 + sentHere + message.size());
         EXPECT_TRUE(byThis == ("first\n" + kept + message).left(byThis.size()));
         EXPECT_TRUE(stream.Written(writerId).endsWith("last\n"));
-        // Blocks go through the temporary file, or from memory where left to the first
-        // file's writer, which wrote too little to take them.
-        EXPECT_LE(out.spilledBytes(), c.keepLimit > 0 ? 0 : sentHere);
-        EXPECT_GE(out.spilledBytes(), c.keepLimit > 0 ? 0 : 1 << 20);
+        EXPECT_EQ(out.spilledBytes(), c.keepLimit > 0 ? 0 : sentHere);
     }
-}
-
-// Every other block for the temporary file is left to the writer whose turn it is, which
-// writes one for each block of its own; where the folder fills meanwhile, the block is sent
-// from memory and nothing is lost.
-TEST(OrderedOutput, TheWriterWhoseTurnItIsWritesEveryOtherBlock) {
-    constexpr qsizetype kBlock = qsizetype(1) << 20;
-    struct Case {
-        const char* name;
-        rlim_t fileLimit;
-        std::int64_t spilledAfter;  // once the first file's writer wrote a block
-    };
-    const Case cases[] = {
-        {"room", RLIM_INFINITY, 2 * kBlock},
-        {"the folder fills", rlim_t(3 * kBlock / 2), kBlock},
-    };
-    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        QByteArray first, next;
-        for (int line = 0; first.size() < kBlock + 1000; ++line) first += LineOf(0, line);
-        for (int line = 0; next.size() < 2 * kBlock + 1000; ++line) next += LineOf(1, line);
-        NotedStream stream;
-        rlimit old{};
-        ::getrlimit(RLIMIT_FSIZE, &old);
-        rlimit limited = old;
-        limited.rlim_cur = c.fileLimit;
-        ::setrlimit(RLIMIT_FSIZE, &limited);
-        {
-            OrderedOutput out(stream.file(), stream.file(), 2, 0);
-            const auto write = [&](int file, const QByteArray& bytes, qsizetype from,
-                                   qsizetype to) {
-                for (qsizetype at = from; at < to; at += 4096)
-                    out.Write(file, bytes.mid(at, std::min<qsizetype>(4096, to - at)));
-            };
-            std::promise<void> twoBlocks, goOn;
-            std::thread writer([&] {
-                write(1, next, 0, 2 * kBlock);
-                twoBlocks.set_value();
-                goOn.get_future().wait();
-                write(1, next, 2 * kBlock, next.size());
-                out.Finish(1);
-            });
-            twoBlocks.get_future().wait();
-            EXPECT_EQ(out.spilledBytes(), kBlock);  // the second left for this writer
-            write(0, first, 0, first.size());
-            EXPECT_EQ(out.spilledBytes(), c.spilledAfter);
-            out.Finish(0);
-            goOn.set_value();
-            writer.join();
-            EXPECT_TRUE(out.ok());
-        }
-        ::setrlimit(RLIMIT_FSIZE, &old);
-        EXPECT_TRUE(stream.Written() == first + next);
-    }
-    std::signal(SIGXFSZ, previous);
 }
 
 // While one thread sends what a file kept, the file's writer goes on keeping more, in
