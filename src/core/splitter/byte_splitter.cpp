@@ -160,12 +160,6 @@ void ByteSplitter::Finish(ByteSentenceReceiver& sink) {
     if (endedInsideParts_) sink.AbandonSentence();
 }
 
-std::int64_t ByteSplitter::PointAt(const unsigned char*, qsizetype at) {
-    if (!options_.codePoints) return 0;
-    while (before_ < continuations_.size() && continuations_[before_] < at) ++before_;
-    return piecePoint_ + at - qsizetype(before_);
-}
-
 void ByteSplitter::Piece(const unsigned char* d, qsizetype n, ByteSentenceReceiver& sink) {
     if (n == 0) return;
     continuations_.clear();
