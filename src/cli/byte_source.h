@@ -31,6 +31,12 @@ class ByteSource {
                                        qsizetype block);
     // The name as the user gave it, for messages.
     virtual QString name() const = 0;
+
+    // Whether a core is to spare for ValidateFrom.
+    void ValidateOnTwoCores(bool two) { twoCores_ = two; }
+
+  protected:
+    bool twoCores_ = false;
 };
 
 // A file named by the shell's bytes, or standard input for "-": read(2) in large blocks.
@@ -55,13 +61,20 @@ class FileSource : public ByteSource {
     // For tests: the bytes mapped at once, and a call after each window is mapped.
     void SetWindow(qsizetype bytes) { windowBytes_ = bytes; }
     void OnMapped(std::function<void()> call) { onMapped_ = std::move(call); }
+    void SetTwoCoresFrom(std::int64_t bytes) { twoCoresFrom_ = bytes; }
+
+    // A look on two cores pays from so many bytes on.
+    static constexpr std::int64_t kTwoCoresFrom = std::int64_t(16) << 20;
 
   private:
+    std::int64_t ValidateMapped(std::int64_t from, std::int64_t to, Utf8Validator& validator) const;
+
     int fd_ = -1;
     bool standardInput_ = false;
     bool regular_ = false;
     QString name_;
     qsizetype windowBytes_ = qsizetype(4) << 20;
+    std::int64_t twoCoresFrom_ = kTwoCoresFrom;
     std::function<void()> onMapped_;
 };
 

@@ -54,6 +54,7 @@ std::int64_t SplitSource(ByteSource& source, const CountSettings& settings, cons
     // Only one sentence a line can be written before its end is known.
     if (!settings.stats && settings.format == Format::Lines)
         options.partUnits = tuning.sentencePartUnits;
+    source.ValidateOnTwoCores(settings.secondCore);
     TextReader reader(source, tuning);
     // Sentences printed straight from the bytes where the rules allow: not behind a UTF-16
     // mark, and for a receiver that takes them so.

@@ -235,18 +235,13 @@ QByteArray StatisticsText(const FileSummary& summary, const CountSettings& setti
 // ---------------------------------------------------------------------------------------
 // Output of one file
 
-char* FileOutput::Room(qsizetype bytes) {
+char* FileOutput::MakeRoom(qsizetype bytes) {
     if (used_ + bytes > room_) {
         Flush();
         if (bytes > room_) data_.reset(), room_ = bytes;
     }
     if (!data_) data_.reset(new char[room_]);
     return data_.get() + used_;
-}
-
-void FileOutput::Used(const char* end) {
-    used_ = end - data_.get();
-    if (used_ >= block_) Flush();
 }
 
 void FileOutput::Append(QByteArrayView bytes) {

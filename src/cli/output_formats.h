@@ -28,12 +28,21 @@ class FileOutput {
     FileOutput(OrderedOutput& out, int index, qsizetype block)
         : out_(out), index_(index), block_(block), room_(block) {}
     // Room for `bytes` more at the end; Used says where the writing ended.
-    char* Room(qsizetype bytes);
-    void Used(const char* end);
+    char* Room(qsizetype bytes) {
+        // Inline where there is room, as for every sentence.
+        if (data_ && used_ + bytes <= room_) return data_.get() + used_;
+        return MakeRoom(bytes);
+    }
+    void Used(const char* end) {
+        used_ = end - data_.get();
+        if (used_ >= block_) Flush();
+    }
     void Append(QByteArrayView bytes);
     void Flush();
 
   private:
+    char* MakeRoom(qsizetype bytes);
+
     OrderedOutput& out_;
     int index_;
     qsizetype block_;

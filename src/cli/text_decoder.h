@@ -20,6 +20,12 @@ class Utf8Validator {
     bool valid() const { return valid_; }
     // Bytes fed before the first ill-formed one (all of them while valid).
     std::int64_t validBytes() const { return validBytes_; }
+    // The bytes `rest` was fed, fed after those fed here, which end a character.
+    void Then(const Utf8Validator& rest) {
+        const std::int64_t before = validBytes_;
+        *this = rest;
+        validBytes_ += before;
+    }
 
   private:
     bool valid_ = true;

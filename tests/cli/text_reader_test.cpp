@@ -6,7 +6,9 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QStringDecoder>
 #include <QTemporaryDir>
+#include <cstring>
 #include <functional>
 #include <random>
 #include <string>
@@ -170,6 +172,41 @@ FileReading ReadFile(const OnDisk& disk, qsizetype block, qsizetype window,
 // Bytes beyond ASCII early, then pages of ASCII, then `end`.
 QByteArray EarlyThenPlain(qsizetype pages, const QByteArray& end) {
     return "ab\xC3\xA9 " + QByteArray(pages * kPage, 'x') + end;
+}
+
+// Looked at on two cores, half each, a file is found UTF-8 or not as on one, whatever
+// stands at its middle.
+TEST(FileSource, LooksAtHalvesOnTwoCoresAsAtTheWhole) {
+    const QByteArray half(3 * kPage, 'x');
+    // `middle` with `before` of its bytes before the file's middle, beyond ASCII at the start.
+    const auto around = [&](const QByteArray& middle, qsizetype before) {
+        const qsizetype prefix = middle.size() + half.size() - 2 * before;
+        return "\xC3\xA9" + QByteArray(prefix - 2, 'y') + middle + half;
+    };
+    QList<QByteArray> cases;
+    for (const char* middle : {"\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\x80\x80\x80\x80",
+                               "\xE2\x82 ", "\xFF", "\xC3"})
+        for (qsizetype before = 0; before <= qsizetype(std::strlen(middle)); ++before)
+            cases += around(QByteArray(middle), before);
+    cases += half + "\xFF" + half + half;  // ill-formed in the first half
+    cases += half + half + half + "\xE2";  // open at the end
+    cases += half + half + half;           // ASCII alone
+    for (const QByteArray& bytes : cases) {
+        const OnDisk disk(bytes);
+        QStringDecoder qt(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+        const QString decoded = qt.decode(bytes);  // decoded only when taken
+        std::pair<bool, std::int64_t> looked[2];
+        for (const bool two : {false, true}) {
+            FileSource source(disk.name());
+            source.SetWindow(two ? kPage : qsizetype(1) << 20);
+            source.SetTwoCoresFrom(kPage);
+            source.ValidateOnTwoCores(two);
+            const Utf8Validator v = source.ValidateFrom(0, Utf8Validator(), 1 << 16);
+            looked[two] = {v.Finish(), v.validBytes()};
+        }
+        EXPECT_EQ(looked[1], looked[0]) << bytes.mid(bytes.size() / 2 - 4, 8).toHex().toStdString();
+        EXPECT_EQ(looked[1].first, !qt.hasError());
+    }
 }
 
 TEST(TextReader, LooksAheadInAFileOnceWhereverTheBlocksAndWindowsCut) {

@@ -531,6 +531,22 @@ ByteCounter::Found ByteCounter::FindAt(const unsigned char* d, qsizetype n, qsiz
 bool ByteCounter::Verify(const unsigned char* d, qsizetype n, qsizetype q, int k, bool utf8,
                          Found& found) const {
     const Entry& e = entries_[static_cast<std::size_t>(k)];
+    // Most texts hold an entry's bytes as they stand but for the case of letters: compared at
+    // once. Only a carriage return or a byte beyond ASCII there needs the look unit by unit.
+    if (const qsizetype from = q - e.anchor, to = from + qsizetype(e.folded.size());
+        from >= 0 && to <= n) {
+        bool same = true, plain = true;
+        for (std::size_t j = 0; j < e.folded.size(); ++j) {
+            const unsigned char b = d[from + qsizetype(j)];
+            same = same && FoldByte(b) == static_cast<unsigned char>(e.folded[j]);
+            plain = plain && b != kCr && b < 0x80;
+        }
+        if (same) {
+            if (++found.count == 1) found.start = from, found.end = to, found.entry = k;
+            return true;
+        }
+        if (plain) return false;
+    }
     qsizetype at = q - 1, start = q;
     for (int j = e.anchor - 1; j >= 0; --j) {
         while (at >= 0 && d[at] == kCr) --at;

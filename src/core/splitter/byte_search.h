@@ -132,45 +132,46 @@ qsizetype ForEachMarkedSse2(const unsigned char* d, qsizetype n, const unsigned 
 }
 #endif
 
-// The wanted bytes and those that NeedsWork, told apart by the two nibbles of a byte: each
-// class a few bits, a byte in it where the bits of its low and its high nibble meet.
+// Classes of bytes told apart by the two nibbles of a byte: each class a few bits, a byte in
+// it where the bits of its low and its high nibble meet. High nibbles with the same low ones
+// share a bit.
 struct NibbleClasses {
     alignas(16) unsigned char low[16] = {}, high[16] = {};
-    unsigned char wanted = 0, work = 0;
-    bool ok = true;  // false: more high nibbles than bits
+    int bits = 0;
+    bool ok = true;  // false: more kinds of high nibbles than bits
 
-    NibbleClasses(const std::array<bool, 256>& member, bool beyondAscii) {
-        int bits = 0;
-        const auto add = [&](auto in) -> unsigned char {
-            unsigned char all = 0;
-            for (int h = 0; h < 16; ++h) {
-                bool any = false;
-                for (int l = 0; l < 16; ++l) any = any || in(h << 4 | l);
-                if (!any) continue;
+    template <typename In>
+    unsigned char Add(In in) {
+        std::uint16_t lows[16] = {};
+        unsigned char bitOf[16] = {}, all = 0;
+        for (int h = 0; h < 16; ++h)
+            for (int l = 0; l < 16; ++l)
+                if (in(h << 4 | l)) lows[h] = static_cast<std::uint16_t>(lows[h] | 1u << l);
+        for (int h = 0; h < 16; ++h) {
+            if (lows[h] == 0) continue;
+            for (int g = 0; g < h && !bitOf[h]; ++g)
+                if (lows[g] == lows[h]) bitOf[h] = bitOf[g];
+            if (!bitOf[h]) {
                 if (bits == 8) {
                     ok = false;
                     return 0;
                 }
-                const auto bit = static_cast<unsigned char>(1u << bits++);
-                high[h] |= bit;
+                bitOf[h] = static_cast<unsigned char>(1u << bits++);
                 for (int l = 0; l < 16; ++l)
-                    if (in(h << 4 | l)) low[l] |= bit;
-                all |= bit;
+                    if (lows[h] >> l & 1) low[l] |= bitOf[h];
             }
-            return all;
-        };
-        wanted = add([&](int b) { return member[std::size_t(b)]; });
-        // Beyond ASCII one class for all: every low nibble belongs.
-        work = add([&](int b) { return b == '\r' || b == '\n' || b == '\t'; });
-        if (beyondAscii && ok && bits < 8) {
-            const auto bit = static_cast<unsigned char>(1u << bits++);
-            for (int h = 8; h < 16; ++h) high[h] |= bit;
-            for (auto& l : low) l |= bit;
-            work |= bit;
-        } else if (beyondAscii) {
-            ok = false;
+            high[h] |= bitOf[h];
+            all |= bitOf[h];
         }
+        return all;
     }
+};
+
+// What ForEachMarked looks for besides: the anchors of abbreviations, and the bytes that may
+// stand before one.
+struct AnchorSearch {
+    const std::array<bool, 256>& anchor;
+    const std::array<bool, 256>& prior;
 };
 
 #if defined(__x86_64__)
@@ -193,24 +194,43 @@ __attribute__((target("avx2"))) inline std::uint64_t InClassesAvx2(__m256i c0, _
     return ~(std::uint64_t(a) | std::uint64_t(b) << 32);
 }
 
+__attribute__((target("avx2"))) inline __m256i Table16Avx2(const unsigned char (&t)[16]) {
+    return _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(t)));
+}
+
+// `marks`: the wanted bytes and those that NeedsWork; `looks` (where ok): anchors and the
+// bytes before them, so that a separator no abbreviation can end at is told so.
 template <typename Visit>
-__attribute__((target("avx2"))) qsizetype ForEachMarkedAvx2(const unsigned char* d, qsizetype n,
-                                                            const NibbleClasses& classes,
-                                                            bool& pendingOut, Visit& visit) {
-    const __m256i low =
-        _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(classes.low)));
-    const __m256i high =
-        _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(classes.high)));
+__attribute__((target("avx2"))) qsizetype ForEachMarkedAvx2(
+    const unsigned char* d, qsizetype n, const NibbleClasses& marks, unsigned char wanted,
+    unsigned char work, const NibbleClasses& looks, unsigned char anchors, unsigned char priors,
+    bool& pendingOut, Visit& visit) {
+    const __m256i low = Table16Avx2(marks.low), high = Table16Avx2(marks.high);
+    const __m256i lookLow = Table16Avx2(looks.low), lookHigh = Table16Avx2(looks.high);
     const __m256i nibble = _mm256_set1_epi8(0x0F), zero = _mm256_setzero_si256();
-    const __m256i wantedBits = _mm256_set1_epi8(static_cast<char>(classes.wanted));
-    const __m256i workBits = _mm256_set1_epi8(static_cast<char>(classes.work));
+    const __m256i wantedBits = _mm256_set1_epi8(static_cast<char>(wanted));
+    const __m256i workBits = _mm256_set1_epi8(static_cast<char>(work));
+    const __m256i anchorBits = _mm256_set1_epi8(static_cast<char>(anchors));
+    const __m256i priorBits = _mm256_set1_epi8(static_cast<char>(priors));
+    const bool lookAll = !looks.ok;
     bool pending = pendingOut;
+    std::uint64_t priorTop = 1;  // the byte before the 64 may stand before an anchor
     qsizetype i = 0;
     for (; i + 64 <= n; i += 64) {
         const __m256i c0 = NibbleClassesAvx2(d + i, low, high, nibble);
         const __m256i c1 = NibbleClassesAvx2(d + i + 32, low, high, nibble);
         std::uint64_t mask = InClassesAvx2(c0, c1, wantedBits, zero);
         const std::uint64_t worked = InClassesAvx2(c0, c1, workBits, zero);
+        std::uint64_t look = ~std::uint64_t(0);
+        if (!lookAll && mask) {
+            const __m256i l0 = NibbleClassesAvx2(d + i, lookLow, lookHigh, nibble);
+            const __m256i l1 = NibbleClassesAvx2(d + i + 32, lookLow, lookHigh, nibble);
+            const std::uint64_t prior = InClassesAvx2(l0, l1, priorBits, zero);
+            look = InClassesAvx2(l0, l1, anchorBits, zero) & (prior << 1 | priorTop);
+            priorTop = prior >> 63;
+        } else {
+            priorTop = 1;  // not looked at: taken for one
+        }
         std::uint64_t seen = 0;  // the bits up to the byte visited last
         for (; mask; mask &= mask - 1) {
             const int at = __builtin_ctzll(mask);
@@ -218,7 +238,7 @@ __attribute__((target("avx2"))) qsizetype ForEachMarkedAvx2(const unsigned char*
             const bool any = pending || (worked & upTo & ~seen) != 0;
             pending = false;
             seen = upTo;
-            visit(i + at, any);
+            visit(i + at, any, (look >> at & 1) != 0);
         }
         pending = pending || (worked & ~seen) != 0;
     }
@@ -227,9 +247,14 @@ __attribute__((target("avx2"))) qsizetype ForEachMarkedAvx2(const unsigned char*
 }
 #endif
 
+// As ForEachByte, visit(q, worked, look): worked tells whether some byte of d(p, q], p the
+// byte visited before (or the start), needs more than a copy (NeedsWork), so that a sentence
+// of bytes that need none is copied without looking at them again; look is false only where
+// `anchors` is given and d[q] is none of its anchors or follows a byte none stands after.
 template <typename Visit>
 inline void ForEachMarked(const unsigned char* d, qsizetype n, const std::string& wanted,
-                          const std::array<bool, 256>& member, bool high, Visit&& visit) {
+                          const std::array<bool, 256>& member, bool high,
+                          const AnchorSearch* anchors, Visit&& visit) {
     qsizetype i = 0;
     bool pending = false;
 #if defined(__SSE2__)
@@ -237,23 +262,35 @@ inline void ForEachMarked(const unsigned char* d, qsizetype n, const std::string
     if (wanted.size() <= 8 && !wanted.empty() && kernel != Kernel::Scalar) {
         const auto* w = reinterpret_cast<const unsigned char*>(wanted.data());
         const int k = int(wanted.size());
+        const auto visitLooking = [&visit](qsizetype q, bool worked) { visit(q, worked, true); };
 #if defined(__x86_64__)
-        if (kernel == Kernel::Avx2) {
-            const NibbleClasses classes(member, high);
-            i = classes.ok ? ForEachMarkedAvx2(d, n, classes, pending, visit)
-                           : ForEachMarkedSse2(d, n, w, k, high, pending, visit);
+        NibbleClasses marks;
+        const unsigned char wantedBits = marks.Add([&](int b) { return member[std::size_t(b)]; });
+        const unsigned char workBits =
+            marks.Add([&](int b) { return NeedsWork(static_cast<unsigned char>(b), high); });
+        NibbleClasses looks;
+        unsigned char anchorBits = 0, priorBits = 0;
+        if (anchors) {
+            anchorBits = looks.Add([&](int b) { return anchors->anchor[std::size_t(b)]; });
+            priorBits = looks.Add([&](int b) { return anchors->prior[std::size_t(b)]; });
         } else {
-            i = ForEachMarkedSse2(d, n, w, k, high, pending, visit);
+            looks.ok = false;
+        }
+        if (kernel == Kernel::Avx2 && marks.ok) {
+            i = ForEachMarkedAvx2(d, n, marks, wantedBits, workBits, looks, anchorBits, priorBits,
+                                  pending, visit);
+        } else {
+            i = ForEachMarkedSse2(d, n, w, k, high, pending, visitLooking);
         }
 #else
-        i = ForEachMarkedSse2(d, n, w, k, high, pending, visit);
+        i = ForEachMarkedSse2(d, n, w, k, high, pending, visitLooking);
 #endif
     }
 #endif
     for (; i < n; ++i) {
         pending = pending || NeedsWork(d[i], high);
         if (member[d[i]]) {
-            visit(i, pending);
+            visit(i, pending, true);
             pending = false;
         }
     }

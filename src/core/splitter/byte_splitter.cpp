@@ -160,12 +160,6 @@ void ByteSplitter::Finish(ByteSentenceReceiver& sink) {
     if (endedInsideParts_) sink.AbandonSentence();
 }
 
-std::int64_t ByteSplitter::PointAt(const unsigned char*, qsizetype at) {
-    if (!options_.codePoints) return 0;
-    while (before_ < continuations_.size() && continuations_[before_] < at) ++before_;
-    return piecePoint_ + at - qsizetype(before_);
-}
-
 void ByteSplitter::Piece(const unsigned char* d, qsizetype n, ByteSentenceReceiver& sink) {
     if (n == 0) return;
     continuations_.clear();
@@ -189,10 +183,13 @@ void ByteSplitter::Scan(const unsigned char* d, qsizetype n, ByteSentenceReceive
     qsizetype from = 0, maskedUntil = 0;
     std::size_t mark = 0;
     bool worked = false, clash = false;
-    detail::ForEachMarked(d, n, r.separatorBytes_, r.separator_, !utf8_, [&](qsizetype q, bool w) {
+    const detail::AnchorSearch anchors{r.search_.anchor, r.search_.prior};
+    const auto visit = [&](qsizetype q, bool w, bool look) {
         if (clash) return;
         worked = worked || w;
-        if (anyEntries) {
+        if (anyEntries && !look) {
+            if (q < maskedUntil) return;  // inside an abbreviation
+        } else if (anyEntries) {
             ByteCounter::Found found;
             switch (r.Classify(d, n, q, utf8_, maskedUntil, found)) {
                 case ByteCounter::Separator::Clash:
@@ -215,7 +212,9 @@ void ByteSplitter::Scan(const unsigned char* d, qsizetype n, ByteSentenceReceive
         }
         worked = false;
         from = q + 1;
-    });
+    };
+    detail::ForEachMarked(d, n, r.separatorBytes_, r.separator_, !utf8_,
+                          anyEntries ? &anchors : nullptr, visit);
     if (!clash) return Append(d, from, n, mark);
     // No abbreviation holds the end before `from`, so the rest is a text of its own.
     const std::int64_t piecePoint = piecePoint_;

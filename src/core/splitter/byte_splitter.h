@@ -99,7 +99,11 @@ class ByteSplitter {
     // d[from, to) with line breaks and tabs left out, in UTF-8, at the end of out.
     void Spell(const unsigned char* d, qsizetype from, qsizetype to, QByteArray& out) const;
     // The place of byte `at` of the piece in the text, in code points; asked in order.
-    std::int64_t PointAt(const unsigned char* d, qsizetype at);
+    std::int64_t PointAt(const unsigned char*, qsizetype at) {
+        if (!options_.codePoints) return 0;
+        while (before_ < continuations_.size() && continuations_[before_] < at) ++before_;
+        return piecePoint_ + at - qsizetype(before_);
+    }
 
     std::unique_ptr<ByteCounter> rules_;
     Options options_;

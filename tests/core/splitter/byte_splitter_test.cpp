@@ -207,21 +207,34 @@ TEST_P(ByteSplitterKernels, SearchesBytesAsThePlainLoopsDo) {
             while (plain < n && !detail::NeedsWork(d[plain], high)) ++plain;
             ASSERT_EQ(detail::PlainPrefix(d, n, high), plain);
         }
-        // Separators over a few nibbles, and over more than the vector's classes hold.
+        // Separators over a few nibbles, and over more than the vector's classes hold; with
+        // anchors or without. A separator must be looked at wherever an anchor follows a
+        // byte that may stand before it.
+        std::array<bool, 256> anchor{}, prior{};
+        anchor['.'] = true;
+        for (int b = 0x80; b < 256; ++b) prior[std::size_t(b)] = true;
+        prior['a'] = prior['\r'] = prior['x'] = true;
+        const detail::AnchorSearch anchors{anchor, prior};
         for (const std::string wanted : {".\n\t", "!?.\x7F", "\x01\x11!1AQaq"}) {
             std::array<bool, 256> member{};
             for (const char c : wanted) member[static_cast<unsigned char>(c)] = true;
-            for (const bool high : {false, true}) {
-                std::vector<std::pair<qsizetype, bool>> expected, visited;
-                bool worked = false;
-                for (qsizetype i = 0; i < n; ++i) {
-                    worked = worked || detail::NeedsWork(d[i], high);
-                    if (member[d[i]]) expected.emplace_back(i, std::exchange(worked, false));
+            for (const bool high : {false, true})
+                for (const detail::AnchorSearch* search :
+                     {&anchors, (const detail::AnchorSearch*)nullptr}) {
+                    std::vector<std::pair<qsizetype, bool>> expected, visited;
+                    bool worked = false;
+                    for (qsizetype i = 0; i < n; ++i) {
+                        worked = worked || detail::NeedsWork(d[i], high);
+                        if (member[d[i]]) expected.emplace_back(i, std::exchange(worked, false));
+                    }
+                    detail::ForEachMarked(
+                        d, n, wanted, member, high, search, [&](qsizetype q, bool w, bool look) {
+                            visited.emplace_back(q, w);
+                            const bool mayEnd = anchor[d[q]] && (q == 0 || prior[d[q - 1]]);
+                            EXPECT_TRUE(look || (search && !mayEnd)) << q;
+                        });
+                    ASSERT_EQ(visited, expected) << wanted << " high " << high;
                 }
-                detail::ForEachMarked(d, n, wanted, member, high,
-                                      [&](qsizetype q, bool w) { visited.emplace_back(q, w); });
-                ASSERT_EQ(visited, expected) << wanted << " high " << high;
-            }
         }
         qsizetype leads = 0;
         for (qsizetype i = 0; i < n; ++i) leads += d[i] < 0x80 || d[i] >= 0xC0;
