@@ -7,6 +7,7 @@
 #include <QString>
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -231,6 +232,10 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A limit on the size of files written (ulimit -f) fails the write that passes it
+    // instead of killing the count: the temporary file of output waiting for its turn then
+    // stops growing, and output into a file ends with the reason.
+    std::signal(SIGXFSZ, SIG_IGN);
     try {
         return Run(argc, argv);
     } catch (const std::bad_alloc&) {

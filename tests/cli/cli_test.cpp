@@ -554,6 +554,25 @@ TEST_F(CountCommand, AReaderThatHasGoneEndsTheCountAtOnce) {
               Outcome(0, "10\n", gone));
 }
 
+// A limit on the size of the files a count may write (ulimit -f, in blocks of 512 bytes)
+// ends output into a file with the reason, and only holds up output waiting for its turn.
+TEST_F(CountCommand, ALimitOnFileSizesEndsOutputWithTheReason) {
+    QByteArray big;
+    for (int i = 0; i < 400000; ++i) big += "Sentence " + QByteArray::number(i) + ". ";
+    Write("big.txt", big);
+    const struct {
+        QByteArray script;
+        Outcome outcome;
+    } cases[] = {
+        {"ulimit -f 64; \"$COUNT\" big.txt > out.txt; echo status $?",
+         Outcome(0, "status 1\n", "brintale-count: cannot write the output: File too large\n")},
+        // The file waiting for its turn would write more than the limit to the temporary file.
+        {"ulimit -f 64; (sleep 2; echo One.) | \"$COUNT\" -j 2 - big.txt | wc -c",
+         Outcome(0, QByteArray::number(big.size() + 5) + "\n", "")},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Shell(c.script), c.outcome) << c.script.constData();
+}
+
 // The stored options are read as the window reads them, and no settings file, whatever it
 // is, stops the count or takes long.
 TEST_F(CountCommand, StoredOptionsAreReadAsTheWindowReadsThem) {
