@@ -1,6 +1,7 @@
 #include "cli/output_formats.h"
 
 #include <QString>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -313,23 +314,32 @@ const QByteArray& SentenceWriter::Head() {
     return head_;
 }
 
-void SentenceWriter::Digits::MoveTo(std::int64_t value) {
+char* SentenceWriter::Digits::Put(std::int64_t value, char* w) {
     static constexpr char kPairs[] =
         "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
         "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
         "8081828384858687888990919293949596979899";
     const std::int64_t add = value - value_;
+    value_ = value;
     // Most moves change only the last four digits.
     if (length_ >= 4 && add >= 0 && add < 10000 && low_ + add < 10000) {
+        std::memcpy(w, digits_, sizeof digits_);
         low_ += int(add);
-        char* last = digits_ + length_ - 4;
-        std::memcpy(last, kPairs + 2 * (low_ / 100), 2);
-        std::memcpy(last + 2, kPairs + 2 * (low_ % 100), 2);
-    } else {
-        length_ = int(std::to_chars(digits_, digits_ + sizeof digits_, value).ptr - digits_);
-        low_ = int(value % 10000);
+        // The four digits made in a register: two bytes stored and read as four would wait.
+        std::uint16_t high = 0, low = 0;
+        std::memcpy(&high, kPairs + 2 * (low_ / 100), 2);
+        std::memcpy(&low, kPairs + 2 * (low_ % 100), 2);
+        const std::uint32_t last = std::endian::native == std::endian::little
+                                       ? high | std::uint32_t(low) << 16
+                                       : std::uint32_t(high) << 16 | low;
+        std::memcpy(w + length_ - 4, &last, 4);
+        std::memcpy(digits_ + length_ - 4, &last, 4);
+        return w + length_;
     }
-    value_ = value;
+    length_ = int(std::to_chars(digits_, digits_ + sizeof digits_, value).ptr - digits_);
+    low_ = int(value % 10000);
+    std::memcpy(w, digits_, sizeof digits_);
+    return w + length_;
 }
 
 void SentenceWriter::Sentence(QByteArrayView text, std::int64_t start, std::int64_t end) {
@@ -360,24 +370,19 @@ void SentenceWriter::Sentence(QByteArrayView text, std::int64_t start, std::int6
         put(std::string_view(head.constData(), std::size_t(head.size())));
     }
     if (settings_.format == Format::Tsv) {
-        startDigits_.MoveTo(start);
-        w = startDigits_.Put(w);
+        w = startDigits_.Put(start, w);
         *w++ = '\t';
-        endDigits_.MoveTo(end);
-        w = endDigits_.Put(w);
+        w = endDigits_.Put(end, w);
         *w++ = '\t';
         if (n > 0) std::memcpy(w, text.data(), static_cast<size_t>(n));
         w += n;
         *w++ = '\n';
     } else {
-        indexDigits_.MoveTo(index_);
-        w = indexDigits_.Put(w);
+        w = indexDigits_.Put(index_, w);
         put(",\"start\":");
-        startDigits_.MoveTo(start);
-        w = startDigits_.Put(w);
+        w = startDigits_.Put(start, w);
         put(",\"end\":");
-        endDigits_.MoveTo(end);
-        w = endDigits_.Put(w);
+        w = endDigits_.Put(end, w);
         put(",\"text\":\"");
         w = JsonUtf8Into(text, w);
         put("\"}\n");

@@ -77,12 +77,10 @@ class SentenceWriter : public SentenceReceiver, public ByteSentenceReceiver {
     // grow a little from one line to the next.
     class Digits {
       public:
-        void MoveTo(std::int64_t value);
-        // The digits at w, and the rest of their buffer after them (kRoom in all).
-        char* Put(char* w) const {
-            std::memcpy(w, digits_, sizeof digits_);
-            return w + length_;
-        }
+        // The digits of value at w, with what follows them in their buffer (kRoom in all);
+        // returns their end. The buffer is copied before its last digits are written anew,
+        // not after: a wide read of bytes just written one by one would wait for them.
+        char* Put(std::int64_t value, char* w);
         static constexpr qsizetype kRoom = 24;
 
       private:
