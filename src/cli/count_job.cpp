@@ -85,6 +85,23 @@ std::int64_t SplitSource(ByteSource& source, const CountSettings& settings, cons
         // With cores to spare the bytes are counted on two threads while this one reads (or
         // on this one alone where the system starts none).
         if (settings.secondCore) counter->UseCores(2);
+        // A file read ahead is read by the threads that count it, each its own pieces.
+        if (settings.secondCore && source.CanReadAhead()) {
+            char start[kByteOrderMarkBytes] = {};
+            const qsizetype got = source.ReadAt(0, start, kByteOrderMarkBytes);
+            const ByteOrderMark mark = ReadByteOrderMark(QByteArrayView(start, got));
+            counter->FeedFrom(
+                [&source](std::int64_t offset, char* buffer, qsizetype size) {
+                    return source.ReadAt(offset, buffer, size);
+                },
+                mark.length, tuning.blockBytes,
+                [&] {
+                    const Utf8Validator rest =
+                        source.ValidateFrom(mark.length, Utf8Validator(), tuning.blockBytes);
+                    return ReadingWithoutMark(rest.Finish()) == TextEncoding::Utf8;
+                });
+            return counter->Finish();
+        }
         CounterTarget toCounter(*counter);
         reader.ReadInto(toCounter, TriggerFor(settings));
         return counter->Finish();
