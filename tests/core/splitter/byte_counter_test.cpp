@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <random>
 #include <stdexcept>
 #include <utility>
@@ -67,6 +68,18 @@ TEST(ByteCounter, OnlyTwoLettersBeyondAsciiFoldIntoIt) {
     for (char32_t u = 0x80; u <= 0xFFFF; ++u)
         if (detail::Fold(char16_t(u)) < 0x80) into.push_back(char16_t(u));
     EXPECT_EQ(into, (std::vector<char16_t>{0x017F, 0x212A}));
+}
+
+TEST(ByteCounter, FindsEveryUnitThatFoldsIntoOne) {
+    std::map<char16_t, std::vector<char16_t>> into;
+    for (char32_t u = 0; u <= 0xFFFF; ++u) into[detail::Fold(char16_t(u))].push_back(char16_t(u));
+    for (const char16_t folded : {u'\0', u'.', u'A', u'a', u'k', u's', u'z', u'\x7f', u'\xe9',
+                                  u'\u017f', u'\u212a', u'\u03c3'}) {
+        std::vector<char16_t> found;
+        detail::ForEachUnitFoldingTo(folded, [&](char16_t u) { found.push_back(char16_t(u)); });
+        std::sort(found.begin(), found.end());
+        EXPECT_EQ(found, into[folded]) << int(folded);
+    }
 }
 
 TEST(ByteCounter, TakesTheCommonCasesAndLeavesTheRest) {
