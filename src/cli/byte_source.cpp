@@ -109,6 +109,12 @@ FileSource::FileSource(const InputName& input)
     // A file the system reports no size for (those of /proc) is read to its end all the
     // same, but not ahead: its bytes may change between two readings.
     regular_ = S_ISREG(status.st_mode) && status.st_size > 0;
+    // Standard input may come part read by a program before this one.
+    if (regular_ && standardInput_) {
+        const off_t at = ::lseek(fd_, 0, SEEK_CUR);
+        regular_ = at >= 0;
+        start_ = regular_ ? at : 0;
+    }
     if (regular_) ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
 }
 

@@ -24,6 +24,8 @@ class ByteSource {
     // Whether ReadAt can read ahead of Read without disturbing it.
     virtual bool CanReadAhead() const { return false; }
     virtual qsizetype ReadAt(std::int64_t offset, char* buffer, qsizetype size);
+    // The offset for ReadAt of the first byte Read gives.
+    virtual std::int64_t ReadAtStart() const { return 0; }
     // The bytes from offset to the end (as it is when they run out) fed into validator, block
     // bytes at a time, for a source that can read ahead; by ReadAt unless the source can look
     // at its bytes where they lie.
@@ -45,6 +47,7 @@ class FileSource : public ByteSource {
     qsizetype Read(char* buffer, qsizetype size) override;
     bool CanReadAhead() const override { return regular_; }
     qsizetype ReadAt(std::int64_t offset, char* buffer, qsizetype size) override;
+    std::int64_t ReadAtStart() const override { return start_; }
     // Through a read-only mapping, a window at a time, so that the bytes are not copied to be
     // looked at and the pages resident stay few. A file cut short meanwhile (whose pages past
     // its new end fault) or grown is read on from where the mapping failed.
@@ -60,6 +63,7 @@ class FileSource : public ByteSource {
     int fd_ = -1;
     bool standardInput_ = false;
     bool regular_ = false;
+    std::int64_t start_ = 0;  // where standard input stood when handed over
     QString name_;
     qsizetype windowBytes_ = qsizetype(4) << 20;
     std::function<void()> onMapped_;

@@ -88,16 +88,17 @@ std::int64_t SplitSource(ByteSource& source, const CountSettings& settings, cons
         // A file read ahead is read by the threads that count it, each its own pieces.
         if (settings.secondCore && source.CanReadAhead()) {
             char start[kByteOrderMarkBytes] = {};
-            const qsizetype got = source.ReadAt(0, start, kByteOrderMarkBytes);
-            const ByteOrderMark mark = ReadByteOrderMark(QByteArrayView(start, got));
+            const std::int64_t first = source.ReadAtStart();
+            const qsizetype got = source.ReadAt(first, start, kByteOrderMarkBytes);
+            const std::int64_t text = first + ReadByteOrderMark(QByteArrayView(start, got)).length;
             counter->FeedFrom(
                 [&source](std::int64_t offset, char* buffer, qsizetype size) {
                     return source.ReadAt(offset, buffer, size);
                 },
-                mark.length, tuning.blockBytes,
+                text, tuning.blockBytes,
                 [&] {
                     const Utf8Validator rest =
-                        source.ValidateFrom(mark.length, Utf8Validator(), tuning.blockBytes);
+                        source.ValidateFrom(text, Utf8Validator(), tuning.blockBytes);
                     return ReadingWithoutMark(rest.Finish()) == TextEncoding::Utf8;
                 });
             return counter->Finish();
