@@ -60,6 +60,19 @@ __attribute__((noinline)) bool FeedMapped(Utf8Validator* validator, const char* 
     return true;
 }
 
+__attribute__((noinline)) bool LookMapped(const std::function<void(const char*)>& look,
+                                          const char* bytes) {
+    sigjmp_buf jump;
+    if (sigsetjmp(jump, 1) != 0) {
+        tMappedLook = nullptr;
+        return false;
+    }
+    tMappedLook = &jump;
+    look(bytes);
+    tMappedLook = nullptr;
+    return true;
+}
+
 }  // namespace
 
 QString ShownName(const InputName& input) {
@@ -172,6 +185,29 @@ Utf8Validator FileSource::ValidateFrom(std::int64_t offset, Utf8Validator valida
     }
     // What the mapping did not reach: the bytes from a page that was gone, or added since.
     return ByteSource::ValidateFrom(offset, validator, block);
+}
+
+bool FileSource::LookAt(std::int64_t offset, qsizetype size,
+                        const std::function<void(const char*)>& look) {
+    static const std::int64_t page = ::sysconf(_SC_PAGESIZE);
+    struct stat status {};
+    if (!regular_ || size <= 0 || ::fstat(fd_, &status) != 0 || offset + size > status.st_size)
+        return false;
+    CatchBusErrors();
+    const std::int64_t start = offset / page * page;
+    const auto length = static_cast<size_t>(offset + size - start);
+    void* const map = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd_, start);
+    if (map == MAP_FAILED) return false;
+    const bool whole = LookMapped(look, static_cast<const char*>(map) + (offset - start));
+    ::munmap(map, length);
+    return whole;
+}
+
+bool MemorySource::LookAt(std::int64_t offset, qsizetype size,
+                          const std::function<void(const char*)>& look) {
+    if (!readAhead_ || offset < 0 || offset + size > bytes_.size()) return false;
+    look(bytes_.constData() + offset);
+    return true;
 }
 
 qsizetype MemorySource::Read(char* buffer, qsizetype size) {

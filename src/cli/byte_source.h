@@ -26,6 +26,12 @@ class ByteSource {
     virtual qsizetype ReadAt(std::int64_t offset, char* buffer, qsizetype size);
     // The offset for ReadAt of the first byte Read gives.
     virtual std::int64_t ReadAtStart() const { return 0; }
+    // Shows the size bytes from offset to look where they lie, if the source can and has them
+    // all; false where it cannot or a page of them was gone while looked at (look then left
+    // halfway, so it must hold nothing that needs destroying).
+    virtual bool LookAt(std::int64_t, qsizetype, const std::function<void(const char*)>&) {
+        return false;
+    }
     // The bytes from offset to the end (as it is when they run out) fed into validator, block
     // bytes at a time, for a source that can read ahead; by ReadAt unless the source can look
     // at its bytes where they lie.
@@ -48,6 +54,9 @@ class FileSource : public ByteSource {
     bool CanReadAhead() const override { return regular_; }
     qsizetype ReadAt(std::int64_t offset, char* buffer, qsizetype size) override;
     std::int64_t ReadAtStart() const override { return start_; }
+    // Through a read-only mapping of those bytes alone.
+    bool LookAt(std::int64_t offset, qsizetype size,
+                const std::function<void(const char*)>& look) override;
     // Through a read-only mapping, a window at a time, so that the bytes are not copied to be
     // looked at and the pages resident stay few. A file cut short meanwhile (whose pages past
     // its new end fault) or grown is read on from where the mapping failed.
@@ -77,6 +86,8 @@ class MemorySource : public ByteSource {
     qsizetype Read(char* buffer, qsizetype size) override;
     bool CanReadAhead() const override { return readAhead_; }
     qsizetype ReadAt(std::int64_t offset, char* buffer, qsizetype size) override;
+    bool LookAt(std::int64_t offset, qsizetype size,
+                const std::function<void(const char*)>& look) override;
     QString name() const override { return QStringLiteral("memory"); }
 
   private:

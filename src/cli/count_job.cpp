@@ -100,6 +100,9 @@ std::int64_t SplitSource(ByteSource& source, const CountSettings& settings, cons
                     const Utf8Validator rest =
                         source.ValidateFrom(text, Utf8Validator(), tuning.blockBytes);
                     return ReadingWithoutMark(rest.Finish()) == TextEncoding::Utf8;
+                },
+                [&source](std::int64_t offset, qsizetype size, const ByteCounter::Look& look) {
+                    return source.LookAt(offset, size, look);
                 });
             return counter->Finish();
         }

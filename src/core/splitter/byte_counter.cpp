@@ -50,6 +50,7 @@ struct ByteCounter::Chunk {
     qsizetype wanted = 0;
     bool shortRead = false;
     bool folding = false;  // holds a letter that folds into an entry's: counted in order
+    bool compact = false;  // bytes holds the first and last bytes alone, the rest counted
     std::exception_ptr error;
 };
 
@@ -470,7 +471,7 @@ void ByteCounter::Recycle(QByteArray&& bytes, std::size_t keep) {
 }
 
 void ByteCounter::FeedFrom(const ReadAt& readAt, std::int64_t from, qsizetype piece,
-                           const std::function<bool()>& decide) {
+                           const std::function<bool()>& decide, const LookAt& lookAt) {
     if (separatorBytes_.empty()) return;
     piece = std::max<qsizetype>(piece, 1);
     const bool look = foldsBeyondAscii_;
@@ -488,6 +489,7 @@ void ByteCounter::FeedFrom(const ReadAt& readAt, std::int64_t from, qsizetype pi
         return;
     }
     reading_ = &readAt;
+    looking_ = lookAt ? &lookAt : nullptr;
     decide_ = &decide;
     // A cut is placed as for either reading: the other threads count before it is decided.
     uncut_ = inEntries_;
@@ -507,11 +509,63 @@ void ByteCounter::FeedFrom(const ReadAt& readAt, std::int64_t from, qsizetype pi
     }
     pool_->TakeFinished(true, apply);
     reading_ = nullptr;
+    looking_ = nullptr;
     decide_ = nullptr;
     if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
 }
 
+// Counted where the bytes lie, the piece's first and last bytes copied for the caller (or
+// all of them where it is to count them again); false, the chunk untouched, where the bytes
+// could not be shown or a page of them was gone.
+bool ByteCounter::LookAtPiece(Chunk& chunk) const {
+    Chunk counted;
+    qsizetype kept = 0;
+    char* const into = chunk.bytes.data();
+    const qsizetype n = chunk.wanted;
+    // Nothing here needs destroying should the look be left halfway.
+    const Look look = [&](const char* bytes) {
+        const auto* d = reinterpret_cast<const unsigned char*>(bytes);
+        qsizetype first = 0;
+        while (first < n && uncut_[d[first]]) ++first;
+        counted.from = first < n ? first + 1 : n;
+        counted.to = n;
+        while (counted.to > counted.from && uncut_[d[counted.to - 1]]) --counted.to;
+        counted.folding = lookForFolding_ && detail::FindFoldingLead(d, n) < n;
+        if (!counted.folding && counted.to > counted.from)
+            counted.fast = CountFast(d + counted.from, counted.to - counted.from, false,
+                                     counted.sentences, counted.lone, &counted.dependent);
+        counted.compact = counted.fast && !counted.dependent && !counted.folding;
+        if (counted.compact) {
+            std::memcpy(into, d, std::size_t(counted.from));
+            std::memcpy(into + counted.from, d + counted.to, std::size_t(n - counted.to));
+            kept = counted.from + n - counted.to;
+        } else {
+            std::memcpy(into, d, std::size_t(n));
+            kept = n;
+        }
+    };
+    if (!(*looking_)(chunk.offset, n, look)) return false;
+    chunk.bytes.truncate(kept);
+    chunk.from = counted.from;
+    chunk.to = counted.compact ? counted.from : counted.to;
+    chunk.folding = counted.folding;
+    chunk.fast = counted.fast;
+    chunk.dependent = counted.dependent;
+    chunk.sentences = counted.sentences;
+    chunk.lone = counted.lone;
+    chunk.compact = counted.compact;
+    return true;
+}
+
 void ByteCounter::ReadPiece(Chunk& chunk) const {
+    if (looking_) {
+        try {
+            if (LookAtPiece(chunk)) return;
+        } catch (...) {
+            chunk.error = std::current_exception();
+            return;
+        }
+    }
     qsizetype n = 0;
     try {
         n = (*reading_)(chunk.offset, chunk.bytes.data(), chunk.wanted);
@@ -548,7 +602,7 @@ void ByteCounter::ApplyRead(Chunk& chunk) {
         }
         const auto* d = reinterpret_cast<const unsigned char*>(chunk.bytes.constData());
         const qsizetype n = chunk.bytes.size();
-        if (chunk.from >= n) {
+        if (!chunk.compact && chunk.from >= n) {
             held_.append(chunk.bytes);
             if (held_.size() > heldBeforeLooking_) CutHeld();
             detail::CheckHeld(held_.size(), heldLimit_);
@@ -557,7 +611,10 @@ void ByteCounter::ApplyRead(Chunk& chunk) {
             CountHere(reinterpret_cast<const unsigned char*>(held_.constData()), held_.size(),
                       utf8_);
             held_.clear();
-            if (chunk.to > chunk.from) {
+            if (chunk.compact) {
+                carry_.sentences += chunk.sentences;
+                carry_.lone = chunk.lone;
+            } else if (chunk.to > chunk.from) {
                 if (!chunk.folding && chunk.fast &&
                     (!chunk.dependent || carry_.lone == Lone::Other)) {
                     carry_.sentences += chunk.sentences;

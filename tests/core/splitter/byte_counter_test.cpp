@@ -41,7 +41,14 @@ std::int64_t Counted(const QByteArray& bytes, QStringView separators, const QStr
                 std::memcpy(buffer, bytes.constData() + offset, std::size_t(n));
                 return n;
             },
-            0, cuts.front(), [&] { return !std::exchange(asked, true) && utf8; });
+            0, cuts.front(), [&] { return !std::exchange(asked, true) && utf8; },
+            // Now and then shown where they lie but for the last piece, which is read.
+            [&bytes, shown = variant % 2 == 0](std::int64_t offset, qsizetype size,
+                                               const ByteCounter::Look& look) {
+                if (!shown || offset + size > bytes.size()) return false;
+                look(bytes.constData() + offset);
+                return true;
+            });
         return counter->Finish();
     }
     if (utf8) counter->ReadAsUtf8();
