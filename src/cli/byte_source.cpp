@@ -62,6 +62,19 @@ __attribute__((noinline)) bool FeedMapped(Utf8Validator* validator, const char* 
     return true;
 }
 
+__attribute__((noinline)) bool LookMapped(const std::function<void(const char*)>& look,
+                                          const char* bytes) {
+    sigjmp_buf jump;
+    if (sigsetjmp(jump, 1) != 0) {
+        tMappedLook = nullptr;
+        return false;
+    }
+    tMappedLook = &jump;
+    look(bytes);
+    tMappedLook = nullptr;
+    return true;
+}
+
 }  // namespace
 
 QString ShownName(const InputName& input) {
@@ -111,6 +124,12 @@ FileSource::FileSource(const InputName& input)
     // A file the system reports no size for (those of /proc) is read to its end all the
     // same, but not ahead: its bytes may change between two readings.
     regular_ = S_ISREG(status.st_mode) && status.st_size > 0;
+    // Standard input may come part read by a program before this one.
+    if (regular_ && standardInput_) {
+        const off_t at = ::lseek(fd_, 0, SEEK_CUR);
+        regular_ = at >= 0;
+        start_ = regular_ ? at : 0;
+    }
     if (regular_) ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
 }
 
@@ -209,6 +228,29 @@ Utf8Validator FileSource::ValidateFrom(std::int64_t offset, Utf8Validator valida
     offset = ValidateMapped(offset, status.st_size, validator);
     // What the mapping did not reach: the bytes from a page that was gone, or added since.
     return ByteSource::ValidateFrom(offset, validator, block);
+}
+
+bool FileSource::LookAt(std::int64_t offset, qsizetype size,
+                        const std::function<void(const char*)>& look) {
+    static const std::int64_t page = ::sysconf(_SC_PAGESIZE);
+    struct stat status {};
+    if (!regular_ || size <= 0 || ::fstat(fd_, &status) != 0 || offset + size > status.st_size)
+        return false;
+    CatchBusErrors();
+    const std::int64_t start = offset / page * page;
+    const auto length = static_cast<size_t>(offset + size - start);
+    void* const map = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd_, start);
+    if (map == MAP_FAILED) return false;
+    const bool whole = LookMapped(look, static_cast<const char*>(map) + (offset - start));
+    ::munmap(map, length);
+    return whole;
+}
+
+bool MemorySource::LookAt(std::int64_t offset, qsizetype size,
+                          const std::function<void(const char*)>& look) {
+    if (!readAhead_ || offset < 0 || offset + size > bytes_.size()) return false;
+    look(bytes_.constData() + offset);
+    return true;
 }
 
 qsizetype MemorySource::Read(char* buffer, qsizetype size) {

@@ -24,6 +24,14 @@ class ByteSource {
     // Whether ReadAt can read ahead of Read without disturbing it.
     virtual bool CanReadAhead() const { return false; }
     virtual qsizetype ReadAt(std::int64_t offset, char* buffer, qsizetype size);
+    // The offset for ReadAt of the first byte Read gives.
+    virtual std::int64_t ReadAtStart() const { return 0; }
+    // Shows the size bytes from offset to look where they lie, if the source can and has them
+    // all; false where it cannot or a page of them was gone while looked at (look then left
+    // halfway, so it must hold nothing that needs destroying).
+    virtual bool LookAt(std::int64_t, qsizetype, const std::function<void(const char*)>&) {
+        return false;
+    }
     // The bytes from offset to the end (as it is when they run out) fed into validator, block
     // bytes at a time, for a source that can read ahead; by ReadAt unless the source can look
     // at its bytes where they lie.
@@ -51,6 +59,10 @@ class FileSource : public ByteSource {
     qsizetype Read(char* buffer, qsizetype size) override;
     bool CanReadAhead() const override { return regular_; }
     qsizetype ReadAt(std::int64_t offset, char* buffer, qsizetype size) override;
+    std::int64_t ReadAtStart() const override { return start_; }
+    // Through a read-only mapping of those bytes alone.
+    bool LookAt(std::int64_t offset, qsizetype size,
+                const std::function<void(const char*)>& look) override;
     // Through a read-only mapping, a window at a time, so that the bytes are not copied to be
     // looked at and the pages resident stay few. A file cut short meanwhile (whose pages past
     // its new end fault) or grown is read on from where the mapping failed.
@@ -72,6 +84,7 @@ class FileSource : public ByteSource {
     int fd_ = -1;
     bool standardInput_ = false;
     bool regular_ = false;
+    std::int64_t start_ = 0;  // where standard input stood when handed over
     QString name_;
     qsizetype windowBytes_ = qsizetype(4) << 20;
     std::int64_t twoCoresFrom_ = kTwoCoresFrom;
@@ -86,6 +99,8 @@ class MemorySource : public ByteSource {
     qsizetype Read(char* buffer, qsizetype size) override;
     bool CanReadAhead() const override { return readAhead_; }
     qsizetype ReadAt(std::int64_t offset, char* buffer, qsizetype size) override;
+    bool LookAt(std::int64_t offset, qsizetype size,
+                const std::function<void(const char*)>& look) override;
     QString name() const override { return QStringLiteral("memory"); }
 
   private:

@@ -26,6 +26,7 @@
 #include "cli/output_formats.h"
 #include "cli/text_decoder.h"
 #include "cli/utf8_output.h"
+#include "core/settings_store.h"
 #include "core/splitter/byte_splitter.h"
 #include "core/splitter/kernels.h"
 #include "core/splitter/splitter.h"
@@ -643,6 +644,8 @@ TEST(SplitSource, BlocksOfAnySizeGiveTheWindowsSentences) {
                                  (readAhead ? " file" : " pipe") + (countOnly ? " count" : "") +
                                  (asBytes ? " bytes" : ""));
                     settings.countOnly = countOnly;
+                    // A file counted on two threads is read by them, a piece each.
+                    settings.secondCore = countOnly && block % 2 == 1;
                     const QString text = WindowText(bytes);
                     Outcome expected;
                     expected.count = std::int64_t(
@@ -654,6 +657,41 @@ TEST(SplitSource, BlocksOfAnySizeGiveTheWindowsSentences) {
                     EXPECT_EQ(Split(bytes, settings, block, readAhead, 1 << 20, 1 << 20, asBytes),
                               expected);
                 }
+}
+
+// Standard input handed over part read counts from where it stands, whether one thread
+// reads it or those that count it, each its own pieces; so does a named file, from its start.
+TEST(SplitSource, CountsStandardInputFromWhereItStands) {
+    QByteArray text;
+    for (int k = 0; k < 3000; ++k) text += "One etc. two. V\xC5\xBF. three!\n";
+    CountSettings settings;
+    settings.countOnly = true;
+    settings.separators = QStringLiteral(".!?\n\t");
+    settings.abbreviations = kBuiltInAbbreviations;
+    Tuning tuning;
+    tuning.blockBytes = 4096;
+    std::FILE* file = std::tmpfile();
+    ASSERT_TRUE(file);
+    ASSERT_EQ(std::fwrite(text.constData(), 1, std::size_t(text.size()), file),
+              std::size_t(text.size()));
+    std::fflush(file);
+    const int kept = ::dup(STDIN_FILENO);
+    ASSERT_GE(kept, 0);
+    ASSERT_GE(::dup2(::fileno(file), STDIN_FILENO), 0);
+    const qsizetype skipped = 10001;  // inside a sentence
+    for (const bool secondCore : {false, true}) {
+        settings.secondCore = secondCore;
+        ASSERT_EQ(::lseek(STDIN_FILENO, skipped, SEEK_SET), skipped);
+        FileSource input(InputName{"-"});
+        Collect none;
+        const QString rest = QString::fromUtf8(text.sliced(skipped));
+        EXPECT_EQ(SplitSource(input, settings, tuning, none),
+                  std::int64_t(CountSentences(rest, settings.separators, settings.abbreviations)))
+            << secondCore;
+    }
+    ::dup2(kept, STDIN_FILENO);
+    ::close(kept);
+    std::fclose(file);
 }
 
 // A pipe is taken for UTF-8 once it has given so many undecided bytes; a byte that is not

@@ -278,5 +278,36 @@ TEST(TextReader, ReadsAFileCutShortOrGrownWhileLookingAhead) {
     }
 }
 
+// Bytes shown where they lie: those the file has, from any offset; none past its end; and a
+// look whose pages go (the file cut short meanwhile) ends in false, not in a crash.
+TEST(FileSource, ShowsBytesWhereTheyLieAndSurvivesAFileCutShort) {
+    QByteArray bytes(4 * kPage, Qt::Uninitialized);
+    for (qsizetype i = 0; i < bytes.size(); ++i) bytes[i] = char('a' + i % 26);
+    const struct {
+        qsizetype offset, size, cutTo;  // cutTo -1: not cut while looked at
+        bool shown;
+    } cases[] = {
+        {0, 4 * kPage, -1, true},  {kPage + 3, kPage, -1, true}, {3 * kPage, kPage + 1, -1, false},
+        {4 * kPage, 1, -1, false}, {5, 3 * kPage, kPage, false}, {5, kPage - 10, 2 * kPage, true},
+    };
+    for (const auto& c : cases) {
+        const OnDisk disk(bytes);
+        FileSource source(disk.name());
+        QByteArray seen;
+        const bool shown = source.LookAt(c.offset, c.size, [&](const char* at) {
+            if (c.cutTo >= 0) disk.CutTo(c.cutTo);
+            std::uint64_t sum = 0;
+            for (qsizetype i = 0; i < c.size; ++i) sum += static_cast<unsigned char>(at[i]);
+            seen = QByteArray::number(sum);
+        });
+        SCOPED_TRACE(::testing::Message() << c.offset << " " << c.size << " " << c.cutTo);
+        EXPECT_EQ(shown, c.shown);
+        if (!shown) continue;
+        std::uint64_t sum = 0;
+        for (const char b : bytes.sliced(c.offset, c.size)) sum += static_cast<unsigned char>(b);
+        EXPECT_EQ(seen, QByteArray::number(sum));
+    }
+}
+
 }  // namespace
 }  // namespace brintale::cli

@@ -379,6 +379,16 @@ void ResolveCluster(std::vector<Occurrence> cluster, std::vector<Occurrence>& ac
 }  // namespace
 
 void ForEachUnitFoldingTo(char16_t folded, const std::function<void(char16_t)>& visit) {
+    if (folded < 0x80) {
+        // The common case, without folding every unit: of those beyond ASCII only U+017F
+        // and U+212A fold into it, in the same order as below.
+        if (Fold(folded) == folded) visit(folded);
+        for (char16_t u = 0; u < 0x80; ++u)
+            if (u != folded && Fold(u) == folded) visit(u);
+        for (const char16_t u : {char16_t(0x017F), char16_t(0x212A)})
+            if (Fold(u) == folded) visit(u);
+        return;
+    }
     // Every code unit whose folding differs from itself, by its folding.
     static const std::vector<std::pair<char16_t, char16_t>> unfoldings = [] {
         std::vector<std::pair<char16_t, char16_t>> v;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <unordered_set>
+#include <utility>
 
 #include "core/failure.h"
 #include "core/splitter/byte_search.h"
@@ -43,6 +44,14 @@ struct ByteCounter::Chunk {
     bool dependent = false;  // the count depends on the buffer open before it
     std::int64_t sentences = 0;
     Lone lone = Lone::Other;  // the buffer open after it
+    // Read where it is counted (FeedFrom): from offset, wanted bytes; the piece then is the
+    // bytes between its first and last places to cut, the rest left to the caller.
+    std::int64_t offset = -1;
+    qsizetype wanted = 0;
+    bool shortRead = false;
+    bool folding = false;  // holds a letter that folds into an entry's: counted in order
+    bool compact = false;  // bytes holds the first and last bytes alone, the rest counted
+    std::exception_ptr error;
 };
 
 using detail::FlatIndex;
@@ -134,6 +143,7 @@ ByteCounter::~ByteCounter() = default;
 void ByteCounter::UseCores(int threads) {
     if (threads <= 0 || separatorBytes_.empty()) return;
     const auto count = [this](Chunk& chunk) {
+        if (chunk.offset >= 0) return ReadPiece(chunk);
         const auto* d = reinterpret_cast<const unsigned char*>(chunk.bytes.constData());
         chunk.fast = CountFast(d + chunk.from, chunk.to - chunk.from, chunk.utf8, chunk.sentences,
                                chunk.lone, &chunk.dependent);
@@ -303,6 +313,7 @@ void ByteCounter::AllowPairs(const Entry& e) {
 
 void ByteCounter::ReadAsUtf8() {
     utf8_ = true;
+    decided_ = true;
     if (!foldsBeyondAscii_) return;
     // The bytes of U+017F and U+212A belong to the abbreviations' letters now.
     for (unsigned char b : {0xC5, 0xBF, 0xE2, 0x84, 0xAA}) inEntries_[b] = true;
@@ -374,7 +385,7 @@ std::int64_t ByteCounter::Finish() {
 
 void ByteCounter::Count(const unsigned char* d, qsizetype n) {
     if (n == 0) return;
-    if (pool_) {
+    if (pool_ && !reading_) {
         // Into a buffer used before: a fresh one for every piece would be faulted in anew.
         QByteArray bytes = Buffer(n);
         std::memcpy(bytes.data(), d, static_cast<size_t>(n));
@@ -452,7 +463,175 @@ void ByteCounter::Apply(Chunk& chunk) {
         CountHere(reinterpret_cast<const unsigned char*>(chunk.bytes.constData()) + chunk.from,
                   chunk.to - chunk.from, chunk.utf8);
     }
-    if (spare_.size() < 2 * std::size_t(pool_->threads())) spare_.push_back(std::move(chunk.bytes));
+    Recycle(std::move(chunk.bytes), 2 * std::size_t(pool_->threads()));
+}
+
+void ByteCounter::Recycle(QByteArray&& bytes, std::size_t keep) {
+    if (spare_.size() < keep) spare_.push_back(std::move(bytes));
+}
+
+void ByteCounter::FeedFrom(const ReadAt& readAt, std::int64_t from, qsizetype piece,
+                           const std::function<bool()>& decide, const LookAt& lookAt) {
+    if (separatorBytes_.empty()) return;
+    piece = std::max<qsizetype>(piece, 1);
+    const bool look = foldsBeyondAscii_;
+    if (!pool_) {
+        QByteArray buffer(piece, Qt::Uninitialized);
+        for (qsizetype got = piece; got == piece; from += got) {
+            got = readAt(from, buffer.data(), piece);
+            const auto* d = reinterpret_cast<const unsigned char*>(buffer.constData());
+            if (look && !decided_ && detail::FindFoldingLead(d, got) < got) {
+                decided_ = true;
+                if (decide()) ReadAsUtf8();
+            }
+            Feed(QByteArrayView(buffer.constData(), got));
+        }
+        return;
+    }
+    reading_ = &readAt;
+    looking_ = lookAt ? &lookAt : nullptr;
+    decide_ = &decide;
+    // A cut is placed as for either reading: the other threads count before it is decided.
+    uncut_ = inEntries_;
+    if (look)
+        for (unsigned char b : {0xC5, 0xBF, 0xE2, 0x84, 0xAA}) uncut_[b] = true;
+    lookForFolding_ = look && !decided_;
+    ended_ = false;
+    failure_ = nullptr;
+    const auto apply = [this](Chunk& chunk) { ApplyRead(chunk); };
+    for (std::int64_t at = from; !ended_; at += piece) {
+        Chunk chunk;
+        chunk.bytes = Buffer(piece);
+        chunk.offset = at;
+        chunk.wanted = piece;
+        pool_->Push(std::move(chunk), apply);
+        pool_->TakeFinished(false, apply);
+    }
+    pool_->TakeFinished(true, apply);
+    reading_ = nullptr;
+    looking_ = nullptr;
+    decide_ = nullptr;
+    if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
+}
+
+// Counted where the bytes lie, the piece's first and last bytes copied for the caller (or
+// all of them where it is to count them again); false, the chunk untouched, where the bytes
+// could not be shown or a page of them was gone.
+bool ByteCounter::LookAtPiece(Chunk& chunk) const {
+    Chunk counted;
+    qsizetype kept = 0;
+    char* const into = chunk.bytes.data();
+    const qsizetype n = chunk.wanted;
+    // Nothing here needs destroying should the look be left halfway.
+    const Look look = [&](const char* bytes) {
+        const auto* d = reinterpret_cast<const unsigned char*>(bytes);
+        qsizetype first = 0;
+        while (first < n && uncut_[d[first]]) ++first;
+        counted.from = first < n ? first + 1 : n;
+        counted.to = n;
+        while (counted.to > counted.from && uncut_[d[counted.to - 1]]) --counted.to;
+        counted.folding = lookForFolding_ && detail::FindFoldingLead(d, n) < n;
+        if (!counted.folding && counted.to > counted.from)
+            counted.fast = CountFast(d + counted.from, counted.to - counted.from, false,
+                                     counted.sentences, counted.lone, &counted.dependent);
+        counted.compact = counted.fast && !counted.dependent && !counted.folding;
+        if (counted.compact) {
+            std::memcpy(into, d, std::size_t(counted.from));
+            std::memcpy(into + counted.from, d + counted.to, std::size_t(n - counted.to));
+            kept = counted.from + n - counted.to;
+        } else {
+            std::memcpy(into, d, std::size_t(n));
+            kept = n;
+        }
+    };
+    if (!(*looking_)(chunk.offset, n, look)) return false;
+    chunk.bytes.truncate(kept);
+    chunk.from = counted.from;
+    chunk.to = counted.compact ? counted.from : counted.to;
+    chunk.folding = counted.folding;
+    chunk.fast = counted.fast;
+    chunk.dependent = counted.dependent;
+    chunk.sentences = counted.sentences;
+    chunk.lone = counted.lone;
+    chunk.compact = counted.compact;
+    return true;
+}
+
+void ByteCounter::ReadPiece(Chunk& chunk) const {
+    if (looking_) {
+        try {
+            if (LookAtPiece(chunk)) return;
+        } catch (...) {
+            chunk.error = std::current_exception();
+            return;
+        }
+    }
+    qsizetype n = 0;
+    try {
+        n = (*reading_)(chunk.offset, chunk.bytes.data(), chunk.wanted);
+    } catch (...) {
+        chunk.error = std::current_exception();
+        return;
+    }
+    chunk.shortRead = n < chunk.wanted;
+    chunk.bytes.truncate(n);
+    const auto* d = reinterpret_cast<const unsigned char*>(chunk.bytes.constData());
+    qsizetype first = 0;
+    while (first < n && uncut_[d[first]]) ++first;
+    chunk.from = first < n ? first + 1 : n;
+    qsizetype to = n;
+    while (to > chunk.from && uncut_[d[to - 1]]) --to;
+    chunk.to = to;
+    // Either reading counts the same but where such a letter is.
+    chunk.folding = lookForFolding_ && detail::FindFoldingLead(d, n) < n;
+    if (!chunk.folding && chunk.to > chunk.from)
+        chunk.fast = CountFast(d + chunk.from, chunk.to - chunk.from, false, chunk.sentences,
+                               chunk.lone, &chunk.dependent);
+}
+
+// A piece read on another thread, in order: its first bytes counted with those held, its
+// middle as counted there (or again here), its last bytes held.
+void ByteCounter::ApplyRead(Chunk& chunk) {
+    const std::size_t keep = 4 * std::size_t(pool_->threads());
+    if (ended_) return Recycle(std::move(chunk.bytes), keep);
+    try {
+        if (chunk.error) std::rethrow_exception(chunk.error);
+        if (chunk.folding && !decided_) {
+            decided_ = true;
+            if ((*decide_)()) ReadAsUtf8();
+        }
+        const auto* d = reinterpret_cast<const unsigned char*>(chunk.bytes.constData());
+        const qsizetype n = chunk.bytes.size();
+        if (!chunk.compact && chunk.from >= n) {
+            held_.append(chunk.bytes);
+            if (held_.size() > heldBeforeLooking_) CutHeld();
+            detail::CheckHeld(held_.size(), heldLimit_);
+        } else {
+            held_.append(QByteArrayView(chunk.bytes).first(chunk.from));
+            CountHere(reinterpret_cast<const unsigned char*>(held_.constData()), held_.size(),
+                      utf8_);
+            held_.clear();
+            if (chunk.compact) {
+                carry_.sentences += chunk.sentences;
+                carry_.lone = chunk.lone;
+            } else if (chunk.to > chunk.from) {
+                if (!chunk.folding && chunk.fast &&
+                    (!chunk.dependent || carry_.lone == Lone::Other)) {
+                    carry_.sentences += chunk.sentences;
+                    carry_.lone = chunk.lone;
+                } else {
+                    CountHere(d + chunk.from, chunk.to - chunk.from, utf8_);
+                }
+            }
+            held_.append(QByteArrayView(chunk.bytes).sliced(chunk.to));
+            if (held_.size() > heldBeforeLooking_) CutHeld();
+        }
+        ended_ = chunk.shortRead;
+    } catch (...) {
+        failure_ = std::current_exception();
+        ended_ = true;
+    }
+    Recycle(std::move(chunk.bytes), keep);
 }
 
 bool ByteCounter::MatchesBack(const unsigned char* d, qsizetype at, char unit, bool utf8,

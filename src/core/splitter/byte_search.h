@@ -633,12 +633,18 @@ inline void WordMasksSse2(const unsigned char* d, qsizetype words, const WordSea
 __attribute__((target("avx2"))) inline void WordMasksAvx2(const unsigned char* d, qsizetype words,
                                                           const WordSearch& search,
                                                           WordMasks* out) {
-    const int k = int(search.separators.size()), a = int(search.anchors.size());
+    // Anchors are separators, and so are line feeds and tabs where they are: compared once.
+    const int a = int(search.anchors.size());
+    int k = 0;
     __m256i w[8], an[8];
-    for (int j = 0; j < k; ++j) w[j] = _mm256_set1_epi8(search.separators[std::size_t(j)]);
+    for (const char c : search.separators)
+        if (!search.anchor[static_cast<unsigned char>(c)] && c != '\n' && c != '\t')
+            w[k++] = _mm256_set1_epi8(c);
     for (int j = 0; j < a; ++j) an[j] = _mm256_set1_epi8(search.anchors[std::size_t(j)]);
     const __m256i lf = _mm256_set1_epi8('\n'), tab = _mm256_set1_epi8('\t'),
                   space = _mm256_set1_epi8(' '), cr = _mm256_set1_epi8('\r');
+    const __m256i lfSeparates = _mm256_set1_epi8(search.separator['\n'] ? -1 : 0),
+                  tabSeparates = _mm256_set1_epi8(search.separator['\t'] ? -1 : 0);
     const __m128i rows = _mm_loadu_si128(reinterpret_cast<const __m128i*>(search.priorRows.data()));
     const __m256i rowTable = _mm256_broadcastsi128_si256(rows);
     // 1 << high nibble for the nibbles of ASCII; those beyond are all members.
@@ -649,12 +655,15 @@ __attribute__((target("avx2"))) inline void WordMasksAvx2(const unsigned char* d
         WordMasks m;
         for (int part = 0; part < 2; ++part) {
             const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + 32 * part));
-            __m256i hit = zero, anchor = zero;
-            for (int j = 0; j < k; ++j) hit = _mm256_or_si256(hit, _mm256_cmpeq_epi8(v, w[j]));
+            __m256i anchor = zero;
             for (int j = 0; j < a; ++j)
                 anchor = _mm256_or_si256(anchor, _mm256_cmpeq_epi8(v, an[j]));
-            const __m256i brk =
-                _mm256_or_si256(_mm256_cmpeq_epi8(v, lf), _mm256_cmpeq_epi8(v, tab));
+            const __m256i isLf = _mm256_cmpeq_epi8(v, lf), isTab = _mm256_cmpeq_epi8(v, tab);
+            const __m256i brk = _mm256_or_si256(isLf, isTab);
+            __m256i hit =
+                _mm256_or_si256(anchor, _mm256_or_si256(_mm256_and_si256(isLf, lfSeparates),
+                                                        _mm256_and_si256(isTab, tabSeparates)));
+            for (int j = 0; j < k; ++j) hit = _mm256_or_si256(hit, _mm256_cmpeq_epi8(v, w[j]));
             const __m256i blank =
                 _mm256_or_si256(_mm256_cmpeq_epi8(v, space), _mm256_cmpeq_epi8(v, cr));
             const __m256i row = _mm256_shuffle_epi8(rowTable, _mm256_and_si256(v, low));

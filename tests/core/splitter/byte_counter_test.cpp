@@ -2,8 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <functional>
+#include <map>
 #include <random>
+#include <stdexcept>
+#include <utility>
 
 #include "core/failure.h"
 #include "core/settings_store.h"
@@ -23,10 +28,30 @@ std::int64_t Counted(const QByteArray& bytes, QStringView separators, const QStr
     const auto counter = ByteCounter::For(separators, entries,
                                           cuts.size() % 2 ? 1 : qsizetype(1) << 16, hashedAbove);
     if (!counter) return -1;
-    if (utf8) counter->ReadAsUtf8();
     // Now and then on two threads of its own, each piece counted on its own and put together.
     const qsizetype variant = cuts.empty() ? 0 : cuts.front() + qsizetype(cuts.size());
     if (variant % 3 != 1) counter->UseCores(2);
+    if (variant % 7 == 3) {
+        // Read where counted, in pieces of the first cut's length, the reading decided at
+        // the first letter that needs it.
+        bool asked = false;
+        counter->FeedFrom(
+            [&bytes](std::int64_t offset, char* buffer, qsizetype size) {
+                const qsizetype n = std::clamp<qsizetype>(bytes.size() - offset, 0, size);
+                std::memcpy(buffer, bytes.constData() + offset, std::size_t(n));
+                return n;
+            },
+            0, cuts.front(), [&] { return !std::exchange(asked, true) && utf8; },
+            // Now and then shown where they lie but for the last piece, which is read.
+            [&bytes, shown = variant % 2 == 0](std::int64_t offset, qsizetype size,
+                                               const ByteCounter::Look& look) {
+                if (!shown || offset + size > bytes.size()) return false;
+                look(bytes.constData() + offset);
+                return true;
+            });
+        return counter->Finish();
+    }
+    if (utf8) counter->ReadAsUtf8();
     // Pieces as views, or (now and then) as buffers the counter may keep.
     const bool owned = variant % 5 >= 2;
     const auto feed = [&](QByteArrayView piece) {
@@ -50,6 +75,18 @@ TEST(ByteCounter, OnlyTwoLettersBeyondAsciiFoldIntoIt) {
     for (char32_t u = 0x80; u <= 0xFFFF; ++u)
         if (detail::Fold(char16_t(u)) < 0x80) into.push_back(char16_t(u));
     EXPECT_EQ(into, (std::vector<char16_t>{0x017F, 0x212A}));
+}
+
+TEST(ByteCounter, FindsEveryUnitThatFoldsIntoOne) {
+    std::map<char16_t, std::vector<char16_t>> into;
+    for (char32_t u = 0; u <= 0xFFFF; ++u) into[detail::Fold(char16_t(u))].push_back(char16_t(u));
+    for (const char16_t folded : {u'\0', u'.', u'A', u'a', u'k', u's', u'z', u'\x7f', u'\xe9',
+                                  u'\u017f', u'\u212a', u'\u03c3'}) {
+        std::vector<char16_t> found;
+        detail::ForEachUnitFoldingTo(folded, [&](char16_t u) { found.push_back(char16_t(u)); });
+        std::sort(found.begin(), found.end());
+        EXPECT_EQ(found, into[folded]) << int(folded);
+    }
 }
 
 TEST(ByteCounter, TakesTheCommonCasesAndLeavesTheRest) {
@@ -172,6 +209,42 @@ TEST(ByteCounter, CountsAsTheSplitterWithLongLists) {
         const QString text = g.Text(g.Below(60)) + "ab.ks. Sx.k.e. ABE.E.";
         Compare(text, kSeparators[g.Below(int(std::size(kSeparators)))], entries,
                 EveryCut(text.toLatin1().size()), EveryCut(text.toUtf8().size()), 64);
+    }
+}
+
+// Read where counted: the text ends at the first read that comes short, though later reads
+// find more (a file cut short and grown again), and a failure to read comes out.
+TEST(ByteCounter, ReadsWhereCountedToTheFirstShortReadAndPassesFailuresOn) {
+    QByteArray text;
+    for (int k = 0; k < 400; ++k) text += "One etc. two. Three!\n\nFour vs. five?\t";
+    const QStringList entries = kBuiltInAbbreviations;
+    const QString separators = QStringLiteral(".!?\n\t");
+    struct Case {
+        qsizetype piece, shortAt, failAt;
+        bool cores;
+    };
+    const Case cases[] = {{64, 1000, -1, false},  {64, 1000, -1, true},  {7, 999, -1, true},
+                          {4096, 5000, -1, true}, {100, -1, 3000, true}, {100, -1, 3000, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.piece << " " << c.shortAt << " " << c.failAt);
+        const auto counter = ByteCounter::For(separators, entries);
+        if (c.cores) counter->UseCores(2);
+        const auto readAt = [&](std::int64_t offset, char* buffer, qsizetype size) {
+            if (c.failAt >= 0 && offset + size > c.failAt) throw std::runtime_error("gone");
+            qsizetype n = std::clamp<qsizetype>(text.size() - offset, 0, size);
+            // The piece at the cut comes short; those after it read on.
+            if (offset < c.shortAt && offset + size > c.shortAt) n = c.shortAt - offset;
+            std::memcpy(buffer, text.constData() + offset, std::size_t(n));
+            return n;
+        };
+        if (c.failAt >= 0) {
+            EXPECT_THROW(counter->FeedFrom(readAt, 0, c.piece, [] { return true; }),
+                         std::runtime_error);
+            continue;
+        }
+        counter->FeedFrom(readAt, 0, c.piece, [] { return true; });
+        const QString read = QString::fromUtf8(text.first(c.shortAt));
+        EXPECT_EQ(counter->Finish(), std::int64_t(CountSentences(read, separators, entries)));
     }
 }
 
