@@ -19,80 +19,12 @@
 
 namespace brintale::detail {
 
-// The wanted bytes in 32 bytes from p, as bits: SSE2, or AVX2 where the kernel is.
-#if defined(__SSE2__)
-template <typename Visit>
-qsizetype ForEachSse2(const unsigned char* d, qsizetype n, const unsigned char* wanted, int k,
-                      Visit& visit) {
-    __m128i w[8];
-    for (int j = 0; j < k; ++j) w[j] = _mm_set1_epi8(static_cast<char>(wanted[j]));
-    qsizetype i = 0;
-    for (; i + 32 <= n; i += 32) {
-        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i + 16));
-        __m128i ma = _mm_cmpeq_epi8(a, w[0]), mb = _mm_cmpeq_epi8(b, w[0]);
-        for (int j = 1; j < k; ++j) {
-            ma = _mm_or_si128(ma, _mm_cmpeq_epi8(a, w[j]));
-            mb = _mm_or_si128(mb, _mm_cmpeq_epi8(b, w[j]));
-        }
-        for (std::uint32_t mask =
-                 std::uint32_t(_mm_movemask_epi8(ma)) | std::uint32_t(_mm_movemask_epi8(mb)) << 16;
-             mask; mask &= mask - 1)
-            visit(i + __builtin_ctz(mask));
-    }
-    return i;
-}
-#endif
-
-#if defined(__x86_64__)
-template <typename Visit>
-__attribute__((target("avx2"))) qsizetype ForEachAvx2(const unsigned char* d, qsizetype n,
-                                                      const unsigned char* wanted, int k,
-                                                      Visit& visit) {
-    __m256i w[8];
-    for (int j = 0; j < k; ++j) w[j] = _mm256_set1_epi8(static_cast<char>(wanted[j]));
-    qsizetype i = 0;
-    for (; i + 32 <= n; i += 32) {
-        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i));
-        __m256i m = _mm256_cmpeq_epi8(v, w[0]);
-        for (int j = 1; j < k; ++j) m = _mm256_or_si256(m, _mm256_cmpeq_epi8(v, w[j]));
-        for (auto mask = std::uint32_t(_mm256_movemask_epi8(m)); mask; mask &= mask - 1)
-            visit(i + __builtin_ctz(mask));
-    }
-    return i;
-}
-#endif
-
-// Calls visit(q) for every q in [0, n) whose byte is one of `wanted`, in order.
-template <typename Visit>
-inline void ForEachByte(const unsigned char* d, qsizetype n, const std::string& wanted,
-                        const std::array<bool, 256>& member, Visit&& visit) {
-    qsizetype i = 0;
-#if defined(__SSE2__)
-    const Kernel kernel = detail::ActiveKernel();
-    if (wanted.size() <= 8 && !wanted.empty() && kernel != Kernel::Scalar) {
-        const auto* w = reinterpret_cast<const unsigned char*>(wanted.data());
-        const int k = int(wanted.size());
-#if defined(__x86_64__)
-        i = kernel == Kernel::Avx2 ? ForEachAvx2(d, n, w, k, visit)
-                                   : ForEachSse2(d, n, w, k, visit);
-#else
-        i = ForEachSse2(d, n, w, k, visit);
-#endif
-    }
-#endif
-    for (; i < n; ++i)
-        if (member[d[i]]) visit(i);
-}
-
 // A byte that a sentence cannot copy as it is.
 inline bool NeedsWork(unsigned char b, bool high) {
     return b == '\r' || b == '\n' || b == '\t' || (high && b >= 0x80);
 }
 
-// As ForEachByte, visit(q, worked) telling too whether some byte of d(p, q], p the byte
-// visited before (or the start), needs more than a copy (NeedsWork): so that a sentence of
-// bytes that need none is copied without looking at them again.
+// ForEachMarked's vector of 32 bytes where AVX2 is not to be had or its classes do not fit.
 #if defined(__SSE2__)
 template <typename Visit>
 qsizetype ForEachMarkedSse2(const unsigned char* d, qsizetype n, const unsigned char* wanted, int k,
@@ -247,7 +179,8 @@ __attribute__((target("avx2"))) qsizetype ForEachMarkedAvx2(
 }
 #endif
 
-// As ForEachByte, visit(q, worked, look): worked tells whether some byte of d(p, q], p the
+// Calls visit(q, worked, look) for every q in [0, n) whose byte is one of `wanted`, in
+// order: worked tells whether some byte of d(p, q], p the
 // byte visited before (or the start), needs more than a copy (NeedsWork), so that a sentence
 // of bytes that need none is copied without looking at them again; look is false only where
 // `anchors` is given and d[q] is none of its anchors or follows a byte none stands after.
@@ -294,6 +227,14 @@ inline void ForEachMarked(const unsigned char* d, qsizetype n, const std::string
             pending = false;
         }
     }
+}
+
+// Calls visit(q) for every q in [0, n) whose byte is one of `wanted`, in order.
+template <typename Visit>
+inline void ForEachByte(const unsigned char* d, qsizetype n, const std::string& wanted,
+                        const std::array<bool, 256>& member, Visit&& visit) {
+    ForEachMarked(d, n, wanted, member, false, nullptr,
+                  [&visit](qsizetype q, bool, bool) { visit(q); });
 }
 
 // How many bytes from d on need no more than a copy into a sentence: no carriage return,
