@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "core/splitter/byte_search.h"
 #include "core/splitter/kernels.h"
 #include "core/text_file.h"
 
@@ -47,10 +48,6 @@ constexpr unsigned char kTwoConts = 1 << 7;  // a continuation after a continuat
 constexpr unsigned char kCarry = kTooShort | kTooLong | kTwoConts;
 }  // namespace utf8
 
-__attribute__((target("avx2"))) inline __m256i Table16(const unsigned char (&t)[16]) {
-    return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(t)));
-}
-
 // The byte `back` places before each byte of v, prior holding the 32 bytes before v.
 template <int back>
 __attribute__((target("avx2"))) inline __m256i Before(__m256i v, __m256i prior) {
@@ -59,57 +56,61 @@ __attribute__((target("avx2"))) inline __m256i Before(__m256i v, __m256i prior) 
 
 __attribute__((target("avx2"))) qsizetype Utf8WholeAvx2(const unsigned char* d, qsizetype n) {
     using namespace utf8;
-    static const unsigned char firstHigh[16] = {kTooLong,
-                                                kTooLong,
-                                                kTooLong,
-                                                kTooLong,
-                                                kTooLong,
-                                                kTooLong,
-                                                kTooLong,
-                                                kTooLong,
-                                                kTwoConts,
-                                                kTwoConts,
-                                                kTwoConts,
-                                                kTwoConts,
-                                                kTooShort | kOverlong2,
-                                                kTooShort,
-                                                kTooShort | kOverlong3 | kSurrogate,
-                                                kTooShort | kTooLarge | kTooLarge1000 | kOverlong4};
+    alignas(16) static const unsigned char firstHigh[16] = {
+        kTooLong,
+        kTooLong,
+        kTooLong,
+        kTooLong,
+        kTooLong,
+        kTooLong,
+        kTooLong,
+        kTooLong,
+        kTwoConts,
+        kTwoConts,
+        kTwoConts,
+        kTwoConts,
+        kTooShort | kOverlong2,
+        kTooShort,
+        kTooShort | kOverlong3 | kSurrogate,
+        kTooShort | kTooLarge | kTooLarge1000 | kOverlong4};
     constexpr unsigned char kLarge = kCarry | kTooLarge | kTooLarge1000;
-    static const unsigned char firstLow[16] = {kCarry | kOverlong3 | kOverlong2 | kOverlong4,
-                                               kCarry | kOverlong2,
-                                               kCarry,
-                                               kCarry,
-                                               kCarry | kTooLarge,
-                                               kLarge,
-                                               kLarge,
-                                               kLarge,
-                                               kLarge,
-                                               kLarge,
-                                               kLarge,
-                                               kLarge,
-                                               kLarge,
-                                               kLarge | kSurrogate,
-                                               kLarge,
-                                               kLarge};
+    alignas(16) static const unsigned char firstLow[16] = {
+        kCarry | kOverlong3 | kOverlong2 | kOverlong4,
+        kCarry | kOverlong2,
+        kCarry,
+        kCarry,
+        kCarry | kTooLarge,
+        kLarge,
+        kLarge,
+        kLarge,
+        kLarge,
+        kLarge,
+        kLarge,
+        kLarge,
+        kLarge,
+        kLarge | kSurrogate,
+        kLarge,
+        kLarge};
     constexpr unsigned char kCont = kTooLong | kOverlong2 | kTwoConts;
-    static const unsigned char secondHigh[16] = {kTooShort,
-                                                 kTooShort,
-                                                 kTooShort,
-                                                 kTooShort,
-                                                 kTooShort,
-                                                 kTooShort,
-                                                 kTooShort,
-                                                 kTooShort,
-                                                 kCont | kOverlong3 | kTooLarge1000 | kOverlong4,
-                                                 kCont | kOverlong3 | kTooLarge,
-                                                 kCont | kSurrogate | kTooLarge,
-                                                 kCont | kSurrogate | kTooLarge,
-                                                 kTooShort,
-                                                 kTooShort,
-                                                 kTooShort,
-                                                 kTooShort};
-    const __m256i t1 = Table16(firstHigh), t2 = Table16(firstLow), t3 = Table16(secondHigh);
+    alignas(16) static const unsigned char secondHigh[16] = {
+        kTooShort,
+        kTooShort,
+        kTooShort,
+        kTooShort,
+        kTooShort,
+        kTooShort,
+        kTooShort,
+        kTooShort,
+        kCont | kOverlong3 | kTooLarge1000 | kOverlong4,
+        kCont | kOverlong3 | kTooLarge,
+        kCont | kSurrogate | kTooLarge,
+        kCont | kSurrogate | kTooLarge,
+        kTooShort,
+        kTooShort,
+        kTooShort,
+        kTooShort};
+    const __m256i t1 = detail::Table16Avx2(firstHigh), t2 = detail::Table16Avx2(firstLow),
+                  t3 = detail::Table16Avx2(secondHigh);
     const __m256i nibble = _mm256_set1_epi8(0x0F);
     const __m256i third = _mm256_set1_epi8(char(0xE0 - 0x80)),
                   fourth = _mm256_set1_epi8(char(0xF0 - 0x80)), top = _mm256_set1_epi8(char(0x80));
