@@ -47,21 +47,8 @@ void CatchBusErrors() {
     });
 }
 
-// Feeds the mapped bytes into validator; false, validator then undefined, where a page of
-// them was gone. Nothing here needs destroying should the jump leave it.
-__attribute__((noinline)) bool FeedMapped(Utf8Validator* validator, const char* bytes,
-                                          qsizetype size) {
-    sigjmp_buf look;
-    if (sigsetjmp(look, 1) != 0) {
-        tMappedLook = nullptr;
-        return false;
-    }
-    tMappedLook = &look;
-    validator->Feed(QByteArrayView(bytes, size));
-    tMappedLook = nullptr;
-    return true;
-}
-
+// Runs look over mapped bytes; false where a page of them was gone. Nothing between here and
+// the look needs destroying should the jump leave it.
 __attribute__((noinline)) bool LookMapped(const std::function<void(const char*)>& look,
                                           const char* bytes) {
     sigjmp_buf jump;
@@ -160,31 +147,22 @@ qsizetype FileSource::ReadAt(std::int64_t offset, char* buffer, qsizetype size) 
 // The bytes [from, to) fed into validator through read-only mappings, a window at a time;
 // where a window cannot be mapped or a page of it is gone, how far it got.
 std::int64_t FileSource::ValidateMapped(std::int64_t from, std::int64_t to,
-                                        Utf8Validator& validator) const {
+                                        Utf8Validator& validator) {
     static const std::int64_t page = ::sysconf(_SC_PAGESIZE);
     const std::int64_t window = std::max<std::int64_t>((windowBytes_ + page - 1) / page, 1) * page;
     std::int64_t offset = from;
     while (offset < to && validator.valid()) {
-        const std::int64_t start = offset / page * page;
-        const auto length = static_cast<size_t>(std::min(window, to - start));
-        void* const map =
-            ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd_, start);
-        if (map == MAP_FAILED) break;
-        ::madvise(map, length, MADV_SEQUENTIAL);
-        if (onMapped_) onMapped_();
+        const std::int64_t end = std::min(offset / page * page + window, to);
         const Utf8Validator before = validator;
-        const bool whole =
-            FeedMapped(&validator, static_cast<const char*>(map) + (offset - start),
-                       static_cast<qsizetype>(start + std::int64_t(length) - offset));
-        // Unmapped at once: the pages looked at count as the program's memory while mapped.
-        ::munmap(map, length);
-        if (!whole) {
+        if (!LookAt(offset, qsizetype(end - offset), [&](const char* bytes) {
+                validator.Feed(QByteArrayView(bytes, qsizetype(end - offset)));
+            })) {
             validator = before;
             break;
         }
-        offset = start + std::int64_t(length);
+        offset = end;
     }
-    return std::min(offset, to);
+    return offset;
 }
 
 Utf8Validator FileSource::ValidateFrom(std::int64_t offset, Utf8Validator validator,
@@ -241,6 +219,8 @@ bool FileSource::LookAt(std::int64_t offset, qsizetype size,
     const auto length = static_cast<size_t>(offset + size - start);
     void* const map = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd_, start);
     if (map == MAP_FAILED) return false;
+    if (onMapped_) onMapped_();
+    // Unmapped at once: the pages looked at count as the program's memory while mapped.
     const bool whole = LookMapped(look, static_cast<const char*>(map) + (offset - start));
     ::munmap(map, length);
     return whole;

@@ -79,7 +79,7 @@ class FileSource : public ByteSource {
     static constexpr std::int64_t kTwoCoresFrom = std::int64_t(16) << 20;
 
   private:
-    std::int64_t ValidateMapped(std::int64_t from, std::int64_t to, Utf8Validator& validator) const;
+    std::int64_t ValidateMapped(std::int64_t from, std::int64_t to, Utf8Validator& validator);
 
     int fd_ = -1;
     bool standardInput_ = false;
