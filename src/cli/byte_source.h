@@ -26,15 +26,8 @@ class ByteSource {
     virtual qsizetype ReadAt(std::int64_t offset, char* buffer, qsizetype size);
     // The offset for ReadAt of the first byte Read gives.
     virtual std::int64_t ReadAtStart() const { return 0; }
-    // Shows the size bytes from offset to look where they lie, if the source can and has them
-    // all; false where it cannot or a page of them was gone while looked at (look then left
-    // halfway, so it must hold nothing that needs destroying).
-    virtual bool LookAt(std::int64_t, qsizetype, const std::function<void(const char*)>&) {
-        return false;
-    }
     // The bytes from offset to the end (as it is when they run out) fed into validator, block
-    // bytes at a time, for a source that can read ahead; by ReadAt unless the source can look
-    // at its bytes where they lie.
+    // bytes at a time, for a source that can read ahead, by ReadAt.
     virtual Utf8Validator ValidateFrom(std::int64_t offset, Utf8Validator validator,
                                        qsizetype block);
     // The name as the user gave it, for messages.
@@ -60,35 +53,31 @@ class FileSource : public ByteSource {
     bool CanReadAhead() const override { return regular_; }
     qsizetype ReadAt(std::int64_t offset, char* buffer, qsizetype size) override;
     std::int64_t ReadAtStart() const override { return start_; }
-    // Through a read-only mapping of those bytes alone.
-    bool LookAt(std::int64_t offset, qsizetype size,
-                const std::function<void(const char*)>& look) override;
-    // Through a read-only mapping, a window at a time, so that the bytes are not copied to be
-    // looked at and the pages resident stay few. A file cut short meanwhile (whose pages past
-    // its new end fault) or grown is read on from where the mapping failed.
+    // A window at a time, read into a buffer the cache holds. A file cut short meanwhile is
+    // looked at to its new end, one grown to its new end.
     Utf8Validator ValidateFrom(std::int64_t offset, Utf8Validator validator,
                                qsizetype block) override;
     QString name() const override { return name_; }
 
-    // For tests: the bytes mapped at once, and a call after each window is mapped.
+    // For tests: the bytes looked at at once, and a call before each window is read.
     void SetWindow(qsizetype bytes) { windowBytes_ = bytes; }
-    void OnMapped(std::function<void()> call) { onMapped_ = std::move(call); }
+    void OnWindow(std::function<void()> call) { onWindow_ = std::move(call); }
     void SetTwoCoresFrom(std::int64_t bytes) { twoCoresFrom_ = bytes; }
 
     // A look on two cores pays from so many bytes on.
     static constexpr std::int64_t kTwoCoresFrom = std::int64_t(16) << 20;
 
   private:
-    std::int64_t ValidateMapped(std::int64_t from, std::int64_t to, Utf8Validator& validator);
+    std::int64_t ValidateRead(std::int64_t from, std::int64_t to, Utf8Validator& validator);
 
     int fd_ = -1;
     bool standardInput_ = false;
     bool regular_ = false;
     std::int64_t start_ = 0;  // where standard input stood when handed over
     QString name_;
-    qsizetype windowBytes_ = qsizetype(4) << 20;
+    qsizetype windowBytes_ = qsizetype(1) << 19;
     std::int64_t twoCoresFrom_ = kTwoCoresFrom;
-    std::function<void()> onMapped_;
+    std::function<void()> onWindow_;
 };
 
 // Bytes in memory, handed out in blocks of at most `block` bytes; for tests.
@@ -99,8 +88,6 @@ class MemorySource : public ByteSource {
     qsizetype Read(char* buffer, qsizetype size) override;
     bool CanReadAhead() const override { return readAhead_; }
     qsizetype ReadAt(std::int64_t offset, char* buffer, qsizetype size) override;
-    bool LookAt(std::int64_t offset, qsizetype size,
-                const std::function<void(const char*)>& look) override;
     QString name() const override { return QStringLiteral("memory"); }
 
   private:

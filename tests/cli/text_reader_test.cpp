@@ -124,7 +124,7 @@ TEST(TextReader, ReadsRandomBytesAsTheWindow) {
     }
 }
 
-// A file on disk that the reader looks ahead in through a mapping.
+// A file on disk that the reader looks ahead in.
 class OnDisk {
   public:
     explicit OnDisk(const QByteArray& bytes) : path_(dir_.filePath(QStringLiteral("text"))) {
@@ -147,19 +147,19 @@ const qsizetype kPage = ::sysconf(_SC_PAGESIZE);
 
 struct FileReading {
     QString text;
-    int windows = 0;  // mapped to look ahead
+    int windows = 0;  // read to look ahead
 };
 
-// The text of a file as the reader hands it on; `mapped` runs after each window is mapped.
+// The text of a file as the reader hands it on; `changing` runs before each window is read.
 FileReading ReadFile(const OnDisk& disk, qsizetype block, qsizetype window,
-                     const std::function<void(int)>& mapped = {}) {
+                     const std::function<void(int)>& changing = {}) {
     Tuning tuning;
     tuning.blockBytes = block;
     FileSource source(disk.name());
     source.SetWindow(window);
     FileReading reading;
-    source.OnMapped([&] {
-        if (mapped) mapped(reading.windows);
+    source.OnWindow([&] {
+        if (changing) changing(reading.windows);
         ++reading.windows;
     });
     TextReader reader(source, tuning);
@@ -223,19 +223,19 @@ TEST(TextReader, LooksAheadInAFileOnceWhereverTheBlocksAndWindowsCut) {
     };
     for (const auto& c : cases) {
         const OnDisk disk(c.bytes);
-        const QString window = DecodeText(c.bytes);
+        const QString decoded = DecodeText(c.bytes);
         for (qsizetype block : {qsizetype(1), qsizetype(7), kPage, qsizetype(1) << 20}) {
-            for (qsizetype mapped : {qsizetype(1), kPage, 2 * kPage + 1, qsizetype(16) << 20}) {
-                const FileReading reading = ReadFile(disk, block, mapped);
-                ASSERT_EQ(reading.text, window)
-                    << c.what << ", block " << block << ", window " << mapped;
+            for (qsizetype window : {qsizetype(1), kPage, 2 * kPage + 1, qsizetype(16) << 20}) {
+                const FileReading reading = ReadFile(disk, block, window);
+                ASSERT_EQ(reading.text, decoded)
+                    << c.what << ", block " << block << ", window " << window;
                 ASSERT_EQ(reading.text, CounterText(c.bytes, block, true)) << c.what;
                 // Every window from the page of the block with the first byte beyond ASCII
                 // to the end, each once: no byte is read ahead twice.
                 const qsizetype from = AsciiPrefix(c.bytes) / block * block / kPage * kPage;
-                const qsizetype step = std::max(kPage, (mapped + kPage - 1) / kPage * kPage);
+                const qsizetype step = std::max(kPage, (window + kPage - 1) / kPage * kPage);
                 EXPECT_EQ(reading.windows, (c.bytes.size() - from + step - 1) / step)
-                    << c.what << ", block " << block << ", window " << mapped;
+                    << c.what << ", block " << block << ", window " << window;
             }
         }
     }
@@ -249,11 +249,11 @@ TEST(TextReader, ReadsAFileCutShortOrGrownWhileLookingAhead) {
     const struct {
         const char* what;
         QByteArray bytes;
-        int atWindow;      // the window after whose mapping the file changes
+        int atWindow;      // the window before whose reading the file changes
         qsizetype cutTo;   // -1: not cut
         QByteArray added;  // appended
     } cases[] = {
-        // Pages of the window mapped go: their next look faults.
+        // Cut or grown before the window's bytes are read.
         {"cut inside the first window", invalidAtEnd, 0, kPage + 5, {}},
         {"cut to nothing", invalidAtEnd, 0, 0, {}},
         {"cut inside a later window", invalidAtEnd, 1, 3 * kPage, {}},
@@ -275,37 +275,6 @@ TEST(TextReader, ReadsAFileCutShortOrGrownWhileLookingAhead) {
         had += c.added;
         EXPECT_EQ(reading.text, DecodeText(had)) << c.what;
         EXPECT_GT(reading.windows, c.atWindow) << c.what;
-    }
-}
-
-// Bytes shown where they lie: those the file has, from any offset; none past its end; and a
-// look whose pages go (the file cut short meanwhile) ends in false, not in a crash.
-TEST(FileSource, ShowsBytesWhereTheyLieAndSurvivesAFileCutShort) {
-    QByteArray bytes(4 * kPage, Qt::Uninitialized);
-    for (qsizetype i = 0; i < bytes.size(); ++i) bytes[i] = char('a' + i % 26);
-    const struct {
-        qsizetype offset, size, cutTo;  // cutTo -1: not cut while looked at
-        bool shown;
-    } cases[] = {
-        {0, 4 * kPage, -1, true},  {kPage + 3, kPage, -1, true}, {3 * kPage, kPage + 1, -1, false},
-        {4 * kPage, 1, -1, false}, {5, 3 * kPage, kPage, false}, {5, kPage - 10, 2 * kPage, true},
-    };
-    for (const auto& c : cases) {
-        const OnDisk disk(bytes);
-        FileSource source(disk.name());
-        QByteArray seen;
-        const bool shown = source.LookAt(c.offset, c.size, [&](const char* at) {
-            if (c.cutTo >= 0) disk.CutTo(c.cutTo);
-            std::uint64_t sum = 0;
-            for (qsizetype i = 0; i < c.size; ++i) sum += static_cast<unsigned char>(at[i]);
-            seen = QByteArray::number(sum);
-        });
-        SCOPED_TRACE(::testing::Message() << c.offset << " " << c.size << " " << c.cutTo);
-        EXPECT_EQ(shown, c.shown);
-        if (!shown) continue;
-        std::uint64_t sum = 0;
-        for (const char b : bytes.sliced(c.offset, c.size)) sum += static_cast<unsigned char>(b);
-        EXPECT_EQ(seen, QByteArray::number(sum));
     }
 }
 

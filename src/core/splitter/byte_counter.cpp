@@ -50,7 +50,6 @@ struct ByteCounter::Chunk {
     qsizetype wanted = 0;
     bool shortRead = false;
     bool folding = false;  // holds a letter that folds into an entry's: counted in order
-    bool compact = false;  // bytes holds the first and last bytes alone, the rest counted
     std::exception_ptr error;
 };
 
@@ -259,6 +258,7 @@ std::unique_ptr<ByteCounter> ByteCounter::For(QStringView separators,
         }
     }
     detail::WordSearch& search = c->search_;
+    search.leads = c->foldsBeyondAscii_;
     search.separators = c->separatorBytes_;
     search.separator = c->separator_;
     for (unsigned b = 0; b < 256; ++b) {
@@ -471,7 +471,7 @@ void ByteCounter::Recycle(QByteArray&& bytes, std::size_t keep) {
 }
 
 void ByteCounter::FeedFrom(const ReadAt& readAt, std::int64_t from, qsizetype piece,
-                           const std::function<bool()>& decide, const LookAt& lookAt) {
+                           const std::function<bool()>& decide) {
     if (separatorBytes_.empty()) return;
     piece = std::max<qsizetype>(piece, 1);
     const bool look = foldsBeyondAscii_;
@@ -489,7 +489,6 @@ void ByteCounter::FeedFrom(const ReadAt& readAt, std::int64_t from, qsizetype pi
         return;
     }
     reading_ = &readAt;
-    looking_ = lookAt ? &lookAt : nullptr;
     decide_ = &decide;
     // A cut is placed as for either reading: the other threads count before it is decided.
     uncut_ = inEntries_;
@@ -509,63 +508,11 @@ void ByteCounter::FeedFrom(const ReadAt& readAt, std::int64_t from, qsizetype pi
     }
     pool_->TakeFinished(true, apply);
     reading_ = nullptr;
-    looking_ = nullptr;
     decide_ = nullptr;
     if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
 }
 
-// Counted where the bytes lie, the piece's first and last bytes copied for the caller (or
-// all of them where it is to count them again); false, the chunk untouched, where the bytes
-// could not be shown or a page of them was gone.
-bool ByteCounter::LookAtPiece(Chunk& chunk) const {
-    Chunk counted;
-    qsizetype kept = 0;
-    char* const into = chunk.bytes.data();
-    const qsizetype n = chunk.wanted;
-    // Nothing here needs destroying should the look be left halfway.
-    const Look look = [&](const char* bytes) {
-        const auto* d = reinterpret_cast<const unsigned char*>(bytes);
-        qsizetype first = 0;
-        while (first < n && uncut_[d[first]]) ++first;
-        counted.from = first < n ? first + 1 : n;
-        counted.to = n;
-        while (counted.to > counted.from && uncut_[d[counted.to - 1]]) --counted.to;
-        counted.folding = lookForFolding_ && detail::FindFoldingLead(d, n) < n;
-        if (!counted.folding && counted.to > counted.from)
-            counted.fast = CountFast(d + counted.from, counted.to - counted.from, false,
-                                     counted.sentences, counted.lone, &counted.dependent);
-        counted.compact = counted.fast && !counted.dependent && !counted.folding;
-        if (counted.compact) {
-            std::memcpy(into, d, std::size_t(counted.from));
-            std::memcpy(into + counted.from, d + counted.to, std::size_t(n - counted.to));
-            kept = counted.from + n - counted.to;
-        } else {
-            std::memcpy(into, d, std::size_t(n));
-            kept = n;
-        }
-    };
-    if (!(*looking_)(chunk.offset, n, look)) return false;
-    chunk.bytes.truncate(kept);
-    chunk.from = counted.from;
-    chunk.to = counted.compact ? counted.from : counted.to;
-    chunk.folding = counted.folding;
-    chunk.fast = counted.fast;
-    chunk.dependent = counted.dependent;
-    chunk.sentences = counted.sentences;
-    chunk.lone = counted.lone;
-    chunk.compact = counted.compact;
-    return true;
-}
-
 void ByteCounter::ReadPiece(Chunk& chunk) const {
-    if (looking_) {
-        try {
-            if (LookAtPiece(chunk)) return;
-        } catch (...) {
-            chunk.error = std::current_exception();
-            return;
-        }
-    }
     qsizetype n = 0;
     try {
         n = (*reading_)(chunk.offset, chunk.bytes.data(), chunk.wanted);
@@ -582,11 +529,18 @@ void ByteCounter::ReadPiece(Chunk& chunk) const {
     qsizetype to = n;
     while (to > chunk.from && uncut_[d[to - 1]]) --to;
     chunk.to = to;
-    // Either reading counts the same but where such a letter is.
-    chunk.folding = lookForFolding_ && detail::FindFoldingLead(d, n) < n;
-    if (!chunk.folding && chunk.to > chunk.from)
+    // Either reading counts the same but where such a letter is: the count looks for them
+    // as it goes, and no letter straddles its ends, which are bytes no entry holds.
+    bool folding = false;
+    if (chunk.to > chunk.from)
         chunk.fast = CountFast(d + chunk.from, chunk.to - chunk.from, false, chunk.sentences,
-                               chunk.lone, &chunk.dependent);
+                               chunk.lone, &chunk.dependent, lookForFolding_ ? &folding : nullptr);
+    const auto holds = [d](qsizetype from, qsizetype to) {
+        return detail::FindFoldingLead(d + from, to - from) < to - from;
+    };
+    chunk.folding = lookForFolding_ && (folding || holds(0, chunk.from) || holds(chunk.to, n) ||
+                                        (!chunk.fast && holds(chunk.from, chunk.to)));
+    chunk.fast = chunk.fast && !chunk.folding;
 }
 
 // A piece read on another thread, in order: its first bytes counted with those held, its
@@ -602,7 +556,7 @@ void ByteCounter::ApplyRead(Chunk& chunk) {
         }
         const auto* d = reinterpret_cast<const unsigned char*>(chunk.bytes.constData());
         const qsizetype n = chunk.bytes.size();
-        if (!chunk.compact && chunk.from >= n) {
+        if (chunk.from >= n) {
             held_.append(chunk.bytes);
             if (held_.size() > heldBeforeLooking_) CutHeld();
             detail::CheckHeld(held_.size(), heldLimit_);
@@ -611,10 +565,7 @@ void ByteCounter::ApplyRead(Chunk& chunk) {
             CountHere(reinterpret_cast<const unsigned char*>(held_.constData()), held_.size(),
                       utf8_);
             held_.clear();
-            if (chunk.compact) {
-                carry_.sentences += chunk.sentences;
-                carry_.lone = chunk.lone;
-            } else if (chunk.to > chunk.from) {
+            if (chunk.to > chunk.from) {
                 if (!chunk.folding && chunk.fast &&
                     (!chunk.dependent || carry_.lone == Lone::Other)) {
                     carry_.sentences += chunk.sentences;
@@ -746,13 +697,17 @@ bool ByteCounter::Verify(const unsigned char* d, qsizetype n, qsizetype q, int k
 }
 
 bool ByteCounter::CountFast(const unsigned char* d, qsizetype n, bool utf8, std::int64_t& sentences,
-                            Lone& lone, bool* dependent) const {
+                            Lone& lone, bool* dependent, bool* folding) const {
     qsizetype last = -1;  // the separator that closed the last buffer; -1: none here yet
     bool marker = false;  // the open buffer holds an abbreviation
     qsizetype maskedUntil = 0;
     bool clash = false;
     std::int64_t closed = 0;
     const bool anyEntries = !entries_.empty();
+    // The letters that fold are looked for with the separators where the masks mark them.
+    const bool leadsInWords = folding && search_.leads;
+    if (folding && !leadsInWords && detail::FindFoldingLead(d, n) < n)
+        return *folding = true, false;
     const auto visit = [&](qsizetype q) {
         if (clash) return;
         if (anyEntries) {
@@ -797,6 +752,10 @@ bool ByteCounter::CountFast(const unsigned char* d, qsizetype n, bool utf8, std:
             const qsizetype words = std::min(kWords, (n - i) / 64);
             detail::FillWordMasks(d + i, words, search_, masks);
             for (qsizetype w = 0; w < words && !clash; ++w, i += 64) {
+                if (leadsInWords)
+                    for (std::uint64_t m = masks[w].leads; m; m &= m - 1)
+                        if (detail::FoldingLeadAt(d, n, i + __builtin_ctzll(m)))
+                            return *folding = true, false;
                 const std::uint64_t s = masks[w].wanted, other = masks[w].other;
                 const std::uint64_t looks = masks[w].anchors & (masks[w].priors << 1 | priorTop);
                 priorTop = masks[w].priors >> 63;
@@ -833,6 +792,8 @@ bool ByteCounter::CountFast(const unsigned char* d, qsizetype n, bool utf8, std:
             }
         }
     }
+    if (!clash && leadsInWords && detail::FindFoldingLead(d + i, n - i) < n - i)
+        return *folding = true, false;
     if (!clash)
         ForEachByte(d + i, n - i, separatorBytes_, separator_, [&](qsizetype q) { visit(i + q); });
     if (clash) return false;

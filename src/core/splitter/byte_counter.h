@@ -61,16 +61,12 @@ class ByteCounter {
     QByteArray Buffer(qsizetype size);
     // The bytes of a source from `from` to the first read that comes short, pieces of `piece`
     // bytes each read by readAt on the thread that counts it (on this one without threads of
-    // its own): no reader in the way, no copy between. decide is asked, at the first letter
+    // its own), no reader in the way. decide is asked, at the first letter
     // beyond ASCII that folds into an entry's, whether the text is to be read as UTF-8.
     // Throws what readAt and decide throw.
-    // lookAt, where given, shows the piece's bytes where they lie (false where it cannot, the
-    // piece then read): only the bytes this thread needs are copied.
     using ReadAt = std::function<qsizetype(std::int64_t offset, char* buffer, qsizetype size)>;
-    using Look = std::function<void(const char* bytes)>;
-    using LookAt = std::function<bool(std::int64_t offset, qsizetype size, const Look& look)>;
     void FeedFrom(const ReadAt& readAt, std::int64_t from, qsizetype piece,
-                  const std::function<bool()>& decide, const LookAt& lookAt = {});
+                  const std::function<bool()>& decide);
     // The count of the whole text; the buffer still open is no sentence.
     std::int64_t Finish();
 
@@ -115,13 +111,13 @@ class ByteCounter {
     void Apply(Chunk& chunk);
     // For FeedFrom: on the counting thread, and then in order on this one.
     void ReadPiece(Chunk& chunk) const;
-    bool LookAtPiece(Chunk& chunk) const;
     void ApplyRead(Chunk& chunk);
     void Recycle(QByteArray&& bytes, std::size_t keep);
     // Counts d[0, n) from the open buffer's state `lone`; false where abbreviations overlap.
-    // dependent (optional) tells whether the result would differ for another state.
+    // dependent (optional) tells whether the result would differ for another state. folding
+    // (optional) is set where d holds U+017F or U+212A in UTF-8, the count then left halfway.
     bool CountFast(const unsigned char* d, qsizetype n, bool utf8, std::int64_t& sentences,
-                   detail::ScanCarry::Lone& lone, bool* dependent) const;
+                   detail::ScanCarry::Lone& lone, bool* dependent, bool* folding = nullptr) const;
     void CountBySplitter(const unsigned char* d, qsizetype n, bool utf8);
     Found FindAt(const unsigned char* d, qsizetype n, qsizetype q, bool utf8) const;
     // What the separator d[q] is, the abbreviation before it reaching to maskedUntil:
@@ -192,7 +188,6 @@ class ByteCounter {
     // While FeedFrom reads: how, the bytes no cut may follow (those of either reading), and
     // whether pieces are to be searched for letters that fold into an entry's.
     const ReadAt* reading_ = nullptr;
-    const LookAt* looking_ = nullptr;
     const std::function<bool()>* decide_ = nullptr;
     std::array<bool, 256> uncut_{};
     bool lookForFolding_ = false;

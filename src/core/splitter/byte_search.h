@@ -510,12 +510,14 @@ struct WordSearch {
     std::string separators, anchors;
     std::array<bool, 256> separator{}, anchor{}, prior{};
     std::array<unsigned char, 16> priorRows{};
+    bool leads = false;  // whether the masks mark the lead bytes C5 and E2
 };
 
 // Bits of a word: its separators, anchors, line feeds and tabs, bytes that may stand before
-// an anchor, and bytes that are neither a space nor a carriage return.
+// an anchor, bytes that are neither a space nor a carriage return, and where asked the bytes
+// that may start U+017F or U+212A (so that a count need not look for them in a pass of its own).
 struct WordMasks {
-    std::uint64_t wanted = 0, anchors = 0, breaks = 0, priors = 0, other = 0;
+    std::uint64_t wanted = 0, anchors = 0, breaks = 0, priors = 0, other = 0, leads = 0;
 };
 
 inline void WordMasksScalar(const unsigned char* d, qsizetype words, const WordSearch& search,
@@ -529,6 +531,7 @@ inline void WordMasksScalar(const unsigned char* d, qsizetype words, const WordS
             m.breaks |= std::uint64_t(b == '\n' || b == '\t') << j;
             m.priors |= std::uint64_t(search.prior[b]) << j;
             m.other |= std::uint64_t(b != ' ' && b != '\r') << j;
+            m.leads |= std::uint64_t(search.leads && (b == 0xC5 || b == 0xE2)) << j;
         }
         out[w] = m;
     }
@@ -544,6 +547,7 @@ inline void WordMasksSse2(const unsigned char* d, qsizetype words, const WordSea
     for (int j = 0; j < a; ++j) an[j] = _mm_set1_epi8(search.anchors[std::size_t(j)]);
     const __m128i lf = _mm_set1_epi8('\n'), tab = _mm_set1_epi8('\t'), space = _mm_set1_epi8(' '),
                   cr = _mm_set1_epi8('\r');
+    const __m128i c5 = _mm_set1_epi8(char(0xC5)), e2 = _mm_set1_epi8(char(0xE2));
     for (qsizetype i = 0; i < words; ++i, d += 64) {
         WordMasks m;
         for (int part = 0; part < 4; ++part) {
@@ -558,6 +562,10 @@ inline void WordMasksSse2(const unsigned char* d, qsizetype words, const WordSea
             m.anchors |= std::uint64_t(unsigned(_mm_movemask_epi8(anchor))) << shift;
             m.breaks |= std::uint64_t(unsigned(_mm_movemask_epi8(brk))) << shift;
             m.other |= std::uint64_t(~unsigned(_mm_movemask_epi8(blank)) & 0xFFFFu) << shift;
+            if (search.leads) {
+                const __m128i lead = _mm_or_si128(_mm_cmpeq_epi8(v, c5), _mm_cmpeq_epi8(v, e2));
+                m.leads |= std::uint64_t(unsigned(_mm_movemask_epi8(lead))) << shift;
+            }
         }
         // SSE2 has no byte shuffle: the bytes before anchors one by one, and the last, which
         // may stand before one in the next word.
@@ -592,6 +600,7 @@ __attribute__((target("avx2"))) inline void WordMasksAvx2(const unsigned char* d
     const __m256i bitTable = _mm256_setr_epi8(1, 2, 4, 8, 16, 32, 64, -128, 0, 0, 0, 0, 0, 0, 0, 0,
                                               1, 2, 4, 8, 16, 32, 64, -128, 0, 0, 0, 0, 0, 0, 0, 0);
     const __m256i low = _mm256_set1_epi8(0x0F), zero = _mm256_setzero_si256();
+    const __m256i c5 = _mm256_set1_epi8(char(0xC5)), e2 = _mm256_set1_epi8(char(0xE2));
     for (qsizetype i = 0; i < words; ++i, d += 64) {
         WordMasks m;
         for (int part = 0; part < 2; ++part) {
@@ -620,6 +629,11 @@ __attribute__((target("avx2"))) inline void WordMasksAvx2(const unsigned char* d
             m.breaks |= std::uint64_t(std::uint32_t(_mm256_movemask_epi8(brk))) << shift;
             m.priors |= std::uint64_t(std::uint32_t(_mm256_movemask_epi8(prior))) << shift;
             m.other |= std::uint64_t(~std::uint32_t(_mm256_movemask_epi8(blank))) << shift;
+            if (search.leads) {
+                const __m256i lead =
+                    _mm256_or_si256(_mm256_cmpeq_epi8(v, c5), _mm256_cmpeq_epi8(v, e2));
+                m.leads |= std::uint64_t(std::uint32_t(_mm256_movemask_epi8(lead))) << shift;
+            }
         }
         out[i] = m;
     }
