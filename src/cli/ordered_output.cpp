@@ -237,6 +237,8 @@ bool OrderedOutput::Spill(Slot& slot, QByteArrayView bytes) {
     // Full for now: what comes is kept in memory, or the writer waits until earlier output
     // is sent on.
     if (spillHeld_ + slot.pending.size() + bytes.size() > spillLimit_) return false;
+    // A writer whose turn is not near writes blocks that large: they go out without a copy.
+    if (slot.pending.isEmpty() && bytes.size() >= kHeldBlock) return WriteSpill(slot, bytes);
     if (slot.pending.capacity() < kSpillBlock) slot.pending.reserve(kSpillBlock + bytes.size());
     slot.pending.append(bytes);
     if (slot.pending.size() >= kSpillBlock) WriteSpill(slot);
@@ -244,29 +246,35 @@ bool OrderedOutput::Spill(Slot& slot, QByteArrayView bytes) {
 }
 
 void OrderedOutput::WriteSpill(Slot& slot) {
-    const qsizetype size = slot.pending.size();
-    if (!spillBroken_) {
-        const std::int64_t offset = spillEnd_.fetch_add(size);
-        if (WriteAllAt(spill_, slot.pending, offset)) {
-            spilled_ += size;
-            spillHeld_ += size;
-            slot.pending.resize(0);
-            std::unique_lock lock(mutex_);
-            if (!slot.kept.empty()) {
-                Piece& last = slot.kept.back();
-                if (last.kind == Piece::Spilled && last.offset + last.length == offset) {
-                    last.length += size;
-                    return;
-                }
-            }
-            slot.kept.push_back(Piece{Piece::Spilled, {}, offset, size});
-            return;
-        }
+    if (WriteSpill(slot, slot.pending)) {
+        slot.pending.resize(0);
+        return;
+    }
+    keptBytes_ += slot.pending.size();
+    Keep(slot, Piece{Piece::Output, std::exchange(slot.pending, QByteArray())});
+}
+
+bool OrderedOutput::WriteSpill(Slot& slot, QByteArrayView bytes) {
+    if (spillBroken_) return false;
+    const qsizetype size = bytes.size();
+    const std::int64_t offset = spillEnd_.fetch_add(size);
+    if (!WriteAllAt(spill_, bytes, offset)) {
         // A full folder: what went out before stays good, the rest waits in memory.
         spillBroken_ = true;
+        return false;
     }
-    keptBytes_ += size;
-    Keep(slot, Piece{Piece::Output, std::exchange(slot.pending, QByteArray())});
+    spilled_ += size;
+    spillHeld_ += size;
+    std::unique_lock lock(mutex_);
+    if (!slot.kept.empty()) {
+        Piece& last = slot.kept.back();
+        if (last.kind == Piece::Spilled && last.offset + last.length == offset) {
+            last.length += size;
+            return true;
+        }
+    }
+    slot.kept.push_back(Piece{Piece::Spilled, {}, offset, size});
+    return true;
 }
 
 void OrderedOutput::Keep(Slot& slot, Piece piece) {

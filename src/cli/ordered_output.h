@@ -55,6 +55,11 @@ class OrderedOutput {
     // The file is done; the next one's turn comes when every earlier one is done.
     void Finish(int file);
 
+    // Whether the file's output goes straight through now; a writer whose output is kept
+    // hands it over in blocks of kHeldBlock, which go to the temporary file without a copy.
+    bool WritesThrough(int file) const { return direct_.load(std::memory_order_acquire) == file; }
+    static constexpr qsizetype kHeldBlock = qsizetype(1) << 19;
+
     // Whether every write reached the stream (false after the first that failed).
     bool ok() const;
     // Why the first failed write failed; 0 while none has.
@@ -85,6 +90,8 @@ class OrderedOutput {
     // Writes the pending block to the temporary file; where that fails it is kept in memory
     // and nothing more goes there.
     void WriteSpill(Slot& slot);
+    // Writes bytes to the temporary file after all the slot kept; false where it cannot.
+    bool WriteSpill(Slot& slot, QByteArrayView bytes);
     void Keep(Slot& slot, Piece piece);
     // The first of the pieces kept, with the stretches of the temporary file right after it.
     static Piece TakeFront(std::deque<Piece>& kept);

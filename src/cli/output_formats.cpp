@@ -1,6 +1,7 @@
 #include "cli/output_formats.h"
 
 #include <QString>
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -254,6 +255,9 @@ void FileOutput::Append(QByteArrayView bytes) {
 void FileOutput::Flush() {
     if (used_ > 0) out_.Write(index_, QByteArrayView(data_.get(), used_));
     used_ = 0;
+    // Output kept for its turn goes on in larger blocks, each kept without another copy.
+    block_ = out_.WritesThrough(index_) ? through_ : std::max(through_, OrderedOutput::kHeldBlock);
+    if (block_ > room_) data_.reset(), room_ = block_;
 }
 
 void SentenceWriter::Sentence(QStringView text, std::int64_t start, std::int64_t end) {

@@ -26,7 +26,7 @@ class FileOutput {
   public:
     // The buffer comes with the first output, so that making one cannot fail.
     FileOutput(OrderedOutput& out, int index, qsizetype block)
-        : out_(out), index_(index), block_(block), room_(block) {}
+        : out_(out), index_(index), block_(block), through_(block), room_(block) {}
     // Room for `bytes` more at the end; Used says where the writing ended.
     char* Room(qsizetype bytes) {
         // Inline where there is room, as for every sentence.
@@ -45,7 +45,8 @@ class FileOutput {
 
     OrderedOutput& out_;
     int index_;
-    qsizetype block_;
+    qsizetype block_;    // handed on when full
+    qsizetype through_;  // the block while the output goes straight through
     qsizetype room_;
     std::unique_ptr<char[]> data_;
     qsizetype used_ = 0;

@@ -370,6 +370,61 @@ TEST(OrderedOutput, KeepsTheOrderOfTheFilesWhereverTheRestIsKept) {
     std::signal(SIGXFSZ, previous);
 }
 
+// Blocks as large as a writer hands over while its turn is far go to the temporary file as
+// they are; where the folder takes none, or holds less than a block, they are kept and the
+// writer waits. The order holds wherever they went.
+TEST(OrderedOutput, KeepsLargeBlocksInOrderWhereverTheyGo) {
+    const qsizetype block = OrderedOutput::kHeldBlock;
+    const SpillPlace places[] = {
+        {"temporary folder", OpenSpillFile, RLIM_INFINITY, SpillPlace::All},
+        {"always full", [] { return ::open("/dev/full", O_RDWR | O_CLOEXEC); }, RLIM_INFINITY,
+         SpillPlace::None},
+        {"holds less than a block", OpenSpillFile, RLIM_INFINITY, SpillPlace::None, block / 2},
+    };
+    // Three blocks a file, a little over the size each, of the file's own lines.
+    QByteArray blocks[2][3], expected;
+    for (int f = 0; f < 2; ++f)
+        for (int k = 0, line = 0; k < 3; ++k) {
+            while (blocks[f][k].size() < block + 1000 * k) blocks[f][k] += LineOf(f, line++);
+            expected += blocks[f][k];
+        }
+    std::int64_t secondBytes = 0;
+    for (const QByteArray& b : blocks[1]) secondBytes += b.size();
+    for (const SpillPlace& place : places) {
+        SCOPED_TRACE(place.name);
+        std::FILE* to = std::tmpfile();
+        ASSERT_NE(to, nullptr);
+        std::int64_t spilled = 0;
+        {
+            OrderedOutput out(to, to, 2, 1000, {}, place.open, place.spillLimit);
+            // The second file's writer first; where it must wait, the first file comes when
+            // it has had its time.
+            std::atomic<bool> secondDone{false};
+            std::thread second([&] {
+                for (const QByteArray& b : blocks[1]) out.Write(1, b);
+                out.Finish(1);
+                secondDone = true;
+            });
+            for (int wait = 0; wait < 500 && !secondDone; ++wait) std::this_thread::sleep_for(1ms);
+            EXPECT_EQ(secondDone.load(), place.spills == SpillPlace::All);
+            for (const QByteArray& b : blocks[0]) out.Write(0, b);
+            out.Finish(0);
+            second.join();
+            EXPECT_TRUE(out.ok());
+            spilled = out.spilledBytes();
+        }
+        EXPECT_EQ(spilled, place.spills == SpillPlace::All ? secondBytes : 0);
+        std::fflush(to);
+        std::rewind(to);
+        QByteArray written;
+        char buffer[1 << 16];
+        for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, to)) > 0;)
+            written.append(buffer, qsizetype(got));
+        std::fclose(to);
+        EXPECT_TRUE(written == expected) << written.size() << " bytes of " << expected.size();
+    }
+}
+
 // A reader that has gone: the failure is heard at once with the system's reason, whatever
 // errno held before, and nothing more is kept for the files still working.
 TEST(OrderedOutput, AWriteThatFailsIsHeardAtOnceWithItsReason) {
