@@ -193,7 +193,9 @@ int Run(int argc, char** argv) {
     CountSettings split = settings, oneCore = settings;
     split.secondCore = threads >= 2 * jobs;
     const Tuning tuning;
-    OrderedOutput out(stdout, stderr, files, tuning.outputBytes * 64, OutputFailed);
+    // Memory kept for later files is little: on a virtual machine each new page of it costs
+    // more than writing the page to the temporary file.
+    OrderedOutput out(stdout, stderr, files, tuning.outputBytes * 16, OutputFailed);
     std::vector<FileSummary> summaries(static_cast<std::size_t>(files));
     const auto count = [&](int& i) {
         const InputName* input = inputs[static_cast<std::size_t>(i)];
