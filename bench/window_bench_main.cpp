@@ -7,6 +7,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include "core/memory_limits.h"
+
 namespace brintale {
 
 int RunWindowBenchmarks(int argc, char** argv, const std::function<void()>& beforeExit) {
@@ -14,6 +16,8 @@ int RunWindowBenchmarks(int argc, char** argv, const std::function<void()>& befo
     QStandardPaths::setTestModeEnabled(true);
     QTemporaryDir settings;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+    // As the program itself does, so that the window is measured as the user has it.
+    KeepFreedBlocksForReuse();
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "core/memory_limits.h"
 #include "core/settings_store.h"
 #include "platform/qt_services.h"
 #include "widgets/look.h"
@@ -48,6 +49,7 @@ int main(int argc, char* argv[]) {
             stderr);
         return 1;
     }
+    brintale::KeepFreedBlocksForReuse();
     const QtMessageHandler previous = qInstallMessageHandler(StartupMessages);
     QApplication app(argc, argv);
     qInstallMessageHandler(previous);

@@ -1,6 +1,9 @@
 #include "core/memory_limits.h"
 
 #include <sys/resource.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 #include <unistd.h>
 
 #include <QByteArray>
@@ -103,6 +106,14 @@ MemoryLimits CurrentMemoryLimits() {
             ProcField(ReadSmallFile(QStringLiteral("/proc/self/status")), "VmSize");
     }
     return limits;
+}
+
+void KeepFreedBlocksForReuse() {
+#if defined(__GLIBC__)
+    // Setting either also stops the allocator from moving its thresholds on its own.
+    mallopt(M_MMAP_MAX, 0);
+    mallopt(M_TRIM_THRESHOLD, static_cast<int>(kKeptFreeBytes));
+#endif
 }
 
 }  // namespace brintale

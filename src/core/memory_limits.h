@@ -40,4 +40,12 @@ std::optional<quint64> ParseGroupValue(QByteArrayView content);
 // The limits as the system reports them now.
 MemoryLimits CurrentMemoryLimits();
 
+// Every load frees and takes again blocks of tens of megabytes (the document's text, the
+// text kept for undo). Mapped fresh from the system, each page of them costs a fault when it
+// is first written, and those faults were most of a load's time; so large blocks come from
+// the heap too, and up to kKeptFreeBytes freed at its top stay there for the next load
+// instead of going back to the system. Call once, before the first large block is taken.
+inline constexpr quint64 kKeptFreeBytes = quint64(256) << 20;
+void KeepFreedBlocksForReuse();
+
 }  // namespace brintale
