@@ -1,5 +1,6 @@
 #include "core/memory_limits.h"
 
+#include <sys/mman.h>
 #include <sys/resource.h>
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -10,6 +11,8 @@
 #include <QFile>
 #include <QList>
 #include <algorithm>
+#include <cstdint>
+#include <cstdlib>
 #include <limits>
 
 namespace brintale {
@@ -108,11 +111,31 @@ MemoryLimits CurrentMemoryLimits() {
     return limits;
 }
 
+bool TunesTheAllocator() {
+#if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__)
+    return true;
+#else
+    return false;
+#endif
+}
+
 void KeepFreedBlocksForReuse() {
-#if defined(__GLIBC__)
+#if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__)
     // Setting either also stops the allocator from moving its thresholds on its own.
     mallopt(M_MMAP_MAX, 0);
     mallopt(M_TRIM_THRESHOLD, static_cast<int>(kKeptFreeBytes));
+    // Under a limit on the address space the room would count as used: not made there.
+    rlimit as{};
+    if (::getrlimit(RLIMIT_AS, &as) == 0 && as.rlim_cur != RLIM_INFINITY) return;
+    void* const room = std::malloc(kHugePageRoomBytes);
+    if (!room) return;
+    const auto huge = std::uintptr_t(2) << 20;
+    const auto start = reinterpret_cast<std::uintptr_t>(room);
+    const std::uintptr_t from = (start + huge - 1) & ~(huge - 1);
+    const std::uintptr_t to = (start + kHugePageRoomBytes) & ~(huge - 1);
+    if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+    // Freed at the heap's top, below the bound: it stays, untouched, for the first load.
+    std::free(room);
 #endif
 }
 
