@@ -105,8 +105,10 @@ std::int64_t FileSource::ValidateRead(std::int64_t from, std::int64_t to,
                                       Utf8Validator& validator) {
     static const std::int64_t page = ::sysconf(_SC_PAGESIZE);
     const std::int64_t window = std::max<std::int64_t>((windowBytes_ + page - 1) / page, 1) * page;
-    QByteArray buffer(qsizetype(std::min(window, std::max<std::int64_t>(to - from, 1))),
-                      Qt::Uninitialized);
+    // One buffer a thread, from file to file: a fresh one would fault in every page.
+    thread_local QByteArray buffer;
+    const auto size = qsizetype(std::min(window, std::max<std::int64_t>(to - from, 1)));
+    if (buffer.size() < size) buffer.resize(size);
     std::int64_t offset = from;
     while (offset < to && validator.valid()) {
         const std::int64_t end = std::min(offset / page * page + window, to);

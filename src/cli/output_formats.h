@@ -27,6 +27,9 @@ class FileOutput {
     // The buffer comes with the first output, so that making one cannot fail.
     FileOutput(OrderedOutput& out, int index, qsizetype block)
         : out_(out), index_(index), block_(block), through_(block), room_(block) {}
+    ~FileOutput();
+    FileOutput(const FileOutput&) = delete;
+    FileOutput& operator=(const FileOutput&) = delete;
     // Room for `bytes` more at the end; Used says where the writing ended.
     char* Room(qsizetype bytes) {
         // Inline where there is room, as for every sentence.
