@@ -540,7 +540,6 @@ void ByteCounter::ReadPiece(Chunk& chunk) const {
     };
     chunk.folding = lookForFolding_ && (folding || holds(0, chunk.from) || holds(chunk.to, n) ||
                                         (!chunk.fast && holds(chunk.from, chunk.to)));
-    chunk.fast = chunk.fast && !chunk.folding;
 }
 
 // A piece read on another thread, in order: its first bytes counted with those held, its
@@ -704,10 +703,10 @@ bool ByteCounter::CountFast(const unsigned char* d, qsizetype n, bool utf8, std:
     bool clash = false;
     std::int64_t closed = 0;
     const bool anyEntries = !entries_.empty();
-    // The letters that fold are looked for with the separators where the masks mark them.
-    const bool leadsInWords = folding && search_.leads;
-    if (folding && !leadsInWords && detail::FindFoldingLead(d, n) < n)
-        return *folding = true, false;
+    // The letters that fold are looked for with the separators: the masks mark their leads
+    // whenever an entry holds an s or a k, the only case that asks.
+    const bool leadsInWords = folding != nullptr;
+    Q_ASSERT(!folding || search_.leads);
     const auto visit = [&](qsizetype q) {
         if (clash) return;
         if (anyEntries) {
