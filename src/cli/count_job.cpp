@@ -73,9 +73,6 @@ std::int64_t SplitSource(ByteSource& source, const CountSettings& settings, cons
             return splitter->count();
         }
     }
-    // A thread the system will not start leaves the work to this one.
-    SentenceStream stream(settings.separators, settings.abbreviations, options);
-    StreamTarget toStream(stream, receiver);
     // Counting alone goes straight over the bytes where it can: not behind a UTF-16 mark.
     const std::unique_ptr<ByteCounter> counter =
         settings.countOnly && !reader.empty() && !reader.utf16()
@@ -109,6 +106,9 @@ std::int64_t SplitSource(ByteSource& source, const CountSettings& settings, cons
         reader.ReadInto(toCounter, TriggerFor(settings));
         return counter->Finish();
     }
+    // A thread the system will not start leaves the work to this one.
+    SentenceStream stream(settings.separators, settings.abbreviations, options);
+    StreamTarget toStream(stream, receiver);
     reader.ReadInto(toStream, TriggerFor(settings));
     stream.Finish(receiver);
     if (stream.endedInsideParts()) throw EndedInsideParts(source, tuning);

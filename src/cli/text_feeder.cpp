@@ -181,10 +181,17 @@ void TextFeeder::Decide(TextEncoding encoding, QByteArrayView rest) {
 TextReader::TextReader(ByteSource& source, const Tuning& tuning)
     : source_(source),
       tuning_(tuning),
-      block_(std::max<qsizetype>(tuning.blockBytes, kByteOrderMarkBytes), Qt::Uninitialized) {
+      // Only the mark is needed before a count begins, and a count that reads its own
+      // pieces never uses this block: each page of a whole one would be faulted in for it.
+      block_(std::clamp<qsizetype>(tuning.blockBytes, kByteOrderMarkBytes, kFirstReadBytes),
+             Qt::Uninitialized) {
     for (qsizetype got = 1; have_ < kByteOrderMarkBytes && got > 0; have_ += got)
         got = source_.Read(block_.data() + have_, block_.size() - have_);
     mark_ = ReadByteOrderMark(QByteArrayView(block_.constData(), have_));
+}
+
+void TextReader::WholeBlock() {
+    block_.resize(std::max<qsizetype>(tuning_.blockBytes, kByteOrderMarkBytes));
 }
 
 void TextReader::ReadInto(TextTarget& target, Trigger trigger) {
@@ -196,6 +203,7 @@ void TextReader::ReadInto(TextTarget& target, Trigger trigger) {
         target.Decided(*mark_.encoding);
         for (QByteArrayView next = first;;) {
             if (!next.isEmpty()) target.Take(next, &decoder);
+            WholeBlock();
             const qsizetype got = source_.Read(block_.data(), block_.size());
             if (got == 0) break;
             next = QByteArrayView(block_.constData(), got);
@@ -213,6 +221,7 @@ void TextReader::ReadInto(TextTarget& target, Trigger trigger) {
         buffer.truncate(got);
         feeder.FeedWhole(std::move(buffer));
     }
+    WholeBlock();
     for (qsizetype got; (got = source_.Read(block_.data(), block_.size())) > 0;)
         feeder.Feed(QByteArrayView(block_.constData(), got));
     feeder.Finish();

@@ -118,6 +118,10 @@ class TextReader {
     void ReadInto(TextTarget& target, Trigger trigger);
 
   private:
+    // The first read is short; the blocks after it are read whole.
+    static constexpr qsizetype kFirstReadBytes = 64 * 1024;
+    void WholeBlock();
+
     ByteSource& source_;
     const Tuning& tuning_;
     QByteArray block_;

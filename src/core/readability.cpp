@@ -3,6 +3,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -58,10 +59,14 @@ int Syllables(const std::string& letters, int digits, bool otherLetters) {
             std::string word;
             int syllables = 0;
         };
-        thread_local std::array<Cached, 4096> cache;
+        // On the heap: a thread's static storage is cleared page by page at its start,
+        // whether it ever counts a syllable or not.
+        using Cache = std::array<Cached, 4096>;
+        thread_local std::unique_ptr<Cache> cache;
+        if (!cache) cache = std::make_unique<Cache>();
         std::uint32_t h = 2166136261u;
         for (const char c : letters) h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
-        Cached& slot = cache[h % cache.size()];
+        Cached& slot = (*cache)[h % cache->size()];
         if (slot.word != letters) {
             const auto& table = Exceptions();
             const auto found = table.find(letters);
