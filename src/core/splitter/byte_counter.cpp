@@ -320,8 +320,9 @@ void ByteCounter::ReadAsUtf8() {
 }
 
 qsizetype ByteCounter::LastCut(const unsigned char* d, qsizetype n) const {
+    const auto& uncut = Uncut();
     qsizetype cut = n;
-    while (cut > 0 && inEntries_[d[cut - 1]]) --cut;
+    while (cut > 0 && uncut[d[cut - 1]]) --cut;
     return cut;
 }
 
@@ -331,8 +332,9 @@ void ByteCounter::Feed(QByteArrayView bytes) {
     qsizetype n = bytes.size();
     if (!held_.isEmpty()) {
         // The bytes held, with the piece up to its first place to cut.
+        const auto& uncut = Uncut();
         qsizetype first = 0;
-        while (first < n && inEntries_[d[first]]) ++first;
+        while (first < n && uncut[d[first]]) ++first;
         if (first == n) {
             held_ += bytes;
             if (held_.size() > heldBeforeLooking_) CutHeld();
@@ -354,10 +356,12 @@ void ByteCounter::Feed(QByteArrayView bytes) {
 // Bytes held with no byte outside the abbreviations ("aaa..."): counted up to a place that
 // no abbreviation can straddle, if there is one near their end.
 void ByteCounter::CutHeld() {
-    // U+017F and U+212A would have to be matched across several bytes.
-    if (utf8_ && foldsBeyondAscii_) return;
     const auto* d = reinterpret_cast<const unsigned char*>(held_.constData());
     const qsizetype n = held_.size();
+    // No cut inside such a letter while the reading is open: it is decided first.
+    if (lookForFolding_ && !decided_ && detail::FindFoldingLead(d, n) < n) Decide();
+    // U+017F and U+212A would have to be matched across several bytes.
+    if (utf8_ && foldsBeyondAscii_) return;
     for (qsizetype at = n - 1; at > 0 && at >= n - kStraddleLooks; --at) {
         if (!detail::NoneStraddles(
                 d, n, at, entries_, [](const Entry& e) -> const std::string& { return e.folded; },
@@ -398,12 +402,24 @@ void ByteCounter::Count(const unsigned char* d, qsizetype n) {
 void ByteCounter::CountHere(const unsigned char* d, qsizetype n, bool utf8) {
     std::int64_t sentences = carry_.sentences;
     Lone lone = carry_.lone;
-    if (CountFast(d, n, utf8, sentences, lone, nullptr)) {
+    // While the reading is open, the count looks for the letters that decide it as it goes.
+    const bool look = lookForFolding_ && !decided_;
+    bool folding = false;
+    if (CountFast(d, n, utf8, sentences, lone, nullptr, look ? &folding : nullptr)) {
         carry_.sentences = sentences;
         carry_.lone = lone;
-    } else {
-        CountBySplitter(d, n, utf8);
+        return;
     }
+    if (look && (folding || detail::FindFoldingLead(d, n) < n)) {
+        Decide();
+        return CountHere(d, n, utf8_);
+    }
+    CountBySplitter(d, n, utf8);
+}
+
+void ByteCounter::Decide() {
+    decided_ = true;
+    if ((*decide_)()) ReadAsUtf8();
 }
 
 // bytes[from, to) to the other threads.
@@ -475,26 +491,35 @@ void ByteCounter::FeedFrom(const ReadAt& readAt, std::int64_t from, qsizetype pi
     if (separatorBytes_.empty()) return;
     piece = std::max<qsizetype>(piece, 1);
     const bool look = foldsBeyondAscii_;
-    if (!pool_) {
-        QByteArray buffer(piece, Qt::Uninitialized);
-        for (qsizetype got = piece; got == piece; from += got) {
-            got = readAt(from, buffer.data(), piece);
-            const auto* d = reinterpret_cast<const unsigned char*>(buffer.constData());
-            if (look && !decided_ && detail::FindFoldingLead(d, got) < got) {
-                decided_ = true;
-                if (decide()) ReadAsUtf8();
-            }
-            Feed(QByteArrayView(buffer.constData(), got));
+    // Whatever ends the reading, what it set goes with it.
+    struct Reading {
+        ByteCounter& counter;
+        ~Reading() {
+            counter.reading_ = nullptr;
+            counter.decide_ = nullptr;
+            counter.lookForFolding_ = false;
         }
-        return;
-    }
-    reading_ = &readAt;
+    } reading{*this};
     decide_ = &decide;
-    // A cut is placed as for either reading: the other threads count before it is decided.
+    // A cut is placed as for either reading: pieces are counted before it is decided.
     uncut_ = inEntries_;
     if (look)
         for (unsigned char b : {0xC5, 0xBF, 0xE2, 0x84, 0xAA}) uncut_[b] = true;
     lookForFolding_ = look && !decided_;
+    if (!pool_) {
+        // Each stretch counted looks for the letters as it goes: no pass of its own.
+        QByteArray buffer(piece, Qt::Uninitialized);
+        for (qsizetype got = piece; got == piece; from += got) {
+            got = readAt(from, buffer.data(), piece);
+            Feed(QByteArrayView(buffer.constData(), got));
+        }
+        // The bytes still held are counted after the reading's end.
+        const auto* d = reinterpret_cast<const unsigned char*>(held_.constData());
+        if (lookForFolding_ && !decided_ && detail::FindFoldingLead(d, held_.size()) < held_.size())
+            Decide();
+        return;
+    }
+    reading_ = &readAt;
     ended_ = false;
     failure_ = nullptr;
     const auto apply = [this](Chunk& chunk) { ApplyRead(chunk); };
@@ -507,8 +532,6 @@ void ByteCounter::FeedFrom(const ReadAt& readAt, std::int64_t from, qsizetype pi
         pool_->TakeFinished(false, apply);
     }
     pool_->TakeFinished(true, apply);
-    reading_ = nullptr;
-    decide_ = nullptr;
     if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
 }
 
@@ -549,10 +572,7 @@ void ByteCounter::ApplyRead(Chunk& chunk) {
     if (ended_) return Recycle(std::move(chunk.bytes), keep);
     try {
         if (chunk.error) std::rethrow_exception(chunk.error);
-        if (chunk.folding && !decided_) {
-            decided_ = true;
-            if ((*decide_)()) ReadAsUtf8();
-        }
+        if (chunk.folding && !decided_) Decide();
         const auto* d = reinterpret_cast<const unsigned char*>(chunk.bytes.constData());
         const qsizetype n = chunk.bytes.size();
         if (chunk.from >= n) {

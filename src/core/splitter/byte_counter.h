@@ -158,6 +158,10 @@ class ByteCounter {
     bool MatchesForward(const unsigned char* d, qsizetype n, qsizetype at, char unit, bool utf8,
                         qsizetype& next) const;
     qsizetype LastCut(const unsigned char* d, qsizetype n) const;
+    // The bytes no cut may follow: while the reading is open, those of either reading.
+    const std::array<bool, 256>& Uncut() const { return lookForFolding_ ? uncut_ : inEntries_; }
+    // The reading, asked of decide_ at the first letter that folds into an entry's.
+    void Decide();
     void CutHeld();
     void AllowPairs(const Entry& e);
 

@@ -244,9 +244,10 @@ TEST(ByteCounter, ReadsWhereCountedToTheFirstShortReadAndPassesFailuresOn) {
 // Texts of more than a word of 64 bytes, where the count takes the separators a word at a
 // time: each piece at every offset across a word's end, under every kernel.
 TEST(ByteCounter, CountsAWordAtATimeAsTheSplitter) {
-    // A cut Counted takes for a piece read where counted, on two threads.
-    constexpr qsizetype kWholeRead = 1003;
+    // Cuts Counted takes for a piece read where counted: on two threads, and on its own.
+    constexpr qsizetype kWholeRead = 1003, kWholeReadAlone = 996;
     static_assert((kWholeRead + 1) % 7 == 3 && (kWholeRead + 1) % 3 != 1);
+    static_assert((kWholeReadAlone + 1) % 7 == 3 && (kWholeReadAlone + 1) % 3 == 1);
     const QString pieces[] = {
         "etc. and",   " \n",       ".  \n x",  "vs.\n\tNo",      "e.g. x",          "a.\r\n",
         "v\u017F. y", "x\r.g.",    "i.e.",     "\t\t.",          "et al. ",         "word\n \r\tw",
@@ -264,11 +265,12 @@ TEST(ByteCounter, CountsAWordAtATimeAsTheSplitter) {
                 for (int pad = 56; pad <= 136; pad += pad == 72 ? 48 : 1) {
                     const QString text = before + QString(pad, u'w') + piece + " more. " +
                                          QString(70, u' ') + "\n" + piece;
-                    // Whole, on this thread alone; and read where counted on two threads
-                    // in one piece, whose letters that fold are looked for with the words.
+                    // Whole, on this thread alone; and read where counted in one piece,
+                    // whose letters that fold are looked for with the words.
                     for (const QString& s : separators)
                         for (const QStringList& entries : lists)
-                            Compare(text, s, entries, {{0}, {kWholeRead}}, {{0}, {kWholeRead}});
+                            Compare(text, s, entries, {{0}, {kWholeRead}, {kWholeReadAlone}},
+                                    {{0}, {kWholeRead}, {kWholeReadAlone}});
                     if (HasFailure()) return;
                 }
     }
