@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <unordered_set>
 #include <utility>
@@ -193,6 +194,14 @@ std::unique_ptr<ByteCounter> ByteCounter::For(QStringView separators,
         anyHolds = anyHolds || holds;
         allHold = allHold && holds;
         breaksAlone = breaksAlone || onlyBreaks;
+        if (e.folded.size() <= 8) {
+            for (std::size_t j = 0; j < e.folded.size(); ++j) {
+                const auto b = static_cast<unsigned char>(e.folded[j]);
+                e.word |= std::uint64_t(b) << (8 * j);
+                if (b >= 'a' && b <= 'z') e.letters |= std::uint64_t(0x20) << (8 * j);
+                e.span |= std::uint64_t(0xFF) << (8 * j);
+            }
+        }
         c->entries_.push_back(std::move(e));
     }
     // None may match across the marker of one before it.
@@ -683,7 +692,22 @@ bool ByteCounter::Verify(const unsigned char* d, qsizetype n, qsizetype q, int k
     // Most texts hold an entry's bytes as they stand but for the case of letters: compared at
     // once. Only a carriage return or a byte beyond ASCII there needs the look unit by unit.
     if (const qsizetype from = q - e.anchor, to = from + qsizetype(e.folded.size());
-        from >= 0 && to <= n) {
+        e.span != 0 && from >= 0 && from + 8 <= n) {
+        std::uint64_t x = 0;
+        std::memcpy(&x, d + from, 8);
+        if (std::endian::native == std::endian::big) x = __builtin_bswap64(x);
+        x &= e.span;
+        // An upper-case letter differs from its lower case by that bit alone.
+        if ((x | e.letters) == e.word) {
+            if (++found.count == 1) found.start = from, found.end = to, found.entry = k;
+            return true;
+        }
+        constexpr std::uint64_t kLow = 0x0101010101010101, kHigh = 0x8080808080808080;
+        const std::uint64_t cr = x ^ (kLow * kCr);
+        // No byte beyond ASCII and no carriage return (a byte the xor makes zero) where the
+        // entry would stand: then no other look can match.
+        if ((x & kHigh) == 0 && (((cr - kLow) & ~cr & kHigh) & e.span) == 0) return false;
+    } else if (from >= 0 && to <= n) {
         bool same = true, plain = true;
         for (std::size_t j = 0; j < e.folded.size(); ++j) {
             const unsigned char b = d[from + qsizetype(j)];

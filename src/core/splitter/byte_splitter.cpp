@@ -267,9 +267,10 @@ bool ByteSplitter::SpelledAsListed(const unsigned char* d, std::size_t mark,
     for (; mark < marksEnd; ++mark) {
         const Mark& m = marks_[mark];
         const std::string& spelling = rules_->entries_[std::size_t(m.entry)].spelling;
-        if (qsizetype(spelling.size()) != m.end - m.start ||
-            std::memcmp(d + m.start, spelling.data(), spelling.size()) != 0)
-            return false;
+        if (qsizetype(spelling.size()) != m.end - m.start) return false;
+        // A few bytes: a call to compare them would cost more than the comparing.
+        for (std::size_t j = 0; j < spelling.size(); ++j)
+            if (d[m.start + qsizetype(j)] != static_cast<unsigned char>(spelling[j])) return false;
     }
     return true;
 }
