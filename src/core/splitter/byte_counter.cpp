@@ -26,6 +26,9 @@ constexpr unsigned char kCr = '\r';
 // How many places to look at for a cut among the abbreviations' letters.
 constexpr qsizetype kStraddleLooks = 256;
 
+// The bytes of U+017F (C5 BF) and U+212A (E2 84 AA) in UTF-8, which fold into s and k.
+constexpr unsigned char kFoldingBytes[] = {0xC5, 0xBF, 0xE2, 0x84, 0xAA};
+
 inline unsigned char FoldByte(unsigned char b) {
     return (b >= 'A' && b <= 'Z') ? static_cast<unsigned char>(b + ('a' - 'A')) : b;
 }
@@ -325,7 +328,7 @@ void ByteCounter::ReadAsUtf8() {
     decided_ = true;
     if (!foldsBeyondAscii_) return;
     // The bytes of U+017F and U+212A belong to the abbreviations' letters now.
-    for (unsigned char b : {0xC5, 0xBF, 0xE2, 0x84, 0xAA}) inEntries_[b] = true;
+    for (const unsigned char b : kFoldingBytes) inEntries_[b] = true;
 }
 
 qsizetype ByteCounter::LastCut(const unsigned char* d, qsizetype n) const {
@@ -513,7 +516,7 @@ void ByteCounter::FeedFrom(const ReadAt& readAt, std::int64_t from, qsizetype pi
     // A cut is placed as for either reading: pieces are counted before it is decided.
     uncut_ = inEntries_;
     if (look)
-        for (unsigned char b : {0xC5, 0xBF, 0xE2, 0x84, 0xAA}) uncut_[b] = true;
+        for (const unsigned char b : kFoldingBytes) uncut_[b] = true;
     lookForFolding_ = look && !decided_;
     if (!pool_) {
         // Each stretch counted looks for the letters as it goes: no pass of its own.
