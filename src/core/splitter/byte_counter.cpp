@@ -786,9 +786,9 @@ bool ByteCounter::CountFast(const unsigned char* d, qsizetype n, bool utf8, std:
         marker = false;
     };
     qsizetype i = 0;
-    // A word of 64 bytes at a time where the separators in it need no look at the entries
-    // and follow one before: each yields but a line break or tab with nothing but spaces
-    // since the one before. (A space that separates can hold the state of a line break.)
+    // A word of 64 bytes at a time once a separator has ended a buffer here: each end yields
+    // but a line break or tab with nothing but spaces since the one before. (A space that
+    // separates can hold the state of a line break.)
     if (!separator_[' '] && separatorBytes_.size() <= 8) {
         constexpr qsizetype kWords = 64;
         detail::WordMasks masks[kWords];
@@ -802,39 +802,61 @@ bool ByteCounter::CountFast(const unsigned char* d, qsizetype n, bool utf8, std:
                     for (std::uint64_t m = masks[w].leads; m; m &= m - 1)
                         if (detail::FoldingLeadAt(d, n, i + __builtin_ctzll(m)))
                             return *folding = true, false;
-                const std::uint64_t s = masks[w].wanted, other = masks[w].other;
                 const std::uint64_t looks = masks[w].anchors & (masks[w].priors << 1 | priorTop);
                 priorTop = masks[w].priors >> 63;
-                if (s == 0) {
-                    otherSince = otherSince || other != 0;
+                std::uint64_t s = masks[w].wanted, other = masks[w].other;
+                if (last < 0) {
+                    // Before the first end here the buffer's start lies before this piece.
+                    for (std::uint64_t m = s; m; m &= m - 1) visit(i + __builtin_ctzll(m));
+                    if (last >= i) {
+                        const int at = int(last - i);
+                        otherSince = at < 63 && (other >> (at + 1)) != 0;
+                    } else {
+                        otherSince = otherSince || other != 0;
+                    }
                     continue;
                 }
-                bool plain = last >= 0 && !marker && maskedUntil <= i;
-                if (plain && anyEntries)
-                    for (std::uint64_t m = looks; m && plain; m &= m - 1)
-                        plain = !MayEndAt(d, n, i + __builtin_ctzll(m));
-                if (plain) {
-                    const std::uint64_t breaks = s & masks[w].breaks;
-                    closed += detail::Popcount(s & ~breaks);
-                    for (std::uint64_t m = breaks; m; m &= m - 1) {
-                        const int at = __builtin_ctzll(m);
-                        const std::uint64_t before = s & ((std::uint64_t(1) << at) - 1);
-                        // The bytes between the separator before and this one.
-                        const int from = before ? 64 - __builtin_clzll(before) : 0;
-                        const std::uint64_t between = other & ((std::uint64_t(1) << at) - 1) &
-                                                      ~((std::uint64_t(1) << from) - 1);
-                        closed += between != 0 || (!before && otherSince);
+                // Only a separator some entry may be anchored on, or one inside the bytes of
+                // an abbreviation, may be other than an end: those are decided in order, and
+                // what is no end becomes a byte of its buffer.
+                bool abbreviated = marker;
+                std::uint64_t left = s;
+                if (anyEntries && (looks != 0 || maskedUntil > i)) {
+                    for (; left; left &= left - 1) {
+                        const int at = __builtin_ctzll(left);
+                        const std::uint64_t bit = std::uint64_t(1) << at;
+                        if (i + at >= maskedUntil && (looks >> at) == 0) break;
+                        Separator kind = i + at < maskedUntil ? Separator::Inside : Separator::End;
+                        if (looks & bit) {
+                            Found found;
+                            kind = Classify(d, n, i + at, utf8, maskedUntil, found);
+                        }
+                        if (kind == Separator::Clash) {
+                            clash = true;
+                            break;
+                        }
+                        if (kind == Separator::End) {
+                            abbreviated = false;
+                            continue;
+                        }
+                        s &= ~bit;
+                        if (kind == Separator::Abbreviation) other |= bit, abbreviated = true;
                     }
-                    last = i + 63 - __builtin_clzll(s);
-                } else {
-                    for (std::uint64_t m = s; m; m &= m - 1) visit(i + __builtin_ctzll(m));
+                    if (clash) break;
                 }
-                if (last >= i) {
-                    const int at = int(last - i);
-                    otherSince = at < 63 && (other >> (at + 1)) != 0;
-                } else {
-                    otherSince = otherSince || other != 0;
-                }
+                if (left != 0) abbreviated = false;
+                // Without a branch on the text: a carry set by each byte other than a space
+                // runs up to the separator after it, so the line breaks and tabs it lands on
+                // are those with more than spaces (or an abbreviation) before them.
+                const std::uint64_t breaks = s & masks[w].breaks;
+                std::uint64_t landed = 0;
+                const bool over = __builtin_add_overflow(~s, other & ~s, &landed);
+                const bool onward =
+                    __builtin_add_overflow(landed, std::uint64_t(otherSince || marker), &landed);
+                closed += detail::Popcount((s & ~breaks) | (landed & breaks));
+                otherSince = over || onward;
+                marker = abbreviated;
+                if (s != 0) last = i + 63 - __builtin_clzll(s);
             }
         }
     }
