@@ -185,6 +185,25 @@ void BM_TypeAfterLoad(benchmark::State& state) {
     box->clear();
 }
 
+// The same key with a screen reader on: after each, the text is read through the box's
+// accessible reading, as a reader does at every change.
+void BM_TypeAfterLoadRead(benchmark::State& state) {
+    Fixture& f = Shared();
+    f.fakes.prompts.fileNames = {f.File(int(state.range(0)))};
+    LoadWhole(f.form);
+    TextBox* box = f.form.textBox();
+    QTextCursor cursor = box->textCursor();
+    cursor.setPosition(box->document()->characterCount() / 2);
+    box->setTextCursor(cursor);
+    benchmark::DoNotOptimize(box->Reading().text().size());
+    for (auto _ : state) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+        QApplication::sendEvent(box, &press);
+        benchmark::DoNotOptimize(box->Reading().text().size());
+    }
+    box->clear();
+}
+
 // After a load of the given size: the scroll bar dragged to a random place, painted.
 void BM_ScrollAfterLoad(benchmark::State& state) {
     Fixture& f = Shared();
@@ -221,6 +240,7 @@ BENCHMARK(BM_TypeInOneLongLine)->Arg(10)->Unit(benchmark::kMillisecond)->Iterati
 BENCHMARK(BM_TypeInOneLongLineWhole)->Arg(10)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_PlainQtPeer)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_TypeAfterLoad)->Arg(100)->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(BM_TypeAfterLoadRead)->Arg(100)->Unit(benchmark::kMillisecond)->Iterations(20);
 BENCHMARK(BM_ScrollAfterLoad)->Arg(100)->Unit(benchmark::kMillisecond)->Iterations(20);
 BENCHMARK(BM_ClearAfterLoad)->Arg(100)->Unit(benchmark::kMillisecond)->Iterations(3);
 

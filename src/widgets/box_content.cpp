@@ -348,6 +348,45 @@ qsizetype BoxReading::Offset(qsizetype position) const {
     return std::min(last.textEnd + (marked - last.markedEnd), text_.size());
 }
 
+bool BoxReading::Patch(qsizetype position, qsizetype removed, QStringView added, QChar before) {
+    // A character that the reading does not take one for one.
+    const auto special = [](QChar c) {
+        const char16_t u = c.unicode();
+        return IsMarker(u) || IsBreak(u) || u == kFrameStart || u == kFrameEnd;
+    };
+    if (position < 0 || removed < 0 || IsMarker(before.unicode())) return false;
+    const auto cutAfter = std::lower_bound(cuts_.begin(), cuts_.end(), position);
+    if (cutAfter != cuts_.end() && *cutAfter < position + removed) return false;
+    const qsizetype markedStart = position - (cutAfter - cuts_.begin());
+    const qsizetype markedEnd = markedStart + removed;
+    if (markedEnd > markedSize_) return false;
+    // The jumps from the first after the start on move. Each ends a marked character of
+    // one or two units, which the edit must leave whole.
+    const auto jumpAfter =
+        std::upper_bound(jumps_.begin(), jumps_.end(), markedStart,
+                         [](qsizetype m, const Jump& j) { return m < j.markedEnd; });
+    if (jumpAfter != jumps_.end() && jumpAfter->markedEnd < markedEnd + 2) return false;
+    qsizetype start = markedStart;
+    if (jumpAfter != jumps_.begin()) {
+        const Jump& last = *std::prev(jumpAfter);
+        start = last.textEnd + (markedStart - last.markedEnd);
+    }
+    if (start + removed > text_.size()) return false;
+    const QStringView gone = QStringView(text_).sliced(start, removed);
+    if (std::any_of(gone.begin(), gone.end(), special) ||
+        std::any_of(added.begin(), added.end(), special))
+        return false;
+    const qsizetype delta = added.size() - removed;
+    text_.replace(start, removed, added.data(), added.size());
+    for (auto j = jumpAfter; j != jumps_.end(); ++j) {
+        j->markedEnd += delta;
+        j->textEnd += delta;
+    }
+    for (auto c = cutAfter; c != cuts_.end(); ++c) *c += delta;
+    markedSize_ += delta;
+    return true;
+}
+
 bool IsBoxMarker(QChar c) { return IsMarker(c.unicode()); }
 
 qsizetype UnitStart(QStringView raw, qsizetype position) {

@@ -51,6 +51,12 @@ class BoxReading {
     // How many characters of text() stand before the document position.
     qsizetype Offset(qsizetype position) const;
 
+    // Takes in an edit of the document where reading it again would give the same as this:
+    // `removed` characters at document position `position` replaced by `added`, none of them
+    // a break, a marker or a cut, and `before`, the character before them, no marker. False,
+    // and the reading as it was, for any other edit.
+    bool Patch(qsizetype position, qsizetype removed, QStringView added, QChar before);
+
   private:
     // Where the document and the text stop going one for one: from markedEnd in the document
     // without its cuts, and textEnd in the text, they go on one for one again.

@@ -286,8 +286,8 @@ TextBox::TextBox(QWidget* parent) : QPlainTextEdit(parent) {
         return true;
     }();
     Q_UNUSED(installed);
-    connect(document(), &QTextDocument::contentsChange, this, [this] {
-        reading_.reset();
+    connect(document(), &QTextDocument::contentsChange, this, [this](int at, int gone, int come) {
+        if (reading_ && !PatchReading(at, gone, come)) reading_.reset();
         loaded_.reset();
         // The rest of a load never goes in after an edit made without waiting for it.
         if (pending_ && !slicing_) AbandonLoad();
@@ -532,6 +532,17 @@ void TextBox::InsertText(QTextCursor& cursor, const QString& text) {
 QString TextBox::text() const {
     Settle();
     return TextFromBox(RemoveCuts(document()->toRawText(), Cuts()));
+}
+
+bool TextBox::PatchReading(int position, int removed, int added) {
+    // A key typed or deleted: a screen reader asks for the text at each, and reading a large
+    // one again whole would hold every key for most of a second.
+    constexpr int kPatchedUpTo = 4096;
+    if (added > kPatchedUpTo || removed > kPatchedUpTo) return false;
+    const QTextDocument* doc = document();
+    QString text(added, Qt::Uninitialized);
+    for (int i = 0; i < added; ++i) text[i] = doc->characterAt(position + i);
+    return reading_->Patch(position, removed, text, doc->characterAt(position - 1));
 }
 
 const BoxReading& TextBox::Reading() const {

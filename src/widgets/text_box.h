@@ -97,6 +97,8 @@ class TextBox : public QPlainTextEdit {
     // [from, to], which inherit it when a break goes into a marked block.
     void MarkCuts(qsizetype from, qsizetype to, const std::vector<qsizetype>& cuts);
     std::vector<qsizetype> Cuts(qsizetype from = 0, qsizetype to = -1) const;
+    // Brings the reading up to an edit of the document; false where it must be read again.
+    bool PatchReading(int position, int removed, int added);
 
     mutable std::optional<BoxReading> reading_;
     // The content as the last load put it in, while the document still holds just that: it

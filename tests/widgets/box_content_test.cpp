@@ -9,6 +9,8 @@
 #include <QTextDocument>
 #include <algorithm>
 #include <functional>
+#include <random>
+#include <string>
 #include <vector>
 
 #include "widgets/text_box.h"
@@ -305,6 +307,99 @@ TEST(BoxContent, ASelectionNeverHoldsHalfAMarkedCharacter) {
     ASSERT_EQ(raw.size(), 8);
     const qsizetype wanted[] = {0, 1, 1, 3, 3, 5, 5, 7, 8};
     for (qsizetype p = 0; p <= raw.size(); ++p) EXPECT_EQ(UnitStart(raw, p), wanted[p]) << p;
+}
+
+}  // namespace
+}  // namespace brintale
+
+namespace brintale {
+namespace {
+
+// The reading kept across edits says what reading the box again says: the text, and where
+// each offset and each position maps.
+void ExpectReadsAsAfresh(const TextBox& box, const std::string& after) {
+    const BoxReading& kept = box.Reading();
+    const BoxReading fresh(box.Content());
+    if (kept.text() != fresh.text()) {
+        const QString &a = kept.text(), &b = fresh.text();
+        qsizetype at = 0;
+        while (at < std::min(a.size(), b.size()) && a[at] == b[at]) ++at;
+        // The units about the first difference, in hexadecimal.
+        const auto around = [at](const QString& t) {
+            std::string units;
+            for (const QChar c : t.mid(std::max<qsizetype>(at - 6, 0), 12))
+                units += QString::number(c.unicode(), 16).toStdString() + ' ';
+            return units;
+        };
+        FAIL() << after << ": the kept reading differs from offset " << at << ": " << around(a)
+               << "against " << around(b);
+    }
+    const qsizetype positions = box.document()->characterCount();
+    for (qsizetype offset = 0; offset <= fresh.text().size() + 1; ++offset)
+        ASSERT_EQ(kept.Position(offset), fresh.Position(offset)) << after << ", offset " << offset;
+    for (qsizetype position = 0; position <= positions; ++position)
+        ASSERT_EQ(kept.Offset(position), fresh.Offset(position))
+            << after << ", position " << position;
+}
+
+// Keys typed, deleted and undone, pastes and replacements, all over a text with marked
+// characters, joined lines and cut ones, each read by a screen reader as it happens.
+TEST(BoxReading, EditsKeepTheReadingAsReadingAfreshGivesIt) {
+    TextBox box;
+    QString text;
+    for (int i = 0; i < 3; ++i) {
+        text += u"A line with\ra carriage return.\n"_s;
+        text += u"Marks the text holds: \uFFF0, \uFFF3\uFFF1, \uFDD0 and \u2028 there.\n"_s;
+        text += QString(u"word "_s).repeated(1000) + u"\n"_s;  // cut, and cut again
+        text += QString(u"short line\n"_s).repeated(30);       // joined
+    }
+    box.Load(text);
+    // Undo goes back through the edits, not to the empty box.
+    box.document()->clearUndoRedoStacks();
+    std::mt19937 random(1210);
+    const auto anywhere = [&] {
+        return static_cast<int>(random() % static_cast<unsigned>(box.document()->characterCount()));
+    };
+    const struct {
+        const char* name;
+        std::function<void()> edit;
+    } edits[] = {
+        {"a letter typed", [&] { QTest::keyClicks(&box, u"x"_s); }},
+        {"a word typed", [&] { QTest::keyClicks(&box, u"Hello"_s); }},
+        {"Backspace", [&] { QTest::keyClick(&box, Qt::Key_Backspace); }},
+        {"Delete", [&] { QTest::keyClick(&box, Qt::Key_Delete); }},
+        {"Return", [&] { QTest::keyClick(&box, Qt::Key_Return); }},
+        {"undo", [&] { box.undo(); }},
+        {"redo", [&] { box.redo(); }},
+        {"a selection replaced",
+         [&] {
+             QTextCursor cursor = box.textCursor();
+             cursor.setPosition(anywhere(), QTextCursor::KeepAnchor);
+             box.setTextCursor(cursor);
+             QTest::keyClicks(&box, u"y"_s);
+         }},
+        {"a paste with breaks and marks",
+         [&] {
+             QApplication::clipboard()->setText(u"p\r\u2029\uFFF2q"_s);
+             QTest::keyClick(&box, Qt::Key_V, Qt::ControlModifier);
+         }},
+        {"a plain paste",
+         [&] {
+             QApplication::clipboard()->setText(u"plain words"_s);
+             QTest::keyClick(&box, Qt::Key_V, Qt::ControlModifier);
+         }},
+    };
+    ExpectReadsAsAfresh(box, "the load");
+    for (int step = 0; step < 300; ++step) {
+        QTextCursor cursor = box.textCursor();
+        cursor.setPosition(anywhere());
+        box.setTextCursor(cursor);
+        const auto& edit = edits[random() % std::size(edits)];
+        edit.edit();
+        ExpectReadsAsAfresh(box, "step " + std::to_string(step) + ", " + edit.name + " at " +
+                                     std::to_string(cursor.position()));
+        if (HasFatalFailure()) return;
+    }
 }
 
 }  // namespace
