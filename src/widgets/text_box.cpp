@@ -540,6 +540,7 @@ bool TextBox::PatchReading(int position, int removed, int added) {
     constexpr int kPatchedUpTo = 4096;
     if (added > kPatchedUpTo || removed > kPatchedUpTo) return false;
     const QTextDocument* doc = document();
+    if (position + added > doc->characterCount()) return false;
     QString text(added, Qt::Uninitialized);
     for (int i = 0; i < added; ++i) text[i] = doc->characterAt(position + i);
     return reading_->Patch(position, removed, text, doc->characterAt(position - 1));
