@@ -168,18 +168,27 @@ void BM_PlainQtPeer(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * (state.range(0) << 20));
 }
 
-// After a load of the given size: one key typed in the middle of the text, painted.
-void BM_TypeAfterLoad(benchmark::State& state) {
-    Fixture& f = Shared();
-    f.fakes.prompts.fileNames = {f.File(int(state.range(0)))};
+// The box after a load of the given size, its cursor in the middle of the text.
+TextBox* LoadedForTyping(Fixture& f, int megabytes) {
+    f.fakes.prompts.fileNames = {f.File(megabytes)};
     LoadWhole(f.form);
     TextBox* box = f.form.textBox();
     QTextCursor cursor = box->textCursor();
     cursor.setPosition(box->document()->characterCount() / 2);
     box->setTextCursor(cursor);
+    return box;
+}
+
+void TypeX(TextBox* box) {
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+    QApplication::sendEvent(box, &press);
+}
+
+// After a load of the given size: one key typed in the middle of the text, painted.
+void BM_TypeAfterLoad(benchmark::State& state) {
+    TextBox* box = LoadedForTyping(Shared(), int(state.range(0)));
     for (auto _ : state) {
-        QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
-        QApplication::sendEvent(box, &press);
+        TypeX(box);
         Paint(box);
     }
     box->clear();
@@ -188,17 +197,10 @@ void BM_TypeAfterLoad(benchmark::State& state) {
 // The same key with a screen reader on: after each, the text is read through the box's
 // accessible reading, as a reader does at every change.
 void BM_TypeAfterLoadRead(benchmark::State& state) {
-    Fixture& f = Shared();
-    f.fakes.prompts.fileNames = {f.File(int(state.range(0)))};
-    LoadWhole(f.form);
-    TextBox* box = f.form.textBox();
-    QTextCursor cursor = box->textCursor();
-    cursor.setPosition(box->document()->characterCount() / 2);
-    box->setTextCursor(cursor);
+    TextBox* box = LoadedForTyping(Shared(), int(state.range(0)));
     benchmark::DoNotOptimize(box->Reading().text().size());
     for (auto _ : state) {
-        QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
-        QApplication::sendEvent(box, &press);
+        TypeX(box);
         benchmark::DoNotOptimize(box->Reading().text().size());
     }
     box->clear();
