@@ -378,6 +378,16 @@ TEST(BoxReading, EditsKeepTheReadingAsReadingAfreshGivesIt) {
              box.setTextCursor(cursor);
              QTest::keyClicks(&box, u"y"_s);
          }},
+        {"a few words replaced",
+         [&] {
+             // Short, so that the text keeps its cut lines for a while.
+             QTextCursor cursor = box.textCursor();
+             const int end = cursor.position() + static_cast<int>(random() % 61) - 30;
+             cursor.setPosition(std::clamp(end, 0, box.document()->characterCount() - 1),
+                                QTextCursor::KeepAnchor);
+             box.setTextCursor(cursor);
+             QTest::keyClicks(&box, u"y"_s);
+         }},
         {"a paste with breaks and marks",
          [&] {
              QApplication::clipboard()->setText(u"p\r\u2029\uFFF2q"_s);
@@ -387,6 +397,30 @@ TEST(BoxReading, EditsKeepTheReadingAsReadingAfreshGivesIt) {
          [&] {
              QApplication::clipboard()->setText(u"plain words"_s);
              QTest::keyClick(&box, Qt::Key_V, Qt::ControlModifier);
+         }},
+        // Past the keys' care for whole units: between a marker and what it marks too.
+        {"a character removed in the document",
+         [&] {
+             QTextCursor cursor(box.document());
+             cursor.setPosition(anywhere());
+             cursor.deleteChar();
+         }},
+        {"a letter put into the document",
+         [&] {
+             QTextCursor cursor(box.document());
+             cursor.setPosition(anywhere());
+             cursor.insertText(u"i"_s);
+         }},
+        {"a key either side of a cut",
+         [&] {
+             const std::vector<qsizetype> cuts = box.Content().cuts;
+             if (cuts.empty()) return;
+             QTextCursor cursor = box.textCursor();
+             cursor.setPosition(int(cuts[random() % cuts.size()] + random() % 2));
+             box.setTextCursor(cursor);
+             const Qt::Key keys[] = {Qt::Key_C, Qt::Key_Backspace, Qt::Key_Delete};
+             const Qt::Key key = keys[random() % std::size(keys)];
+             QTest::keyClick(&box, key);
          }},
     };
     ExpectReadsAsAfresh(box, "the load");
