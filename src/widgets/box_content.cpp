@@ -30,6 +30,9 @@ bool IsSeparator(char16_t c) { return c == QChar::LineSeparator || c == QChar::P
 // A break as the box holds it: a line feed before the text goes in, U+2029 after.
 bool IsBreak(char16_t c) { return c == u'\n' || IsSeparator(c); }
 
+// What the box's text reads back as a line feed: its breaks and the document's frame marks.
+bool ReadsAsLineFeed(char16_t c) { return IsBreak(c) || c == kFrameStart || c == kFrameEnd; }
+
 // What a scan of the text found: something TextForBox changes, a carriage return at all.
 enum Found : unsigned { kNeedsMarkers = 1, kCarriageReturn = 2 };
 
@@ -117,7 +120,7 @@ QString Decode(QString raw, OnJump jump) {
     // Up to the first marker nothing moves: the box's own breaks become line feeds in place.
     char16_t* out = start;
     for (; out != end && !IsMarker(*out); ++out) {
-        if (IsBreak(*out) || *out == kFrameStart || *out == kFrameEnd) *out = u'\n';
+        if (ReadsAsLineFeed(*out)) *out = u'\n';
     }
     for (const char16_t* in = out; in != end; ++in) {
         char16_t c = *in;
@@ -351,8 +354,7 @@ qsizetype BoxReading::Offset(qsizetype position) const {
 bool BoxReading::Patch(qsizetype position, qsizetype removed, QStringView added, QChar before) {
     // A character that the reading does not take one for one.
     const auto special = [](QChar c) {
-        const char16_t u = c.unicode();
-        return IsMarker(u) || IsBreak(u) || u == kFrameStart || u == kFrameEnd;
+        return IsMarker(c.unicode()) || ReadsAsLineFeed(c.unicode());
     };
     if (position < 0 || removed < 0 || IsMarker(before.unicode())) return false;
     const auto cutAfter = std::lower_bound(cuts_.begin(), cuts_.end(), position);
