@@ -7,16 +7,18 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include "core/huge_page_heap.h"
 #include "core/memory_limits.h"
 
 namespace brintale {
 
 int RunWindowBenchmarks(int argc, char** argv, const std::function<void()>& beforeExit) {
+    // As the program itself does, so that the window is measured as the user has it.
+    RestartWithHugePageHeap(argv);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QStandardPaths::setTestModeEnabled(true);
     QTemporaryDir settings;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
-    // As the program itself does, so that the window is measured as the user has it.
     KeepFreedBlocksForReuse();
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);

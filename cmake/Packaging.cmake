@@ -6,6 +6,9 @@ set(brintale_app_id example.quorvane.Brintale)
 set(brintale_resources ${PROJECT_SOURCE_DIR}/resources)
 
 install(TARGETS brintale brintale-count RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The window's program, which the launcher brintale starts; from libexec/ as from bin/, the
+# data lies in ../share/brintale.
+install(TARGETS brintale_window RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR})
 install(TARGETS brintale_document_module LIBRARY DESTINATION ${BRINTALE_MODULE_DIR})
 # Data stays out of bin/; the program looks beside itself, then in ../share/brintale.
 install(FILES ${brintale_resources}/HAND-M.CUR DESTINATION ${CMAKE_INSTALL_DATADIR}/brintale)

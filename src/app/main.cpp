@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "core/huge_page_heap.h"
 #include "core/memory_limits.h"
 #include "core/settings_store.h"
 #include "platform/qt_services.h"
@@ -33,6 +34,8 @@ void StartupMessages(QtMsgType type, const QMessageLogContext& context, const QS
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // What the launcher told the allocator, kept from what this program starts.
+    brintale::PutBackTheEnvironment();
     // Before any application object: --help and --version need no display.
     QStringList arguments;
     for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);

@@ -2,11 +2,18 @@
 #include <malloc.h>
 
 #include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
 
+#include "core/huge_page_heap.h"
 #include "core/memory_limits.h"
 
 namespace brintale {
@@ -15,6 +22,33 @@ namespace {
 // Called through these, so that the compiler cannot drop a block that is taken and freed.
 void* (*volatile take)(std::size_t) = std::malloc;
 void (*volatile give)(void*) = std::free;
+
+// Whether the mapping that holds `at` may have pages of 2 MiB; nullopt: no mapping holds it.
+std::optional<bool> HugePageEligible(std::uintptr_t at) {
+    QFile maps(QStringLiteral("/proc/self/smaps"));
+    if (!maps.open(QIODevice::ReadOnly)) return std::nullopt;
+    bool inside = false;
+    for (const QByteArray& line : maps.readAll().split('\n')) {
+        // A mapping's line starts with its range, from-to in hexadecimal; its fields follow.
+        const QByteArray first = line.first(std::max<qsizetype>(line.indexOf(' '), 0));
+        if (const qsizetype dash = first.indexOf('-'); dash > 0) {
+            bool fromOk = false, toOk = false;
+            const quint64 from = first.first(dash).toULongLong(&fromOk, 16);
+            const quint64 to = first.sliced(dash + 1).toULongLong(&toOk, 16);
+            if (fromOk && toOk) {
+                inside = from <= at && at < to;
+                continue;
+            }
+        }
+        if (inside && line.startsWith("THPeligible:")) return line.simplified().endsWith(" 1");
+    }
+    return std::nullopt;
+}
+
+bool PolicyMarksOnlyWhatIsAsked() {
+    QFile policy(QStringLiteral("/sys/kernel/mm/transparent_hugepage/enabled"));
+    return policy.open(QIODevice::ReadOnly) && policy.readAll().contains("[madvise]");
+}
 
 // A block of a loaded text's size comes from the heap and stays there once freed, for the
 // next load to write without a fault per page; past the bound, the freed memory goes back.
@@ -56,31 +90,92 @@ TEST(KeepFreedBlocksForReuse, MakesRoomForHugePagesAtTheHeapsTop) {
     void* block = take(bytes);
     ASSERT_NE(block, nullptr);
     // The middle of the block: its ends may fall outside the part aligned to 2 MiB.
-    const auto middle = reinterpret_cast<std::uintptr_t>(block) + bytes / 2;
-    QFile maps(QStringLiteral("/proc/self/smaps"));
-    ASSERT_TRUE(maps.open(QIODevice::ReadOnly));
-    bool inside = false, eligible = false, found = false;
-    for (const QByteArray& line : maps.readAll().split('\n')) {
-        // A mapping's line starts with its range, from-to in hexadecimal; its fields follow.
-        const QByteArray first = line.first(std::max<qsizetype>(line.indexOf(' '), 0));
-        if (const qsizetype dash = first.indexOf('-'); dash > 0) {
-            bool fromOk = false, toOk = false;
-            const quint64 from = first.first(dash).toULongLong(&fromOk, 16);
-            const quint64 to = first.sliced(dash + 1).toULongLong(&toOk, 16);
-            if (fromOk && toOk) {
-                inside = from <= middle && middle < to;
-                continue;
-            }
-        }
-        if (inside && line.startsWith("THPeligible:")) {
-            eligible = line.simplified().endsWith(" 1");
-            found = true;
-            break;
-        }
-    }
+    const std::optional<bool> eligible =
+        HugePageEligible(reinterpret_cast<std::uintptr_t>(block) + bytes / 2);
     give(block);
-    EXPECT_TRUE(found) << "no mapping holds the block";
-    EXPECT_TRUE(eligible);
+    ASSERT_TRUE(eligible.has_value()) << "no mapping holds the block";
+    EXPECT_TRUE(*eligible);
+}
+
+TEST(HugePageTunables, AddsToWhatTheUserSetUnlessItSaysAlready) {
+    constexpr std::string_view kAsked = "always [madvise] never";
+    struct Case {
+        const char* current;
+        std::string_view policy;
+        std::optional<std::string> value;
+    };
+    const Case cases[] = {
+        {nullptr, kAsked, "glibc.malloc.hugetlb=1"},
+        {"", kAsked, "glibc.malloc.hugetlb=1"},
+        {"glibc.malloc.arena_max=2", kAsked, "glibc.malloc.arena_max=2:glibc.malloc.hugetlb=1"},
+        // The user's own word stands, whatever it is.
+        {"glibc.malloc.hugetlb=0", kAsked, std::nullopt},
+        {"glibc.malloc.arena_max=2:glibc.malloc.hugetlb=2", kAsked, std::nullopt},
+        // Every page may be large already, or none may.
+        {nullptr, "[always] madvise never", std::nullopt},
+        {nullptr, "always madvise [never]", std::nullopt},
+        {nullptr, "", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.current ? c.current : "(unset)") + " / " +
+                     std::string(c.policy));
+        EXPECT_EQ(HugePageTunables(c.current, c.policy), c.value);
+    }
+}
+
+// Run in a process of its own by the test below: restarts, then says what it finds.
+TEST(RestartWithHugePageHeap, Probe) {
+    if (qEnvironmentVariableIsEmpty("BRINTALE_RESTART_PROBE"))
+        GTEST_SKIP() << "run by the test below";
+    const int starts = qEnvironmentVariableIntValue("BRINTALE_RESTART_STARTS") + 1;
+    qputenv("BRINTALE_RESTART_STARTS", QByteArray::number(starts));
+    std::vector<std::string> arguments = testing::internal::GetArgvs();
+    std::vector<char*> argv;
+    for (std::string& a : arguments) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    RestartWithHugePageHeap(argv.data());
+    // A block mapped on its own, which the allocator marks only when told so.
+    const std::size_t bytes = std::size_t(64) << 20;
+    void* block = take(bytes);
+    ASSERT_NE(block, nullptr);
+    const std::optional<bool> eligible =
+        HugePageEligible(reinterpret_cast<std::uintptr_t>(block) + bytes / 2);
+    give(block);
+    std::printf("starts=%d\ntunables=%s\nbefore=%s\neligible=%d\n", starts,
+                qgetenv("GLIBC_TUNABLES").constData(),
+                qEnvironmentVariableIsSet("BRINTALE_TUNABLES_BEFORE") ? "set" : "unset",
+                eligible.value_or(false) ? 1 : 0);
+}
+
+// The program starts once more, its allocator told to mark the heap for pages of 2 MiB, and
+// what it starts sees the environment the user gave it.
+TEST(RestartWithHugePageHeap, StartsOnceMoreToldSoAndPutsTheEnvironmentBack) {
+    if (!TunesTheAllocator()) GTEST_SKIP() << "another allocator stands in for the C library's";
+    if (!PolicyMarksOnlyWhatIsAsked()) GTEST_SKIP() << "the system marks pages by no request";
+    struct Case {
+        const char* tunables;  // nullptr: unset
+    };
+    for (const Case c : {Case{nullptr}, Case{"glibc.malloc.arena_max=4"}}) {
+        SCOPED_TRACE(c.tunables ? c.tunables : "(unset)");
+        QProcess probe;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("BRINTALE_RESTART_PROBE"), QStringLiteral("1"));
+        environment.remove(QStringLiteral("BRINTALE_RESTART_STARTS"));
+        if (c.tunables)
+            environment.insert(QStringLiteral("GLIBC_TUNABLES"), QString::fromLatin1(c.tunables));
+        else
+            environment.remove(QStringLiteral("GLIBC_TUNABLES"));
+        probe.setProcessEnvironment(environment);
+        probe.start(QFile::symLinkTarget(QStringLiteral("/proc/self/exe")),
+                    {QStringLiteral("--gtest_filter=RestartWithHugePageHeap.Probe")});
+        ASSERT_TRUE(probe.waitForFinished(60000)) << "the probe did not end";
+        const QByteArray out = probe.readAllStandardOutput();
+        EXPECT_TRUE(out.contains("starts=2\n")) << out.constData();
+        EXPECT_TRUE(out.contains("tunables=" + QByteArray(c.tunables ? c.tunables : "") + '\n'))
+            << out.constData();
+        EXPECT_TRUE(out.contains("before=unset\n")) << out.constData();
+        EXPECT_TRUE(out.contains("eligible=1\n")) << out.constData();
+    }
 }
 
 }  // namespace
