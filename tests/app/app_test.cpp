@@ -5,11 +5,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 
+#include "core/memory_limits.h"
 #include "core/version.h"
 #include "testing/fake_main_form.h"
 #include "widgets/text_box.h"
@@ -69,6 +71,46 @@ TEST(StartupOptions, HelpAndVersionNeedNoDisplay) {
         EXPECT_EQ(output.left(c.output.size()), c.output);
         EXPECT_EQ(output.isEmpty(), c.output.isEmpty());
     }
+}
+
+// The launcher starts the program beside it in libexec/, under the name it was started by,
+// with the allocator told what to do where the system asks for it; or says what is missing.
+TEST(Launcher, StartsTheProgramInLibexecOrSaysItIsMissing) {
+    QTemporaryDir dir;
+    const QString launcher = dir.path() + QStringLiteral("/brintale");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(BRINTALE_PATH), launcher));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("libexec")));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("GLIBC_TUNABLES"));
+    environment.remove(QStringLiteral("BRINTALE_TUNABLES_BEFORE"));
+    QProcess missing;
+    missing.setProcessEnvironment(environment);
+    missing.start(launcher, {});
+    ASSERT_TRUE(missing.waitForFinished(60000));
+    EXPECT_EQ(missing.exitCode(), 127);
+    EXPECT_TRUE(missing.readAllStandardError().contains("is not installed"));
+
+    // A stand-in for the program, which says how it was started.
+    QFile program(dir.path() + QStringLiteral("/libexec/brintale"));
+    ASSERT_TRUE(program.open(QIODevice::WriteOnly));
+    program.write(
+        "#!/bin/sh\nprintf '%s|%s|%s|%s\\n' \"$0\" \"$1\" \"${GLIBC_TUNABLES-unset}\" "
+        "\"${BRINTALE_TUNABLES_BEFORE-unset}\"\n");
+    program.close();
+    ASSERT_TRUE(program.setPermissions(program.permissions() | QFileDevice::ExeOwner));
+    QFile policy(QStringLiteral("/sys/kernel/mm/transparent_hugepage/enabled"));
+    const bool asked = TunesTheAllocator() && policy.open(QIODevice::ReadOnly) &&
+                       policy.readAll().contains("[madvise]");
+    QProcess started;
+    started.setProcessEnvironment(environment);
+    started.start(launcher, {QStringLiteral("a b.txt")});
+    ASSERT_TRUE(started.waitForFinished(60000));
+    EXPECT_EQ(started.exitCode(), 0) << started.readAllStandardError().constData();
+    const QByteArray said = started.readAllStandardOutput();
+    // A script's $0 is its own path, whatever name it was started by.
+    const QByteArray wanted = QFile::encodeName(dir.path()) + "/libexec/brintale|a b.txt|" +
+                              (asked ? "glibc.malloc.hugetlb=1|-" : "unset|unset") + "\n";
+    EXPECT_EQ(said.toStdString(), wanted.toStdString());
 }
 
 // A desktop file's %f passes a name as its bytes, which need not be UTF-8.
