@@ -23,8 +23,7 @@ std::string ProgramFolder() {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    (void)argc;
+int main(int, char** argv) {
     const std::string folder = ProgramFolder();
     // Beside the launcher in the build tree, else where the package puts it.
     const std::string candidates[] = {folder + "/libexec/brintale",

@@ -13,9 +13,10 @@ constexpr char kTunables[] = "GLIBC_TUNABLES";
 // In the program started: the value GLIBC_TUNABLES had, after "=", or "-" where it was unset.
 constexpr char kTunablesBefore[] = "BRINTALE_TUNABLES_BEFORE";
 
-#if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__)
+}  // namespace
+
 // Read without streams, which would bring the launcher most of the C++ library.
-std::string Policy() {
+std::string HugePagePolicy() {
     const int fd = ::open("/sys/kernel/mm/transparent_hugepage/enabled", O_RDONLY | O_CLOEXEC);
     if (fd < 0) return {};
     char line[256];
@@ -23,9 +24,6 @@ std::string Policy() {
     ::close(fd);
     return got > 0 ? std::string(line, std::size_t(got)) : std::string();
 }
-#endif
-
-}  // namespace
 
 std::optional<std::string> HugePageTunables(const char* current, std::string_view policy) {
     if (policy.find("[madvise]") == std::string_view::npos) return std::nullopt;
@@ -38,7 +36,7 @@ std::optional<std::string> HugePageTunables(const char* current, std::string_vie
 bool AskForHugePageHeap() {
 #if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__)
     const char* current = std::getenv(kTunables);
-    const std::optional<std::string> value = HugePageTunables(current, Policy());
+    const std::optional<std::string> value = HugePageTunables(current, HugePagePolicy());
     if (!value) return false;
     const std::string before = current ? '=' + std::string(current) : std::string("-");
     ::setenv(kTunablesBefore, before.c_str(), 1);

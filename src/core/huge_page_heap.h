@@ -13,6 +13,9 @@ namespace brintale {
 // only to memory so marked, that halves a large load and the count after it: their time goes
 // on the first writes to fresh pages, one fault for each 4 KiB instead of each 2 MiB.
 
+// The system's policy for pages of 2 MiB, as the kernel states it ("always [madvise] never");
+// empty where it states none.
+std::string HugePagePolicy();
 // The value of GLIBC_TUNABLES that tells the allocator so, from the value now (nullptr:
 // unset) and the system's policy for pages of 2 MiB; nullopt where it need not or must not
 // be told: the policy marks no memory or all of it, or the value says already what to do.

@@ -11,6 +11,7 @@
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 
+#include "core/huge_page_heap.h"
 #include "core/memory_limits.h"
 #include "core/version.h"
 #include "testing/fake_main_form.h"
@@ -98,9 +99,8 @@ TEST(Launcher, StartsTheProgramInLibexecOrSaysItIsMissing) {
         "\"${BRINTALE_TUNABLES_BEFORE-unset}\"\n");
     program.close();
     ASSERT_TRUE(program.setPermissions(program.permissions() | QFileDevice::ExeOwner));
-    QFile policy(QStringLiteral("/sys/kernel/mm/transparent_hugepage/enabled"));
-    const bool asked = TunesTheAllocator() && policy.open(QIODevice::ReadOnly) &&
-                       policy.readAll().contains("[madvise]");
+    const bool asked =
+        TunesTheAllocator() && HugePageTunables(nullptr, HugePagePolicy()).has_value();
     QProcess started;
     started.setProcessEnvironment(environment);
     started.start(launcher, {QStringLiteral("a b.txt")});

@@ -46,8 +46,7 @@ std::optional<bool> HugePageEligible(std::uintptr_t at) {
 }
 
 bool PolicyMarksOnlyWhatIsAsked() {
-    QFile policy(QStringLiteral("/sys/kernel/mm/transparent_hugepage/enabled"));
-    return policy.open(QIODevice::ReadOnly) && policy.readAll().contains("[madvise]");
+    return HugePageTunables(nullptr, HugePagePolicy()).has_value();
 }
 
 // A block of a loaded text's size comes from the heap and stays there once freed, for the
@@ -82,8 +81,8 @@ TEST(KeepFreedBlocksForReuse, KeepsLargeBlocksUpToTheBound) {
 // The first large block lies in room marked for pages of 2 MiB, where the system has them.
 TEST(KeepFreedBlocksForReuse, MakesRoomForHugePagesAtTheHeapsTop) {
     if (!TunesTheAllocator()) GTEST_SKIP() << "another allocator stands in for the C library's";
-    QFile policy(QStringLiteral("/sys/kernel/mm/transparent_hugepage/enabled"));
-    if (!policy.open(QIODevice::ReadOnly) || policy.readAll().contains("[never]"))
+    const std::string policy = HugePagePolicy();
+    if (policy.empty() || policy.find("[never]") != std::string::npos)
         GTEST_SKIP() << "the system gives no pages of 2 MiB";
     KeepFreedBlocksForReuse();
     const std::size_t bytes = std::size_t(64) << 20;
