@@ -254,6 +254,26 @@ BENCHMARK(BM_Count)->Arg(0)->Arg(5)->Arg(100)->Unit(benchmark::kMillisecond);
 void BM_CountDoubled(benchmark::State& state) { Count(state, DoubledText()); }
 BENCHMARK(BM_CountDoubled)->Arg(5)->Unit(benchmark::kMillisecond);
 
+// The count straight from the UTF-8 bytes, in pieces of half a block as the command line
+// reads them, on this thread alone: the kernel that `--count` spends its time in.
+void BM_CountBytes(benchmark::State& state) {
+    static const QByteArray bytes = Text().toUtf8();
+    const QStringList& list = List(int(state.range(0)));
+    std::int64_t sentences = 0;
+    constexpr qsizetype kPiece = qsizetype(1) << 19;
+    for (auto _ : state) {
+        const auto counter = ByteCounter::For(kSeparators, list);
+        counter->ReadAsUtf8();
+        for (qsizetype from = 0; from < bytes.size(); from += kPiece)
+            counter->Feed(QByteArrayView(bytes).sliced(
+                from, std::min<qsizetype>(kPiece, bytes.size() - from)));
+        benchmark::DoNotOptimize(sentences = counter->Finish());
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * bytes.size());
+    state.counters["sentences"] = double(sentences);
+}
+BENCHMARK(BM_CountBytes)->Arg(0)->Arg(5)->Arg(100)->Unit(benchmark::kMillisecond);
+
 // Long lists: `entries` distinct ones, or (negative) the five built-in ones repeated to that
 // many, made ready inside the timing as a program does for every text. The count straight
 // from the UTF-8 bytes, and every sentence through the stream.

@@ -65,6 +65,7 @@ FileSource::FileSource(const InputName& input)
     // A file the system reports no size for (those of /proc) is read to its end all the
     // same, but not ahead: its bytes may change between two readings.
     regular_ = S_ISREG(status.st_mode) && status.st_size > 0;
+    size_ = status.st_size;
     // Standard input may come part read by a program before this one.
     if (regular_ && standardInput_) {
         const off_t at = ::lseek(fd_, 0, SEEK_CUR);

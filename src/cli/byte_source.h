@@ -26,6 +26,8 @@ class ByteSource {
     virtual qsizetype ReadAt(std::int64_t offset, char* buffer, qsizetype size);
     // The offset for ReadAt of the first byte Read gives.
     virtual std::int64_t ReadAtStart() const { return 0; }
+    // The offset ReadAt reaches the end at, as the system last reported it; -1: not known.
+    virtual std::int64_t SizeAtOpen() const { return -1; }
     // The bytes from offset to the end (as it is when they run out) fed into validator, block
     // bytes at a time, for a source that can read ahead, by ReadAt.
     virtual Utf8Validator ValidateFrom(std::int64_t offset, Utf8Validator validator,
@@ -53,6 +55,7 @@ class FileSource : public ByteSource {
     bool CanReadAhead() const override { return regular_; }
     qsizetype ReadAt(std::int64_t offset, char* buffer, qsizetype size) override;
     std::int64_t ReadAtStart() const override { return start_; }
+    std::int64_t SizeAtOpen() const override { return regular_ ? size_ : -1; }
     // A window at a time, read into a buffer the cache holds. A file cut short meanwhile is
     // looked at to its new end, one grown to its new end.
     Utf8Validator ValidateFrom(std::int64_t offset, Utf8Validator validator,
@@ -74,6 +77,7 @@ class FileSource : public ByteSource {
     bool standardInput_ = false;
     bool regular_ = false;
     std::int64_t start_ = 0;  // where standard input stood when handed over
+    std::int64_t size_ = 0;
     QString name_;
     qsizetype windowBytes_ = qsizetype(1) << 19;
     std::int64_t twoCoresFrom_ = kTwoCoresFrom;

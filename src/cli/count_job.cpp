@@ -99,7 +99,8 @@ std::int64_t SplitSource(ByteSource& source, const CountSettings& settings, cons
                     const Utf8Validator rest =
                         source.ValidateFrom(text, Utf8Validator(), tuning.blockBytes);
                     return ReadingWithoutMark(rest.Finish()) == TextEncoding::Utf8;
-                });
+                },
+                source.SizeAtOpen());
             return counter->Finish();
         }
         CounterTarget toCounter(*counter);

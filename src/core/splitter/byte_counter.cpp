@@ -2,8 +2,11 @@
 
 #include <QString>
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cstring>
+#include <system_error>
+#include <thread>
 #include <unordered_set>
 #include <utility>
 
@@ -277,6 +280,7 @@ std::unique_ptr<ByteCounter> ByteCounter::For(QStringView separators,
         const int slot = c->anchorSlot_[b];
         if (slot == 0) continue;
         search.anchors += char(b);
+        if (b == '\n' || b == '\t') c->sparse_ = false;
         search.anchor[b] = true;
         for (unsigned prior = 0; prior < 256; ++prior)
             if (c->pairs_[std::size_t(slot - 1)].prior[prior >> 6] >> (prior & 63) & 1)
@@ -499,7 +503,7 @@ void ByteCounter::Recycle(QByteArray&& bytes, std::size_t keep) {
 }
 
 void ByteCounter::FeedFrom(const ReadAt& readAt, std::int64_t from, qsizetype piece,
-                           const std::function<bool()>& decide) {
+                           const std::function<bool()>& decide, std::int64_t size) {
     if (separatorBytes_.empty()) return;
     piece = std::max<qsizetype>(piece, 1);
     const bool look = foldsBeyondAscii_;
@@ -519,19 +523,11 @@ void ByteCounter::FeedFrom(const ReadAt& readAt, std::int64_t from, qsizetype pi
         for (const unsigned char b : kFoldingBytes) uncut_[b] = true;
     lookForFolding_ = look && !decided_;
     if (!pool_) {
-        // Each stretch counted looks for the letters as it goes: no pass of its own.
-        QByteArray buffer(piece, Qt::Uninitialized);
-        for (qsizetype got = piece; got == piece; from += got) {
-            got = readAt(from, buffer.data(), piece);
-            Feed(QByteArrayView(buffer.constData(), got));
-        }
-        // The bytes still held are counted after the reading's end.
-        const auto* d = reinterpret_cast<const unsigned char*>(held_.constData());
-        if (lookForFolding_ && !decided_ && detail::FindFoldingLead(d, held_.size()) < held_.size())
-            Decide();
+        ReadHere(readAt, from, -1, piece);
         return;
     }
     reading_ = &readAt;
+    if (FeedInTwoRanges(readAt, from, piece, size)) return;
     ended_ = false;
     failure_ = nullptr;
     const auto apply = [this](Chunk& chunk) { ApplyRead(chunk); };
@@ -545,6 +541,107 @@ void ByteCounter::FeedFrom(const ReadAt& readAt, std::int64_t from, qsizetype pi
     }
     pool_->TakeFinished(true, apply);
     if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
+}
+
+bool ByteCounter::ReadHere(const ReadAt& readAt, std::int64_t from, std::int64_t to,
+                           qsizetype piece) {
+    // Each stretch counted looks for the letters as it goes: no pass of its own.
+    QByteArray buffer(piece, Qt::Uninitialized);
+    for (;;) {
+        const qsizetype want = to < 0 ? piece : qsizetype(std::min<std::int64_t>(piece, to - from));
+        if (want == 0) return true;
+        const qsizetype got = readAt(from, buffer.data(), want);
+        Feed(QByteArrayView(buffer.constData(), got));
+        from += got;
+        if (got < want) break;
+    }
+    // The bytes still held are counted after the reading's end.
+    const auto* d = reinterpret_cast<const unsigned char*>(held_.constData());
+    if (lookForFolding_ && !decided_ && detail::FindFoldingLead(d, held_.size()) < held_.size())
+        Decide();
+    return false;
+}
+
+namespace {
+
+// Thrown to end the count of a second range early.
+struct Abandoned {};
+
+}  // namespace
+
+bool ByteCounter::FeedInTwoRanges(const ReadAt& readAt, std::int64_t from, qsizetype piece,
+                                  std::int64_t size) {
+    // Pieces handed to other threads one at a time cost a wake-up each, and three threads
+    // share two cores; two long ranges cost one.
+    if (size < 0 || size - from < 8 * std::int64_t(piece) || hashed_) return false;
+    // The second starts just after a byte near the middle that is no separator, space, line
+    // break or letter of an entry's: the buffer open there holds something whatever came
+    // before, and no abbreviation reaches across.
+    const std::int64_t middle = from + (size - from) / 2;
+    char probe[4096];
+    const qsizetype got = readAt(middle, probe, qsizetype(sizeof probe));
+    const auto opens = [this](unsigned char b) {
+        return b > ' ' && b < 0x7F && !separator_[b] && !uncut_[b];
+    };
+    qsizetype k = 0;
+    while (k < got && !opens(static_cast<unsigned char>(probe[k]))) ++k;
+    if (k == got) return false;
+    const std::int64_t cut = middle + k + 1;
+    const std::unique_ptr<ByteCounter> second =
+        For(separators_, abbreviations_, heldBeforeLooking_, hashedAbove_);
+    second->heldLimit_ = heldLimit_;
+    if (decided_) {
+        second->decided_ = true;
+        if (utf8_) second->ReadAsUtf8();
+    }
+    second->carry_.lone = Lone::Other;
+    // It gives up where the reading would have to be decided (in order, on this thread), or
+    // when told to stop.
+    std::atomic<bool> stop{false};
+    bool abandoned = false;
+    std::exception_ptr failure;
+    const std::function<bool()> undecided = []() -> bool { throw Abandoned{}; };
+    const ReadAt readThere = [&](std::int64_t offset, char* buffer, qsizetype n) {
+        if (stop.load(std::memory_order_relaxed)) throw Abandoned{};
+        return readAt(offset, buffer, n);
+    };
+    std::thread thread;
+    try {
+        thread = std::thread([&] {
+            try {
+                second->FeedFrom(readThere, cut, piece, undecided);
+            } catch (const Abandoned&) {
+                abandoned = true;
+            } catch (...) {
+                failure = std::current_exception();
+            }
+        });
+    } catch (const std::system_error&) {
+        return false;
+    }
+    struct Joined {
+        std::thread& thread;
+        std::atomic<bool>& stop;
+        ~Joined() {
+            if (!thread.joinable()) return;
+            stop.store(true, std::memory_order_relaxed);
+            thread.join();
+        }
+    } joined{thread, stop};
+    // A text that ends before the cut ends there, whatever the other thread read.
+    if (!ReadHere(readAt, from, cut, piece)) return true;
+    thread.join();
+    if (failure) std::rethrow_exception(failure);
+    if (abandoned) {
+        ReadHere(readAt, cut, -1, piece);
+        return true;
+    }
+    // Nothing is held at the cut: no entry holds the byte before it.
+    Q_ASSERT(held_.isEmpty());
+    carry_.sentences += second->carry_.sentences;
+    carry_.lone = second->carry_.lone;
+    held_ = std::move(second->held_);
+    return true;
 }
 
 void ByteCounter::ReadPiece(Chunk& chunk) const {
@@ -742,13 +839,173 @@ bool ByteCounter::Verify(const unsigned char* d, qsizetype n, qsizetype q, int k
     return true;
 }
 
+// The separators of a word that some entry may be anchored on, or that lie inside the bytes
+// of an abbreviation, decided in order: what is no end leaves s and becomes a byte of its
+// buffer. false where abbreviations overlap.
+bool ByteCounter::ClassifyWord(const unsigned char* d, qsizetype n, qsizetype i, bool utf8,
+                               std::uint64_t looks, std::uint64_t& s, std::uint64_t& other,
+                               bool& abbreviated, qsizetype& maskedUntil) const {
+    std::uint64_t left = s;
+    for (; left; left &= left - 1) {
+        const int at = __builtin_ctzll(left);
+        const std::uint64_t bit = std::uint64_t(1) << at;
+        if (i + at >= maskedUntil && (looks >> at) == 0) break;
+        Separator kind = i + at < maskedUntil ? Separator::Inside : Separator::End;
+        if (looks & bit) {
+            Found found;
+            kind = Classify(d, n, i + at, utf8, maskedUntil, found);
+        }
+        if (kind == Separator::Clash) return false;
+        if (kind == Separator::End) {
+            abbreviated = false;
+            continue;
+        }
+        s &= ~bit;
+        if (kind == Separator::Abbreviation) other |= bit, abbreviated = true;
+    }
+    if (left != 0) abbreviated = false;
+    return true;
+}
+
+template <bool kPopcnt>
+[[gnu::always_inline]] inline bool ByteCounter::CountWord(const unsigned char* d, qsizetype n,
+                                                          qsizetype i, bool utf8,
+                                                          const detail::WordMasks& m,
+                                                          WordRun& run) const {
+    const std::uint64_t looks = m.anchors & (m.priors << 1 | run.priorTop);
+    run.priorTop = m.priors >> 63;
+    std::uint64_t s = m.wanted, other = m.other;
+    bool abbreviated = run.marker && s == 0;
+    // Most words hold no separator an entry may be anchored on: no branch taken on them.
+    if ((looks | std::uint64_t(run.maskedUntil > i)) != 0) [[unlikely]] {
+        // Through copies, so that the run itself can stay in registers.
+        abbreviated = run.marker;
+        qsizetype maskedUntil = run.maskedUntil;
+        if (!ClassifyWord(d, n, i, utf8, looks, s, other, abbreviated, maskedUntil)) return false;
+        run.maskedUntil = maskedUntil;
+    }
+    // Without a branch on the text: a carry set by each byte other than a space runs up to
+    // the separator after it, so the line breaks and tabs it lands on are those with more
+    // than spaces (or an abbreviation) before them.
+    const std::uint64_t breaks = s & m.breaks;
+    std::uint64_t landed = 0;
+    const bool over = __builtin_add_overflow(~s, other & ~s, &landed);
+    const bool onward =
+        __builtin_add_overflow(landed, std::uint64_t(run.otherSince || run.marker), &landed);
+    const std::uint64_t yields = (s & ~breaks) | (landed & breaks);
+    if constexpr (kPopcnt)
+        run.closed += __builtin_popcountll(yields);
+    else
+        run.closed += detail::Popcount(yields);
+    run.otherSince = over || onward;
+    run.marker = abbreviated;
+    run.last = s != 0 ? i + 63 - __builtin_clzll(s | 1) : run.last;
+    return true;
+}
+
+#if defined(__x86_64__)
+// Words from i on, most of whose separators are ends that yield: all but line breaks and tabs
+// (which yield where the nearest byte before them other than a space or CR is no end) and
+// those an entry may be anchored on (which Classify decides). Those are looked at one by one,
+// in order, and the run is put together again where the words stop. Returns where they stop,
+// or where a letter that folds into an entry's is.
+__attribute__((target("avx2,popcnt,bmi,bmi2"))) qsizetype ByteCounter::CountSparseAvx2(
+    const unsigned char* d, qsizetype n, qsizetype i, bool utf8, bool leads, WordRun& run,
+    bool& folding) const {
+    const detail::WordConstsAvx2 c = detail::MakeWordConstsAvx2(search_);
+    const auto foldsIn = [&](std::uint64_t m, qsizetype at) {
+        for (; m; m &= m - 1)
+            if (detail::FoldingLeadAt(d, n, at + __builtin_ctzll(m))) return true;
+        return false;
+    };
+    // An abbreviation reaching into the first words: those word by word.
+    for (; run.maskedUntil > i && i + 64 <= n; i += 64) {
+        const detail::WordMasks m = detail::WordMaskAvx2(d + i, c, leads);
+        if (leads && foldsIn(m.leads, i)) return folding = true, i;
+        if (!CountWord<true>(d, n, i, utf8, m, run)) return run.clash = true, i;
+    }
+    const qsizetype from = i, stop = i + (n - i) / 64 * 64;
+    const WordRun entry = run;
+    const auto blank = [](unsigned char b) { return b == ' ' || b == kCr; };
+    const auto plain = [this](unsigned char b) { return separator_[b] && b != '\n' && b != '\t'; };
+    // The latest abbreviation from `from` on, and the last end before its first byte.
+    bool anySpan = false;
+    qsizetype spanStart = 0, spanEnd = 0, endBefore = entry.last;
+    qsizetype maskedUntil = run.maskedUntil;
+    std::int64_t closed = run.closed;
+    std::uint64_t priorTop = run.priorTop;
+    qsizetype sepBefore = -1;  // the last separator before the word, from `from` on
+    for (; i < stop; i += 64) {
+        const detail::SparseMasks m = detail::SparseMaskAvx2(d + i, c, leads);
+        closed += __builtin_popcountll(m.plain);
+        const std::uint64_t looks = m.anchors & (m.priors << 1 | priorTop);
+        priorTop = m.priors >> 63;
+        std::uint64_t events = looks | m.breaks | m.leads;
+        const std::uint64_t separators = m.plain | m.breaks;
+        const qsizetype sepThen = sepBefore;
+        // A conditional move: a branch would be mispredicted on every other word, and the
+        // compiler turns any other spelling back into one.
+        const qsizetype top = i + 63 - __builtin_clzll(separators | 1);
+        asm("test %[s], %[s]\n\tcmovne %[t], %[r]"
+            : [r] "+r"(sepBefore)
+            : [s] "r"(separators), [t] "r"(top)
+            : "cc");
+        if (events == 0) [[likely]]
+            continue;
+        if (leads && foldsIn(m.leads, i)) return folding = true, i;
+        for (events &= ~m.leads; events; events &= events - 1) {
+            const qsizetype q = i + __builtin_ctzll(events);
+            if (d[q] == '\n' || d[q] == '\t') {
+                if (q < maskedUntil) continue;  // inside an abbreviation
+                qsizetype p = q - 1;
+                while (p >= from && blank(d[p])) --p;
+                if (p < from)
+                    closed += entry.otherSince || entry.marker;
+                else
+                    closed += !separator_[d[p]] || (anySpan && p >= spanStart && p < spanEnd);
+                continue;
+            }
+            Found found;
+            const Separator kind = Classify(d, n, q, utf8, maskedUntil, found);
+            if (kind == Separator::Clash) return run.clash = true, i;
+            if (kind != Separator::Abbreviation) continue;
+            // Its separators were counted as ends, where words are counted here.
+            for (qsizetype p = q; p < found.end && p < stop; ++p) closed -= plain(d[p]);
+            // The separator nearest before it: an end, or one of the abbreviation before.
+            // (Its bytes before the anchor hold none.)
+            const std::uint64_t below =
+                found.start > i ? separators & ((std::uint64_t(1) << (found.start - i)) - 1) : 0;
+            const qsizetype p = below != 0 ? i + 63 - __builtin_clzll(below) : sepThen;
+            if (p < from)
+                endBefore = entry.last;
+            else if (!anySpan || p >= spanEnd)
+                endBefore = p;
+            anySpan = true, spanStart = found.start, spanEnd = found.end;
+        }
+    }
+    // The run where the words stop: the last end, and whether an abbreviation came after it
+    // (the bytes after the stop go one by one from there).
+    run.closed = closed;
+    run.maskedUntil = maskedUntil;
+    run.priorTop = priorTop;
+    if (anySpan && sepBefore < spanEnd)
+        run.last = endBefore, run.marker = true;
+    else if (sepBefore >= from)
+        run.last = sepBefore, run.marker = false;
+    else
+        run.last = entry.last, run.marker = entry.marker;
+    return stop;
+}
+#endif
+
 bool ByteCounter::CountFast(const unsigned char* d, qsizetype n, bool utf8, std::int64_t& sentences,
                             Lone& lone, bool* dependent, bool* folding) const {
-    qsizetype last = -1;  // the separator that closed the last buffer; -1: none here yet
-    bool marker = false;  // the open buffer holds an abbreviation
-    qsizetype maskedUntil = 0;
-    bool clash = false;
-    std::int64_t closed = 0;
+    WordRun run;
+    qsizetype& last = run.last;  // the separator that closed the last buffer; -1: none here yet
+    bool& marker = run.marker;   // the open buffer holds an abbreviation
+    qsizetype& maskedUntil = run.maskedUntil;
+    bool& clash = run.clash;
+    std::int64_t& closed = run.closed;
     const bool anyEntries = !entries_.empty();
     // The letters that fold are looked for with the separators: the masks mark their leads
     // whenever an entry holds an s or a k, the only case that asks.
@@ -790,73 +1047,45 @@ bool ByteCounter::CountFast(const unsigned char* d, qsizetype n, bool utf8, std:
     // but a line break or tab with nothing but spaces since the one before. (A space that
     // separates can hold the state of a line break.)
     if (!separator_[' '] && separatorBytes_.size() <= 8) {
+#if defined(__x86_64__)
+        const bool fused = sparse_ && detail::ActiveKernel() == Kernel::Avx2;
+#else
+        constexpr bool fused = false;
+#endif
         constexpr qsizetype kWords = 64;
         detail::WordMasks masks[kWords];
-        bool otherSince = false;     // a byte other than a space or CR after `last`, before i
-        std::uint64_t priorTop = 1;  // the byte before the word may stand before an anchor
         while (i + 64 <= n && !clash) {
-            const qsizetype words = std::min(kWords, (n - i) / 64);
+#if defined(__x86_64__)
+            if (fused && last >= 0) {
+                bool folded = false;
+                i = CountSparseAvx2(d, n, i, utf8, leadsInWords, run, folded);
+                if (folded) return *folding = true, false;
+                break;
+            }
+#endif
+            // In registers once the first end is found: the word before it alone here.
+            const qsizetype words = fused ? 1 : std::min(kWords, (n - i) / 64);
             detail::FillWordMasks(d + i, words, search_, masks);
             for (qsizetype w = 0; w < words && !clash; ++w, i += 64) {
                 if (leadsInWords)
                     for (std::uint64_t m = masks[w].leads; m; m &= m - 1)
                         if (detail::FoldingLeadAt(d, n, i + __builtin_ctzll(m)))
                             return *folding = true, false;
-                const std::uint64_t looks = masks[w].anchors & (masks[w].priors << 1 | priorTop);
-                priorTop = masks[w].priors >> 63;
-                std::uint64_t s = masks[w].wanted, other = masks[w].other;
-                if (last < 0) {
-                    // Before the first end here the buffer's start lies before this piece.
-                    for (std::uint64_t m = s; m; m &= m - 1) visit(i + __builtin_ctzll(m));
-                    if (last >= i) {
-                        const int at = int(last - i);
-                        otherSince = at < 63 && (other >> (at + 1)) != 0;
-                    } else {
-                        otherSince = otherSince || other != 0;
-                    }
+                if (last >= 0) {
+                    if (!CountWord<false>(d, n, i, utf8, masks[w], run)) clash = true;
                     continue;
                 }
-                // Only a separator some entry may be anchored on, or one inside the bytes of
-                // an abbreviation, may be other than an end: those are decided in order, and
-                // what is no end becomes a byte of its buffer.
-                bool abbreviated = marker;
-                std::uint64_t left = s;
-                if (anyEntries && (looks != 0 || maskedUntil > i)) {
-                    for (; left; left &= left - 1) {
-                        const int at = __builtin_ctzll(left);
-                        const std::uint64_t bit = std::uint64_t(1) << at;
-                        if (i + at >= maskedUntil && (looks >> at) == 0) break;
-                        Separator kind = i + at < maskedUntil ? Separator::Inside : Separator::End;
-                        if (looks & bit) {
-                            Found found;
-                            kind = Classify(d, n, i + at, utf8, maskedUntil, found);
-                        }
-                        if (kind == Separator::Clash) {
-                            clash = true;
-                            break;
-                        }
-                        if (kind == Separator::End) {
-                            abbreviated = false;
-                            continue;
-                        }
-                        s &= ~bit;
-                        if (kind == Separator::Abbreviation) other |= bit, abbreviated = true;
-                    }
-                    if (clash) break;
+                // Before the first end here the buffer's start lies before this piece.
+                run.priorTop = masks[w].priors >> 63;
+                const std::uint64_t other = masks[w].other;
+                for (std::uint64_t m = masks[w].wanted; m; m &= m - 1)
+                    visit(i + __builtin_ctzll(m));
+                if (last >= i) {
+                    const int at = int(last - i);
+                    run.otherSince = at < 63 && (other >> (at + 1)) != 0;
+                } else {
+                    run.otherSince = run.otherSince || other != 0;
                 }
-                if (left != 0) abbreviated = false;
-                // Without a branch on the text: a carry set by each byte other than a space
-                // runs up to the separator after it, so the line breaks and tabs it lands on
-                // are those with more than spaces (or an abbreviation) before them.
-                const std::uint64_t breaks = s & masks[w].breaks;
-                std::uint64_t landed = 0;
-                const bool over = __builtin_add_overflow(~s, other & ~s, &landed);
-                const bool onward =
-                    __builtin_add_overflow(landed, std::uint64_t(otherSince || marker), &landed);
-                closed += detail::Popcount((s & ~breaks) | (landed & breaks));
-                otherSince = over || onward;
-                marker = abbreviated;
-                if (s != 0) last = i + 63 - __builtin_clzll(s);
             }
         }
     }

@@ -63,10 +63,12 @@ class ByteCounter {
     // bytes each read by readAt on the thread that counts it (on this one without threads of
     // its own), no reader in the way. decide is asked, at the first letter
     // beyond ASCII that folds into an entry's, whether the text is to be read as UTF-8.
+    // With threads of its own and the source's size (-1: not known) large enough, a range near
+    // the end is counted on a thread of its own while this one counts the rest.
     // Throws what readAt and decide throw.
     using ReadAt = std::function<qsizetype(std::int64_t offset, char* buffer, qsizetype size)>;
     void FeedFrom(const ReadAt& readAt, std::int64_t from, qsizetype piece,
-                  const std::function<bool()>& decide);
+                  const std::function<bool()>& decide, std::int64_t size = -1);
     // The count of the whole text; the buffer still open is no sentence.
     std::int64_t Finish();
 
@@ -114,6 +116,11 @@ class ByteCounter {
     void Apply(Chunk& chunk);
     // For FeedFrom: on the counting thread, and then in order on this one.
     void ReadPiece(Chunk& chunk) const;
+    // For FeedFrom: this thread from `from` to the end or `to`, piece by piece, counted here;
+    // false where the text ended before `to`.
+    bool ReadHere(const ReadAt& readAt, std::int64_t from, std::int64_t to, qsizetype piece);
+    bool FeedInTwoRanges(const ReadAt& readAt, std::int64_t from, qsizetype piece,
+                         std::int64_t size);
     void ApplyRead(Chunk& chunk);
     void Recycle(QByteArray&& bytes, std::size_t keep);
     // Counts d[0, n) from the open buffer's state `lone`; false where abbreviations overlap.
@@ -121,6 +128,25 @@ class ByteCounter {
     // (optional) is set where d holds U+017F or U+212A in UTF-8, the count then left halfway.
     bool CountFast(const unsigned char* d, qsizetype n, bool utf8, std::int64_t& sentences,
                    detail::ScanCarry::Lone& lone, bool* dependent, bool* folding = nullptr) const;
+    // What CountFast carries from one word of 64 bytes to the next.
+    struct WordRun {
+        std::int64_t closed = 0;
+        qsizetype last = -1;  // the separator that closed the last buffer; -1: none yet
+        qsizetype maskedUntil = 0;
+        bool marker = false;      // the open buffer holds an abbreviation
+        bool otherSince = false;  // a byte other than a space or CR after `last`
+        bool clash = false;
+        std::uint64_t priorTop = 1;  // the byte before the word may stand before an anchor
+    };
+    bool ClassifyWord(const unsigned char* d, qsizetype n, qsizetype i, bool utf8,
+                      std::uint64_t looks, std::uint64_t& s, std::uint64_t& other,
+                      bool& abbreviated, qsizetype& maskedUntil) const;
+    // One word once a buffer has ended in the stretch; false where abbreviations overlap.
+    template <bool kPopcnt>
+    bool CountWord(const unsigned char* d, qsizetype n, qsizetype i, bool utf8,
+                   const detail::WordMasks& m, WordRun& run) const;
+    qsizetype CountSparseAvx2(const unsigned char* d, qsizetype n, qsizetype i, bool utf8,
+                              bool leads, WordRun& run, bool& folding) const;
     void CountBySplitter(const unsigned char* d, qsizetype n, bool utf8);
     Found FindAt(const unsigned char* d, qsizetype n, qsizetype q, bool utf8) const;
     // What the separator d[q] is, the abbreviation before it reaching to maskedUntil:
@@ -190,6 +216,8 @@ class ByteCounter {
     std::shared_ptr<const detail::PreparedList> prepared_;  // for the splitter, when needed
     std::size_t hashedAbove_ = detail::kHashedEntries;
     bool foldsBeyondAscii_ = false;  // some entry holds an s or a k
+    // No entry is anchored on a line break or tab: a count may look at those on their own.
+    bool sparse_ = true;
     bool utf8_ = false;
     bool decided_ = false;  // the reading is known
     // While FeedFrom reads: how, the bytes no cut may follow (those of either reading), and

@@ -579,64 +579,119 @@ inline void WordMasksSse2(const unsigned char* d, qsizetype words, const WordSea
 #endif
 
 #if defined(__x86_64__)
+__attribute__((target("avx2"), always_inline)) inline __m256i BroadcastRows(
+    const std::array<unsigned char, 16>& rows) {
+    return _mm256_broadcastsi128_si256(
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows.data())));
+}
+
+// Bits set where the bytes are not in the set of rows, given their low nibbles and the bit
+// of their high one.
+__attribute__((target("avx2"), always_inline)) inline std::uint32_t Outside(__m256i rows,
+                                                                            __m256i lo,
+                                                                            __m256i bit) {
+    return std::uint32_t(_mm256_movemask_epi8(_mm256_cmpeq_epi8(
+        _mm256_and_si256(_mm256_shuffle_epi8(rows, lo), bit), _mm256_setzero_si256())));
+}
+
+// What WordMaskAvx2 looks bytes up in, made once for a search: for each set of ASCII bytes a
+// row of bits by high nibble for each low one, so that any set costs the same.
+struct WordConstsAvx2 {
+    __m256i separatorRows, anchorRows, priorRows, bitTable, low;
+    __m256i plainRows, breakRows;  // separators but line feeds and tabs; those two
+};
+
+__attribute__((target("avx2"))) inline WordConstsAvx2 MakeWordConstsAvx2(const WordSearch& search) {
+    std::array<unsigned char, 16> separatorRows{}, anchorRows{}, plainRows{}, breakRows{};
+    for (unsigned b = 0; b < 0x80; ++b) {
+        const auto bit = static_cast<unsigned char>(1u << (b >> 4));
+        if (search.separator[b]) separatorRows[b & 15] |= bit;
+        if (search.separator[b]) (b == '\n' || b == '\t' ? breakRows : plainRows)[b & 15] |= bit;
+        if (search.anchor[b]) anchorRows[b & 15] |= bit;
+    }
+    WordConstsAvx2 c;
+    c.plainRows = BroadcastRows(plainRows);
+    c.breakRows = BroadcastRows(breakRows);
+    c.separatorRows = BroadcastRows(separatorRows);
+    c.anchorRows = BroadcastRows(anchorRows);
+    c.priorRows = BroadcastRows(search.priorRows);
+    // 1 << high nibble for the bytes of ASCII; none for those beyond.
+    c.bitTable = _mm256_setr_epi8(1, 2, 4, 8, 16, 32, 64, -128, 0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 4, 8,
+                                  16, 32, 64, -128, 0, 0, 0, 0, 0, 0, 0, 0);
+    c.low = _mm256_set1_epi8(0x0F);
+    return c;
+}
+
+// The masks of the 64 bytes at d.
+__attribute__((target("avx2"))) inline WordMasks WordMaskAvx2(const unsigned char* d,
+                                                              const WordConstsAvx2& c, bool leads) {
+    WordMasks m;
+    for (int part = 0; part < 2; ++part) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + 32 * part));
+        const __m256i lo = _mm256_and_si256(v, c.low);
+        const __m256i bit =
+            _mm256_shuffle_epi8(c.bitTable, _mm256_and_si256(_mm256_srli_epi16(v, 4), c.low));
+        const __m256i brk = _mm256_or_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('\n')),
+                                            _mm256_cmpeq_epi8(v, _mm256_set1_epi8('\t')));
+        const __m256i blank = _mm256_or_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8(' ')),
+                                              _mm256_cmpeq_epi8(v, _mm256_set1_epi8('\r')));
+        const int shift = 32 * part;
+        m.wanted |= std::uint64_t(~Outside(c.separatorRows, lo, bit)) << shift;
+        m.anchors |= std::uint64_t(~Outside(c.anchorRows, lo, bit)) << shift;
+        // Every byte beyond ASCII may stand before an anchor: the sign bit.
+        m.priors |=
+            std::uint64_t(~Outside(c.priorRows, lo, bit) | std::uint32_t(_mm256_movemask_epi8(v)))
+            << shift;
+        m.breaks |= std::uint64_t(std::uint32_t(_mm256_movemask_epi8(brk))) << shift;
+        m.other |= std::uint64_t(~std::uint32_t(_mm256_movemask_epi8(blank))) << shift;
+        if (leads) {
+            const __m256i lead =
+                _mm256_or_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8(char(0xC5))),
+                                _mm256_cmpeq_epi8(v, _mm256_set1_epi8(char(0xE2))));
+            m.leads |= std::uint64_t(std::uint32_t(_mm256_movemask_epi8(lead))) << shift;
+        }
+    }
+    return m;
+}
+
+// What a count looks at one by one among 64 bytes: the separators that are line feeds or
+// tabs (`breaks`), anchors, the bytes that may stand before one, and where asked the bytes
+// that may start U+017F or U+212A; the other separators (`plain`) are only counted.
+struct SparseMasks {
+    std::uint64_t plain = 0, breaks = 0, anchors = 0, priors = 0, leads = 0;
+};
+
+__attribute__((target("avx2"))) inline SparseMasks SparseMaskAvx2(const unsigned char* d,
+                                                                  const WordConstsAvx2& c,
+                                                                  bool leads) {
+    SparseMasks m;
+    for (int part = 0; part < 2; ++part) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + 32 * part));
+        const __m256i lo = _mm256_and_si256(v, c.low);
+        const __m256i bit =
+            _mm256_shuffle_epi8(c.bitTable, _mm256_and_si256(_mm256_srli_epi16(v, 4), c.low));
+        const int shift = 32 * part;
+        m.plain |= std::uint64_t(~Outside(c.plainRows, lo, bit)) << shift;
+        m.breaks |= std::uint64_t(~Outside(c.breakRows, lo, bit)) << shift;
+        m.anchors |= std::uint64_t(~Outside(c.anchorRows, lo, bit)) << shift;
+        m.priors |=
+            std::uint64_t(~Outside(c.priorRows, lo, bit) | std::uint32_t(_mm256_movemask_epi8(v)))
+            << shift;
+        if (leads) {
+            const __m256i lead =
+                _mm256_or_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8(char(0xC5))),
+                                _mm256_cmpeq_epi8(v, _mm256_set1_epi8(char(0xE2))));
+            m.leads |= std::uint64_t(std::uint32_t(_mm256_movemask_epi8(lead))) << shift;
+        }
+    }
+    return m;
+}
+
 __attribute__((target("avx2"))) inline void WordMasksAvx2(const unsigned char* d, qsizetype words,
                                                           const WordSearch& search,
                                                           WordMasks* out) {
-    // Anchors are separators, and so are line feeds and tabs where they are: compared once.
-    const int a = int(search.anchors.size());
-    int k = 0;
-    __m256i w[8], an[8];
-    for (const char c : search.separators)
-        if (!search.anchor[static_cast<unsigned char>(c)] && c != '\n' && c != '\t')
-            w[k++] = _mm256_set1_epi8(c);
-    for (int j = 0; j < a; ++j) an[j] = _mm256_set1_epi8(search.anchors[std::size_t(j)]);
-    const __m256i lf = _mm256_set1_epi8('\n'), tab = _mm256_set1_epi8('\t'),
-                  space = _mm256_set1_epi8(' '), cr = _mm256_set1_epi8('\r');
-    const __m256i lfSeparates = _mm256_set1_epi8(search.separator['\n'] ? -1 : 0),
-                  tabSeparates = _mm256_set1_epi8(search.separator['\t'] ? -1 : 0);
-    const __m128i rows = _mm_loadu_si128(reinterpret_cast<const __m128i*>(search.priorRows.data()));
-    const __m256i rowTable = _mm256_broadcastsi128_si256(rows);
-    // 1 << high nibble for the nibbles of ASCII; those beyond are all members.
-    const __m256i bitTable = _mm256_setr_epi8(1, 2, 4, 8, 16, 32, 64, -128, 0, 0, 0, 0, 0, 0, 0, 0,
-                                              1, 2, 4, 8, 16, 32, 64, -128, 0, 0, 0, 0, 0, 0, 0, 0);
-    const __m256i low = _mm256_set1_epi8(0x0F), zero = _mm256_setzero_si256();
-    const __m256i c5 = _mm256_set1_epi8(char(0xC5)), e2 = _mm256_set1_epi8(char(0xE2));
-    for (qsizetype i = 0; i < words; ++i, d += 64) {
-        WordMasks m;
-        for (int part = 0; part < 2; ++part) {
-            const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + 32 * part));
-            __m256i anchor = zero;
-            for (int j = 0; j < a; ++j)
-                anchor = _mm256_or_si256(anchor, _mm256_cmpeq_epi8(v, an[j]));
-            const __m256i isLf = _mm256_cmpeq_epi8(v, lf), isTab = _mm256_cmpeq_epi8(v, tab);
-            const __m256i brk = _mm256_or_si256(isLf, isTab);
-            __m256i hit =
-                _mm256_or_si256(anchor, _mm256_or_si256(_mm256_and_si256(isLf, lfSeparates),
-                                                        _mm256_and_si256(isTab, tabSeparates)));
-            for (int j = 0; j < k; ++j) hit = _mm256_or_si256(hit, _mm256_cmpeq_epi8(v, w[j]));
-            const __m256i blank =
-                _mm256_or_si256(_mm256_cmpeq_epi8(v, space), _mm256_cmpeq_epi8(v, cr));
-            const __m256i row = _mm256_shuffle_epi8(rowTable, _mm256_and_si256(v, low));
-            const __m256i bit =
-                _mm256_shuffle_epi8(bitTable, _mm256_and_si256(_mm256_srli_epi16(v, 4), low));
-            const __m256i prior = _mm256_or_si256(
-                _mm256_andnot_si256(_mm256_cmpeq_epi8(_mm256_and_si256(row, bit), zero),
-                                    _mm256_set1_epi8(-1)),
-                v);  // the sign bit: beyond ASCII
-            const int shift = 32 * part;
-            m.wanted |= std::uint64_t(std::uint32_t(_mm256_movemask_epi8(hit))) << shift;
-            m.anchors |= std::uint64_t(std::uint32_t(_mm256_movemask_epi8(anchor))) << shift;
-            m.breaks |= std::uint64_t(std::uint32_t(_mm256_movemask_epi8(brk))) << shift;
-            m.priors |= std::uint64_t(std::uint32_t(_mm256_movemask_epi8(prior))) << shift;
-            m.other |= std::uint64_t(~std::uint32_t(_mm256_movemask_epi8(blank))) << shift;
-            if (search.leads) {
-                const __m256i lead =
-                    _mm256_or_si256(_mm256_cmpeq_epi8(v, c5), _mm256_cmpeq_epi8(v, e2));
-                m.leads |= std::uint64_t(std::uint32_t(_mm256_movemask_epi8(lead))) << shift;
-            }
-        }
-        out[i] = m;
-    }
+    const WordConstsAvx2 c = MakeWordConstsAvx2(search);
+    for (qsizetype i = 0; i < words; ++i, d += 64) out[i] = WordMaskAvx2(d, c, search.leads);
 }
 #endif
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -41,7 +42,10 @@ std::int64_t Counted(const QByteArray& bytes, QStringView separators, const QStr
                 std::memcpy(buffer, bytes.constData() + offset, std::size_t(n));
                 return n;
             },
-            0, cuts.front(), [&] { return !std::exchange(asked, true) && utf8; });
+            0, cuts.front(), [&] { return !std::exchange(asked, true) && utf8; },
+            // The size as the system reported it: to the byte, unknown, or out of date.
+            std::array<std::int64_t, 4>{bytes.size(), -1, 2 * bytes.size(),
+                                        bytes.size() / 2}[std::size_t(variant / 7 % 4)]);
         return counter->Finish();
     }
     if (utf8) counter->ReadAsUtf8();
@@ -183,6 +187,40 @@ TEST(ByteCounter, CountsLongTextsCutAtRandom) {
     }
 }
 
+// A file read where counted, its size known: a second thread counts from near the middle,
+// and gives the rest back to this one where a letter folding into an entry's makes the
+// reading to be decided first.
+TEST(ByteCounter, CountsAFileInTwoRangesAsInOne) {
+    Random g{std::mt19937(14)};
+    for (int round = 0; round < 300 && !HasFailure(); ++round) {
+        const QString text = g.Text(100 + g.Below(1500));
+        const QStringList& entries = kLists[g.Below(int(std::size(kLists)))];
+        const QString& separators = kSeparators[g.Below(int(std::size(kSeparators)))];
+        if (!ByteCounter::For(separators, entries)) continue;
+        const auto expected = std::int64_t(CountSentences(text, separators, entries));
+        bool single = true;
+        for (QChar c : text) single = single && c.unicode() <= 0xFF;
+        for (const bool utf8 : {true, false}) {
+            if (!utf8 && !single) continue;
+            const QByteArray bytes = utf8 ? text.toUtf8() : text.toLatin1();
+            const auto counter = ByteCounter::For(separators, entries);
+            counter->UseCores(2);
+            bool asked = false;
+            counter->FeedFrom(
+                [&bytes](std::int64_t offset, char* buffer, qsizetype size) {
+                    const qsizetype n = std::clamp<qsizetype>(bytes.size() - offset, 0, size);
+                    std::memcpy(buffer, bytes.constData() + offset, std::size_t(n));
+                    return n;
+                },
+                0, 1 + g.Below(int(bytes.size() / 8)),
+                [&] { return !std::exchange(asked, true) && utf8; }, bytes.size());
+            ASSERT_EQ(counter->Finish(), expected)
+                << ::testing::PrintToString(text.toStdU16String()) << " " << utf8 << " "
+                << separators.toStdString() << " " << entries.join(u'|').toStdString();
+        }
+    }
+}
+
 // Lists looked up by hash: many entries sharing their units before and
 // after the full stop, repeated ones, some with s and k that other letters fold into.
 TEST(ByteCounter, CountsAsTheSplitterWithLongLists) {
@@ -215,11 +253,20 @@ TEST(ByteCounter, ReadsWhereCountedToTheFirstShortReadAndPassesFailuresOn) {
     struct Case {
         qsizetype piece, shortAt, failAt;
         bool cores;
+        std::int64_t size = -1;  // as given to the counter
     };
-    const Case cases[] = {{64, 1000, -1, false},  {64, 1000, -1, true},  {7, 999, -1, true},
-                          {4096, 5000, -1, true}, {100, -1, 3000, true}, {100, -1, 3000, false}};
+    // With the size known, a second thread counts from near the middle (7200): a text cut
+    // short before it, or failing to read there, is cut short or fails as on one thread.
+    const std::int64_t whole = text.size();
+    const Case cases[] = {{64, 1000, -1, false},        {64, 1000, -1, true},
+                          {7, 999, -1, true},           {4096, 5000, -1, true},
+                          {100, -1, 3000, true},        {100, -1, 3000, false},
+                          {64, 1000, -1, true, whole},  {64, 10000, -1, true, whole},
+                          {100, -1, 3000, true, whole}, {100, -1, 12000, true, whole},
+                          {64, 7250, -1, true, whole},  {64, 5000, -1, true, 3 * whole}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::Message() << c.piece << " " << c.shortAt << " " << c.failAt);
+        SCOPED_TRACE(::testing::Message()
+                     << c.piece << " " << c.shortAt << " " << c.failAt << " " << c.size);
         const auto counter = ByteCounter::For(separators, entries);
         if (c.cores) counter->UseCores(2);
         const auto readAt = [&](std::int64_t offset, char* buffer, qsizetype size) {
@@ -231,11 +278,13 @@ TEST(ByteCounter, ReadsWhereCountedToTheFirstShortReadAndPassesFailuresOn) {
             return n;
         };
         if (c.failAt >= 0) {
-            EXPECT_THROW(counter->FeedFrom(readAt, 0, c.piece, [] { return true; }),
+            EXPECT_THROW(counter->FeedFrom(
+                             readAt, 0, c.piece, [] { return true; }, c.size),
                          std::runtime_error);
             continue;
         }
-        counter->FeedFrom(readAt, 0, c.piece, [] { return true; });
+        counter->FeedFrom(
+            readAt, 0, c.piece, [] { return true; }, c.size);
         const QString read = QString::fromUtf8(text.first(c.shortAt));
         EXPECT_EQ(counter->Finish(), std::int64_t(CountSentences(read, separators, entries)));
     }
