@@ -8,7 +8,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
+#include <utility>
 
 #include "core/failure.h"
 #include "core/splitter/byte_counter.h"
@@ -180,6 +182,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (qsizetype from = 0; from < bytes.size(); from += piece)
             counter->Feed(QByteArrayView(bytes).sliced(from, std::min(piece, bytes.size() - from)));
         Require(counter->Finish() == std::int64_t(located.size()));
+
+        // Read where counted on two threads, the file's size known: from near the middle on
+        // a thread of its own, the reading decided on this one.
+        const auto reader = brintale::ByteCounter::For(separators, entries);
+        if (!reader) continue;
+        reader->UseCores(2);
+        bool asked = false;
+        reader->FeedFrom(
+            [&bytes](std::int64_t offset, char* buffer, qsizetype size) {
+                const qsizetype n = std::clamp<qsizetype>(bytes.size() - offset, 0, size);
+                std::memcpy(buffer, bytes.constData() + offset, std::size_t(n));
+                return n;
+            },
+            0, std::max<qsizetype>(1, bytes.size() / (8 + piece % 8)),
+            [&] { return !std::exchange(asked, true) && utf8; }, bytes.size());
+        Require(reader->Finish() == std::int64_t(located.size()));
     }
 
     // The sentences straight from the bytes, where they apply: the same in UTF-8, placed in
