@@ -63,8 +63,8 @@ class ByteCounter {
     // bytes each read by readAt on the thread that counts it (on this one without threads of
     // its own), no reader in the way. decide is asked, at the first letter
     // beyond ASCII that folds into an entry's, whether the text is to be read as UTF-8.
-    // With threads of its own and the source's size (-1: not known) large enough, a range near
-    // the end is counted on a thread of its own while this one counts the rest.
+    // With threads of its own and the source's size (-1: not known) large enough, the second
+    // half is counted on a thread of its own while this one counts the first.
     // Throws what readAt and decide throw.
     using ReadAt = std::function<qsizetype(std::int64_t offset, char* buffer, qsizetype size)>;
     void FeedFrom(const ReadAt& readAt, std::int64_t from, qsizetype piece,

@@ -622,34 +622,48 @@ __attribute__((target("avx2"))) inline WordConstsAvx2 MakeWordConstsAvx2(const W
     return c;
 }
 
+// 32 bytes, their low nibbles and the bit of their high ones, for Outside.
+struct BytesAvx2 {
+    __m256i v, lo, bit;
+};
+
+__attribute__((target("avx2"), always_inline)) inline BytesAvx2 LoadBytesAvx2(
+    const unsigned char* d, const WordConstsAvx2& c) {
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d));
+    return {v, _mm256_and_si256(v, c.low),
+            _mm256_shuffle_epi8(c.bitTable, _mm256_and_si256(_mm256_srli_epi16(v, 4), c.low))};
+}
+
+// Bits set where the bytes may stand before an anchor: every byte beyond ASCII may.
+__attribute__((target("avx2"), always_inline)) inline std::uint32_t PriorsAvx2(
+    const BytesAvx2& b, const WordConstsAvx2& c) {
+    return ~Outside(c.priorRows, b.lo, b.bit) | std::uint32_t(_mm256_movemask_epi8(b.v));
+}
+
+// Bits set where the bytes are C5 or E2, which may start U+017F or U+212A.
+__attribute__((target("avx2"), always_inline)) inline std::uint32_t LeadsAvx2(__m256i v) {
+    return std::uint32_t(
+        _mm256_movemask_epi8(_mm256_or_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8(char(0xC5))),
+                                             _mm256_cmpeq_epi8(v, _mm256_set1_epi8(char(0xE2))))));
+}
+
 // The masks of the 64 bytes at d.
 __attribute__((target("avx2"))) inline WordMasks WordMaskAvx2(const unsigned char* d,
                                                               const WordConstsAvx2& c, bool leads) {
     WordMasks m;
     for (int part = 0; part < 2; ++part) {
-        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + 32 * part));
-        const __m256i lo = _mm256_and_si256(v, c.low);
-        const __m256i bit =
-            _mm256_shuffle_epi8(c.bitTable, _mm256_and_si256(_mm256_srli_epi16(v, 4), c.low));
-        const __m256i brk = _mm256_or_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('\n')),
-                                            _mm256_cmpeq_epi8(v, _mm256_set1_epi8('\t')));
-        const __m256i blank = _mm256_or_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8(' ')),
-                                              _mm256_cmpeq_epi8(v, _mm256_set1_epi8('\r')));
+        const BytesAvx2 b = LoadBytesAvx2(d + 32 * part, c);
+        const __m256i brk = _mm256_or_si256(_mm256_cmpeq_epi8(b.v, _mm256_set1_epi8('\n')),
+                                            _mm256_cmpeq_epi8(b.v, _mm256_set1_epi8('\t')));
+        const __m256i blank = _mm256_or_si256(_mm256_cmpeq_epi8(b.v, _mm256_set1_epi8(' ')),
+                                              _mm256_cmpeq_epi8(b.v, _mm256_set1_epi8('\r')));
         const int shift = 32 * part;
-        m.wanted |= std::uint64_t(~Outside(c.separatorRows, lo, bit)) << shift;
-        m.anchors |= std::uint64_t(~Outside(c.anchorRows, lo, bit)) << shift;
-        // Every byte beyond ASCII may stand before an anchor: the sign bit.
-        m.priors |=
-            std::uint64_t(~Outside(c.priorRows, lo, bit) | std::uint32_t(_mm256_movemask_epi8(v)))
-            << shift;
+        m.wanted |= std::uint64_t(~Outside(c.separatorRows, b.lo, b.bit)) << shift;
+        m.anchors |= std::uint64_t(~Outside(c.anchorRows, b.lo, b.bit)) << shift;
+        m.priors |= std::uint64_t(PriorsAvx2(b, c)) << shift;
         m.breaks |= std::uint64_t(std::uint32_t(_mm256_movemask_epi8(brk))) << shift;
         m.other |= std::uint64_t(~std::uint32_t(_mm256_movemask_epi8(blank))) << shift;
-        if (leads) {
-            const __m256i lead =
-                _mm256_or_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8(char(0xC5))),
-                                _mm256_cmpeq_epi8(v, _mm256_set1_epi8(char(0xE2))));
-            m.leads |= std::uint64_t(std::uint32_t(_mm256_movemask_epi8(lead))) << shift;
-        }
+        if (leads) m.leads |= std::uint64_t(LeadsAvx2(b.v)) << shift;
     }
     return m;
 }
@@ -666,23 +680,13 @@ __attribute__((target("avx2"))) inline SparseMasks SparseMaskAvx2(const unsigned
                                                                   bool leads) {
     SparseMasks m;
     for (int part = 0; part < 2; ++part) {
-        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + 32 * part));
-        const __m256i lo = _mm256_and_si256(v, c.low);
-        const __m256i bit =
-            _mm256_shuffle_epi8(c.bitTable, _mm256_and_si256(_mm256_srli_epi16(v, 4), c.low));
+        const BytesAvx2 b = LoadBytesAvx2(d + 32 * part, c);
         const int shift = 32 * part;
-        m.plain |= std::uint64_t(~Outside(c.plainRows, lo, bit)) << shift;
-        m.breaks |= std::uint64_t(~Outside(c.breakRows, lo, bit)) << shift;
-        m.anchors |= std::uint64_t(~Outside(c.anchorRows, lo, bit)) << shift;
-        m.priors |=
-            std::uint64_t(~Outside(c.priorRows, lo, bit) | std::uint32_t(_mm256_movemask_epi8(v)))
-            << shift;
-        if (leads) {
-            const __m256i lead =
-                _mm256_or_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8(char(0xC5))),
-                                _mm256_cmpeq_epi8(v, _mm256_set1_epi8(char(0xE2))));
-            m.leads |= std::uint64_t(std::uint32_t(_mm256_movemask_epi8(lead))) << shift;
-        }
+        m.plain |= std::uint64_t(~Outside(c.plainRows, b.lo, b.bit)) << shift;
+        m.breaks |= std::uint64_t(~Outside(c.breakRows, b.lo, b.bit)) << shift;
+        m.anchors |= std::uint64_t(~Outside(c.anchorRows, b.lo, b.bit)) << shift;
+        m.priors |= std::uint64_t(PriorsAvx2(b, c)) << shift;
+        if (leads) m.leads |= std::uint64_t(LeadsAvx2(b.v)) << shift;
     }
     return m;
 }

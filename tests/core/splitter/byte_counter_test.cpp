@@ -22,6 +22,15 @@ namespace brintale {
 namespace {
 
 // The bytes count as their text would, whatever pieces they come in.
+// Reads bytes as a file of them is read where counted.
+ByteCounter::ReadAt ReaderOf(const QByteArray& bytes) {
+    return [&bytes](std::int64_t offset, char* buffer, qsizetype size) {
+        const qsizetype n = std::clamp<qsizetype>(bytes.size() - offset, 0, size);
+        std::memcpy(buffer, bytes.constData() + offset, std::size_t(n));
+        return n;
+    };
+}
+
 std::int64_t Counted(const QByteArray& bytes, QStringView separators, const QStringList& entries,
                      bool utf8, const std::vector<qsizetype>& cuts,
                      std::size_t hashedAbove = detail::kHashedEntries) {
@@ -37,12 +46,7 @@ std::int64_t Counted(const QByteArray& bytes, QStringView separators, const QStr
         // the first letter that needs it.
         bool asked = false;
         counter->FeedFrom(
-            [&bytes](std::int64_t offset, char* buffer, qsizetype size) {
-                const qsizetype n = std::clamp<qsizetype>(bytes.size() - offset, 0, size);
-                std::memcpy(buffer, bytes.constData() + offset, std::size_t(n));
-                return n;
-            },
-            0, cuts.front(), [&] { return !std::exchange(asked, true) && utf8; },
+            ReaderOf(bytes), 0, cuts.front(), [&] { return !std::exchange(asked, true) && utf8; },
             // The size as the system reported it: to the byte, unknown, or out of date.
             std::array<std::int64_t, 4>{bytes.size(), -1, 2 * bytes.size(),
                                         bytes.size() / 2}[std::size_t(variant / 7 % 4)]);
@@ -207,12 +211,7 @@ TEST(ByteCounter, CountsAFileInTwoRangesAsInOne) {
             counter->UseCores(2);
             bool asked = false;
             counter->FeedFrom(
-                [&bytes](std::int64_t offset, char* buffer, qsizetype size) {
-                    const qsizetype n = std::clamp<qsizetype>(bytes.size() - offset, 0, size);
-                    std::memcpy(buffer, bytes.constData() + offset, std::size_t(n));
-                    return n;
-                },
-                0, 1 + g.Below(int(bytes.size() / 8)),
+                ReaderOf(bytes), 0, 1 + g.Below(int(bytes.size() / 8)),
                 [&] { return !std::exchange(asked, true) && utf8; }, bytes.size());
             ASSERT_EQ(counter->Finish(), expected)
                 << ::testing::PrintToString(text.toStdU16String()) << " " << utf8 << " "
