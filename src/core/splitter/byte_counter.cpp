@@ -928,9 +928,9 @@ __attribute__((target("avx2,popcnt,bmi,bmi2"))) qsizetype ByteCounter::CountSpar
     const WordRun entry = run;
     const auto blank = [](unsigned char b) { return b == ' ' || b == kCr; };
     const auto plain = [this](unsigned char b) { return separator_[b] && b != '\n' && b != '\t'; };
-    // The latest abbreviation from `from` on, and the last end before its first byte.
+    // The latest abbreviation from `from` on.
     bool anySpan = false;
-    qsizetype spanStart = 0, spanEnd = 0, endBefore = entry.last;
+    qsizetype spanStart = 0, spanEnd = 0;
     qsizetype maskedUntil = run.maskedUntil;
     std::int64_t closed = run.closed;
     std::uint64_t priorTop = run.priorTop;
@@ -942,7 +942,6 @@ __attribute__((target("avx2,popcnt,bmi,bmi2"))) qsizetype ByteCounter::CountSpar
         priorTop = m.priors >> 63;
         std::uint64_t events = looks | m.breaks | m.leads;
         const std::uint64_t separators = m.plain | m.breaks;
-        const qsizetype sepThen = sepBefore;
         // A conditional move: a branch would be mispredicted on every other word, and the
         // compiler turns any other spelling back into one.
         const qsizetype top = i + 63 - __builtin_clzll(separators | 1);
@@ -971,25 +970,16 @@ __attribute__((target("avx2,popcnt,bmi,bmi2"))) qsizetype ByteCounter::CountSpar
             if (kind != Separator::Abbreviation) continue;
             // Its separators were counted as ends, where words are counted here.
             for (qsizetype p = q; p < found.end && p < stop; ++p) closed -= plain(d[p]);
-            // The separator nearest before it: an end, or one of the abbreviation before.
-            // (Its bytes before the anchor hold none.)
-            const std::uint64_t below =
-                found.start > i ? separators & ((std::uint64_t(1) << (found.start - i)) - 1) : 0;
-            const qsizetype p = below != 0 ? i + 63 - __builtin_clzll(below) : sepThen;
-            if (p < from)
-                endBefore = entry.last;
-            else if (!anySpan || p >= spanEnd)
-                endBefore = p;
             anySpan = true, spanStart = found.start, spanEnd = found.end;
         }
     }
-    // The run where the words stop: the last end, and whether an abbreviation came after it
-    // (the bytes after the stop go one by one from there).
+    // The run where the words stop, for the bytes after them: whether an abbreviation came
+    // after the last end, and where that end is (looked at only where none came).
     run.closed = closed;
     run.maskedUntil = maskedUntil;
     run.priorTop = priorTop;
     if (anySpan && sepBefore < spanEnd)
-        run.last = endBefore, run.marker = true;
+        run.last = sepBefore, run.marker = true;
     else if (sepBefore >= from)
         run.last = sepBefore, run.marker = false;
     else
