@@ -83,8 +83,9 @@ std::int64_t SplitSource(ByteSource& source, const CountSettings& settings, cons
         // With cores to spare the bytes are counted on two threads while this one reads (or
         // on this one alone where the system starts none).
         if (settings.secondCore) counter->UseCores(2);
-        // A file read ahead is read by the threads that count it, each its own pieces (or by
-        // this one alone): half a block, which the core's cache holds while it is counted.
+        // A file read ahead is read by the threads that count it, half a block at a time,
+        // which the core's cache holds while it is counted: where its size is known, this
+        // thread and one more each a range of its own; else each thread its own pieces.
         if (source.CanReadAhead()) {
             char start[kByteOrderMarkBytes] = {};
             const std::int64_t first = source.ReadAtStart();

@@ -867,7 +867,6 @@ bool ByteCounter::ClassifyWord(const unsigned char* d, qsizetype n, qsizetype i,
     return true;
 }
 
-template <bool kPopcnt>
 [[gnu::always_inline]] inline bool ByteCounter::CountWord(const unsigned char* d, qsizetype n,
                                                           qsizetype i, bool utf8,
                                                           const detail::WordMasks& m,
@@ -893,10 +892,7 @@ template <bool kPopcnt>
     const bool onward =
         __builtin_add_overflow(landed, std::uint64_t(run.otherSince || run.marker), &landed);
     const std::uint64_t yields = (s & ~breaks) | (landed & breaks);
-    if constexpr (kPopcnt)
-        run.closed += __builtin_popcountll(yields);
-    else
-        run.closed += detail::Popcount(yields);
+    run.closed += detail::Popcount(yields);
     run.otherSince = over || onward;
     run.marker = abbreviated;
     run.last = s != 0 ? i + 63 - __builtin_clzll(s | 1) : run.last;
@@ -922,7 +918,7 @@ __attribute__((target("avx2,popcnt,bmi,bmi2"))) qsizetype ByteCounter::CountSpar
     for (; run.maskedUntil > i && i + 64 <= n; i += 64) {
         const detail::WordMasks m = detail::WordMaskAvx2(d + i, c, leads);
         if (leads && foldsIn(m.leads, i)) return folding = true, i;
-        if (!CountWord<true>(d, n, i, utf8, m, run)) return run.clash = true, i;
+        if (!CountWord(d, n, i, utf8, m, run)) return run.clash = true, i;
     }
     const qsizetype from = i, stop = i + (n - i) / 64 * 64;
     const WordRun entry = run;
@@ -1062,7 +1058,7 @@ bool ByteCounter::CountFast(const unsigned char* d, qsizetype n, bool utf8, std:
                         if (detail::FoldingLeadAt(d, n, i + __builtin_ctzll(m)))
                             return *folding = true, false;
                 if (last >= 0) {
-                    if (!CountWord<false>(d, n, i, utf8, masks[w], run)) clash = true;
+                    if (!CountWord(d, n, i, utf8, masks[w], run)) clash = true;
                     continue;
                 }
                 // Before the first end here the buffer's start lies before this piece.

@@ -142,7 +142,6 @@ class ByteCounter {
                       std::uint64_t looks, std::uint64_t& s, std::uint64_t& other,
                       bool& abbreviated, qsizetype& maskedUntil) const;
     // One word once a buffer has ended in the stretch; false where abbreviations overlap.
-    template <bool kPopcnt>
     bool CountWord(const unsigned char* d, qsizetype n, qsizetype i, bool utf8,
                    const detail::WordMasks& m, WordRun& run) const;
     qsizetype CountSparseAvx2(const unsigned char* d, qsizetype n, qsizetype i, bool utf8,
