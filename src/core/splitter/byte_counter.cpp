@@ -272,6 +272,27 @@ std::unique_ptr<ByteCounter> ByteCounter::For(QStringView separators,
             c->foldsBeyondAscii_ = c->foldsBeyondAscii_ || b == 's' || b == 'k';
         }
     }
+    bool quick = !c->hashed_ && !c->entries_.empty();
+    for (const Entry& e : c->entries_) quick = quick && e.span != 0;
+    if (quick) c->quick_.resize(c->byBefore_.size());
+    for (std::size_t slot = 0; quick && slot < c->byBefore_.size(); ++slot) {
+        const auto& byBefore = c->byBefore_[slot];
+        for (std::size_t b = 0; quick && b < 256; ++b) {
+            QuickBucket& bucket = c->quick_[slot][b];
+            for (const auto* list : {&byBefore[256], &byBefore[b]}) {
+                for (const int k : *list) {
+                    if (bucket.count == int(bucket.entries.size())) {
+                        quick = false;
+                        break;
+                    }
+                    const Entry& e = c->entries_[std::size_t(k)];
+                    bucket.entries[std::size_t(bucket.count++)] = {
+                        e.word, e.letters, e.span, e.anchor, int(e.folded.size()), k};
+                }
+            }
+        }
+    }
+    if (!quick) c->quick_.clear();
     detail::WordSearch& search = c->search_;
     search.leads = c->foldsBeyondAscii_;
     search.separators = c->separatorBytes_;
@@ -290,6 +311,32 @@ std::unique_ptr<ByteCounter> ByteCounter::For(QStringView separators,
         if (search.prior[b]) search.priorRows[b & 15] |= static_cast<unsigned char>(1u << (b >> 4));
     // Beyond ASCII every byte may stand before an anchor (the word search takes it so).
     for (unsigned b = 0x80; b < 256 && !search.anchors.empty(); ++b) search.prior[b] = true;
+    // Past two entries to a group, the lookup rules out too little to pay for itself.
+    search.groups = !c->entries_.empty() && c->entries_.size() <= 16;
+    for (auto* rows : {&search.outLo, &search.outHi})
+        for (auto& row : *rows) row.fill(0xFF);
+    for (std::size_t k = 0; k < c->entries_.size(); ++k) {
+        const Entry& e = c->entries_[k];
+        const auto keep = static_cast<unsigned char>(~(1u << (k % 8)));
+        for (std::size_t row = 0; row < 3; ++row) {
+            const int j = e.anchor + (row == 2 ? 1 : int(row) - 2);
+            for (unsigned b = 0; b < 0x80; ++b) {
+                if (j >= 0 && j < int(e.folded.size()) &&
+                    FoldByte(static_cast<unsigned char>(b)) !=
+                        static_cast<unsigned char>(e.folded[std::size_t(j)]))
+                    continue;
+                search.outLo[row][b & 15] &= keep;
+                search.outHi[row][b >> 4] &= keep;
+            }
+        }
+    }
+    // A carriage return is skipped and a byte beyond ASCII may be part of a letter that folds:
+    // neither rules out a group (the latter by the lookup's own rule).
+    for (std::size_t row = 0; row < 3; ++row) {
+        search.outLo[row][kCr & 15] = 0;
+        search.outHi[row][kCr >> 4] = 0;
+        for (unsigned high = 8; high < 16; ++high) search.outHi[row][high] = 0;
+    }
     return c;
 }
 
@@ -751,18 +798,6 @@ bool ByteCounter::MatchesForward(const unsigned char* d, qsizetype n, qsizetype 
     return false;
 }
 
-// The abbreviations whose first separator is the byte at q, carriage returns skipped.
-ByteCounter::Separator ByteCounter::ClassifyFound(const unsigned char* d, qsizetype n, qsizetype q,
-                                                  bool utf8, qsizetype& maskedUntil,
-                                                  Found& found) const {
-    found = FindAt(d, n, q, utf8);
-    if (q < maskedUntil) return found.count > 0 ? Separator::Clash : Separator::Inside;
-    if (found.count > 1 || (found.count == 1 && found.start < maskedUntil)) return Separator::Clash;
-    if (found.count == 0) return Separator::End;
-    maskedUntil = found.end;
-    return Separator::Abbreviation;
-}
-
 ByteCounter::Found ByteCounter::FindAt(const unsigned char* d, qsizetype n, qsizetype q,
                                        bool utf8) const {
     Found found;
@@ -905,6 +940,7 @@ bool ByteCounter::ClassifyWord(const unsigned char* d, qsizetype n, qsizetype i,
 // those an entry may be anchored on (which Classify decides). Those are looked at one by one,
 // in order, and the run is put together again where the words stop. Returns where they stop,
 // or where a letter that folds into an entry's is.
+template <bool groups>
 __attribute__((target("avx2,popcnt,bmi,bmi2"))) qsizetype ByteCounter::CountSparseAvx2(
     const unsigned char* d, qsizetype n, qsizetype i, bool utf8, bool leads, WordRun& run,
     bool& folding) const {
@@ -932,10 +968,18 @@ __attribute__((target("avx2,popcnt,bmi,bmi2"))) qsizetype ByteCounter::CountSpar
     std::uint64_t priorTop = run.priorTop;
     qsizetype sepBefore = -1;  // the last separator before the word, from `from` on
     for (; i < stop; i += 64) {
-        const detail::SparseMasks m = detail::SparseMaskAvx2(d + i, c, leads);
+        // Where the bytes around it can be read, an anchor is looked at only where its
+        // neighbours may be some entry's.
+        const bool inside = groups && i >= 2 && i + 64 < n;
+        const detail::SparseMasks m = detail::SparseMaskAvx2(d + i, c, leads, inside);
         closed += __builtin_popcountll(m.plain);
-        const std::uint64_t looks = m.anchors & (m.priors << 1 | priorTop);
-        priorTop = m.priors >> 63;
+        std::uint64_t looks = m.anchors;
+        if (inside) {
+            looks &= m.allowed;
+        } else if (!groups) {
+            looks &= m.priors << 1 | priorTop;
+            priorTop = m.priors >> 63;
+        }
         std::uint64_t events = looks | m.breaks | m.leads;
         const std::uint64_t separators = m.plain | m.breaks;
         // A conditional move: a branch would be mispredicted on every other word, and the
@@ -973,7 +1017,7 @@ __attribute__((target("avx2,popcnt,bmi,bmi2"))) qsizetype ByteCounter::CountSpar
     // after the last end, and where that end is (looked at only where none came).
     run.closed = closed;
     run.maskedUntil = maskedUntil;
-    run.priorTop = priorTop;
+    run.priorTop = groups && stop > from ? search_.prior[d[stop - 1]] : priorTop;
     if (anySpan && sepBefore < spanEnd)
         run.last = sepBefore, run.marker = true;
     else if (sepBefore >= from)
@@ -1044,7 +1088,9 @@ bool ByteCounter::CountFast(const unsigned char* d, qsizetype n, bool utf8, std:
 #if defined(__x86_64__)
             if (fused && last >= 0) {
                 bool folded = false;
-                i = CountSparseAvx2(d, n, i, utf8, leadsInWords, run, folded);
+                i = search_.groups
+                        ? CountSparseAvx2<true>(d, n, i, utf8, leadsInWords, run, folded)
+                        : CountSparseAvx2<false>(d, n, i, utf8, leadsInWords, run, folded);
                 if (folded) return *folding = true, false;
                 break;
             }

@@ -5,7 +5,9 @@
 #include <QStringList>
 #include <QStringView>
 #include <array>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -144,6 +146,8 @@ class ByteCounter {
     // One word once a buffer has ended in the stretch; false where abbreviations overlap.
     bool CountWord(const unsigned char* d, qsizetype n, qsizetype i, bool utf8,
                    const detail::WordMasks& m, WordRun& run) const;
+    // groups: search_.groups.
+    template <bool groups>
     qsizetype CountSparseAvx2(const unsigned char* d, qsizetype n, qsizetype i, bool utf8,
                               bool leads, WordRun& run, bool& folding) const;
     void CountBySplitter(const unsigned char* d, qsizetype n, bool utf8);
@@ -158,10 +162,50 @@ class ByteCounter {
         // Most separators follow a byte no abbreviation has before that separator: decided
         // here, inline, as every separator of the text asks.
         if (!MayEndAt(d, n, q)) return q < maskedUntil ? Separator::Inside : Separator::End;
-        return ClassifyFound(d, n, q, utf8, maskedUntil, found);
+        found = FindQuick(d, n, q, utf8);
+        return Resolve(found, q, maskedUntil);
     }
-    Separator ClassifyFound(const unsigned char* d, qsizetype n, qsizetype q, bool utf8,
-                            qsizetype& maskedUntil, Found& found) const;
+    // What the separator d[q] is, given the entries anchored on it.
+    static Separator Resolve(const Found& found, qsizetype q, qsizetype& maskedUntil) {
+        if (q < maskedUntil) return found.count > 0 ? Separator::Clash : Separator::Inside;
+        if (found.count > 1 || (found.count == 1 && found.start < maskedUntil))
+            return Separator::Clash;
+        if (found.count == 0) return Separator::End;
+        maskedUntil = found.end;
+        return Separator::Abbreviation;
+    }
+    // FindAt, inline where the entries are compared as words and the bytes around q are ASCII
+    // as most texts' are: an abbreviation found is most of the cost of a count.
+    Found FindQuick(const unsigned char* d, qsizetype n, qsizetype q, bool utf8) const {
+        const int slot = anchorSlot_[d[q]];
+        if (slot == 0 || quick_.empty() || q < 7 || q + 8 > n || d[q - 1] == kCarriageReturn ||
+            d[q - 1] >= 0x80) [[unlikely]]
+            return FindAt(d, n, q, utf8);
+        const unsigned char prior = d[q - 1];
+        const unsigned char before = prior >= 'A' && prior <= 'Z' ? prior + ('a' - 'A') : prior;
+        const QuickBucket& bucket = quick_[std::size_t(slot - 1)][before];
+        Found found;
+        for (int j = 0; j < bucket.count; ++j) {
+            const QuickEntry& e = bucket.entries[std::size_t(j)];
+            std::uint64_t x = 0;
+            std::memcpy(&x, d + q - e.anchor, 8);
+            if constexpr (std::endian::native == std::endian::big) x = __builtin_bswap64(x);
+            x &= e.span;
+            if ((x | e.letters) == e.word) {
+                if (++found.count == 1)
+                    found.start = q - e.anchor, found.end = found.start + e.length,
+                    found.entry = e.k;
+                if (found.count > 1) return found;
+                continue;
+            }
+            // A carriage return or a byte beyond ASCII where it would stand: the whole look.
+            constexpr std::uint64_t kLow = 0x0101010101010101, kHigh = 0x8080808080808080;
+            const std::uint64_t cr = x ^ (kLow * kCarriageReturn);
+            if ((x & kHigh) != 0 || (((cr - kLow) & ~cr & kHigh) & e.span) != 0) [[unlikely]]
+                return FindAt(d, n, q, utf8);
+        }
+        return found;
+    }
     // Whether some entry may have its anchor at the separator d[q], by the bytes around it:
     // most separators need no look at the entries.
     bool MayEndAt(const unsigned char* d, qsizetype n, qsizetype q) const {
@@ -210,6 +254,18 @@ class ByteCounter {
         std::array<std::uint64_t, 1024> around{}, before{};
     };
     std::vector<AnchorPairs> pairs_;
+    // By anchor slot and the folded byte before the anchor, the entries FindAt would look at,
+    // in its order; none where an entry is longer than a word or a bucket too long.
+    struct QuickEntry {
+        std::uint64_t word = 0, letters = 0, span = 0;
+        int anchor = 0, length = 0, k = 0;
+    };
+    struct QuickBucket {
+        int count = 0;
+        std::array<QuickEntry, 4> entries{};
+    };
+    static constexpr unsigned char kCarriageReturn = '\r';
+    std::vector<std::array<QuickBucket, 256>> quick_;
     detail::WordSearch search_;  // for a count a word at a time
     std::unique_ptr<Hashed> hashed_;
     std::shared_ptr<const detail::PreparedList> prepared_;  // for the splitter, when needed

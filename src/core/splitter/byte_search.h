@@ -511,6 +511,12 @@ struct WordSearch {
     std::array<bool, 256> separator{}, anchor{}, prior{};
     std::array<unsigned char, 16> priorRows{};
     bool leads = false;  // whether the masks mark the lead bytes C5 and E2
+    // Where set, the bytes entries allow two before an anchor, one before it and one after it,
+    // by group (entry k in group k % 8): rows by low nibble and by high nibble of the groups
+    // each nibble rules out. Bytes beyond ASCII and CR rule out none, as they may stand for
+    // any letter; a separator some group allows at all three needs a look.
+    bool groups = false;
+    std::array<std::array<unsigned char, 16>, 3> outLo{}, outHi{};
 };
 
 // Bits of a word: its separators, anchors, line feeds and tabs, bytes that may stand before
@@ -599,6 +605,7 @@ __attribute__((target("avx2"), always_inline)) inline std::uint32_t Outside(__m2
 struct WordConstsAvx2 {
     __m256i separatorRows, anchorRows, priorRows, bitTable, low;
     __m256i plainRows, breakRows;  // separators but line feeds and tabs; those two
+    __m256i outLo[3], outHi[3];
 };
 
 __attribute__((target("avx2"))) inline WordConstsAvx2 MakeWordConstsAvx2(const WordSearch& search) {
@@ -619,6 +626,10 @@ __attribute__((target("avx2"))) inline WordConstsAvx2 MakeWordConstsAvx2(const W
     c.bitTable = _mm256_setr_epi8(1, 2, 4, 8, 16, 32, 64, -128, 0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 4, 8,
                                   16, 32, 64, -128, 0, 0, 0, 0, 0, 0, 0, 0);
     c.low = _mm256_set1_epi8(0x0F);
+    for (std::size_t k = 0; k < 3; ++k) {
+        c.outLo[k] = BroadcastRows(search.outLo[k]);
+        c.outHi[k] = BroadcastRows(search.outHi[k]);
+    }
     return c;
 }
 
@@ -671,21 +682,42 @@ __attribute__((target("avx2"))) inline WordMasks WordMaskAvx2(const unsigned cha
 // What a count looks at one by one among 64 bytes: the separators that are line feeds or
 // tabs (`breaks`), anchors, the bytes that may stand before one, and where asked the bytes
 // that may start U+017F or U+212A; the other separators (`plain`) are only counted.
+// With groups, the bytes whose neighbours some group allows (`allowed`) instead of `priors`.
 struct SparseMasks {
-    std::uint64_t plain = 0, breaks = 0, anchors = 0, priors = 0, leads = 0;
+    std::uint64_t plain = 0, breaks = 0, anchors = 0, priors = 0, leads = 0, allowed = 0;
 };
 
-__attribute__((target("avx2"))) inline SparseMasks SparseMaskAvx2(const unsigned char* d,
-                                                                  const WordConstsAvx2& c,
-                                                                  bool leads) {
+// The groups the 32 bytes at d rule out by rows lo and hi: none for a byte beyond ASCII.
+__attribute__((target("avx2"), always_inline)) inline __m256i RuledOutAvx2(const unsigned char* d,
+                                                                           __m256i lo, __m256i hi,
+                                                                           __m256i low) {
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d));
+    return _mm256_or_si256(_mm256_shuffle_epi8(lo, v),
+                           _mm256_shuffle_epi8(hi, _mm256_and_si256(_mm256_srli_epi16(v, 4), low)));
+}
+
+// groups: d[-2] and d[64] may be read.
+__attribute__((target("avx2"), always_inline)) inline SparseMasks SparseMaskAvx2(
+    const unsigned char* d, const WordConstsAvx2& c, bool leads, bool groups) {
     SparseMasks m;
     for (int part = 0; part < 2; ++part) {
-        const BytesAvx2 b = LoadBytesAvx2(d + 32 * part, c);
+        const unsigned char* p = d + 32 * part;
+        const BytesAvx2 b = LoadBytesAvx2(p, c);
         const int shift = 32 * part;
         m.plain |= std::uint64_t(~Outside(c.plainRows, b.lo, b.bit)) << shift;
         m.breaks |= std::uint64_t(~Outside(c.breakRows, b.lo, b.bit)) << shift;
         m.anchors |= std::uint64_t(~Outside(c.anchorRows, b.lo, b.bit)) << shift;
-        m.priors |= std::uint64_t(PriorsAvx2(b, c)) << shift;
+        if (groups) {
+            const __m256i out =
+                _mm256_or_si256(_mm256_or_si256(RuledOutAvx2(p - 2, c.outLo[0], c.outHi[0], c.low),
+                                                RuledOutAvx2(p - 1, c.outLo[1], c.outHi[1], c.low)),
+                                RuledOutAvx2(p + 1, c.outLo[2], c.outHi[2], c.low));
+            m.allowed |= std::uint64_t(std::uint32_t(~_mm256_movemask_epi8(
+                             _mm256_cmpeq_epi8(out, _mm256_set1_epi8(char(0xFF))))))
+                         << shift;
+        } else {
+            m.priors |= std::uint64_t(PriorsAvx2(b, c)) << shift;
+        }
         if (leads) m.leads |= std::uint64_t(LeadsAvx2(b.v)) << shift;
     }
     return m;
