@@ -831,17 +831,12 @@ bool ByteCounter::Verify(const unsigned char* d, qsizetype n, qsizetype q, int k
         std::uint64_t x = 0;
         std::memcpy(&x, d + from, 8);
         if (std::endian::native == std::endian::big) x = __builtin_bswap64(x);
-        x &= e.span;
-        // An upper-case letter differs from its lower case by that bit alone.
-        if ((x | e.letters) == e.word) {
+        const int match = MatchWord(x & e.span, e.word, e.letters, e.span);
+        if (match > 0) {
             if (++found.count == 1) found.start = from, found.end = to, found.entry = k;
             return true;
         }
-        constexpr std::uint64_t kLow = 0x0101010101010101, kHigh = 0x8080808080808080;
-        const std::uint64_t cr = x ^ (kLow * kCr);
-        // No byte beyond ASCII and no carriage return (a byte the xor makes zero) where the
-        // entry would stand: then no other look can match.
-        if ((x & kHigh) == 0 && (((cr - kLow) & ~cr & kHigh) & e.span) == 0) return false;
+        if (match == 0) return false;
     } else if (from >= 0 && to <= n) {
         bool same = true, plain = true;
         for (std::size_t j = 0; j < e.folded.size(); ++j) {

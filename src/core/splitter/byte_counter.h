@@ -190,21 +190,27 @@ class ByteCounter {
             std::uint64_t x = 0;
             std::memcpy(&x, d + q - e.anchor, 8);
             if constexpr (std::endian::native == std::endian::big) x = __builtin_bswap64(x);
-            x &= e.span;
-            if ((x | e.letters) == e.word) {
-                if (++found.count == 1)
-                    found.start = q - e.anchor, found.end = found.start + e.length,
-                    found.entry = e.k;
-                if (found.count > 1) return found;
-                continue;
-            }
-            // A carriage return or a byte beyond ASCII where it would stand: the whole look.
-            constexpr std::uint64_t kLow = 0x0101010101010101, kHigh = 0x8080808080808080;
-            const std::uint64_t cr = x ^ (kLow * kCarriageReturn);
-            if ((x & kHigh) != 0 || (((cr - kLow) & ~cr & kHigh) & e.span) != 0) [[unlikely]]
+            const int match = MatchWord(x & e.span, e.word, e.letters, e.span);
+            if (match < 0) [[unlikely]]
                 return FindAt(d, n, q, utf8);
+            if (match == 0) continue;
+            if (++found.count == 1)
+                found.start = q - e.anchor, found.end = found.start + e.length, found.entry = e.k;
+            if (found.count > 1) return found;
         }
         return found;
+    }
+    // The bytes x where an entry compared as a word would stand (its span kept): 1 where they
+    // are the entry's, 0 where not, -1 where a carriage return or a byte beyond ASCII among
+    // them asks for the look unit by unit.
+    static int MatchWord(std::uint64_t x, std::uint64_t word, std::uint64_t letters,
+                         std::uint64_t span) {
+        // An upper-case letter differs from its lower case by that bit alone.
+        if ((x | letters) == word) return 1;
+        constexpr std::uint64_t kLow = 0x0101010101010101, kHigh = 0x8080808080808080;
+        // A carriage return is a byte the xor makes zero.
+        const std::uint64_t cr = x ^ (kLow * kCarriageReturn);
+        return (x & kHigh) != 0 || (((cr - kLow) & ~cr & kHigh) & span) != 0 ? -1 : 0;
     }
     // Whether some entry may have its anchor at the separator d[q], by the bytes around it:
     // most separators need no look at the entries.
