@@ -8,6 +8,7 @@
 #include "cli/document_source.h"
 #include "cli/ordered_output.h"
 #include "cli/output_formats.h"
+#include "cli/pieced_print.h"
 #include "cli/text_feeder.h"
 #include "cli/unicode_split.h"
 #include "core/failure.h"
@@ -66,6 +67,23 @@ std::int64_t SplitSource(ByteSource& source, const CountSettings& settings, cons
         byteOptions.heldLimit = tuning.heldUnits;
         if (const auto splitter =
                 ByteSplitter::For(settings.separators, settings.abbreviations, byteOptions)) {
+            // A large file on two cores, piece by piece, where the output is the sentences.
+            auto* const writer = dynamic_cast<SentenceWriter*>(&receiver);
+            if (writer && settings.secondCore && !settings.stats && source.CanReadAhead() &&
+                source.SizeAtOpen() >= 4 * tuning.pieceBytes) {
+                char start[kByteOrderMarkBytes] = {};
+                const std::int64_t first = source.ReadAtStart();
+                const qsizetype got = source.ReadAt(first, start, kByteOrderMarkBytes);
+                const std::int64_t text =
+                    first + ReadByteOrderMark(QByteArrayView(start, got)).length;
+                std::int64_t sentences = 0;
+                bool endedInsideParts = false;
+                if (PrintInPieces(source, text, *splitter, byteOptions, tuning, *writer, sentences,
+                                  endedInsideParts)) {
+                    if (endedInsideParts) throw EndedInsideParts(source, tuning);
+                    return sentences;
+                }
+            }
             SplitterTarget target(*splitter, *bytes);
             reader.ReadInto(target, TriggerFor(settings));
             splitter->Finish(*bytes);

@@ -35,6 +35,9 @@ struct Tuning {
     // A sentence longer than this goes out in parts as it is read (one a line only).
     qsizetype sentencePartUnits = qsizetype(1) << 20;
     qsizetype outputBytes = qsizetype(1) << 16;  // written at once
+    // A file printed on two cores is cut about so often: each piece and what it prints stay
+    // in the core's cache.
+    std::int64_t pieceBytes = std::int64_t(1) << 19;
 };
 
 // What one file gave, for its summary and the total.

@@ -189,7 +189,12 @@ int Run(int argc, char** argv) {
     // two cores.
     const int cores = options.jobs > 0 ? options.jobs : Cores();
     const int threads = std::min(cores, ThreadsThatFit());
-    const int jobs = std::min(threads, files);
+    // Sentences printed from large files go out soonest a file at a time, each on every
+    // core in pieces: nothing is kept back for its turn.
+    const bool filesInTurn = !settings.countOnly && !settings.stats &&
+                             settings.rules == Rules::Separators &&
+                             std::all_of(inputs.begin(), inputs.end(), WorthASecondCore);
+    const int jobs = filesInTurn ? 1 : std::min(threads, files);
     CountSettings split = settings, oneCore = settings;
     split.secondCore = threads >= 2 * jobs;
     const Tuning tuning;

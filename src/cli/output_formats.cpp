@@ -248,6 +248,14 @@ FileOutput::~FileOutput() {
 }
 
 char* FileOutput::MakeRoom(qsizetype bytes) {
+    if (!out_ && used_ + bytes > room_) {
+        // Gathering: a larger buffer, the bytes so far moved into it.
+        const qsizetype room = std::max(2 * room_, used_ + bytes);
+        std::unique_ptr<char[]> larger(new char[room]);
+        if (used_ > 0) std::memcpy(larger.get(), data_.get(), static_cast<size_t>(used_));
+        data_ = std::move(larger);
+        room_ = room;
+    }
     if (used_ + bytes > room_) {
         Flush();
         if (bytes > room_) data_.reset(), room_ = bytes;
@@ -262,11 +270,17 @@ void FileOutput::Append(QByteArrayView bytes) {
     Used(w + bytes.size());
 }
 
+void FileOutput::Pass(QByteArrayView bytes) {
+    Flush();
+    if (!bytes.isEmpty()) out_->Write(index_, bytes);
+}
+
 void FileOutput::Flush() {
-    if (used_ > 0) out_.Write(index_, QByteArrayView(data_.get(), used_));
+    if (!out_) return;
+    if (used_ > 0) out_->Write(index_, QByteArrayView(data_.get(), used_));
     used_ = 0;
     // Output kept for its turn goes on in larger blocks, each kept without another copy.
-    block_ = out_.WritesThrough(index_) ? through_ : std::max(through_, OrderedOutput::kHeldBlock);
+    block_ = out_->WritesThrough(index_) ? through_ : std::max(through_, OrderedOutput::kHeldBlock);
     if (block_ > room_) {
         data_ = block_ == OrderedOutput::kHeldBlock ? std::move(tSpareHeld) : nullptr;
         room_ = block_;

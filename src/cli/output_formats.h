@@ -5,6 +5,7 @@
 #include <QStringView>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -26,7 +27,10 @@ class FileOutput {
   public:
     // The buffer comes with the first output, so that making one cannot fail.
     FileOutput(OrderedOutput& out, int index, qsizetype block)
-        : out_(out), index_(index), block_(block), through_(block), room_(block) {}
+        : out_(&out), index_(index), block_(block), through_(block), room_(block) {}
+    // Output gathered in memory, as much as comes, until Collected hands it over.
+    explicit FileOutput(qsizetype block)
+        : index_(-1), block_(kCollect), through_(block), room_(block) {}
     ~FileOutput();
     FileOutput(const FileOutput&) = delete;
     FileOutput& operator=(const FileOutput&) = delete;
@@ -42,11 +46,20 @@ class FileOutput {
     }
     void Append(QByteArrayView bytes);
     void Flush();
+    // Bytes gathered elsewhere, after all before them, without a copy.
+    void Pass(QByteArrayView bytes);
+    // What a gathering output holds; the next output starts it anew.
+    QByteArrayView Collected() {
+        const QByteArrayView bytes(data_.get(), used_);
+        used_ = 0;
+        return bytes;
+    }
 
   private:
+    static constexpr qsizetype kCollect = std::numeric_limits<qsizetype>::max();
     char* MakeRoom(qsizetype bytes);
 
-    OrderedOutput& out_;
+    OrderedOutput* out_ = nullptr;
     int index_;
     qsizetype block_;    // handed on when full
     qsizetype through_;  // the block while the output goes straight through
@@ -61,6 +74,13 @@ class SentenceWriter : public SentenceReceiver, public ByteSentenceReceiver {
   public:
     SentenceWriter(const CountSettings& settings, const QByteArray* name, FileOutput& out)
         : settings_(settings), name_(name), out_(out) {}
+    // The same settings and file, into another output (a piece of the file's).
+    SentenceWriter(const SentenceWriter& like, FileOutput& out)
+        : settings_(like.settings_), name_(like.name_), out_(out) {}
+    const CountSettings& settings() const { return settings_; }
+    FileOutput& output() { return out_; }
+    // The sentences before the next one, for its number.
+    void NumberFrom(std::int64_t sentences) { index_ = sentences; }
     void Sentence(QStringView text, std::int64_t start, std::int64_t end) override;
     void SentencePart(QStringView text) override;
     // The same in UTF-8, written straight into the output.

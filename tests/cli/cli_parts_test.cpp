@@ -798,6 +798,99 @@ TEST(SplitSource, ALongSentenceGoesOutInParts) {
     }
 }
 
+// A file whose size is known, as a file on disk tells it.
+class SizedSource : public MemorySource {
+  public:
+    SizedSource(QByteArray bytes, qsizetype block)
+        : MemorySource(bytes, block, true), size_(bytes.size()) {}
+    std::int64_t SizeAtOpen() const override { return size_; }
+
+  private:
+    std::int64_t size_;
+};
+
+struct Printed {
+    QByteArray bytes;
+    std::int64_t count = -1;
+    QString failure;
+};
+
+Printed Print(const QByteArray& text, const CountSettings& settings, const Tuning& tuning) {
+    Printed printed;
+    std::FILE* file = std::tmpfile();
+    if (!file) return printed;
+    {
+        OrderedOutput out(file, stderr, 1, 1 << 20);
+        FileOutput output(out, 0, 64);
+        const QByteArray name = "f";
+        SentenceWriter writer(settings, &name, output);
+        try {
+            SizedSource source(text, tuning.blockBytes);
+            printed.count = SplitSource(source, settings, tuning, writer);
+        } catch (const ReadError& e) {
+            printed.failure = e.message;
+        }
+        output.Flush();
+        out.Finish(0);
+    }
+    std::rewind(file);
+    char buffer[4096];
+    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
+        printed.bytes.append(buffer, qsizetype(got));
+    std::fclose(file);
+    return printed;
+}
+
+// A file printed on two cores, cut into pieces anywhere a piece may start, prints what it
+// prints in one go: the same lines, numbers, places and count, in every format, with
+// abbreviations across the cuts, sentences over many pieces (in parts or not), a reading
+// decided late (UTF-8 or not) and a text that ends inside a sentence.
+TEST(SplitSource, PrintsAFileInPiecesAsInOneGo) {
+    const char* const words[] = {
+        "word",         " ",          "  ", ". ",    ".",   "etc.", "ETC.", "eTc.",
+        " vs. ",        "\r\n",       "\r", "\n",    "\t",  "? ",   "!",    "caf\xC3\xA9",
+        "\xE2\x80\x94", "v\xC5\xBF.", "x",  "\"q\"", "...", "e.",   "tc"};
+    std::mt19937 random(11);
+    CountSettings settings;
+    settings.separators = QStringLiteral(".!?\n\t");
+    settings.abbreviations = {QStringLiteral("etc."), QStringLiteral("vs.")};
+    for (int round = 0; round < 60; ++round) {
+        QByteArray text;
+        // Now and then a sentence that runs on over many pieces.
+        const bool longOne = round % 4 == 1;
+        for (int n = 0; n < 3000; ++n) {
+            text += words[random() % std::size(words)];
+            if (longOne && n == 1000) text += QByteArray(5000, 'y');
+        }
+        // A byte that is no UTF-8 late in the text makes all of it Windows-1252.
+        if (round % 3 == 2) text.insert(text.size() - 100, '\xE9');
+        if (round % 5 == 4) text += "an end without a separator";
+        Tuning tuning;
+        tuning.blockBytes = 7 + qsizetype(random() % 4096);
+        tuning.pieceBytes = 16 + std::int64_t(random() % 900);
+        tuning.sentencePartUnits = round % 2 ? 64 : 1 << 20;
+        for (const Format format : {Format::Lines, Format::Tsv, Format::Jsonl}) {
+            settings.format = format;
+            SCOPED_TRACE("round " + std::to_string(round) + " format " +
+                         std::to_string(int(format)));
+            settings.secondCore = false;
+            const Printed one = Print(text, settings, tuning);
+            settings.secondCore = true;
+            const Printed two = Print(text, settings, tuning);
+            EXPECT_GT(one.bytes.size(), text.size() / 2);
+            EXPECT_EQ(two.count, one.count);
+            EXPECT_EQ(two.failure, one.failure);
+            if (two.bytes != one.bytes) {
+                qsizetype at = 0;
+                while (at < one.bytes.size() && one.bytes[at] == two.bytes[at]) ++at;
+                ADD_FAILURE() << "differ from byte " << at << ": "
+                              << one.bytes.mid(at - 40, 80).toStdString() << " | "
+                              << two.bytes.mid(at - 40, 80).toStdString();
+            }
+        }
+    }
+}
+
 // The numbers of the lines, moved on from the last or not, across the places where they
 // carry into more digits.
 TEST(SentenceWriter, PrintsEveryNumberAsItIs) {

@@ -3,6 +3,7 @@
 #include <QString>
 #include <array>
 #include <cstring>
+#include <utility>
 
 #include "core/splitter/byte_counter.h"
 #include "core/splitter/byte_search.h"
@@ -158,6 +159,28 @@ void ByteSplitter::Finish(ByteSentenceReceiver& sink) {
     endedInsideParts_ = open_.parted;
     open_ = Open();
     if (endedInsideParts_) sink.AbandonSentence();
+}
+
+bool ByteSplitter::CutsAfter(unsigned char b) const {
+    return b > ' ' && b < 0x7F && !rules_->separator_[b] && !rules_->inEntries_[b];
+}
+
+void ByteSplitter::ContinueSentence() {
+    open_ = Open();
+    open_.lone = Lone::Other;
+    open_.started = true;
+}
+
+ByteSplitter::Tail ByteSplitter::EndPiece(ByteSentenceReceiver& sink, std::int64_t& sentences,
+                                          std::int64_t& points) {
+    if (!rules_->separatorBytes_.empty() && !held_.isEmpty())
+        Piece(reinterpret_cast<const unsigned char*>(held_.constData()), held_.size(), sink);
+    held_.clear();
+    Tail tail{std::move(open_.text), open_.start, open_.started, open_.parted};
+    sentences = std::exchange(sentences_, 0);
+    points = std::exchange(piecePoint_, 0);
+    open_ = Open();
+    return tail;
 }
 
 void ByteSplitter::Piece(const unsigned char* d, qsizetype n, ByteSentenceReceiver& sink) {

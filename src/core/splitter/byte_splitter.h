@@ -60,6 +60,25 @@ class ByteSplitter {
     std::int64_t count() const { return sentences_; }
     bool endedInsideParts() const { return endedInsideParts_; }
 
+    // For a text split in pieces, each cut just after a byte that is no separator, space,
+    // line break or byte of an abbreviation (the buffer open there holds something, and no
+    // abbreviation reaches across): what a piece leaves open at its end.
+    struct Tail {
+        QByteArray text;          // as far as it has not gone out in parts
+        std::int64_t start = -1;  // in the piece; -1: begun before it
+        bool started = false;
+        bool parted = false;  // some of it went out in parts
+    };
+    // Whether a piece may be cut just after byte b.
+    bool CutsAfter(unsigned char b) const;
+    // The bytes from here on continue a sentence begun before the piece: the first sentence
+    // to end is reported with start -1.
+    void ContinueSentence();
+    // The end of a piece: the bytes held are split and what is left open handed back, with
+    // the piece's sentences and code points (with codePoints); the splitter is then as new,
+    // its reading kept.
+    Tail EndPiece(ByteSentenceReceiver& sink, std::int64_t& sentences, std::int64_t& points);
+
   private:
     struct Mark {
         qsizetype start = 0, end = 0;
