@@ -799,14 +799,30 @@ TEST(SplitSource, ALongSentenceGoesOutInParts) {
 }
 
 // A file whose size is known, as a file on disk tells it.
+// Reads of more than 4 KiB that reach byte failAt fail (-1: none).
 class SizedSource : public MemorySource {
   public:
-    SizedSource(QByteArray bytes, qsizetype block)
-        : MemorySource(bytes, block, true), size_(bytes.size()) {}
+    SizedSource(QByteArray bytes, qsizetype block, std::int64_t failAt = -1)
+        : MemorySource(bytes, block, true), size_(bytes.size()), failAt_(failAt) {}
     std::int64_t SizeAtOpen() const override { return size_; }
+    qsizetype Read(char* buffer, qsizetype size) override {
+        if (Fails(at_, size)) throw ReadError{QStringLiteral("a bad block")};
+        const qsizetype got = MemorySource::Read(buffer, size);
+        at_ += got;
+        return got;
+    }
+    qsizetype ReadAt(std::int64_t offset, char* buffer, qsizetype size) override {
+        if (Fails(offset, size)) throw ReadError{QStringLiteral("a bad block")};
+        return MemorySource::ReadAt(offset, buffer, size);
+    }
 
   private:
+    bool Fails(std::int64_t offset, qsizetype size) const {
+        return failAt_ >= 0 && size > 4096 && offset <= failAt_ && failAt_ < offset + size;
+    }
     std::int64_t size_;
+    std::int64_t failAt_;
+    std::int64_t at_ = 0;
 };
 
 struct Printed {
@@ -815,7 +831,8 @@ struct Printed {
     QString failure;
 };
 
-Printed Print(const QByteArray& text, const CountSettings& settings, const Tuning& tuning) {
+Printed Print(const QByteArray& text, const CountSettings& settings, const Tuning& tuning,
+              std::int64_t failAt = -1) {
     Printed printed;
     std::FILE* file = std::tmpfile();
     if (!file) return printed;
@@ -825,7 +842,7 @@ Printed Print(const QByteArray& text, const CountSettings& settings, const Tunin
         const QByteArray name = "f";
         SentenceWriter writer(settings, &name, output);
         try {
-            SizedSource source(text, tuning.blockBytes);
+            SizedSource source(text, tuning.blockBytes, failAt);
             printed.count = SplitSource(source, settings, tuning, writer);
         } catch (const ReadError& e) {
             printed.failure = e.message;
@@ -854,8 +871,13 @@ TEST(SplitSource, PrintsAFileInPiecesAsInOneGo) {
     CountSettings settings;
     settings.separators = QStringLiteral(".!?\n\t");
     settings.abbreviations = {QStringLiteral("etc."), QStringLiteral("vs.")};
-    for (int round = 0; round < 60; ++round) {
+    for (int round = 0; round < 62; ++round) {
         QByteArray text;
+        // Texts in which no piece can start but every few thousand bytes, or nowhere.
+        if (round >= 60) {
+            for (int n = 0; n < 2000; ++n) text += "e.tc. ";
+            if (round == 60) text.insert(6000, "word. ");
+        }
         // Now and then a sentence that runs on over many pieces.
         const bool longOne = round % 4 == 1;
         for (int n = 0; n < 3000; ++n) {
@@ -887,6 +909,35 @@ TEST(SplitSource, PrintsAFileInPiecesAsInOneGo) {
                               << one.bytes.mid(at - 40, 80).toStdString() << " | "
                               << two.bytes.mid(at - 40, 80).toStdString();
             }
+        }
+    }
+}
+
+// A read that fails in a piece fails the print as it fails in one go, after the output of
+// the pieces before it: the start of the whole text's, no more.
+TEST(SplitSource, AReadThatFailsInAPieceFailsAsInOneGo) {
+    QByteArray text;
+    for (int n = 0; n < 12000; ++n) text += n % 7 ? "word " : "etc. end. ";
+    CountSettings settings;
+    settings.separators = QStringLiteral(".");
+    settings.abbreviations = {QStringLiteral("etc.")};
+    Tuning tuning;
+    tuning.blockBytes = 8192;
+    tuning.pieceBytes = 5000;
+    for (const Format format : {Format::Lines, Format::Jsonl}) {
+        settings.format = format;
+        settings.secondCore = false;
+        const Printed whole = Print(text, settings, tuning);
+        const Printed one = Print(text, settings, tuning, 30000);
+        settings.secondCore = true;
+        const Printed two = Print(text, settings, tuning, 30000);
+        EXPECT_EQ(whole.failure, QString());
+        EXPECT_EQ(one.failure, QStringLiteral("a bad block"));
+        EXPECT_EQ(two.failure, one.failure);
+        for (const Printed* failed : {&one, &two}) {
+            EXPECT_GT(failed->bytes.size(), 0);
+            EXPECT_LT(failed->bytes.size(), whole.bytes.size());
+            EXPECT_TRUE(whole.bytes.startsWith(failed->bytes));
         }
     }
 }
