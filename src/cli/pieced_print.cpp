@@ -5,10 +5,10 @@
 #include <climits>
 #include <condition_variable>
 #include <exception>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <new>
-#include <optional>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -114,13 +114,6 @@ class Printer {
 
   private:
     struct Worker {
-        // Room from the start for what a piece gives in most texts: a buffer grown by
-        // doubling would fault in twice the pages.
-        Worker(SentenceWriter& like, qsizetype room)
-            : output(room), writer(like, output), lines(writer) {}
-        FileOutput output;
-        SentenceWriter writer;
-        LinesSink lines;
         Recorder recorder;
         QByteArray piece;
         bool readingSet = false;
@@ -129,11 +122,26 @@ class Printer {
         std::int64_t sentences = 0, points = 0;
         ByteSplitter::Tail tail;
     };
+    // What a piece prints, kept until the pieces before it have gone out.
+    struct Result {
+        Result(SentenceWriter& like, qsizetype room)
+            : output(room), writer(like, output), lines(writer) {}
+        FileOutput output;
+        SentenceWriter writer;
+        LinesSink lines;
+        Done done;
+    };
+    // Pieces printed and not yet gone out, at most: a thread slowed down by others does
+    // not hold up the other thread until they are.
+    static constexpr std::size_t kHeldResults = 6;
 
-    void Piece(std::size_t k, ByteSplitter& splitter, Worker& w);
+    void Piece(std::size_t k, ByteSplitter& splitter, Worker& w, Result& r);
     void Read(std::size_t k, ByteSplitter& splitter, Worker& w, ByteSentenceReceiver& sink);
-    void Format(std::size_t k, Worker& w, Done& done);
-    void Deliver(std::size_t k, Worker& w, Done& done);
+    void Format(std::size_t k, Worker& w, Result& r);
+    // Hands the piece's output on; the thread whose piece comes next sends it and those
+    // after it that are done.
+    void Offer(std::size_t k, std::unique_ptr<Result> r);
+    void Deliver(std::size_t k, Result& r);
     bool Utf8();
     void WaitTurn(const std::size_t& turn, std::size_t k);
     void PassTurn(std::size_t& turn);
@@ -157,6 +165,10 @@ class Printer {
     std::size_t next_ = 0;       // the piece to take next
     std::size_t numbered_ = 0;   // tsv and jsonl: the piece whose numbers come next
     std::size_t delivered_ = 0;  // the piece whose output goes next
+    std::vector<std::unique_ptr<Result>> free_;
+    std::size_t made_ = 0;
+    std::map<std::size_t, std::unique_ptr<Result>> ready_;
+    bool delivering_ = false;
     std::size_t failedAt_ = SIZE_MAX;
     std::exception_ptr failure_;
 
@@ -201,31 +213,66 @@ void Printer::Fail(std::size_t k) {
 }
 
 void Printer::Work(ByteSplitter& splitter) {
-    // A thread without room for its buffers leaves the pieces to the other.
-    std::optional<Worker> worker;
-    try {
-        const auto piece = qsizetype(tuning_.pieceBytes);
-        worker.emplace(writer_, lines_ ? piece + piece / 8 : 2 * piece);
-    } catch (const std::bad_alloc&) {
-        return;
-    }
-    Worker& w = *worker;
+    Worker w;
+    // Room from the start for what a piece gives in most texts: a buffer grown by doubling
+    // would fault in twice the pages.
+    const auto piece = qsizetype(tuning_.pieceBytes);
+    const qsizetype room = lines_ ? piece + piece / 8 : 2 * piece;
     for (;;) {
         std::size_t k = 0;
+        std::unique_ptr<Result> r;
         {
-            const std::lock_guard lock(mutex_);
+            std::unique_lock lock(mutex_);
+            turned_.wait(lock, [this] {
+                return !free_.empty() || made_ < kHeldResults || next_ >= pieces_ ||
+                       next_ > failedAt_;
+            });
+            if (next_ >= pieces_ || next_ > failedAt_) return;
             k = next_++;
-            if (k >= pieces_ || k > failedAt_) return;
+            if (free_.empty()) {
+                ++made_;
+            } else {
+                r = std::move(free_.back());
+                free_.pop_back();
+            }
         }
         try {
-            Piece(k, splitter, w);
+            if (!r) r = std::make_unique<Result>(writer_, room);
+            Piece(k, splitter, w, *r);
         } catch (const Stopped&) {
             return;
         } catch (...) {
             Fail(k);
             return;
         }
+        Offer(k, std::move(r));
     }
+}
+
+void Printer::Offer(std::size_t k, std::unique_ptr<Result> r) {
+    std::unique_lock lock(mutex_);
+    ready_.emplace(k, std::move(r));
+    if (delivering_) return;
+    delivering_ = true;
+    for (auto it = ready_.find(delivered_); it != ready_.end() && delivered_ < failedAt_;
+         it = ready_.find(delivered_)) {
+        const std::size_t d = delivered_;
+        std::unique_ptr<Result> next = std::move(it->second);
+        ready_.erase(it);
+        lock.unlock();
+        try {
+            Deliver(d, *next);
+        } catch (...) {
+            Fail(d);
+            lock.lock();
+            break;
+        }
+        lock.lock();
+        ++delivered_;
+        free_.push_back(std::move(next));
+        turned_.notify_all();
+    }
+    delivering_ = false;
 }
 
 // The piece is read whole, so that the sentences in it stay where they are until they are
@@ -246,30 +293,29 @@ void Printer::Read(std::size_t k, ByteSplitter& splitter, Worker& w, ByteSentenc
     splitter.Feed(bytes, sink);
 }
 
-void Printer::Piece(std::size_t k, ByteSplitter& splitter, Worker& w) {
+void Printer::Piece(std::size_t k, ByteSplitter& splitter, Worker& w, Result& r) {
     const bool continued = k > 0;
     if (continued) splitter.ContinueSentence();
+    r.output.Collected();  // what it held went out with its last piece
     if (lines_) {
-        w.lines.Start(continued);
-        Read(k, splitter, w, w.lines);
+        r.lines.Start(continued);
+        Read(k, splitter, w, r.lines);
     } else {
         w.recorder.Clear();
         Read(k, splitter, w, w.recorder);
     }
-    Done done;
-    done.tail = splitter.EndPiece(lines_ ? static_cast<ByteSentenceReceiver&>(w.lines)
+    Done& done = r.done;
+    done.tail = splitter.EndPiece(lines_ ? static_cast<ByteSentenceReceiver&>(r.lines)
                                          : static_cast<ByteSentenceReceiver&>(w.recorder),
                                   done.sentences, done.points);
     if (!lines_) {
         WaitTurn(numbered_, k);
-        Format(k, w, done);  // the numbers taken under the turn, the lines made after it
+        Format(k, w, r);  // the numbers taken under the turn, the lines made after it
     }
-    WaitTurn(delivered_, k);
-    Deliver(k, w, done);
-    PassTurn(delivered_);
 }
 
-void Printer::Format(std::size_t k, Worker& w, Done& done) {
+void Printer::Format(std::size_t k, Worker& w, Result& r) {
+    Done& done = r.done;
     const bool continued = k > 0;
     const std::int64_t sentencesBefore = sentences_, pointsBefore = points_;
     QByteArray first;
@@ -288,40 +334,41 @@ void Printer::Format(std::size_t k, Worker& w, Done& done) {
     points_ += done.points;
     PassTurn(numbered_);
 
-    w.writer.NumberFrom(sentencesBefore);
+    r.writer.NumberFrom(sentencesBefore);
     const auto& records = w.recorder.records;
     for (std::size_t i = 0; i < records.size(); ++i) {
-        const Recorder::Record& r = records[i];
-        QByteArrayView text = w.recorder.Text(r);
-        std::int64_t start = r.start + pointsBefore;
+        const Recorder::Record& record = records[i];
+        QByteArrayView text = w.recorder.Text(record);
+        std::int64_t start = record.start + pointsBefore;
         if (i == 0 && continued) {
             first.append(text);
             text = first;
             start = firstStart;
         }
-        w.writer.Sentence(text, start, r.end + pointsBefore);
+        r.writer.Sentence(text, start, record.end + pointsBefore);
     }
 }
 
-void Printer::Deliver(std::size_t k, Worker& w, Done& done) {
+void Printer::Deliver(std::size_t k, Result& r) {
     FileOutput& out = writer_.output();
+    Done& done = r.done;
     if (lines_) {
         const bool continued = k > 0;
-        if (continued && w.lines.ended) {
-            open_ += w.lines.head;
+        if (continued && r.lines.ended) {
+            open_ += r.lines.head;
             open_ += '\n';
             out.Pass(open_);
             open_.resize(0);
             parted_ = false;
-        } else if (continued && !w.lines.head.isEmpty()) {
+        } else if (continued && !r.lines.head.isEmpty()) {
             // Parts of the sentence carried in went out in this piece.
-            open_ += w.lines.head;
+            open_ += r.lines.head;
             out.Pass(open_);
             open_.resize(0);
             parted_ = true;
         }
-        out.Pass(w.output.Collected());
-        if (!continued || w.lines.ended) {
+        out.Pass(r.output.Collected());
+        if (!continued || r.lines.ended) {
             open_ = std::move(done.tail.text);
             parted_ = done.tail.parted;
         } else {
@@ -342,7 +389,7 @@ void Printer::Deliver(std::size_t k, Worker& w, Done& done) {
         }
         return;
     }
-    out.Pass(w.output.Collected());
+    out.Pass(r.output.Collected());
 }
 
 std::int64_t Printer::Finish() {
