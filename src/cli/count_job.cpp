@@ -38,6 +38,14 @@ ReadError EndedInsideParts(const ByteSource& source, const Tuning& tuning) {
                          .arg(tuning.sentencePartUnits)};
 }
 
+// Where ReadAt finds the text's first byte, after its mark.
+std::int64_t TextStart(ByteSource& source) {
+    char start[kByteOrderMarkBytes] = {};
+    const std::int64_t first = source.ReadAtStart();
+    const qsizetype got = source.ReadAt(first, start, kByteOrderMarkBytes);
+    return first + ReadByteOrderMark(QByteArrayView(start, got)).length;
+}
+
 }  // namespace
 
 std::int64_t SplitSource(ByteSource& source, const CountSettings& settings, const Tuning& tuning,
@@ -71,15 +79,10 @@ std::int64_t SplitSource(ByteSource& source, const CountSettings& settings, cons
             auto* const writer = dynamic_cast<SentenceWriter*>(&receiver);
             if (writer && settings.secondCore && !settings.stats && source.CanReadAhead() &&
                 source.SizeAtOpen() >= 4 * tuning.pieceBytes) {
-                char start[kByteOrderMarkBytes] = {};
-                const std::int64_t first = source.ReadAtStart();
-                const qsizetype got = source.ReadAt(first, start, kByteOrderMarkBytes);
-                const std::int64_t text =
-                    first + ReadByteOrderMark(QByteArrayView(start, got)).length;
                 std::int64_t sentences = 0;
                 bool endedInsideParts = false;
-                if (PrintInPieces(source, text, *splitter, byteOptions, tuning, *writer, sentences,
-                                  endedInsideParts)) {
+                if (PrintInPieces(source, TextStart(source), *splitter, byteOptions, tuning,
+                                  *writer, sentences, endedInsideParts)) {
                     if (endedInsideParts) throw EndedInsideParts(source, tuning);
                     return sentences;
                 }
@@ -105,10 +108,7 @@ std::int64_t SplitSource(ByteSource& source, const CountSettings& settings, cons
         // which the core's cache holds while it is counted: where its size is known, this
         // thread and one more each a range of its own; else each thread its own pieces.
         if (source.CanReadAhead()) {
-            char start[kByteOrderMarkBytes] = {};
-            const std::int64_t first = source.ReadAtStart();
-            const qsizetype got = source.ReadAt(first, start, kByteOrderMarkBytes);
-            const std::int64_t text = first + ReadByteOrderMark(QByteArrayView(start, got)).length;
+            const std::int64_t text = TextStart(source);
             counter->FeedFrom(
                 [&source](std::int64_t offset, char* buffer, qsizetype size) {
                     return source.ReadAt(offset, buffer, size);

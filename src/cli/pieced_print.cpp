@@ -85,16 +85,6 @@ class LinesSink : public ByteSentenceReceiver {
     SentenceWriter& writer_;
 };
 
-// UTF-16 units of valid UTF-8.
-qsizetype Utf16Units(const QByteArray& utf8) {
-    qsizetype units = 0;
-    for (const char c : utf8) {
-        const auto b = static_cast<unsigned char>(c);
-        units += ((b & 0xC0) != 0x80) + (b >= 0xF0);
-    }
-    return units;
-}
-
 class Printer {
   public:
     Printer(ByteSource& source, std::int64_t text, const ByteSplitter::Options& options,
@@ -377,7 +367,7 @@ void Printer::Deliver(std::size_t k, Result& r) {
         }
         // A sentence across many pieces goes out in parts, as it would in one go.
         const qsizetype part = options_.partUnits;
-        if (part > 0 && open_.size() >= part && Utf16Units(open_) >= part) {
+        if (ByteSplitter::GoesInParts(open_, part)) {
             out.Pass(open_);
             open_.resize(0);
             parted_ = true;

@@ -627,11 +627,8 @@ bool ByteCounter::FeedInTwoRanges(const ReadAt& readAt, std::int64_t from, qsize
     const std::int64_t middle = from + (size - from) / 2;
     char probe[4096];
     const qsizetype got = readAt(middle, probe, qsizetype(sizeof probe));
-    const auto opens = [this](unsigned char b) {
-        return b > ' ' && b < 0x7F && !separator_[b] && !uncut_[b];
-    };
     qsizetype k = 0;
-    while (k < got && !opens(static_cast<unsigned char>(probe[k]))) ++k;
+    while (k < got && !CutsAfter(static_cast<unsigned char>(probe[k]))) ++k;
     if (k == got) return false;
     const std::int64_t cut = middle + k + 1;
     const std::unique_ptr<ByteCounter> second =

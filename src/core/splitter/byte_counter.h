@@ -77,6 +77,13 @@ class ByteCounter {
     // Bytes kept between two pieces: those after the last byte no abbreviation holds.
     qsizetype held() const { return held_.size(); }
 
+    // Whether a text may be cut into ranges counted (or split) apart just after byte b: it
+    // is no separator, space, line break or byte of an entry (in either case), so the buffer
+    // open there holds something whatever came before, and no abbreviation reaches across.
+    bool CutsAfter(unsigned char b) const {
+        return b > ' ' && b < 0x7F && !separator_[b] && !inEntries_[b];
+    }
+
   private:
     // Prints sentences by the same rules and the same search.
     friend class ByteSplitter;

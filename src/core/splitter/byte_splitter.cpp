@@ -47,14 +47,6 @@ qsizetype Spaces(const unsigned char* d, qsizetype from, qsizetype to) {
     return spaces;
 }
 
-// UTF-16 units of valid UTF-8.
-qsizetype Utf16Units(QByteArrayView utf8) {
-    const auto* d = reinterpret_cast<const unsigned char*>(utf8.data());
-    qsizetype units = detail::LeadBytes(d, utf8.size());
-    for (const unsigned char b : utf8) units += b >= 0xF0;
-    return units;
-}
-
 }  // namespace
 
 ByteSplitter::~ByteSplitter() = default;
@@ -161,8 +153,13 @@ void ByteSplitter::Finish(ByteSentenceReceiver& sink) {
     if (endedInsideParts_) sink.AbandonSentence();
 }
 
-bool ByteSplitter::CutsAfter(unsigned char b) const {
-    return b > ' ' && b < 0x7F && !rules_->separator_[b] && !rules_->inEntries_[b];
+bool ByteSplitter::GoesInParts(QByteArrayView text, qsizetype partUnits) {
+    if (partUnits <= 0 || text.size() < partUnits) return false;
+    // UTF-16 units of valid UTF-8.
+    const auto* d = reinterpret_cast<const unsigned char*>(text.data());
+    qsizetype units = detail::LeadBytes(d, text.size());
+    for (const unsigned char b : text) units += b >= 0xF0;
+    return units >= partUnits;
 }
 
 void ByteSplitter::ContinueSentence() {
@@ -192,7 +189,7 @@ void ByteSplitter::Piece(const unsigned char* d, qsizetype n, ByteSentenceReceiv
     Scan(d, n, sink);
     piecePoint_ = PointAt(d, n);
     const qsizetype part = options_.partUnits;
-    if (part > 0 && open_.text.size() >= part && Utf16Units(open_.text) >= part) {
+    if (GoesInParts(open_.text, part)) {
         sink.SentencePart(open_.text);
         open_.text.resize(0);
         open_.parted = true;

@@ -8,11 +8,10 @@
 #include <memory>
 #include <vector>
 
+#include "core/splitter/byte_counter.h"
 #include "core/splitter/splitter_detail.h"
 
 namespace brintale {
-
-class ByteCounter;
 
 // Handed the sentences of a ByteSplitter in UTF-8, each lent until the call returns.
 class ByteSentenceReceiver {
@@ -70,7 +69,9 @@ class ByteSplitter {
         bool parted = false;  // some of it went out in parts
     };
     // Whether a piece may be cut just after byte b.
-    bool CutsAfter(unsigned char b) const;
+    bool CutsAfter(unsigned char b) const { return rules_->CutsAfter(b); }
+    // Whether an open sentence of this text (UTF-8) goes out in parts.
+    static bool GoesInParts(QByteArrayView text, qsizetype partUnits);
     // The bytes from here on continue a sentence begun before the piece: the first sentence
     // to end is reported with start -1.
     void ContinueSentence();
