@@ -92,6 +92,7 @@ class ByteCounter {
         std::string folded;    // ASCII, lower case
         std::string spelling;  // as the list has it
         int anchor = 0;        // the offset of its first separator
+        int plainsOn = 0;      // separators from the anchor on but line breaks and tabs
         // Entries of up to 8 bytes compared as one word: the folded bytes, the case bit of
         // each letter, and the bytes the entry spans.
         std::uint64_t word = 0, letters = 0, span = 0;

@@ -181,10 +181,12 @@ TEST(ByteCounter, CountsAsTheSplitterWhereverThePiecesAreCut) {
 TEST(ByteCounter, CountsLongTextsCutAtRandom) {
     Random g{std::mt19937(12)};
     for (int round = 0; round < 60 && !HasFailure(); ++round) {
-        const QString text = g.Text(3000);
+        // Every fourth long enough for pieces of several blocks of words.
+        const int longest = round % 4 == 0 ? 14000 : 2000;
+        const QString text = g.Text(round % 4 == 0 ? 30000 : 3000);
         std::vector<std::vector<qsizetype>> cuts(4);
         for (auto& c : cuts)
-            for (qsizetype at = g.Below(100); at < text.size(); at += 1 + g.Below(2000))
+            for (qsizetype at = g.Below(100); at < text.size(); at += 1 + g.Below(longest))
                 c.push_back(at);
         const QStringList& entries = kLists[g.Below(int(std::size(kLists)))];
         Compare(text, kSeparators[g.Below(int(std::size(kSeparators)))], entries, cuts, cuts);
