@@ -442,64 +442,85 @@ inline qsizetype FindFoldingLead(const unsigned char* d, qsizetype n) {
     return n;
 }
 
-// Calls visit(i) for every continuation byte of UTF-8 in d[0, n) (80 to BF), in order.
-#if defined(__SSE2__)
-template <typename Visit>
-qsizetype ForEachContinuationSse2(const unsigned char* d, qsizetype n, Visit& visit) {
-    const __m128i above = _mm_set1_epi8(char(0xC0));  // signed: 80..BF lie below C0
-    qsizetype i = 0;
-    for (; i + 16 <= n; i += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
-        for (auto bits = unsigned(_mm_movemask_epi8(_mm_cmpgt_epi8(above, v))); bits;
-             bits &= bits - 1)
-            visit(i + __builtin_ctz(bits));
-    }
-    return i;
-}
-#endif
-
-#if defined(__x86_64__)
-template <typename Visit>
-__attribute__((target("avx2"))) qsizetype ForEachContinuationAvx2(const unsigned char* d,
-                                                                  qsizetype n, Visit& visit) {
-    const __m256i above = _mm256_set1_epi8(char(0xC0));
-    qsizetype i = 0;
-    for (; i + 32 <= n; i += 32) {
-        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i));
-        for (auto bits = std::uint32_t(_mm256_movemask_epi8(_mm256_cmpgt_epi8(above, v))); bits;
-             bits &= bits - 1)
-            visit(i + __builtin_ctz(bits));
-    }
-    return i;
-}
-#endif
-
-template <typename Visit>
-void ForEachContinuation(const unsigned char* d, qsizetype n, Visit&& visit) {
-    qsizetype i = 0;
-#if defined(__SSE2__)
-    switch (ActiveKernel()) {
-        case Kernel::Scalar:
-            break;
-#if defined(__x86_64__)
-        case Kernel::Avx2:
-            i = ForEachContinuationAvx2(d, n, visit);
-            break;
-#endif
-        default:
-            i = ForEachContinuationSse2(d, n, visit);
-    }
-#endif
-    for (; i < n; ++i)
-        if ((d[i] & 0xC0) == 0x80) visit(i);
-}
-
 // Without the instruction, which the baseline processor may lack.
 inline int Popcount(std::uint64_t x) {
     x = x - ((x >> 1) & 0x5555555555555555ull);
     x = (x & 0x3333333333333333ull) + ((x >> 2) & 0x3333333333333333ull);
     x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Full;
     return int((x * 0x0101010101010101ull) >> 56);
+}
+
+// The continuation bytes of UTF-8 (80 to BF) among the 64 bytes of a word as bits, and how
+// many came before the word in its piece: a place's code point is then a look-up and a count.
+struct ContinuationWord {
+    std::uint64_t bits = 0;
+    std::int64_t before = 0;
+};
+
+inline std::uint64_t ContinuationBitsScalar(const unsigned char* d, qsizetype n) {
+    std::uint64_t bits = 0;
+    for (qsizetype i = 0; i < n; ++i) bits |= std::uint64_t((d[i] & 0xC0) == 0x80) << i;
+    return bits;
+}
+
+#if defined(__SSE2__)
+inline std::uint64_t ContinuationBitsSse2(const unsigned char* d) {
+    const __m128i above = _mm_set1_epi8(char(0xC0));  // signed: 80..BF lie below C0
+    std::uint64_t bits = 0;
+    for (int part = 0; part < 4; ++part) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + 16 * part));
+        bits |= std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpgt_epi8(above, v)))) << 16 * part;
+    }
+    return bits;
+}
+#endif
+
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) inline void ContinuationWordsAvx2(const unsigned char* d,
+                                                                  qsizetype words,
+                                                                  ContinuationWord* out) {
+    const __m256i above = _mm256_set1_epi8(char(0xC0));
+    std::int64_t before = 0;
+    for (qsizetype w = 0; w < words; ++w, d += 64) {
+        const __m256i lo = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d));
+        const __m256i hi = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + 32));
+        const std::uint64_t bits =
+            std::uint64_t(std::uint32_t(_mm256_movemask_epi8(_mm256_cmpgt_epi8(above, lo)))) |
+            std::uint64_t(std::uint32_t(_mm256_movemask_epi8(_mm256_cmpgt_epi8(above, hi)))) << 32;
+        out[w] = {bits, before};
+        before += __builtin_popcountll(bits);
+    }
+}
+#endif
+
+// The words of d[0, n), the last one those bytes left over (none: no bits), n / 64 + 1 in
+// all, without a branch on the text.
+inline void ContinuationWords(const unsigned char* d, qsizetype n, ContinuationWord* out) {
+    const qsizetype words = n / 64;
+    qsizetype w = 0;
+    std::int64_t before = 0;
+#if defined(__SSE2__)
+    switch (ActiveKernel()) {
+        case Kernel::Scalar:
+            break;
+#if defined(__x86_64__)
+        case Kernel::Avx2:
+            ContinuationWordsAvx2(d, words, out);
+            w = words;
+            break;
+#endif
+        default:
+            for (; w < words; ++w) {
+                out[w] = {ContinuationBitsSse2(d + 64 * w), before};
+                before += Popcount(out[w].bits);
+            }
+    }
+    if (w > 0) before = out[w - 1].before + Popcount(out[w - 1].bits);
+#endif
+    for (; w <= words; ++w) {
+        out[w] = {ContinuationBitsScalar(d + 64 * w, std::min<qsizetype>(64, n - 64 * w)), before};
+        before += Popcount(out[w].bits);
+    }
 }
 
 // What a count looks for a word of 64 bytes at a time: the separators (at most eight bytes),

@@ -182,10 +182,11 @@ ByteSplitter::Tail ByteSplitter::EndPiece(ByteSentenceReceiver& sink, std::int64
 
 void ByteSplitter::Piece(const unsigned char* d, qsizetype n, ByteSentenceReceiver& sink) {
     if (n == 0) return;
-    continuations_.clear();
-    before_ = 0;
-    if (utf8_ && options_.codePoints)
-        detail::ForEachContinuation(d, n, [this](qsizetype i) { continuations_.push_back(i); });
+    pieceWords_ = utf8_ && options_.codePoints;
+    if (pieceWords_) {
+        words_.resize(std::size_t(n / 64 + 1));
+        detail::ContinuationWords(d, n, words_.data());
+    }
     Scan(d, n, sink);
     piecePoint_ = PointAt(d, n);
     const qsizetype part = options_.partUnits;

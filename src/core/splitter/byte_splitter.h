@@ -118,11 +118,13 @@ class ByteSplitter {
     void BySplitter(const unsigned char* d, qsizetype n, ByteSentenceReceiver& sink);
     // d[from, to) with line breaks and tabs left out, in UTF-8, at the end of out.
     void Spell(const unsigned char* d, qsizetype from, qsizetype to, QByteArray& out) const;
-    // The place of byte `at` of the piece in the text, in code points; asked in order.
-    std::int64_t PointAt(const unsigned char*, qsizetype at) {
+    // The place of byte `at` of the piece in the text, in code points.
+    std::int64_t PointAt(const unsigned char*, qsizetype at) const {
         if (!options_.codePoints) return 0;
-        while (before_ < continuations_.size() && continuations_[before_] < at) ++before_;
-        return piecePoint_ + at - qsizetype(before_);
+        if (!pieceWords_) return piecePoint_ + at;
+        const detail::ContinuationWord& w = words_[std::size_t(at >> 6)];
+        return piecePoint_ + at - w.before -
+               detail::Popcount(w.bits & ((std::uint64_t(1) << (at & 63)) - 1));
     }
 
     std::unique_ptr<ByteCounter> rules_;
@@ -133,10 +135,9 @@ class ByteSplitter {
     Open open_;
     std::int64_t sentences_ = 0;
     std::int64_t piecePoint_ = 0;  // code points before the piece
-    // The piece's continuation bytes (UTF-8, with codePoints), and how many lie before the
-    // place last asked for.
-    std::vector<qsizetype> continuations_;
-    std::size_t before_ = 0;
+    // The piece's continuation bytes by word (UTF-8, with codePoints).
+    std::vector<detail::ContinuationWord> words_;
+    bool pieceWords_ = false;
     QByteArray scratch_;
     bool endedInsideParts_ = false;
     std::shared_ptr<const detail::PreparedList> prepared_;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <random>
 #include <utility>
 
@@ -239,11 +240,17 @@ TEST_P(ByteSplitterKernels, SearchesBytesAsThePlainLoopsDo) {
         qsizetype leads = 0;
         for (qsizetype i = 0; i < n; ++i) leads += d[i] < 0x80 || d[i] >= 0xC0;
         ASSERT_EQ(detail::LeadBytes(d, n), leads);
-        std::vector<qsizetype> continuations, found;
-        for (qsizetype i = 0; i < n; ++i)
-            if (d[i] >= 0x80 && d[i] < 0xC0) continuations.push_back(i);
-        detail::ForEachContinuation(d, n, [&](qsizetype i) { found.push_back(i); });
-        ASSERT_EQ(found, continuations);
+        // The code point of every place, from the continuation bytes before it.
+        std::vector<detail::ContinuationWord> words(std::size_t(n / 64 + 1));
+        detail::ContinuationWords(d, n, words.data());
+        for (qsizetype at = 0, before = 0; at <= n; ++at) {
+            const detail::ContinuationWord& w = words[std::size_t(at / 64)];
+            ASSERT_EQ(w.before + std::popcount(w.bits & ((std::uint64_t(1) << (at % 64)) - 1)),
+                      before)
+                << at;
+            ASSERT_EQ(w.bits >> (at % 64) & 1, at < n && d[at] >= 0x80 && d[at] < 0xC0) << at;
+            if (at < n) before += d[at] >= 0x80 && d[at] < 0xC0;
+        }
         qsizetype lead = 0;
         while (lead < n && !detail::FoldingLeadAt(d, n, lead)) ++lead;
         ASSERT_EQ(detail::FindFoldingLead(d, n), lead);
