@@ -1,5 +1,6 @@
 #include "core/splitter/byte_counter.h"
 
+#include <QScopeGuard>
 #include <QString>
 #include <algorithm>
 #include <atomic>
@@ -553,32 +554,34 @@ void ByteCounter::Recycle(QByteArray&& bytes, std::size_t keep) {
     if (spare_.size() < keep) spare_.push_back(std::move(bytes));
 }
 
+void ByteCounter::StartReading(const std::function<bool()>& decide) {
+    decide_ = &decide;
+    // A cut is placed as for either reading: pieces are counted before it is decided.
+    uncut_ = inEntries_;
+    if (foldsBeyondAscii_)
+        for (const unsigned char b : kFoldingBytes) uncut_[b] = true;
+    lookForFolding_ = foldsBeyondAscii_ && !decided_;
+}
+
+void ByteCounter::EndReading() {
+    reading_ = nullptr;
+    decide_ = nullptr;
+    lookForFolding_ = false;
+}
+
 void ByteCounter::FeedFrom(const ReadAt& readAt, std::int64_t from, qsizetype piece,
                            const std::function<bool()>& decide, std::int64_t size) {
     if (separatorBytes_.empty()) return;
     piece = std::max<qsizetype>(piece, 1);
-    const bool look = foldsBeyondAscii_;
+    StartReading(decide);
     // Whatever ends the reading, what it set goes with it.
-    struct Reading {
-        ByteCounter& counter;
-        ~Reading() {
-            counter.reading_ = nullptr;
-            counter.decide_ = nullptr;
-            counter.lookForFolding_ = false;
-        }
-    } reading{*this};
-    decide_ = &decide;
-    // A cut is placed as for either reading: pieces are counted before it is decided.
-    uncut_ = inEntries_;
-    if (look)
-        for (const unsigned char b : kFoldingBytes) uncut_[b] = true;
-    lookForFolding_ = look && !decided_;
+    const auto ended = qScopeGuard([this] { EndReading(); });
     if (!pool_) {
         ReadHere(readAt, from, -1, piece);
         return;
     }
     reading_ = &readAt;
-    if (FeedInTwoRanges(readAt, from, piece, size)) return;
+    if (FeedInRanges(readAt, from, piece, size)) return;
     ended_ = false;
     failure_ = nullptr;
     const auto apply = [this](Chunk& chunk) { ApplyRead(chunk); };
@@ -595,9 +598,11 @@ void ByteCounter::FeedFrom(const ReadAt& readAt, std::int64_t from, qsizetype pi
 }
 
 bool ByteCounter::ReadHere(const ReadAt& readAt, std::int64_t from, std::int64_t to,
-                           qsizetype piece) {
+                           qsizetype piece, QByteArray* reused) {
     // Each stretch counted looks for the letters as it goes: no pass of its own.
-    QByteArray buffer(piece, Qt::Uninitialized);
+    QByteArray own;
+    QByteArray& buffer = reused ? *reused : own;
+    if (buffer.size() < piece) buffer.resize(piece);
     for (;;) {
         const qsizetype want = to < 0 ? piece : qsizetype(std::min<std::int64_t>(piece, to - from));
         if (want == 0) return true;
@@ -615,55 +620,89 @@ bool ByteCounter::ReadHere(const ReadAt& readAt, std::int64_t from, std::int64_t
 
 namespace {
 
-// Thrown to end the count of a second range early.
+// Thrown to end the count of a range early.
 struct Abandoned {};
 
 }  // namespace
 
-bool ByteCounter::FeedInTwoRanges(const ReadAt& readAt, std::int64_t from, qsizetype piece,
-                                  std::int64_t size) {
+bool ByteCounter::FeedInRanges(const ReadAt& readAt, std::int64_t from, qsizetype piece,
+                               std::int64_t size) {
     // Pieces handed to other threads one at a time cost a wake-up each, and three threads
-    // share two cores; two long ranges cost one.
+    // share two cores; a few long ranges cost one. Two threads take them in turn, so that
+    // a core slowed by other work takes fewer.
     if (size < 0 || size - from < 8 * std::int64_t(piece) || hashed_) return false;
-    // The second starts just after a byte near the middle that is no separator, space, line
-    // break or letter of an entry's: the buffer open there holds something whatever came
-    // before, and no abbreviation reaches across.
-    const std::int64_t middle = from + (size - from) / 2;
-    char probe[4096];
-    const qsizetype got = readAt(middle, probe, qsizetype(sizeof probe));
-    qsizetype k = 0;
-    while (k < got && !CutsAfter(static_cast<unsigned char>(probe[k]))) ++k;
-    if (k == got) return false;
-    const std::int64_t cut = middle + k + 1;
-    const std::unique_ptr<ByteCounter> second =
-        For(separators_, abbreviations_, heldBeforeLooking_, hashedAbove_);
-    second->heldLimit_ = heldLimit_;
-    if (decided_) {
-        second->decided_ = true;
-        if (utf8_) second->ReadAsUtf8();
+    const auto wanted = std::clamp<std::int64_t>((size - from) / (8 * std::int64_t(piece)), 2, 64);
+    // Each after the first starts just after a byte that is no separator, space, line break
+    // or letter of an entry's: the buffer open there holds something whatever came before,
+    // and no abbreviation reaches across.
+    std::vector<std::int64_t> starts{from};
+    for (std::int64_t k = 1; k < wanted; ++k) {
+        const std::int64_t near = from + (size - from) / wanted * k;
+        char probe[4096];
+        const qsizetype got =
+            near > starts.back() ? readAt(near, probe, qsizetype(sizeof probe)) : 0;
+        qsizetype at = 0;
+        while (at < got && !CutsAfter(static_cast<unsigned char>(probe[at]))) ++at;
+        if (at < got) starts.push_back(near + at + 1);
     }
-    second->carry_.lone = Lone::Other;
-    // It gives up where the reading would have to be decided (in order, on this thread), or
-    // when told to stop.
-    std::atomic<bool> stop{false};
-    bool abandoned = false;
-    std::exception_ptr failure;
+    const std::size_t ranges = starts.size();
+    if (ranges < 2) return false;
+    struct Range {
+        bool taken = false, ended = false, abandoned = false;
+        std::int64_t sentences = 0;
+        Lone lone = Lone::Other;
+        QByteArray held;
+        std::exception_ptr failure;
+    };
+    std::vector<Range> counted(ranges);
+    const bool decided = decided_, utf8 = utf8_;
+    // The other ranges give up where the reading would have to be decided (in order, on this
+    // thread), or when told to stop.
+    std::atomic<bool> stop{false}, giveUp{false};
+    std::atomic<std::size_t> next{1};
     const std::function<bool()> undecided = []() -> bool { throw Abandoned{}; };
     const ReadAt readThere = [&](std::int64_t offset, char* buffer, qsizetype n) {
         if (stop.load(std::memory_order_relaxed)) throw Abandoned{};
         return readAt(offset, buffer, n);
     };
+    // Each thread counts its ranges with a counter and a buffer of its own, the counter's
+    // state made anew for each.
+    const auto countRanges = [&] {
+        std::unique_ptr<ByteCounter> c;
+        QByteArray buffer;
+        for (std::size_t r; !giveUp.load() && (r = next.fetch_add(1)) < ranges;) {
+            Range& range = counted[r];
+            range.taken = true;
+            try {
+                if (!c) {
+                    c = For(separators_, abbreviations_, heldBeforeLooking_, hashedAbove_);
+                    c->heldLimit_ = heldLimit_;
+                    if (decided) {
+                        c->decided_ = true;
+                        if (utf8) c->ReadAsUtf8();
+                    }
+                }
+                c->carry_ = {};
+                c->carry_.lone = Lone::Other;
+                c->held_.clear();
+                c->StartReading(undecided);
+                const auto ended = qScopeGuard([&c] { c->EndReading(); });
+                const std::int64_t to = r + 1 < ranges ? starts[r + 1] : -1;
+                range.ended = !c->ReadHere(readThere, starts[r], to, piece, &buffer);
+                range.sentences = c->carry_.sentences;
+                range.lone = c->carry_.lone;
+                range.held = std::move(c->held_);
+            } catch (const Abandoned&) {
+                range.abandoned = true;
+            } catch (...) {
+                range.failure = std::current_exception();
+            }
+            if (range.abandoned || range.failure) giveUp = true;
+        }
+    };
     std::thread thread;
     try {
-        thread = std::thread([&] {
-            try {
-                second->FeedFrom(readThere, cut, piece, undecided);
-            } catch (const Abandoned&) {
-                abandoned = true;
-            } catch (...) {
-                failure = std::current_exception();
-            }
-        });
+        thread = std::thread(countRanges);
     } catch (const std::system_error&) {
         return false;
     }
@@ -676,19 +715,26 @@ bool ByteCounter::FeedInTwoRanges(const ReadAt& readAt, std::int64_t from, qsize
             thread.join();
         }
     } joined{thread, stop};
-    // A text that ends before the cut ends there, whatever the other thread read.
-    if (!ReadHere(readAt, from, cut, piece)) return true;
+    // A text that ends before the first cut ends there, whatever the other ranges read.
+    if (!ReadHere(readAt, from, starts[1], piece)) return true;
+    countRanges();
     thread.join();
-    if (failure) std::rethrow_exception(failure);
-    if (abandoned) {
-        ReadHere(readAt, cut, -1, piece);
-        return true;
-    }
-    // Nothing is held at the cut: no entry holds the byte before it.
+    // The ranges in order, each from the state of the buffer the one before left, up to one
+    // the text ends in; from one given up (or never taken) on, this thread reads on alone.
+    // Nothing is held at a cut: no entry holds the byte before it.
     Q_ASSERT(held_.isEmpty());
-    carry_.sentences += second->carry_.sentences;
-    carry_.lone = second->carry_.lone;
-    held_ = std::move(second->held_);
+    for (std::size_t r = 1; r < ranges; ++r) {
+        Range& range = counted[r];
+        if (range.failure) std::rethrow_exception(range.failure);
+        if (!range.taken || range.abandoned) {
+            ReadHere(readAt, starts[r], -1, piece);
+            return true;
+        }
+        carry_.sentences += range.sentences;
+        carry_.lone = range.lone;
+        held_ = std::move(range.held);
+        if (range.ended) return true;
+    }
     return true;
 }
 

@@ -65,8 +65,8 @@ class ByteCounter {
     // bytes each read by readAt on the thread that counts it (on this one without threads of
     // its own), no reader in the way. decide is asked, at the first letter
     // beyond ASCII that folds into an entry's, whether the text is to be read as UTF-8.
-    // With threads of its own and the source's size (-1: not known) large enough, the second
-    // half is counted on a thread of its own while this one counts the first.
+    // With threads of its own and the source's size (-1: not known) large enough, ranges of
+    // it are counted on a thread of its own and this one, each taking the next in turn.
     // Throws what readAt and decide throw.
     using ReadAt = std::function<qsizetype(std::int64_t offset, char* buffer, qsizetype size)>;
     void FeedFrom(const ReadAt& readAt, std::int64_t from, qsizetype piece,
@@ -128,9 +128,14 @@ class ByteCounter {
     void ReadPiece(Chunk& chunk) const;
     // For FeedFrom: this thread from `from` to the end or `to`, piece by piece, counted here;
     // false where the text ended before `to`.
-    bool ReadHere(const ReadAt& readAt, std::int64_t from, std::int64_t to, qsizetype piece);
-    bool FeedInTwoRanges(const ReadAt& readAt, std::int64_t from, qsizetype piece,
-                         std::int64_t size);
+    // reused, where given, is the buffer to read into.
+    bool ReadHere(const ReadAt& readAt, std::int64_t from, std::int64_t to, qsizetype piece,
+                  QByteArray* reused = nullptr);
+    // For FeedFrom, with the source's size: ranges counted on this thread and one more.
+    bool FeedInRanges(const ReadAt& readAt, std::int64_t from, qsizetype piece, std::int64_t size);
+    // What a reading sets (decide kept by address), and takes back when it ends.
+    void StartReading(const std::function<bool()>& decide);
+    void EndReading();
     void ApplyRead(Chunk& chunk);
     void Recycle(QByteArray&& bytes, std::size_t keep);
     // Counts d[0, n) from the open buffer's state `lone`; false where abbreviations overlap.

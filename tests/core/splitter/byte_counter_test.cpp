@@ -193,10 +193,10 @@ TEST(ByteCounter, CountsLongTextsCutAtRandom) {
     }
 }
 
-// A file read where counted, its size known: a second thread counts from near the middle,
-// and gives the rest back to this one where a letter folding into an entry's makes the
-// reading to be decided first.
-TEST(ByteCounter, CountsAFileInTwoRangesAsInOne) {
+// A file read where counted, its size known: two threads take up to 64 ranges in turn, and
+// give the rest back to this one where a letter folding into an entry's makes the reading
+// to be decided first.
+TEST(ByteCounter, CountsAFileInRangesAsInOne) {
     Random g{std::mt19937(14)};
     for (int round = 0; round < 300 && !HasFailure(); ++round) {
         const QString text = g.Text(100 + g.Below(1500));
@@ -256,8 +256,9 @@ TEST(ByteCounter, ReadsWhereCountedToTheFirstShortReadAndPassesFailuresOn) {
         bool cores;
         std::int64_t size = -1;  // as given to the counter
     };
-    // With the size known, a second thread counts from near the middle (7200): a text cut
-    // short before it, or failing to read there, is cut short or fails as on one thread.
+    // With the size known, two threads count ranges of it (with pieces of 64, ranges of 512
+    // bytes): a text cut short in one, or failing to read there, is cut short or fails as
+    // on one thread, whatever the ranges after it read.
     const std::int64_t whole = text.size();
     const Case cases[] = {{64, 1000, -1, false},        {64, 1000, -1, true},
                           {7, 999, -1, true},           {4096, 5000, -1, true},
