@@ -476,9 +476,9 @@ inline std::uint64_t ContinuationBitsSse2(const unsigned char* d) {
 #endif
 
 #if defined(__x86_64__)
-__attribute__((target("avx2"))) inline void ContinuationWordsAvx2(const unsigned char* d,
-                                                                  qsizetype words,
-                                                                  ContinuationWord* out) {
+// Returns the continuation bytes of the words.
+__attribute__((target("avx2,popcnt"))) inline std::int64_t ContinuationWordsAvx2(
+    const unsigned char* d, qsizetype words, ContinuationWord* out) {
     const __m256i above = _mm256_set1_epi8(char(0xC0));
     std::int64_t before = 0;
     for (qsizetype w = 0; w < words; ++w, d += 64) {
@@ -490,6 +490,7 @@ __attribute__((target("avx2"))) inline void ContinuationWordsAvx2(const unsigned
         out[w] = {bits, before};
         before += __builtin_popcountll(bits);
     }
+    return before;
 }
 #endif
 
@@ -505,7 +506,7 @@ inline void ContinuationWords(const unsigned char* d, qsizetype n, ContinuationW
             break;
 #if defined(__x86_64__)
         case Kernel::Avx2:
-            ContinuationWordsAvx2(d, words, out);
+            before = ContinuationWordsAvx2(d, words, out);
             w = words;
             break;
 #endif
@@ -515,7 +516,6 @@ inline void ContinuationWords(const unsigned char* d, qsizetype n, ContinuationW
                 before += Popcount(out[w].bits);
             }
     }
-    if (w > 0) before = out[w - 1].before + Popcount(out[w - 1].bits);
 #endif
     for (; w <= words; ++w) {
         out[w] = {ContinuationBitsScalar(d + 64 * w, std::min<qsizetype>(64, n - 64 * w)), before};
