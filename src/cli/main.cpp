@@ -21,6 +21,7 @@
 #include "cli/ordered_output.h"
 #include "cli/output_formats.h"
 #include "core/failure.h"
+#include "core/memory_limits.h"
 #include "core/settings_store.h"
 #include "core/splitter/splitter.h"
 #include "core/version.h"
@@ -243,6 +244,7 @@ int main(int argc, char** argv) {
     // instead of killing the count: the temporary file of output waiting for its turn then
     // stops growing, and output into a file ends with the reason.
     std::signal(SIGXFSZ, SIG_IGN);
+    KeepCountingBlocksInHugePages();
     try {
         return Run(argc, argv);
     } catch (const std::bad_alloc&) {

@@ -119,23 +119,57 @@ bool TunesTheAllocator() {
 #endif
 }
 
+namespace {
+
+#if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__)
+// Under a limit on the address space the room would count as used: not made there.
+bool AddressSpaceLimited() {
+    rlimit as{};
+    return ::getrlimit(RLIMIT_AS, &as) == 0 && as.rlim_cur != RLIM_INFINITY;
+}
+
+// Room of `bytes` at the heap's top, marked for pages of 2 MiB, from which the next blocks
+// are taken. The trim threshold must keep it: freed at the top, it would go straight back.
+void MakeHugePageRoom(std::size_t bytes) {
+    const auto huge = std::uintptr_t(2) << 20;
+    void* const room = std::malloc(bytes + huge);
+    if (!room) return;
+    const auto start = reinterpret_cast<std::uintptr_t>(room);
+    const std::uintptr_t from = (start + huge - 1) & ~(huge - 1);
+    const std::uintptr_t to = (start + bytes + huge) & ~(huge - 1);
+    ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+    std::free(room);
+    // What lies before the first page of 2 MiB stays taken, untouched but for the
+    // allocator's header, so that the blocks taken next begin on that page: one that began
+    // before it would fault for each 4 KiB up to it. The allocator gives the freed room back
+    // from its start, and a block of 8 bytes less than a multiple of 16 fills that multiple.
+    const std::uintptr_t gap = from - start;
+    if (gap < 64) return;
+    void* const spacer = std::malloc(gap - sizeof(std::size_t));
+    if (spacer != room) std::free(spacer);  // placed elsewhere: of no use
+}
+#endif
+
+}  // namespace
+
 void KeepFreedBlocksForReuse() {
 #if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__)
     // Setting either also stops the allocator from moving its thresholds on its own.
     mallopt(M_MMAP_MAX, 0);
     mallopt(M_TRIM_THRESHOLD, static_cast<int>(kKeptFreeBytes));
-    // Under a limit on the address space the room would count as used: not made there.
-    rlimit as{};
-    if (::getrlimit(RLIMIT_AS, &as) == 0 && as.rlim_cur != RLIM_INFINITY) return;
-    void* const room = std::malloc(kHugePageRoomBytes);
-    if (!room) return;
-    const auto huge = std::uintptr_t(2) << 20;
-    const auto start = reinterpret_cast<std::uintptr_t>(room);
-    const std::uintptr_t from = (start + huge - 1) & ~(huge - 1);
-    const std::uintptr_t to = (start + kHugePageRoomBytes) & ~(huge - 1);
-    if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
-    // Freed at the heap's top, below the bound: it stays, untouched, for the first load.
-    std::free(room);
+    if (!AddressSpaceLimited()) MakeHugePageRoom(kHugePageRoomBytes);
+#endif
+}
+
+void KeepCountingBlocksInHugePages() {
+#if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__)
+    // Every thread takes its blocks from the one heap, so from the room; blocks up to the
+    // most the allocator allows (the room among them) come from the heap rather than fresh
+    // mappings, and what is freed stays for the next file.
+    mallopt(M_ARENA_MAX, 1);
+    mallopt(M_MMAP_THRESHOLD, static_cast<int>(kCountingBlockBytes));
+    mallopt(M_TRIM_THRESHOLD, static_cast<int>(kCountingRoomBytes + kCountingBlockBytes));
+    if (!AddressSpaceLimited()) MakeHugePageRoom(kCountingRoomBytes);
 #endif
 }
 

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "core/huge_page_heap.h"
@@ -175,6 +176,43 @@ TEST(RestartWithHugePageHeap, StartsOnceMoreToldSoAndPutsTheEnvironmentBack) {
         EXPECT_TRUE(out.contains("before=unset\n")) << out.constData();
         EXPECT_TRUE(out.contains("eligible=1\n")) << out.constData();
     }
+}
+
+// Run in a process of its own by the test below, in a heap no other test has shaped.
+TEST(KeepCountingBlocksInHugePages, Probe) {
+    if (qEnvironmentVariableIsEmpty("BRINTALE_COUNTING_PROBE"))
+        GTEST_SKIP() << "run by the test below";
+    KeepCountingBlocksInHugePages();
+    const std::size_t bytes = std::size_t(1) << 20;
+    void* here = take(bytes);
+    void* there = nullptr;
+    std::thread([&] { there = take(bytes); }).join();
+    ASSERT_NE(here, nullptr);
+    ASSERT_NE(there, nullptr);
+    const auto at = [&](void* block) { return reinterpret_cast<std::uintptr_t>(block); };
+    std::printf("aligned=%d\nhere=%d\nthere=%d\n", at(here) % (std::uintptr_t(2) << 20) == 0,
+                HugePageEligible(at(here) + bytes / 2).value_or(false) ? 1 : 0,
+                HugePageEligible(at(there) + bytes / 2).value_or(false) ? 1 : 0);
+    give(here);
+    give(there);
+}
+
+// The first block taken begins on a page of 2 MiB, and a block another thread takes lies in
+// the same room.
+TEST(KeepCountingBlocksInHugePages, TakesEveryThreadsBlocksFromRoomForHugePages) {
+    if (!TunesTheAllocator()) GTEST_SKIP() << "another allocator stands in for the C library's";
+    // Where every page may be large, any block would pass.
+    if (!PolicyMarksOnlyWhatIsAsked()) GTEST_SKIP() << "the system marks pages by no request";
+    QProcess probe;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("BRINTALE_COUNTING_PROBE"), QStringLiteral("1"));
+    probe.setProcessEnvironment(environment);
+    probe.start(QFile::symLinkTarget(QStringLiteral("/proc/self/exe")),
+                {QStringLiteral("--gtest_filter=KeepCountingBlocksInHugePages.Probe")});
+    ASSERT_TRUE(probe.waitForFinished(60000)) << "the probe did not end";
+    const QByteArray out = probe.readAllStandardOutput();
+    for (const char* expected : {"aligned=1\n", "here=1\n", "there=1\n"})
+        EXPECT_TRUE(out.contains(expected)) << expected << out.constData();
 }
 
 }  // namespace
