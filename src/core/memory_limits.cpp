@@ -163,10 +163,10 @@ void KeepFreedBlocksForReuse() {
 
 void KeepCountingBlocksInHugePages() {
 #if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__)
-    // Every thread takes its blocks from the one heap, so from the room; blocks up to the
-    // most the allocator allows (the room among them) come from the heap rather than fresh
-    // mappings, and what is freed stays for the next file.
-    mallopt(M_ARENA_MAX, 1);
+    // Blocks up to the most the allocator allows (the room among them) come from the heap
+    // rather than fresh mappings, and what is freed stays for the next file. Other threads
+    // keep heaps of their own: one shared by all made the threads that read a document wait
+    // on its lock for most of the time.
     mallopt(M_MMAP_THRESHOLD, static_cast<int>(kCountingBlockBytes));
     mallopt(M_TRIM_THRESHOLD, static_cast<int>(kCountingRoomBytes + kCountingBlockBytes));
     if (!AddressSpaceLimited()) MakeHugePageRoom(kCountingRoomBytes);

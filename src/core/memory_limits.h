@@ -53,10 +53,10 @@ inline constexpr quint64 kKeptFreeBytes = quint64(256) << 20;
 inline constexpr std::size_t kHugePageRoomBytes = std::size_t(192) << 20;
 void KeepFreedBlocksForReuse();
 // The counter for scripts takes and frees blocks of half a MiB to a few (pieces read,
-// output gathered) on every thread and for every file. On a virtual machine the first write
-// to each fresh page of 4 KiB costs about 10 µs, a tenth of a count of 128 MiB; so blocks up
-// to kCountingBlockBytes come from one heap whose top is room marked for pages of 2 MiB, and
-// stay there once freed. Call once, before any thread starts.
+// output gathered) for every file. On a virtual machine the first write to each fresh page of
+// 4 KiB costs about 10 µs, a tenth of a count of 128 MiB; so blocks up to kCountingBlockBytes
+// come from the heap, whose top is room marked for pages of 2 MiB, and stay there once freed.
+// Call once, before any thread starts.
 inline constexpr std::size_t kCountingBlockBytes = std::size_t(32) << 20;
 inline constexpr std::size_t kCountingRoomBytes = std::size_t(16) << 20;
 void KeepCountingBlocksInHugePages();
