@@ -54,9 +54,9 @@ inline constexpr std::size_t kHugePageRoomBytes = std::size_t(192) << 20;
 void KeepFreedBlocksForReuse();
 // The counter for scripts takes and frees blocks of half a MiB to a few (pieces read,
 // output gathered) for every file. On a virtual machine the first write to each fresh page of
-// 4 KiB costs about 10 µs, a tenth of a count of 128 MiB; so blocks up to kCountingBlockBytes
-// come from the heap, whose top is room marked for pages of 2 MiB, and stay there once freed.
-// Call once, before any thread starts.
+// 4 KiB costs a fault that is dear, a tenth of printing 128 MiB; so blocks up to
+// kCountingBlockBytes come from the heap, whose top is room marked for pages of 2 MiB, and stay
+// there once freed. Call once, before any thread starts.
 inline constexpr std::size_t kCountingBlockBytes = std::size_t(32) << 20;
 inline constexpr std::size_t kCountingRoomBytes = std::size_t(16) << 20;
 void KeepCountingBlocksInHugePages();
