@@ -139,7 +139,7 @@ void MakeHugePageRoom(std::size_t bytes) {
     const std::uintptr_t to = (start + bytes + huge) & ~(huge - 1);
     ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
     std::free(room);
-    // What lies before the first page of 2 MiB stays taken, untouched but for the
+    // What lies before the first page of 2 MiB stays taken for good, untouched but for the
     // allocator's header, so that the blocks taken next begin on that page: one that began
     // before it would fault for each 4 KiB up to it. The allocator gives the freed room back
     // from its start, and a block of 8 bytes less than a multiple of 16 fills that multiple.

@@ -45,6 +45,17 @@ std::optional<bool> HugePageEligible(std::uintptr_t at) {
     return std::nullopt;
 }
 
+// What the test `probe` (Suite.Name) of this program prints, run in a process of its own
+// with `environment`; empty where it did not end.
+QByteArray RunProbe(const char* probe, const QProcessEnvironment& environment) {
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(QFile::symLinkTarget(QStringLiteral("/proc/self/exe")),
+                  {QStringLiteral("--gtest_filter=") + QLatin1String(probe)});
+    if (!process.waitForFinished(60000)) return {};
+    return process.readAllStandardOutput();
+}
+
 bool PolicyMarksOnlyWhatIsAsked() {
     return HugePageTunables(nullptr, HugePagePolicy()).has_value();
 }
@@ -156,7 +167,6 @@ TEST(RestartWithHugePageHeap, StartsOnceMoreToldSoAndPutsTheEnvironmentBack) {
     };
     for (const Case c : {Case{nullptr}, Case{"glibc.malloc.arena_max=4"}}) {
         SCOPED_TRACE(c.tunables ? c.tunables : "(unset)");
-        QProcess probe;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("BRINTALE_RESTART_PROBE"), QStringLiteral("1"));
         environment.remove(QStringLiteral("BRINTALE_RESTART_STARTS"));
@@ -164,11 +174,7 @@ TEST(RestartWithHugePageHeap, StartsOnceMoreToldSoAndPutsTheEnvironmentBack) {
             environment.insert(QStringLiteral("GLIBC_TUNABLES"), QString::fromLatin1(c.tunables));
         else
             environment.remove(QStringLiteral("GLIBC_TUNABLES"));
-        probe.setProcessEnvironment(environment);
-        probe.start(QFile::symLinkTarget(QStringLiteral("/proc/self/exe")),
-                    {QStringLiteral("--gtest_filter=RestartWithHugePageHeap.Probe")});
-        ASSERT_TRUE(probe.waitForFinished(60000)) << "the probe did not end";
-        const QByteArray out = probe.readAllStandardOutput();
+        const QByteArray out = RunProbe("RestartWithHugePageHeap.Probe", environment);
         EXPECT_TRUE(out.contains("starts=2\n")) << out.constData();
         EXPECT_TRUE(out.contains("tunables=" + QByteArray(c.tunables ? c.tunables : "") + '\n'))
             << out.constData();
@@ -203,14 +209,9 @@ TEST(KeepCountingBlocksInHugePages, Probe) {
 // megabytes comes from the heap and stays there once freed, for the next file.
 TEST(KeepCountingBlocksInHugePages, TakesBlocksFromRoomForHugePagesAndKeepsThem) {
     if (!TunesTheAllocator()) GTEST_SKIP() << "another allocator stands in for the C library's";
-    QProcess probe;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("BRINTALE_COUNTING_PROBE"), QStringLiteral("1"));
-    probe.setProcessEnvironment(environment);
-    probe.start(QFile::symLinkTarget(QStringLiteral("/proc/self/exe")),
-                {QStringLiteral("--gtest_filter=KeepCountingBlocksInHugePages.Probe")});
-    ASSERT_TRUE(probe.waitForFinished(60000)) << "the probe did not end";
-    const QByteArray out = probe.readAllStandardOutput();
+    const QByteArray out = RunProbe("KeepCountingBlocksInHugePages.Probe", environment);
     std::vector<const char*> expected = {"aligned=1\n", "mapped=0\n", "kept=1\n"};
     // Where every page may be large, or none, the mark tells nothing.
     if (PolicyMarksOnlyWhatIsAsked()) expected.push_back("eligible=1\n");
